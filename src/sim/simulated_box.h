@@ -1,0 +1,179 @@
+#pragma once
+// A simulated box behind the USB seam: it answers every request frame the way the
+// device does, keeps the status record, the register blocks, the EDID window and the
+// stored packets, and can be told to misbehave. Time is the installed LinkClock's, so
+// under a fake clock every busy period and time-out costs no real time.
+
+#include "link/frames.h"
+#include "link/usbxpress.h"
+#include "status/status_record.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// A clock for tests: time moves only when someone sleeps or the test advances it.
+class FakeLinkClock : public LinkClock {
+public:
+    explicit FakeLinkClock(uint32_t start = 0) : now_(start) {}
+    uint32_t tickCount() override { return now_; }
+    void sleep(uint32_t ms) override;
+    void advance(uint32_t ms) { now_ += ms; }
+    void setNow(uint32_t now) { now_ = now; }
+    // Every sleep asked for, in order.
+    const std::vector<uint32_t> &sleeps() const { return sleeps_; }
+    void clearSleeps() { sleeps_.clear(); }
+
+private:
+    uint32_t now_;
+    std::vector<uint32_t> sleeps_;
+};
+
+// Ways one transaction can go wrong.
+enum class Fault {
+    Refuse,         // answers 0xEE 0x00: a wrong marker (too short for a window read)
+    Silent,         // no reply byte ever arrives
+    Short,          // the reply is cut to half its length, at least one byte
+    Long,           // the reply is followed by filler up to 80 bytes
+    WriteFail,      // the write call fails; the device sees nothing
+    ReadFail,       // the read call fails and delivers nothing
+    RxQueueFail,    // every receive-queue query of the transaction fails
+    ReadOverreport, // the read delivers the reply but reports 100 bytes more than asked for
+};
+
+struct AttachedDevice {
+    std::string serial;
+    bool productStringFails = false;
+};
+
+struct LoggedFrame {
+    uint32_t time = 0;             // the clock when the request arrived
+    std::vector<uint8_t> request;  // every byte written
+    std::vector<uint8_t> reply;    // what the device queued in answer (empty when silent)
+};
+
+using EdidImage = std::array<uint8_t, proto::kEdidSize>;
+using RegisterBlock = std::array<uint8_t, 80>; // a register block read answers its first n bytes
+
+class SimulatedBox : public UsbXpress {
+public:
+    explicit SimulatedBox(LinkClock &clock);
+
+    // UsbXpress
+    int deviceCount(uint32_t *count) override;
+    int productString(uint32_t index, char buffer[256], uint32_t option) override;
+    int open(uint32_t index, UsbHandle *handle) override;
+    int close(UsbHandle handle) override;
+    int read(UsbHandle handle, uint8_t *buffer, uint32_t wanted, uint32_t *got) override;
+    int write(UsbHandle handle, const uint8_t *bytes, uint32_t count, uint32_t *written) override;
+    int flush(UsbHandle handle, uint8_t transmit, uint8_t receive) override;
+    int setTimeouts(uint32_t readMs, uint32_t writeMs) override;
+    int timeouts(uint32_t *readMs, uint32_t *writeMs) override;
+    int rxQueue(UsbHandle handle, uint32_t *bytesWaiting, uint32_t *status) override;
+
+    // Attached devices: one device with serial "2023" unless a test says otherwise.
+    void setAttachedDevices(std::vector<AttachedDevice> devices);
+    const std::vector<AttachedDevice> &attachedDevices() const { return devices_; }
+    bool isOpen() const { return openIndex_ >= 0; }
+    int openIndex() const { return openIndex_; }
+
+    // Call faults, until cleared.
+    void setDeviceCountFails(bool fails) { deviceCountFails_ = fails; }
+    void setOpenFails(bool fails) { openFails_ = fails; }
+    void setCloseFails(bool fails) { closeFails_ = fails; }
+    // The box disappears: every later call fails.
+    void vanish() { vanished_ = true; }
+
+    // Transaction faults.
+    void injectFault(Fault fault, uint8_t commandCode); // every frame with this command code
+    void injectFaultForNext(Fault fault, int count);    // the next count frames, whatever their code
+    void clearFaults();
+
+    // The device's state.
+    static record::StatusRecord factorySettings();
+    record::StatusRecord &statusRecord() { return record_; }
+    RegisterBlock &registerBlock(uint8_t address) { return blocks_[address]; }
+    EdidImage &topSinkEdid() { return topSinkEdid_; }
+    EdidImage &botSinkEdid() { return botSinkEdid_; }
+    EdidImage &customEdid() { return customEdid_; }
+    EdidImage &edidWindow() { return window_; }
+    // What a fetch of the device's own EDID copies: depends on the EDID mode and preset.
+    EdidImage ownEdid() const;
+    static EdidImage defaultCustomEdid();
+    const std::string &storedCec(int slot) const { return storedCec_[slot == 1 ? 0 : 1]; }
+    bool busy();
+    void setBusyFor(uint32_t ms);
+    uint32_t fetchBusyMs = 40;       // busy after an EDID fetch or commit
+    uint32_t modeChangeBusyMs = 2500; // busy after an EDID mode change
+    // The demo's box: now and then the input, colour space, source and HDR change.
+    void setLively(bool lively);
+
+    // What the box received.
+    const std::vector<LoggedFrame> &frames() const { return frames_; }
+    // Every library call by name ("deviceCount", "open 0", "setTimeouts 0 4000", ...).
+    const std::vector<std::string> &calls() const { return calls_; }
+    void clearLog();
+    uint32_t readTimeoutMs() const { return readTimeoutMs_; }
+    uint32_t writeTimeoutMs() const { return writeTimeoutMs_; }
+
+private:
+    using Reply = std::vector<uint8_t>;
+    // A frame's parameters: the bytes after the direction, length byte and command code.
+    using Params = std::span<const uint8_t>;
+
+    int unreachable() const;
+    bool isOpenHandle(UsbHandle handle) const;
+    bool takeFault(const uint8_t *bytes, uint32_t count, Fault *fault);
+    Reply answer(std::span<const uint8_t> frame);
+    Reply readRegisterBlock(uint8_t count, Params params);
+    Reply readStatus(uint8_t count);
+    Reply readEdidWindow(Params params);
+    Reply writeRegister(Params params);
+    Reply writeSettingsBlock(uint8_t lengthByte, Params params);
+    Reply fetchEdid(uint8_t code);
+    Reply writeEdidWindow(Params params);
+    Reply commitEdid();
+    Reply storeCec(uint8_t code, uint8_t lengthByte, Params params);
+    Reply storeInfoframe(uint8_t code, uint8_t lengthByte, Params params);
+    Reply acceptAnnounced(uint8_t code, uint8_t lengthByte, Params params);
+    Reply activate(Params params);
+    bool factoryReset(uint8_t what);
+    void followEdidMode(uint8_t previousMode);
+    void followScenario();
+    void showScenario(uint32_t index);
+    void logCall(std::string call);
+
+    LinkClock &clock_;
+    std::vector<AttachedDevice> devices_;
+    int openIndex_ = -1;
+    UsbHandle openHandle_ = kNoDeviceHandle;
+    UsbHandle nextHandle_;
+    bool deviceCountFails_ = false, openFails_ = false, closeFails_ = false, vanished_ = false;
+    std::map<uint8_t, Fault> codeFaults_;
+    Fault nextFault_ = Fault::Refuse;
+    int nextFaultCount_ = 0;
+    record::StatusRecord record_{};
+    std::array<RegisterBlock, 256> blocks_{};
+    EdidImage topSinkEdid_{}, botSinkEdid_{}, customEdid_{}, window_{};
+    std::array<std::string, 2> storedCec_;
+    uint32_t busyStart_ = 0, busyLength_ = 0;
+    bool lively_ = false;
+    uint32_t livelyStart_ = 0, livelyFirstScenario_ = 0, scenario_ = 0;
+    std::vector<uint8_t> inQueue_;
+    // Faults of the transaction under way, set by its write.
+    bool currentRxQueueFails_ = false, currentReadFails_ = false, currentOverreport_ = false;
+    uint32_t readTimeoutMs_, writeTimeoutMs_;
+    std::vector<LoggedFrame> frames_;
+    std::vector<std::string> calls_;
+};
+
+// A well-formed 256-byte EDID (base block and one CTA-861 extension, right checksums)
+// whose monitor name descriptor carries name (at most 13 characters).
+EdidImage buildEdid(const std::string &name, uint16_t productCode);
+
+} // namespace sim
