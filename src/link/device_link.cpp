@@ -21,7 +21,7 @@ void showLinkMessage(const char *text) {
 }
 
 UsbXpress &usb() { return *installedUsb(); }
-LinkClock &clock() { return *installedClock(); }
+LinkClock &linkClock() { return *installedClock(); }
 
 bool serialMatches(const std::array<char, kProductStringSize> &reported, const char *serial) {
     // A string the library left unterminated is compared within its buffer only.
@@ -106,7 +106,7 @@ bool LinkTransact(proto::ReplyBuffer &reply, const uint8_t *request, uint32_t mi
     if (received != nullptr) {
         *received = 0;
     }
-    const uint32_t start = clock().tickCount();
+    const uint32_t start = linkClock().tickCount();
     const BusyGuard busy;
     if (g_deviceHandle == kNoDeviceHandle) {
         return true;
@@ -118,7 +118,7 @@ bool LinkTransact(proto::ReplyBuffer &reply, const uint8_t *request, uint32_t mi
     }
     uint32_t waiting = 0;
     while (waiting < 1) {
-        if (clock().tickCount() - start >= kLinkTimeoutMs) {
+        if (linkClock().tickCount() - start >= kLinkTimeoutMs) {
             break;
         }
         uint32_t queueStatus = 0;

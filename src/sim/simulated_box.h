@@ -52,9 +52,9 @@ struct AttachedDevice {
 };
 
 struct LoggedFrame {
-    uint32_t time = 0;             // the clock when the request arrived
-    std::vector<uint8_t> request;  // every byte written
-    std::vector<uint8_t> reply;    // what the device queued in answer (empty when silent)
+    uint32_t time = 0;            // the clock when the request arrived
+    std::vector<uint8_t> request; // every byte written
+    std::vector<uint8_t> reply;   // what the device queued in answer (empty when silent)
 };
 
 using EdidImage = std::array<uint8_t, proto::kEdidSize>;
@@ -90,8 +90,9 @@ public:
     void vanish() { vanished_ = true; }
 
     // Transaction faults.
-    void injectFault(Fault fault, uint8_t commandCode); // every frame with this command code
-    void injectFaultForNext(Fault fault, int count);    // the next count frames, whatever their code
+    void injectFault(Fault fault, uint8_t commandCode);        // every frame with this command code
+    void injectFaultForRegister(Fault fault, uint8_t address); // every block read or write of this register
+    void injectFaultForNext(Fault fault, int count);           // the next count frames, whatever their code
     void clearFaults();
 
     // The device's state.
@@ -108,7 +109,7 @@ public:
     const std::string &storedCec(int slot) const { return storedCec_[slot == 1 ? 0 : 1]; }
     bool busy();
     void setBusyFor(uint32_t ms);
-    uint32_t fetchBusyMs = 40;       // busy after an EDID fetch or commit
+    uint32_t fetchBusyMs = 40;        // busy after an EDID fetch or commit
     uint32_t modeChangeBusyMs = 2500; // busy after an EDID mode change
     // The demo's box: now and then the input, colour space, source and HDR change.
     void setLively(bool lively);
@@ -155,6 +156,7 @@ private:
     UsbHandle nextHandle_;
     bool deviceCountFails_ = false, openFails_ = false, closeFails_ = false, vanished_ = false;
     std::map<uint8_t, Fault> codeFaults_;
+    std::map<uint8_t, Fault> registerFaults_;
     Fault nextFault_ = Fault::Refuse;
     int nextFaultCount_ = 0;
     record::StatusRecord record_{};

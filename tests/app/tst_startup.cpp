@@ -15,8 +15,11 @@ using sim::Fault;
 
 namespace {
 
-QList<QByteArray> startupBlockReads() {
-    return {bytes({0x11, 0x08, 0xE0, 0x07}), bytes({0x11, 0x21, 0xE0, 0x23}), bytes({0x11, 0x0F, 0xE0, 0x24})};
+// Version, stored HDR infoframe, stored AVI bytes; then the status texts' four blocks.
+QList<QByteArray> startupRequests() {
+    return {bytes({0x11, 0x08, 0xE0, 0x07}), bytes({0x11, 0x21, 0xE0, 0x23}), bytes({0x11, 0x0F, 0xE0, 0x24}),
+            bytes({0x11, 0x0F, 0xE0, 0x06}), bytes({0x11, 0x1F, 0xE0, 0x15}), bytes({0x11, 0x1F, 0xE0, 0x1E}),
+            bytes({0x11, 0x1F, 0xE0, 0x1F})};
 }
 
 int statusTimers(QObject *window) {
@@ -94,8 +97,8 @@ void TestStartup::normalStartReadsTheBlocksInOrder() {
     QCOMPARE(calls[0], std::string("deviceCount"));
     QCOMPARE(calls[1], std::string("productString 0 0"));
     QCOMPARE(calls[2], std::string("open 0"));
-    // Filling the combo boxes sends nothing: the block reads are all there is.
-    QCOMPARE(requestsSince(rig.box), startupBlockReads());
+    // Filling the combo boxes sends nothing.
+    QCOMPARE(requestsSince(rig.box), startupRequests());
     QCOMPARE(statusTimers(&window), 1);
 }
 
@@ -151,12 +154,12 @@ void TestStartup::failedStoredBlocksGiveZeros() {
     Rig rig;
     rig.box.registerBlock(0x23).fill(0x77);
     rig.box.registerBlock(0x24).fill(0x77);
-    rig.box.injectFault(Fault::Short, proto::kRegisterAccess);
+    rig.box.injectFaultForRegister(Fault::Short, 0x23);
+    rig.box.injectFaultForRegister(Fault::Refuse, 0x24);
     rig.start();
     QCOMPARE(rig.widget<QTextEdit>("IFtext")->toPlainText(), QStringList(31, "00").join(':'));
     QCOMPARE(rig.widget<QTextEdit>("AVItext")->toPlainText(), QStringList(13, "00").join(':'));
-    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>(3, {"...", 2000})));
-    QCOMPARE(rig.widget<QLabel>("labelFw1")->text(), QString("ver: "));
+    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>(2, {"...", 2000})));
 }
 
 // Which block reads fail (by position: version, stored HDR, stored AVI) and the label.

@@ -2,8 +2,11 @@
 
 #include "link/device_link.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <QMetaMethod>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -34,7 +37,7 @@ bool BoxWatcher::eventFilter(QObject *watched, QEvent *event) {
         return false;
     }
     auto *box = qobject_cast<QMessageBox *>(watched);
-    if (box == nullptr || boxes_.size() > 0 && boxes_.constLast().title.isNull()) {
+    if (box == nullptr) {
         return false;
     }
     ShownBox shown;
@@ -93,8 +96,12 @@ QSignalSpyCallbackSet g_callbacks = {onSignal, nullptr, nullptr, nullptr};
 } // namespace
 
 StatusRecorder::StatusRecorder() {
+    // The hook numbers signals among signals only, not among all methods.
     const QMetaMethod changed = QMetaMethod::fromSignal(&QStatusBar::messageChanged);
-    g_messageChangedIndex = changed.methodIndex();
+    g_messageChangedIndex = 0;
+    for (int i = 0; i < changed.methodIndex(); ++i) {
+        g_messageChangedIndex += QStatusBar::staticMetaObject.method(i).methodType() == QMetaMethod::Signal ? 1 : 0;
+    }
     g_statusMessages.clear();
     g_recording = true;
     qt_register_signal_spy_callbacks(&g_callbacks);
