@@ -89,8 +89,14 @@ private:
     void checkPendingEdidRefresh();
     void renderStatusTexts();
     void readDeviceEdid();
+    void prepareTransferProgress();
+    void readEdidIntoText(uint8_t fetchCode, const char *doneMessage);
+    bool askAboutWrongChecksums(const QString &title, const QString &question);
+    // Parses EDIDtext into image; a text that breaks the layout shows "Hex Format Error".
+    bool parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image);
     void showStatus(const char *text, int ms);
     void releaseForm();
+    void leaveEventLoop();
     void teardown();
 
     std::unique_ptr<Ui::MainWindow> ui;

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QThread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -136,11 +137,19 @@ void MainWindow::releaseForm() {
     ui.reset();
 }
 
+// Asks the running event loop to end with 0. Asked while no loop runs, Qt would end
+// the next one at once, so a later modal box would close before anyone saw it.
+void MainWindow::leaveEventLoop() {
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(0);
+    }
+}
+
 void MainWindow::teardown() {
     releaseForm();
     CloseDevice();
     stopStatusTimer();
-    QCoreApplication::exit(0);
+    leaveEventLoop();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
@@ -148,7 +157,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     releaseForm();
     CloseDevice();
     stopStatusTimer();
-    QCoreApplication::exit(0);
+    leaveEventLoop();
 }
 
 void MainWindow::FileExit() {

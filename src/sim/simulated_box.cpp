@@ -498,20 +498,24 @@ void SimulatedBox::injectFaultForRegister(Fault fault, uint8_t address) {
     registerFaults_[address] = fault;
 }
 
-void SimulatedBox::injectFaultForNext(Fault fault, int count) {
+void SimulatedBox::injectFaultForNext(Fault fault, int count, int after) {
     nextFault_ = fault;
     nextFaultCount_ = std::max(0, count);
+    framesBeforeNextFault_ = std::max(0, after);
 }
 
 void SimulatedBox::clearFaults() {
     codeFaults_.clear();
     registerFaults_.clear();
     nextFaultCount_ = 0;
+    framesBeforeNextFault_ = 0;
 }
 
 // A fault for the next frames comes first, then one by register, then one by command code.
 bool SimulatedBox::takeFault(const uint8_t *bytes, uint32_t count, Fault *fault) {
-    if (nextFaultCount_ > 0) {
+    if (nextFaultCount_ > 0 && framesBeforeNextFault_ > 0) {
+        --framesBeforeNextFault_;
+    } else if (nextFaultCount_ > 0) {
         --nextFaultCount_;
         *fault = nextFault_;
         return true;

@@ -92,7 +92,8 @@ public:
     // Transaction faults.
     void injectFault(Fault fault, uint8_t commandCode);        // every frame with this command code
     void injectFaultForRegister(Fault fault, uint8_t address); // every block read or write of this register
-    void injectFaultForNext(Fault fault, int count);           // the next count frames, whatever their code
+    // The count frames that follow the next `after` frames, whatever their code.
+    void injectFaultForNext(Fault fault, int count, int after = 0);
     void clearFaults();
 
     // The device's state.
@@ -159,6 +160,7 @@ private:
     std::map<uint8_t, Fault> registerFaults_;
     Fault nextFault_ = Fault::Refuse;
     int nextFaultCount_ = 0;
+    int framesBeforeNextFault_ = 0;
     record::StatusRecord record_{};
     std::array<RegisterBlock, 256> blocks_{};
     EdidImage topSinkEdid_{}, botSinkEdid_{}, customEdid_{}, window_{};

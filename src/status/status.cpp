@@ -2,6 +2,13 @@
 
 #include "VeltrikaForm.h"
 #include "link/device_link.h"
+#include "status/status_texts.h"
+#include "ui_VeltrikaForm.h"
+
+#include <QLabel>
+#include <QTextEdit>
+
+#include <utility>
 
 void MainWindow::timerEvent(QTimerEvent * /*event*/) {
     // A tick delivered by a message box's nested loop inside a transaction, or after
@@ -14,8 +21,36 @@ void MainWindow::timerEvent(QTimerEvent * /*event*/) {
     renderStatusTexts();
 }
 
-void MainWindow::checkPendingEdidRefresh() {}
+void MainWindow::renderStatusTexts() {
+    proto::ReplyBuffer video{};
+    proto::ReplyBuffer source{};
+    proto::ReplyBuffer capture{};
+    proto::ReplyBuffer inputValid{};
+    // A failed read leaves its block all zero; only the last one decides.
+    ReadRegisters(proto::kRegVideoStatus, video, status::kVideoStatusLength);
+    ReadRegisters(proto::kRegSourceProduct, source, status::kSourceProductLength);
+    ReadRegisters(proto::kRegHdrCapture, capture, status::kHdrCaptureLength);
+    if (!ReadRegisters(proto::kRegInputValid, inputValid, status::kInputValidLength)) {
+        return;
+    }
 
-void MainWindow::syncControls() {}
+    // The source names come from whatever is plugged in: never let a label take them
+    // as rich text.
+    const std::pair<QLabel *, QString> lines[] = {
+        {ui->label_video_format, status::inputLine(video)},
+        {ui->lblCsc, status::colourSpaceLine(video)},
+        {ui->lblVideoSource, status::sourceInfoLine(source)},
+        {ui->lblHdrInput, status::hdrLine(capture)},
+    };
+    for (const auto &[label, text] : lines) {
+        label->setTextFormat(Qt::PlainText);
+        label->setText(text);
+    }
 
-void MainWindow::renderStatusTexts() {}
+    const QString dump = status::hdrCaptureDump(capture);
+    if (dump.isEmpty()) {
+        ui->txtHdrIf->clear();
+    } else {
+        ui->txtHdrIf->setPlainText(dump);
+    }
+}

@@ -15,11 +15,19 @@ using sim::Fault;
 
 namespace {
 
-// Version, stored HDR infoframe, stored AVI bytes; then the status texts' four blocks.
+// The first sync (status, video status); version, stored HDR infoframe, stored AVI bytes;
+// the status texts' four blocks; then the device's EDID: fetch, one status read (the box
+// is soon ready), 16 window reads.
 QList<QByteArray> startupRequests() {
-    return {bytes({0x11, 0x08, 0xE0, 0x07}), bytes({0x11, 0x21, 0xE0, 0x23}), bytes({0x11, 0x0F, 0xE0, 0x24}),
-            bytes({0x11, 0x0F, 0xE0, 0x06}), bytes({0x11, 0x1F, 0xE0, 0x15}), bytes({0x11, 0x1F, 0xE0, 0x1E}),
-            bytes({0x11, 0x1F, 0xE0, 0x1F})};
+    QList<QByteArray> requests = {
+        bytes({0x11, 0x2A, 0xE1}),       bytes({0x11, 0x0E, 0xE0, 0x06}), bytes({0x11, 0x08, 0xE0, 0x07}),
+        bytes({0x11, 0x21, 0xE0, 0x23}), bytes({0x11, 0x0F, 0xE0, 0x24}), bytes({0x11, 0x0F, 0xE0, 0x06}),
+        bytes({0x11, 0x1F, 0xE0, 0x15}), bytes({0x11, 0x1F, 0xE0, 0x1E}), bytes({0x11, 0x1F, 0xE0, 0x1F}),
+        bytes({0x10, 0x01, 0xB4}),       bytes({0x11, 0x2A, 0xE1})};
+    for (int offset = 0; offset < 256; offset += 16) {
+        requests << bytes({0x11, 0x10, 0xB0, offset});
+    }
+    return requests;
 }
 
 int statusTimers(QObject *window) {
@@ -105,13 +113,15 @@ void TestStartup::normalStartReadsTheBlocksInOrder() {
 void TestStartup::comboItems_data() {
     QTest::addColumn<QString>("combo");
     QTest::addColumn<QString>("items");
-    QTest::newRow("active input") << "cmbInputSel" << "PORT A [TOP]|PORT B [BOT]|MATRIX THRU|MATRIX SWAP";
+    QTest::newRow("active input") << "cmbInputSel"
+                                  << "PORT A [TOP]|PORT B [BOT]|MATRIX THRU|MATRIX SWAP";
     QTest::newRow("custom EDID") << "cmBEdid"
                                  << "Custom Uploaded/Default EDID|4k30-444 300MHz All Sound|"
                                     "4k30-RGB 300MHz All Sound|4k60-420 8-bit 300MHz All Sound|"
                                     "4k60-420 10-bit HDR BT.2020 All Sound|4k60-444 600MHz All Sound|"
                                     "4k60-444 600MHz HDR BT.2020 All Sound|1080p-444 148MHz All Sound";
-    QTest::newRow("CEC device type") << "cmbLa" << "Video Processor [Default]|Audio System w/ARC";
+    QTest::newRow("CEC device type") << "cmbLa"
+                                     << "Video Processor [Default]|Audio System w/ARC";
     QTest::newRow("automix algorithm") << "cmbEdidAlgo"
                                        << "Min Mixed Capabilities [Default]|Max Audio, Min Video|"
                                           "TOP Output Priority|Max Audio, Max Video";
@@ -135,14 +145,16 @@ void TestStartup::storedPacketTexts() {
     const std::array<uint8_t, 31> hdr = {0x87, 0x01, 0x1A, 0x5C, 0x02, 0x00, 0xD0, 0x84, 0x80, 0x3E, 0xC2,
                                          0x33, 0xC4, 0x86, 0x4C, 0x1D, 0xB8, 0x0B, 0x13, 0x3D, 0x42, 0x40,
                                          0xE8, 0x03, 0x32, 0x00, 0xE8, 0x03, 0x90, 0x01, 0xFF};
-    const std::array<uint8_t, 13> avi = {0x60, 0xC8, 0x60, 0x61, 0x00, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0xAB, 0xCD};
+    const std::array<uint8_t, 13> avi = {0x60, 0xC8, 0x60, 0x61, 0x00, 0x0A, 0x0B,
+                                         0x0C, 0x0D, 0x0E, 0x0F, 0xAB, 0xCD};
     std::copy(hdr.begin(), hdr.end(), rig.box.registerBlock(0x23).begin() + 2);
     std::copy(avi.begin(), avi.end(), rig.box.registerBlock(0x24).begin() + 2);
     rig.start();
     const QString ifText = rig.widget<QTextEdit>("IFtext")->toPlainText();
     const QString aviText = rig.widget<QTextEdit>("AVItext")->toPlainText();
-    QCOMPARE(ifText, QString("87:01:1a:5c:02:00:d0:84:80:3e:c2:33:c4:86:4c:1d:b8:0b:13:3d:42:40:e8:03:32:00:e8:03:"
-                             "90:01:ff"));
+    QCOMPARE(ifText,
+             QString("87:01:1a:5c:02:00:d0:84:80:3e:c2:33:c4:86:4c:1d:b8:0b:13:3d:42:40:e8:03:32:00:e8:03:"
+                     "90:01:ff"));
     QCOMPARE(ifText.size(), 92);
     QCOMPARE(aviText, QString("60:c8:60:61:00:0a:0b:0c:0d:0e:0f:ab:cd"));
     QCOMPARE(aviText.size(), 38);
@@ -159,7 +171,8 @@ void TestStartup::failedStoredBlocksGiveZeros() {
     rig.start();
     QCOMPARE(rig.widget<QTextEdit>("IFtext")->toPlainText(), QStringList(31, "00").join(':'));
     QCOMPARE(rig.widget<QTextEdit>("AVItext")->toPlainText(), QStringList(13, "00").join(':'));
-    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>(2, {"...", 2000})));
+    QCOMPARE(rig.statusRecorder.messages(),
+             (QList<StatusMessage>{{"...", 2000}, {"...", 2000}, {"EDID values read.", 2000}}));
 }
 
 // Which block reads fail (by position: version, stored HDR, stored AVI) and the label.
@@ -192,12 +205,14 @@ void TestStartup::closeReleasesOnceAndClosesTheBox() {
     Rig rig;
     MainWindow &window = rig.start();
     window.show();
+    const int timerId = statusTimerId(window);
+    QVERIFY(timerId != 0);
     window.close();
     QCOMPARE(deviceHandle(), kNoDeviceHandle);
     QCOMPARE(statusTimers(&window), 0);
     const size_t framesAtClose = rig.box.frames().size();
     // A stray tick after the close reads nothing and touches no widget.
-    QTimerEvent tick(1);
+    QTimerEvent tick(timerId);
     QCoreApplication::sendEvent(&window, &tick);
     QCOMPARE(rig.box.frames().size(), framesAtClose);
     rig.closeWindow();
@@ -212,9 +227,10 @@ void TestStartup::tickInsideTheCloseFailureBoxTouchesNothing() {
     rig.box.setCloseFails(true);
     const size_t framesBefore = rig.box.frames().size();
     // Delivered by the nested loop of "Unable to close device handle!".
-    QCoreApplication::postEvent(&window, new QTimerEvent(1));
+    QCoreApplication::postEvent(&window, new QTimerEvent(statusTimerId(window)));
     window.close();
     QCOMPARE(rig.boxWatcher.texts(), QStringList{"Unable to close device handle!"});
+    QCoreApplication::sendPostedEvents(&window, QEvent::Timer);
     QCOMPARE(rig.box.frames().size(), framesBefore);
 }
 

@@ -3,6 +3,7 @@
 #include "link/device_link.h"
 
 #include <QAbstractButton>
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QEvent>
 #include <QMetaMethod>
@@ -20,9 +21,13 @@ struct QSignalSpyCallbackSet {
 };
 void Q_CORE_EXPORT qt_register_signal_spy_callbacks(QSignalSpyCallbackSet *callback_set);
 
-BoxWatcher::BoxWatcher() { qApp->installEventFilter(this); }
+BoxWatcher::BoxWatcher() {
+    qApp->installEventFilter(this);
+}
 
-BoxWatcher::~BoxWatcher() { qApp->removeEventFilter(this); }
+BoxWatcher::~BoxWatcher() {
+    qApp->removeEventFilter(this);
+}
 
 QStringList BoxWatcher::texts() const {
     QStringList list;
@@ -46,7 +51,8 @@ bool BoxWatcher::eventFilter(QObject *watched, QEvent *event) {
     shown.informativeText = box->informativeText();
     shown.icon = box->icon();
     shown.buttons = box->standardButtons();
-    shown.defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+    shown.defaultButton =
+        box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
     shown.hasParent = box->parentWidget() != nullptr;
     shown.linkBusyWhileShown = linkBusy();
     boxes_.append(shown);
@@ -100,7 +106,8 @@ StatusRecorder::StatusRecorder() {
     const QMetaMethod changed = QMetaMethod::fromSignal(&QStatusBar::messageChanged);
     g_messageChangedIndex = 0;
     for (int i = 0; i < changed.methodIndex(); ++i) {
-        g_messageChangedIndex += QStatusBar::staticMetaObject.method(i).methodType() == QMetaMethod::Signal ? 1 : 0;
+        g_messageChangedIndex +=
+            QStatusBar::staticMetaObject.method(i).methodType() == QMetaMethod::Signal ? 1 : 0;
     }
     g_statusMessages.clear();
     g_recording = true;
@@ -112,7 +119,9 @@ StatusRecorder::~StatusRecorder() {
     qt_register_signal_spy_callbacks(nullptr);
 }
 
-const QList<StatusMessage> &StatusRecorder::messages() const { return g_statusMessages; }
+const QList<StatusMessage> &StatusRecorder::messages() const {
+    return g_statusMessages;
+}
 
 QStringList StatusRecorder::texts() const {
     QStringList list;
@@ -122,9 +131,13 @@ QStringList StatusRecorder::texts() const {
     return list;
 }
 
-void StatusRecorder::clear() { g_statusMessages.clear(); }
+void StatusRecorder::clear() {
+    g_statusMessages.clear();
+}
 
-Rig::Rig() { installPlatform(&box, &clock); }
+Rig::Rig() {
+    installPlatform(&box, &clock);
+}
 
 Rig::~Rig() {
     window_.reset();
@@ -134,6 +147,15 @@ Rig::~Rig() {
 MainWindow &Rig::start() {
     window_ = std::make_unique<MainWindow>();
     return *window_;
+}
+
+int statusTimerId(QObject &window) {
+    for (const auto &timer : QAbstractEventDispatcher::instance()->registeredTimers(&window)) {
+        if (timer.interval == 3000) {
+            return timer.timerId;
+        }
+    }
+    return 0;
 }
 
 QList<QByteArray> requestsSince(const sim::SimulatedBox &box, int from) {

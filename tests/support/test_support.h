@@ -79,6 +79,10 @@ private:
     std::unique_ptr<MainWindow> window_;
 };
 
+// The id of the window's 3000 ms status timer, or 0 when none runs. A tick sent by a
+// test carries it: QMainWindow keeps timers of its own with other ids.
+int statusTimerId(QObject &window);
+
 // The request frames the box received, as byte vectors, from index `from` on.
 QList<QByteArray> requestsSince(const sim::SimulatedBox &box, int from = 0);
 QByteArray bytes(std::initializer_list<int> values);

@@ -1,0 +1,67 @@
+#include "spaced_hex.h"
+
+#include "hex_digits.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int kGroupLength = 3; // two digits and their separator
+} // namespace
+
+QString edidByteText(uint8_t byte) {
+    const char digits[] = {hexdigits::kUpper[byte >> 4], hexdigits::kUpper[byte & 0x0F]};
+    return QString::fromLatin1(digits, 2);
+}
+
+QString formatEdidText(std::span<const uint8_t, proto::kEdidSize> image) {
+    QString text;
+    text.reserve(kEdidTextLength);
+    for (int i = 0; i < static_cast<int>(image.size()); ++i) {
+        text += edidByteText(image[static_cast<size_t>(i)]);
+        text += QLatin1Char(edidByteEndsLine(i) ? '\n' : ' ');
+    }
+    return text;
+}
+
+qsizetype parseEdidText(QByteArrayView text, std::span<uint8_t, proto::kEdidSize> image) {
+    std::fill(image.begin(), image.end(), uint8_t{0});
+    const qsizetype length = text.size();
+    qsizetype groups = 0;
+    for (qsizetype at = 0; at < length; at += kGroupLength) {
+        const qsizetype separator = at + 2;
+        // A group cut short by the end of the text has no low digit.
+        const bool cutShort = separator > length;
+        const bool endsText = separator == length;
+        if (cutShort || (!endsText && text[separator] != ' ' && text[separator] != '\n')) {
+            std::fill(image.begin(), image.end(), uint8_t{0});
+            return -1;
+        }
+        if (groups < static_cast<qsizetype>(image.size())) {
+            image[static_cast<size_t>(groups)] = hexdigits::pairValue(text[at], text[at + 1]);
+        }
+        ++groups;
+    }
+    return groups;
+}
+
+qsizetype parseEdidText(const QString &text, std::span<uint8_t, proto::kEdidSize> image) {
+    return parseEdidText(QByteArrayView(text.toUpper().toLatin1()), image);
+}
+
+uint8_t edidBlockChecksum(std::span<const uint8_t, kEdidBlockSize> block) {
+    unsigned sum = 0;
+    for (size_t i = 0; i + 1 < block.size(); ++i) {
+        sum += block[i];
+    }
+    return static_cast<uint8_t>(0x100 - (sum & 0xFF));
+}
+
+bool edidChecksumsRight(std::span<const uint8_t, proto::kEdidSize> image) {
+    return image[kEdidChecksum0] == edidBlockChecksum(image.first<kEdidBlockSize>()) &&
+           image[kEdidChecksum1] == edidBlockChecksum(image.last<kEdidBlockSize>());
+}
+
+void setEdidChecksums(std::span<uint8_t, proto::kEdidSize> image) {
+    image[kEdidChecksum0] = edidBlockChecksum(image.first<kEdidBlockSize>());
+    image[kEdidChecksum1] = edidBlockChecksum(image.last<kEdidBlockSize>());
+}
