@@ -265,9 +265,13 @@ int SimulatedBox::productString(uint32_t index, char buffer[256], uint32_t optio
     default:
         return usbstatus::kInvalidParameter;
     }
-    const size_t length = std::min(text.size(), kBufferSize - 1);
+    // A string of 256 characters or more fills the whole buffer and leaves no terminating
+    // zero, as a library may: the caller has to stay within the 256 bytes.
+    const size_t length = std::min(text.size(), kBufferSize);
     std::copy_n(text.begin(), length, buffer);
-    buffer[length] = '\0';
+    if (length < kBufferSize) {
+        buffer[length] = '\0';
+    }
     return usbstatus::kSuccess;
 }
 
