@@ -15,6 +15,9 @@ class QProgressBar;
 namespace Ui {
 class MainWindow;
 }
+namespace packets {
+struct PacketSend;
+}
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -95,6 +98,12 @@ private:
     // Parses EDIDtext into image; a text that breaks the layout shows "Hex Format Error".
     bool parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image);
     void showStatus(const char *text, int ms);
+    // The row of the settings table named `slot`: writes its register and keeps its shadow
+    // byte; false when the controls gave no value to write.
+    bool applySetting(const char *slot);
+    bool sendPacket(const packets::PacketSend &send, const QString &text);
+    bool sendHdrInfoframe();
+    bool storeCec(uint8_t slotCode);
     void releaseForm();
     void leaveEventLoop();
     void teardown();

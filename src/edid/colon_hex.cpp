@@ -6,7 +6,7 @@
 
 QString formatColonHex(std::span<const uint8_t> bytes) {
     QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size() * 3));
+    text.reserve(static_cast<qsizetype>(bytes.size()) * 3);
     for (size_t i = 0; i < bytes.size(); ++i) {
         if (i > 0) {
             text += QLatin1Char(':');

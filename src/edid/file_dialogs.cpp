@@ -1,0 +1,32 @@
+#include "file_dialogs.h"
+
+#include <QFileDialog>
+
+namespace {
+
+class QtFileDialogs : public FileDialogs {
+public:
+    QString openFileName(QWidget *parent, const QString &caption, const QString &directory,
+                         const QString &filter) override {
+        return QFileDialog::getOpenFileName(parent, caption, directory, filter, nullptr,
+                                            QFileDialog::Options());
+    }
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &proposedName,
+                         const QString &filter) override {
+        return QFileDialog::getSaveFileName(parent, caption, proposedName, filter, nullptr,
+                                            QFileDialog::Options());
+    }
+};
+
+QtFileDialogs g_qtDialogs;
+FileDialogs *g_dialogs = &g_qtDialogs;
+
+} // namespace
+
+void installFileDialogs(FileDialogs *dialogs) {
+    g_dialogs = dialogs != nullptr ? dialogs : &g_qtDialogs;
+}
+
+FileDialogs &fileDialogs() {
+    return *g_dialogs;
+}

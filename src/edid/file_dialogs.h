@@ -1,0 +1,22 @@
+#pragma once
+// The file dialogs of the EDID file slots. By default they are Qt's own; a caller may
+// install others that answer in their place (a file name, or empty for a cancel).
+
+#include <QString>
+
+class QWidget;
+
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // The file to read, or an empty string when the user cancels.
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &directory,
+                                 const QString &filter) = 0;
+    // The file to write, or an empty string when the user cancels.
+    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &proposedName,
+                                 const QString &filter) = 0;
+};
+
+// The caller keeps ownership; nullptr puts Qt's dialogs back.
+void installFileDialogs(FileDialogs *dialogs);
+FileDialogs &fileDialogs();

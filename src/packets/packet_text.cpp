@@ -1,0 +1,22 @@
+#include "packet_text.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+
+namespace packets {
+
+std::optional<PacketText> preparePacketText(const QString &text, TextLimits limits) {
+    const QByteArray converted = text.toUpper().toLatin1();
+    const auto count = static_cast<size_t>(converted.size());
+    PacketText prepared;
+    if (count < limits.minChars || count > limits.maxChars || count >= prepared.chars.size()) {
+        return std::nullopt;
+    }
+    std::copy_n(converted.constData(), count, prepared.chars.begin());
+    prepared.chars[count] = kTextEnd;
+    prepared.length = count + 1;
+    return prepared;
+}
+
+} // namespace packets
