@@ -1,0 +1,64 @@
+// The colon hex parser on any text and every length a sender can pass, alone and the way
+// the CEC and infoframe senders use it: the text is prepared, parsed, and put in a frame.
+
+#include "edid/colon_hex.h"
+#include "link/frames.h"
+#include "packets/packet_text.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr packets::TextLimits kSenderLimits[] = {{5, 92}, {5, 38}, {5, 59}};
+
+void checkParse(std::span<const char> text, size_t length, bool withCountByte) {
+    std::array<uint8_t, kColonHexOutputSize> output;
+    output.fill(0xA5);
+    const uint8_t count = parseColonHex(text, length, withCountByte, output);
+    if (count == 0 || count > kColonHexOutputSize) {
+        std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    if (size < 1) {
+        return 0;
+    }
+    const uint8_t control = data[0];
+    // Exactly the characters given, on the heap: a read past them is caught.
+    const std::vector<char> chars(data + 1, data + size);
+    const std::span<const char> text(chars);
+    const bool withCountByte = (control & 1) != 0;
+    checkParse(text, text.size(), withCountByte);
+    // A length shorter or longer than the characters.
+    checkParse(text, control >> 1, withCountByte);
+    checkParse(text, packets::kWorkBufferSize, withCountByte);
+
+    const QString typed = QString::fromLatin1(chars.data(), static_cast<qsizetype>(chars.size()));
+    for (const packets::TextLimits limits : kSenderLimits) {
+        const std::optional<packets::PacketText> prepared = packets::preparePacketText(typed, limits);
+        if (!prepared) {
+            continue;
+        }
+        if (prepared->length > limits.maxChars + 1 ||
+            prepared->chars[prepared->length - 1] != packets::kTextEnd) {
+            std::abort();
+        }
+        std::array<uint8_t, kColonHexOutputSize> bytes{};
+        const uint8_t count = parseColonHex(prepared->text(), prepared->length, withCountByte, bytes);
+        const proto::RequestFrame frame =
+            proto::dataFrame(proto::kCecMessage, std::span<const uint8_t>(bytes).first(count));
+        const proto::RequestFrame store = proto::packetStore(proto::kStoreCecSlot1, prepared->bytes());
+        if (frame.length > proto::kMaxRequestLength || store.length > proto::kMaxRequestLength ||
+            frame.bytes[1] != frame.length - 3 || store.bytes[1] != store.length - 3) {
+            std::abort();
+        }
+    }
+    return 0;
+}

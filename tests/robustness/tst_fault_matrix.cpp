@@ -1,0 +1,182 @@
+// Every user action that talks to the device against every way the box can misbehave:
+// the messages shown are the ones given for that failure, the action ends within its
+// time bound on the fake clock, EDIDtext holds only bytes that arrived, and the window
+// still works once the box behaves again.
+
+#include "device_actions.h"
+
+using namespace robustness;
+
+class TestFaultMatrix : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup() { forgetDevice(); }
+    void everyActionUnderEveryFault_data();
+    void everyActionUnderEveryFault();
+    void edidReadCutShortKeepsTheText_data();
+    void edidReadCutShortKeepsTheText();
+
+private:
+    QString textWithoutDevice_;
+};
+
+void TestFaultMatrix::initTestCase() {
+    Q_INIT_RESOURCE(resqrc);
+    Rig rig;
+    rig.box.setAttachedDevices({});
+    rig.start();
+    textWithoutDevice_ = edidText(rig);
+}
+
+void TestFaultMatrix::everyActionUnderEveryFault_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("trouble");
+    for (const Action &action : actions()) {
+        for (const TroubleInfo &info : kTroubles) {
+            QTest::addRow("%s, %s", action.name, info.name)
+                << QString(action.name) << static_cast<int>(info.trouble);
+        }
+    }
+}
+
+void TestFaultMatrix::everyActionUnderEveryFault() {
+    QFETCH(QString, action);
+    QFETCH(int, trouble);
+    const std::optional<Action> found = actionNamed(action);
+    QVERIFY(found);
+    const Action &act = *found;
+    const auto how = static_cast<Trouble>(trouble);
+    const TroubleInfo &info = kTroubles[trouble];
+    const bool startup = act.slot == nullptr && action != QLatin1String("tick");
+
+    Rig rig;
+    QString textBefore;
+    if (!startup) {
+        rig.start();
+        tick(rig.window()); // the first tick's EDID refresh is not part of the action
+        prepare(rig, act);
+        textBefore = edidText(rig);
+    }
+    const sim::EdidImage before = sourceImage(rig, act.edid);
+    rig.box.clearLog();
+    rig.clock.clearSleeps();
+    rig.statusRecorder.clear();
+    rig.boxWatcher.clear();
+    const uint32_t start = rig.clock.tickCount();
+    inject(rig, how);
+
+    perform(rig, act);
+    const QString textAfter = edidText(rig);
+    if (startup) {
+        // A start-up that failed leaves the form's text, as a start-up without a device does.
+        textBefore = textWithoutDevice_;
+        prepare(rig, act);
+    }
+
+    // The messages of the failure, or those of success when the requests got through.
+    QStringList expected = info.fails ? act.failMessages : act.goodMessages;
+    QStringList expectedBoxes;
+    const int transactions = writeCalls(rig.box, 0);
+    if (how == Trouble::RxQueueFail) {
+        for (int i = 0; i < transactions; ++i) {
+            expectedBoxes << "Error Checking RX Queue";
+        }
+    }
+    if (startup && how == Trouble::Vanished) {
+        expected.clear();
+        expectedBoxes << "VELTRIKA USB not connected!";
+    }
+    QCOMPARE(shownMessages(rig.statusRecorder), expected);
+    QCOMPARE(rig.boxWatcher.texts(), expectedBoxes);
+
+    // Within the bound: no more frames than the action sends, no more waiting than its
+    // waits, and every other millisecond spent inside a link time-out.
+    const Timing t = timing(rig, start);
+    QVERIFY2(static_cast<uint32_t>(transactions) <= act.maxFrames, qPrintable(QString::number(transactions)));
+    QVERIFY2(t.waits <= act.waitsMs, qPrintable(QString::number(t.waits)));
+    QVERIFY2(t.elapsed - t.waits <= static_cast<uint32_t>(transactions) * kLinkTimeoutMs,
+             qPrintable(QString::number(t.elapsed)));
+
+    // EDIDtext holds what it held before, or exactly the EDID that arrived in full.
+    if (act.edid != EdidSource::None && !info.fails) {
+        QCOMPARE(textAfter, formatEdidText(before));
+    } else {
+        QCOMPARE(textAfter, textBefore);
+    }
+    if (act.writesEdid && !info.fails) {
+        QVERIFY(rig.box.customEdid() == sim::buildEdid("SENTINEL", 0x5E17));
+    }
+
+    // The window still works: with the box back to normal the action succeeds. A box
+    // that vanished stays gone; the action then fails again the same way.
+    rig.statusRecorder.clear();
+    rig.boxWatcher.clear();
+    rig.box.clearFaults();
+    if (startup) {
+        const QString wanted = how == Trouble::Vanished ? QStringLiteral("Error Writing values@4000")
+                                                        : QStringLiteral("EDID values read.@2000");
+        QVERIFY(QMetaObject::invokeMethod(&rig.window(), how == Trouble::Vanished ? "forceHdr" : "ReadEDID"));
+        QCOMPARE(shownMessages(rig.statusRecorder), QStringList{wanted});
+        if (how != Trouble::Vanished) {
+            QCOMPARE(edidText(rig), formatEdidText(rig.box.ownEdid()));
+        }
+        return;
+    }
+    prepare(rig, act);
+    perform(rig, act);
+    const QStringList again = how == Trouble::Vanished ? act.failMessages : act.goodMessages;
+    QCOMPARE(shownMessages(rig.statusRecorder), again);
+    if (how != Trouble::Vanished) {
+        QCOMPARE(rig.boxWatcher.texts(), QStringList());
+    }
+}
+
+// A read that loses one window read on the way keeps the whole old text: half an EDID
+// from the device and half from before would be bytes that never arrived together.
+void TestFaultMatrix::edidReadCutShortKeepsTheText_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("trouble");
+    for (const char *name : {"ReadEDID", "readTvEdidA", "readTvEdidB"}) {
+        for (const TroubleInfo &info : kTroubles) {
+            if (info.fails && info.trouble != Trouble::Vanished) {
+                QTest::addRow("%s, %s", name, info.name) << QString(name) << static_cast<int>(info.trouble);
+            }
+        }
+    }
+}
+
+void TestFaultMatrix::edidReadCutShortKeepsTheText() {
+    QFETCH(QString, action);
+    QFETCH(int, trouble);
+    const std::optional<Action> act = actionNamed(action);
+    QVERIFY(act);
+    Rig rig;
+    rig.start();
+    tick(rig.window());
+    prepare(rig, *act);
+    // A good read first tells how many frames come before the window reads.
+    rig.box.clearLog();
+    QVERIFY(QMetaObject::invokeMethod(&rig.window(), act->slot));
+    const int windowStart = static_cast<int>(rig.box.frames().size()) - 16;
+    QVERIFY(windowStart > 0);
+    QVERIFY(rig.box.frames()[static_cast<size_t>(windowStart)].request[2] == proto::kEdidWindow);
+    prepare(rig, *act);
+    const QString textBefore = edidText(rig);
+
+    rig.box.clearLog();
+    rig.statusRecorder.clear();
+    rig.boxWatcher.clear();
+    inject(rig, static_cast<Trouble>(trouble), windowStart + kWindowReadBeforeFault, 1);
+    QVERIFY(QMetaObject::invokeMethod(&rig.window(), act->slot));
+    QCOMPARE(shownMessages(rig.statusRecorder), QStringList());
+    QCOMPARE(edidText(rig), textBefore);
+    // The read stopped at the lost window read.
+    const QList<QByteArray> sent = requestsSince(rig.box);
+    QVERIFY(!sent.isEmpty());
+    QVERIFY(sent.size() <= windowStart + kWindowReadBeforeFault + 1);
+}
+
+QTEST_MAIN(TestFaultMatrix)
+#include "tst_fault_matrix.moc"
