@@ -7,5 +7,6 @@ int main(int argc, char **argv) {
     SystemLinkClock clock;
     sim::SimulatedBox box(clock);
     box.setLively(true);
+    box.setLogging(false);
     return runUtility(argc, argv, box, clock);
 }

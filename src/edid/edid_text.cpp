@@ -18,6 +18,8 @@ void renderEdidText(QTextEdit &box, std::span<const uint8_t, proto::kEdidSize> i
     QTextCursor cursor(box.document());
     cursor.clearSelection();
     cursor.movePosition(QTextCursor::Start);
+    // One edit block: the box lays the text out once at its end, not after every insertion.
+    cursor.beginEditBlock();
 
     QTextCharFormat byteFormat;
     byteFormat.setForeground(QBrush(Qt::black, Qt::SolidPattern));
@@ -34,6 +36,7 @@ void renderEdidText(QTextEdit &box, std::span<const uint8_t, proto::kEdidSize> i
         cursor.insertText(digits, lineEndFormat);
         cursor.insertText(QStringLiteral("\n"));
     }
+    cursor.endEditBlock();
 }
 
 bool MainWindow::parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image) {

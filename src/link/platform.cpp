@@ -6,6 +6,11 @@
 namespace {
 UsbXpress *g_usb = nullptr;
 LinkClock *g_clock = nullptr;
+
+// The system wakes a sleeping thread late by its timer latency, a tenth of a millisecond
+// or more, more on a loaded or virtual machine, and an EDID write waits 32 times. A wait
+// sleeps until this long before its end and spins the rest: it ends on time, never early.
+constexpr auto kSpinBeforeEnd = std::chrono::microseconds(500);
 } // namespace
 
 void installPlatform(UsbXpress *usb, LinkClock *clock) {
@@ -22,4 +27,10 @@ uint32_t SystemLinkClock::tickCount() {
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count());
 }
 
-void SystemLinkClock::sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SystemLinkClock::sleep(uint32_t ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    std::this_thread::sleep_until(end - kSpinBeforeEnd);
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::yield();
+    }
+}

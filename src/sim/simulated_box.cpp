@@ -206,7 +206,9 @@ record::StatusRecord SimulatedBox::factorySettings() {
 // ---- Library calls -------------------------------------------------------------------
 
 void SimulatedBox::logCall(std::string call) {
-    calls_.push_back(std::move(call));
+    if (logging_) {
+        calls_.push_back(std::move(call));
+    }
 }
 
 // A box that has gone answers no call at all.
@@ -409,7 +411,9 @@ int SimulatedBox::write(UsbHandle handle, const uint8_t *bytes, uint32_t count, 
         }
     }
     inQueue_.insert(inQueue_.end(), logged.reply.begin(), logged.reply.end());
-    frames_.push_back(std::move(logged));
+    if (logging_) {
+        frames_.push_back(std::move(logged));
+    }
     return usbstatus::kSuccess;
 }
 

@@ -120,6 +120,9 @@ public:
     // Every library call by name ("deviceCount", "open 0", "setTimeouts 0 4000", ...).
     const std::vector<std::string> &calls() const { return calls_; }
     void clearLog();
+    // The log is kept from the start. A box that runs for long, like the demo's, switches
+    // it off: it would grow by every call for as long as the box runs.
+    void setLogging(bool logging) { logging_ = logging; }
     uint32_t readTimeoutMs() const { return readTimeoutMs_; }
     uint32_t writeTimeoutMs() const { return writeTimeoutMs_; }
 
@@ -172,6 +175,7 @@ private:
     // Faults of the transaction under way, set by its write.
     bool currentRxQueueFails_ = false, currentReadFails_ = false, currentOverreport_ = false;
     uint32_t readTimeoutMs_, writeTimeoutMs_;
+    bool logging_ = true;
     std::vector<LoggedFrame> frames_;
     std::vector<std::string> calls_;
 };

@@ -3,6 +3,7 @@
 #include "link/device_link.h"
 #include "support/test_support.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 using sim::AttachedDevice;
@@ -45,6 +46,8 @@ private slots:
     void silentDeviceTimesOutAcrossTheWrap();
     void queueFailureShowsOneBoxWhileBusy();
     void writeAndReadRestoreLibraryTimeouts();
+    void systemClockNeverWakesEarly_data();
+    void systemClockNeverWakesEarly();
 };
 
 void TestLink::findDevice_data() {
@@ -232,6 +235,26 @@ void TestLink::writeAndReadRestoreLibraryTimeouts() {
     QCOMPARE(rig.box.calls(), expected);
     QCOMPARE(rig.box.readTimeoutMs(), 111u);
     QCOMPARE(rig.box.writeTimeoutMs(), 222u);
+}
+
+void TestLink::systemClockNeverWakesEarly_data() {
+    QTest::addColumn<uint32_t>("ms");
+    QTest::newRow("no wait") << 0u;
+    QTest::newRow("shorter than the spin") << 1u;
+    QTest::newRow("a busy poll") << 10u;
+    QTest::newRow("after a window write") << 30u;
+}
+
+// The waits between frames are lower bounds for the device: a wait may end late, never early.
+void TestLink::systemClockNeverWakesEarly() {
+    QFETCH(uint32_t, ms);
+    SystemLinkClock clock;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const uint32_t before = clock.tickCount();
+    clock.sleep(ms);
+    QVERIFY(elapsed.nsecsElapsed() >= qint64(ms) * 1000000);
+    QVERIFY(clock.tickCount() - before >= ms);
 }
 
 QTEST_MAIN(TestLink)

@@ -212,6 +212,7 @@ private slots:
     void wrongHandleIsInvalid();
     void vanishedBoxFailsEveryCall();
     void callLogNamesEveryCall();
+    void logSwitchedOffKeepsNothing();
     void timeoutsAreKept();
 
     void replies_data();
@@ -540,6 +541,24 @@ void TestSimulatedBox::callLogNamesEveryCall() {
     box.clearLog();
     QVERIFY(box.calls().empty());
     QVERIFY(box.frames().empty());
+}
+
+// The box answers as before; neither calls nor frames are kept until the log is on again.
+void TestSimulatedBox::logSwitchedOffKeepsNothing() {
+    Rig rig;
+    const QByteArray request = bytes({0x11, 0x08, 0xE0, 0x07});
+    const QByteArray logged = rig.transact(request);
+    rig.box.clearLog();
+    rig.box.setLogging(false);
+    QCOMPARE(rig.transact(request), logged);
+    QVERIFY(rig.box.calls().empty());
+    QVERIFY(rig.box.frames().empty());
+
+    rig.box.setLogging(true);
+    QCOMPARE(rig.transact(request), logged);
+    QCOMPARE(rig.box.frames().size(), size_t(1));
+    QCOMPARE(toBytes(rig.box.frames()[0].request), request);
+    QVERIFY(!rig.box.calls().empty());
 }
 
 void TestSimulatedBox::timeoutsAreKept() {

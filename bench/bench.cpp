@@ -1,0 +1,413 @@
+// veltrika-bench: drives the real window on the offscreen platform against the simulated
+// box on the real clock and sets every figure beside the floor that the protocol's own
+// waits put under it. scripts/bench builds it optimised and runs it.
+
+#include "VeltrikaForm.h"
+#include "edid/edid_text.h"
+#include "edid/spaced_hex.h"
+#include "link/usbxpress.h"
+#include "measure.h"
+#include "sim/simulated_box.h"
+#include "status/status_record.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTimerEvent>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using bench::Figure;
+
+// The waits the protocol fixes between frames make the floor of each transfer.
+constexpr double kAfterFetchMs = 100;
+constexpr double kAfterFirstBusyPollMs = 10;
+constexpr int kEdidWindowWrites = 32;
+constexpr double kAfterWindowWriteMs = 30;
+constexpr double kEdidReadFloorMs = kAfterFetchMs + kAfterFirstBusyPollMs;
+constexpr double kEdidWriteFloorMs = kEdidWindowWrites * kAfterWindowWriteMs;
+constexpr int kStatusIntervalMs = 3000;
+constexpr uint8_t kCustomEdidMode = 3;
+
+constexpr int kTransferRuns = 11;
+constexpr int kStartupRuns = 11;
+constexpr int kQuickRuns = 101;
+constexpr int kWarmUpTicks = 3; // the first tick also re-reads the EDID
+constexpr int kMemoryRuns = 3;
+constexpr int kMemoryFirstTicks = 100;
+constexpr int kMemoryLastTick = 10000;
+constexpr int kDemoRuns = 3;
+constexpr int kDemoSettleMs = 2000; // after the first paint, before the idle figure starts
+constexpr int kIdleSeconds = 30;
+constexpr double kPaintWaitMs = 10000; // a window that has not painted by then fails its run
+constexpr int kDemoStopMs = 5000;
+constexpr double kPercent = 100;
+constexpr double kNsPerMs = 1e6;
+
+const char *const kMemoryMode = "--memory";
+const QByteArray kProbeLine = "first-paint-ns ";
+
+// No figure may show a modal box: it would wait for a click that never comes. A box that
+// shows anyway is reported and closed, and the bench fails.
+class BoxGuard : public QObject {
+public:
+    BoxGuard() { qApp->installEventFilter(this); }
+    ~BoxGuard() override { qApp->removeEventFilter(this); }
+    BoxGuard(const BoxGuard &) = delete;
+    BoxGuard &operator=(const BoxGuard &) = delete;
+    bool sawBox() const { return sawBox_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() != QEvent::Show) {
+            return false;
+        }
+        if (auto *box = qobject_cast<QMessageBox *>(watched)) {
+            std::fprintf(stderr, "unexpected box: %s\n", qPrintable(box->text()));
+            sawBox_ = true;
+            QTimer::singleShot(0, box, &QDialog::reject);
+        }
+        return false;
+    }
+
+private:
+    bool sawBox_ = false;
+};
+
+// Notes a paint event of any widget of one window.
+class PaintSeen : public QObject {
+public:
+    explicit PaintSeen(QWidget &window) : window_(window) {}
+    bool seen = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget *>(watched)->window() == &window_) {
+            seen = true;
+        }
+        return false;
+    }
+
+private:
+    QWidget &window_;
+};
+
+// Runs the event loop until the window's first paint pass is over: the pass has ended
+// when the loop returns from the events that carried its paint events.
+bool paintWindow(QWidget &window) {
+    PaintSeen filter(window);
+    qApp->installEventFilter(&filter);
+    const double deadline = bench::wallNowMs() + kPaintWaitMs;
+    while (!filter.seen && bench::wallNowMs() < deadline) {
+        QCoreApplication::processEvents();
+    }
+    qApp->removeEventFilter(&filter);
+    return filter.seen;
+}
+
+template <typename Work> double wallMs(Work work) {
+    const double start = bench::wallNowMs();
+    work();
+    return bench::wallNowMs() - start;
+}
+
+template <typename Work> double cpuMs(Work work) {
+    const double start = bench::processCpuMs();
+    work();
+    return bench::processCpuMs() - start;
+}
+
+void progress(const char *what) {
+    std::fprintf(stderr, "bench: %s\n", what);
+}
+
+// The window's status timer: QMainWindow keeps timers of its own with other intervals.
+int statusTimerId(QObject &window) {
+    for (const auto &timer : QAbstractEventDispatcher::instance()->registeredTimers(&window)) {
+        if (timer.interval == kStatusIntervalMs) {
+            return timer.timerId;
+        }
+    }
+    return 0;
+}
+
+void tick(MainWindow &window, int timerId) {
+    QTimerEvent event(timerId);
+    QCoreApplication::sendEvent(&window, &event);
+}
+
+// A window on a box of its own, shown and painted.
+struct Session {
+    Session(LinkClock &clock, uint8_t edidMode) : box(clock) {
+        // Like the demo's box: no log, which would grow with every call.
+        box.setLogging(false);
+        box.statusRecord()[record::kEdidMode] = edidMode;
+        installPlatform(&box, &clock);
+        window = std::make_unique<MainWindow>();
+        window->show();
+        paintWindow(*window);
+    }
+    ~Session() {
+        window.reset();
+        installPlatform(nullptr, nullptr);
+    }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    sim::SimulatedBox box;
+    std::unique_ptr<MainWindow> window;
+};
+
+uint8_t factoryEdidMode() {
+    return sim::SimulatedBox::factorySettings()[record::kEdidMode];
+}
+
+Figure startupFigure(LinkClock &clock) {
+    Figure figure{"Start-up to first paint (bench process)", "ms", {}, kEdidReadFloorMs, 400, "<= 400 ms"};
+    for (int run = 0; run < kStartupRuns; ++run) {
+        sim::SimulatedBox box(clock);
+        box.setLogging(false);
+        installPlatform(&box, &clock);
+        const double start = bench::wallNowMs();
+        auto window = std::make_unique<MainWindow>();
+        window->show();
+        const bool painted = paintWindow(*window);
+        const double end = bench::wallNowMs();
+        window.reset();
+        installPlatform(nullptr, nullptr);
+        QCoreApplication::processEvents();
+        if (painted) {
+            figure.runs.push_back(end - start);
+        }
+    }
+    return figure;
+}
+
+// The EDID write and read, and the EDID text round trip, on one window in custom EDID mode.
+void edidFigures(LinkClock &clock, std::vector<Figure> &figures) {
+    Session session(clock, kCustomEdidMode);
+    MainWindow &window = *session.window;
+    auto *custom = window.findChild<QRadioButton *>(QStringLiteral("customEDID"));
+    auto *presets = window.findChild<QComboBox *>(QStringLiteral("cmBEdid"));
+    auto *text = window.findChild<QTextEdit *>(QStringLiteral("EDIDtext"));
+
+    Figure write{"EDID write (WriteEDID), wall", "ms",           {}, kEdidWriteFloorMs,
+                 kEdidWriteFloorMs * 1.01,       "ratio <= 1.01"};
+    Figure read{
+        "EDID read (ReadEDID), wall", "ms", {}, kEdidReadFloorMs, kEdidReadFloorMs + 5, "<= floor + 5 ms"};
+    for (int run = 0; run < kTransferRuns; ++run) {
+        // The write goes out only in custom mode with the first preset; anything else shows a box.
+        custom->setChecked(true);
+        presets->setCurrentIndex(0);
+        QCoreApplication::processEvents();
+        write.runs.push_back(
+            wallMs([&] { QMetaObject::invokeMethod(&window, "WriteEDID", Qt::DirectConnection); }));
+        QCoreApplication::processEvents();
+        read.runs.push_back(
+            wallMs([&] { QMetaObject::invokeMethod(&window, "ReadEDID", Qt::DirectConnection); }));
+        QCoreApplication::processEvents();
+    }
+    figures.push_back(write);
+    figures.push_back(read);
+
+    Figure roundTrip{"renderEdidText + parseEdidText, CPU", "ms", {}, {}, 2, "<= 2 ms"};
+    std::array<uint8_t, proto::kEdidSize> image{};
+    bool whole = parseEdidText(text->toPlainText(), image) == proto::kEdidSize;
+    for (int run = 0; run < kQuickRuns && whole; ++run) {
+        roundTrip.runs.push_back(cpuMs([&] {
+            renderEdidText(*text, image);
+            whole = parseEdidText(text->toPlainText(), image) == proto::kEdidSize;
+        }));
+        QCoreApplication::processEvents();
+    }
+    if (!whole) {
+        std::fprintf(stderr, "bench: the EDID text did not give back 256 bytes\n");
+        roundTrip.runs.clear();
+    }
+    figures.push_back(roundTrip);
+}
+
+// What the write's waits alone take on this machine: the clock's sleeps wake late by the
+// system's timer latency, which no code above the clock can take back.
+Figure sleepFigure(LinkClock &clock) {
+    Figure figure{"32 clock sleeps of 30 ms alone, wall", "ms", {}, kEdidWriteFloorMs, {}, "-"};
+    for (int run = 0; run < kTransferRuns; ++run) {
+        figure.runs.push_back(wallMs([&] {
+            for (int block = 0; block < kEdidWindowWrites; ++block) {
+                clock.sleep(static_cast<uint32_t>(kAfterWindowWriteMs));
+            }
+        }));
+    }
+    return figure;
+}
+
+Figure tickFigure(LinkClock &clock) {
+    Figure figure{"Status tick, nothing changed, CPU", "ms", {}, {}, 0.5, "<= 0.5 ms"};
+    Session session(clock, factoryEdidMode());
+    MainWindow &window = *session.window;
+    const int timerId = statusTimerId(window);
+    if (timerId == 0) {
+        return figure;
+    }
+    for (int run = 0; run < kWarmUpTicks; ++run) {
+        tick(window, timerId);
+        QCoreApplication::processEvents();
+    }
+    for (int run = 0; run < kQuickRuns; ++run) {
+        figure.runs.push_back(cpuMs([&] { tick(window, timerId); }));
+        QCoreApplication::processEvents();
+    }
+    return figure;
+}
+
+// Runs in a process of its own, so that the peak is the peak of a window and its ticks.
+// Prints the peak and the current resident bytes at tick 100 and the current at the last.
+int memoryRun() {
+    SystemLinkClock clock;
+    Session session(clock, factoryEdidMode());
+    MainWindow &window = *session.window;
+    const int timerId = statusTimerId(window);
+    if (timerId == 0) {
+        return 1;
+    }
+    double peakAtFirst = 0;
+    double currentAtFirst = 0;
+    for (int count = 1; count <= kMemoryLastTick; ++count) {
+        tick(window, timerId);
+        QCoreApplication::processEvents();
+        if (count == kMemoryFirstTicks) {
+            peakAtFirst = bench::peakResidentBytes();
+            currentAtFirst = bench::currentResidentBytes();
+        }
+    }
+    std::printf("%.0f %.0f %.0f\n", peakAtFirst, currentAtFirst, bench::currentResidentBytes());
+    return 0;
+}
+
+void memoryFigures(std::vector<Figure> &figures) {
+    Figure peak{"Peak resident memory after 100 ticks", "MB", {}, {}, 60, "<= 60 MB"};
+    Figure growth{"Resident growth, tick 100 to 10,000", "MB", {}, {}, 1, "<= 1 MB"};
+    for (int run = 0; run < kMemoryRuns; ++run) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kMemoryMode)});
+        child.waitForFinished(-1);
+        double peakAtFirst = 0;
+        double currentAtFirst = 0;
+        double currentAtLast = 0;
+        const QByteArray output = child.readAllStandardOutput();
+        if (child.exitCode() != 0 || std::sscanf(output.constData(), "%lf %lf %lf", &peakAtFirst,
+                                                 &currentAtFirst, &currentAtLast) != 3) {
+            std::fprintf(stderr, "bench: the memory run failed\n");
+            continue;
+        }
+        peak.runs.push_back(bench::megabytes(peakAtFirst));
+        growth.runs.push_back(bench::megabytes(currentAtLast - currentAtFirst));
+    }
+    figures.push_back(peak);
+    figures.push_back(growth);
+}
+
+// The monotonic time of the demo's first paint in ms, as the probe reports it.
+std::optional<double> awaitFirstPaint(QProcess &demo, double deadline) {
+    while (bench::wallNowMs() < deadline && demo.state() == QProcess::Running) {
+        demo.waitForReadyRead(100);
+        while (demo.canReadLine()) {
+            const QByteArray line = demo.readLine().trimmed();
+            if (line.startsWith(kProbeLine)) {
+                return line.mid(kProbeLine.size()).toDouble() / kNsPerMs;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// The demo as a user starts it, with the probe that reports its first paint.
+void demoFigures(std::vector<Figure> &figures) {
+    Figure firstPaint{"Demo process start to first paint", "ms", {}, kEdidReadFloorMs, {}, "-"};
+    Figure idle{"Demo CPU over 30 s of running (ticks incl.)", "%", {}, {}, 1, "<= 1 % of a core"};
+    for (int run = 0; run < kDemoRuns; ++run) {
+        QProcess demo;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(FIRST_PAINT_PROBE_PATH));
+        demo.setProcessEnvironment(environment);
+        demo.setStandardOutputFile(QProcess::nullDevice());
+        demo.setReadChannel(QProcess::StandardError);
+        const double start = bench::wallNowMs();
+        demo.start(QStringLiteral(DEMO_PATH), {});
+        if (!demo.waitForStarted()) {
+            std::fprintf(stderr, "bench: the demo did not start\n");
+            continue;
+        }
+        const std::optional<double> paintedAt = awaitFirstPaint(demo, start + kPaintWaitMs);
+        if (paintedAt) {
+            firstPaint.runs.push_back(*paintedAt - start);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kDemoSettleMs));
+            const auto pid = static_cast<pid_t>(demo.processId());
+            const std::optional<double> before = bench::processCpuSeconds(pid);
+            std::this_thread::sleep_for(std::chrono::seconds(kIdleSeconds));
+            const std::optional<double> after = bench::processCpuSeconds(pid);
+            if (before && after) {
+                idle.runs.push_back((*after - *before) / kIdleSeconds * kPercent);
+            }
+        } else {
+            std::fprintf(stderr, "bench: the demo reported no first paint\n");
+        }
+        demo.terminate();
+        if (!demo.waitForFinished(kDemoStopMs)) {
+            demo.kill();
+            demo.waitForFinished();
+        }
+    }
+    figures.push_back(firstPaint);
+    figures.push_back(idle);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    Q_INIT_RESOURCE(resqrc);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], kMemoryMode) == 0) {
+        return memoryRun();
+    }
+
+    const BoxGuard guard;
+    SystemLinkClock clock;
+    std::vector<Figure> figures;
+    progress("start-up");
+    figures.push_back(startupFigure(clock));
+    progress("EDID write, read and text");
+    edidFigures(clock, figures);
+    figures.push_back(sleepFigure(clock));
+    progress("status tick");
+    figures.push_back(tickFigure(clock));
+    progress("memory (three runs of 10,000 ticks)");
+    memoryFigures(figures);
+    progress("demo process (three runs of about 35 s)");
+    demoFigures(figures);
+
+    bench::printMachine();
+    const bool allMet = bench::printTable(figures);
+    if (guard.sawBox()) {
+        std::printf("A box was shown during the figures: they are not valid.\n");
+        return 2;
+    }
+    return allMet ? 0 : 1;
+}
