@@ -118,6 +118,7 @@ void TestSoak::ticksAndActionsAgainstAMisbehavingBox() {
 
     Rig rig;
     rig.start();
+    holdStatusTimer(rig.window());
     prepare(rig, *tickAction);
     // The box's own busy periods must not hide its EDID from the refresh for long.
     rig.box.modeChangeBusyMs = 100;

@@ -149,13 +149,28 @@ MainWindow &Rig::start() {
     return *window_;
 }
 
+namespace {
+constexpr int kStatusIntervalMs = 3000;
+constexpr int kHeldIntervalMs = 24 * 3600 * 1000;
+} // namespace
+
 int statusTimerId(QObject &window) {
     for (const auto &timer : QAbstractEventDispatcher::instance()->registeredTimers(&window)) {
-        if (timer.interval == 3000) {
+        if (timer.interval == kStatusIntervalMs || timer.interval == kHeldIntervalMs) {
             return timer.timerId;
         }
     }
     return 0;
+}
+
+void holdStatusTimer(QObject &window) {
+    const int id = statusTimerId(window);
+    if (id == 0) {
+        return;
+    }
+    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    dispatcher->unregisterTimer(id);
+    dispatcher->registerTimer(id, kHeldIntervalMs, Qt::CoarseTimer, &window);
 }
 
 QList<QByteArray> requestsSince(const sim::SimulatedBox &box, int from) {

@@ -82,6 +82,9 @@ private:
 // The id of the window's 3000 ms status timer, or 0 when none runs. A tick sent by a
 // test carries it: QMainWindow keeps timers of its own with other ids.
 int statusTimerId(QObject &window);
+// Keeps the status timer (same id) from firing on real time, so that only the ticks a long
+// test sends itself arrive, never one inside a modal box after seconds of real time.
+void holdStatusTimer(QObject &window);
 
 // The request frames the box received, as byte vectors, from index `from` on.
 QList<QByteArray> requestsSince(const sim::SimulatedBox &box, int from = 0);
