@@ -14,11 +14,14 @@ bool g_linkBusy = false;
 
 constexpr uint32_t kProductStringSize = 256;
 
-// The link's messages stand alone: no owner window, a blank title, a warning icon.
-void showLinkMessage(const char *text) {
+void showWarningBox(const char *text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral(" "), QString::fromLatin1(text), QMessageBox::Ok);
     box.exec();
 }
+
+LinkMessagePresenter g_presentMessage = showWarningBox;
+
+void showLinkMessage(const char *text) { g_presentMessage(text); }
 
 UsbXpress &usb() { return *installedUsb(); }
 LinkClock &linkClock() { return *installedClock(); }
@@ -48,6 +51,10 @@ struct BusyGuard {
 };
 
 } // namespace
+
+void installLinkMessagePresenter(LinkMessagePresenter presenter) {
+    g_presentMessage = presenter != nullptr ? presenter : showWarningBox;
+}
 
 UsbHandle deviceHandle() { return g_deviceHandle; }
 void forgetDevice() { g_deviceHandle = kNoDeviceHandle; }

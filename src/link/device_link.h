@@ -30,6 +30,12 @@ bool LinkTransact(proto::ReplyBuffer &reply, const uint8_t *request, uint32_t mi
 bool transactAccepted(proto::ReplyBuffer &reply, const proto::RequestFrame &frame, uint32_t minimumLength,
                       uint8_t marker);
 
+// The link shows its messages through a presenter: by default a standalone warning box
+// (no owner window, a blank title, one OK button). A harness that drives the link far
+// faster than a person reads may put its own; nullptr brings the box back.
+using LinkMessagePresenter = void (*)(const char *text);
+void installLinkMessagePresenter(LinkMessagePresenter presenter);
+
 UsbHandle deviceHandle();
 void forgetDevice(); // the handle becomes "no device open" without a close call
 bool linkBusy();

@@ -46,6 +46,7 @@ private slots:
     void silentDeviceTimesOutAcrossTheWrap();
     void queueFailureShowsOneBoxWhileBusy();
     void writeAndReadRestoreLibraryTimeouts();
+    void installedPresenterTakesTheMessages();
     void systemClockNeverWakesEarly_data();
     void systemClockNeverWakesEarly();
 };
@@ -218,6 +219,31 @@ void TestLink::queueFailureShowsOneBoxWhileBusy() {
     QCOMPARE(rig.boxWatcher.boxes().size(), 1);
     QVERIFY(rig.boxWatcher.boxes().first().linkBusyWhileShown);
     QVERIFY(!linkBusy());
+}
+
+QStringList g_presented;
+
+void TestLink::installedPresenterTakesTheMessages() {
+    Rig rig;
+    g_presented.clear();
+    installLinkMessagePresenter([](const char *text) { g_presented << QString::fromLatin1(text); });
+    rig.box.setOpenFails(true);
+    QVERIFY(!openTheBox());
+    rig.box.setOpenFails(false);
+    QVERIFY(openTheBox());
+    rig.box.injectFault(Fault::RxQueueFail, proto::kStatusRead);
+    proto::ReplyBuffer reply = untouchedReply();
+    const proto::RequestFrame frame = proto::statusRead(42);
+    QVERIFY(!LinkTransact(reply, frame.bytes.data(), 42, frame.length));
+    QCOMPARE(g_presented, (QStringList{"Usb device open error!", "Error Checking RX Queue"}));
+    QVERIFY(rig.boxWatcher.boxes().isEmpty());
+
+    // Without a presenter the warning box is back.
+    installLinkMessagePresenter(nullptr);
+    rig.box.setCloseFails(true);
+    CloseDevice();
+    QCOMPARE(rig.boxWatcher.texts(), QStringList{"Unable to close device handle!"});
+    QCOMPARE(g_presented.size(), 2);
 }
 
 void TestLink::writeAndReadRestoreLibraryTimeouts() {
