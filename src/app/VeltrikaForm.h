@@ -91,16 +91,19 @@ private:
     void syncControls();
     void checkPendingEdidRefresh();
     void renderStatusTexts();
-    void readDeviceEdid();
+    bool readDeviceEdid();
     void prepareTransferProgress();
-    void readEdidIntoText(uint8_t fetchCode, const char *doneMessage);
+    // True when all 256 bytes arrived and replaced the text.
+    bool readEdidIntoText(uint8_t fetchCode, const char *doneMessage);
     bool askAboutWrongChecksums(const QString &title, const QString &question);
-    // Parses EDIDtext into image; a text that breaks the layout shows "Hex Format Error".
+    // Parses EDIDtext into image; a text that breaks the layout or holds no byte at all
+    // shows "Hex Format Error".
     bool parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image);
     void showStatus(const char *text, int ms);
+    enum class SettingWrite { NothingToWrite, Refused, Accepted };
     // The row of the settings table named `slot`: writes its register and keeps its shadow
-    // byte; false when the controls gave no value to write.
-    bool applySetting(const char *slot);
+    // byte; NothingToWrite when the controls gave no value.
+    SettingWrite applySetting(const char *slot);
     bool sendPacket(const packets::PacketSend &send, const QString &text);
     bool sendHdrInfoframe();
     bool storeCec(uint8_t slotCode);
@@ -114,5 +117,9 @@ private:
     bool timerRunning = false;
     bool startupComplete = false;
     bool edidRefreshPending = true;
+    // What the last read of the device's own EDID put into EDIDtext: the refresh after a
+    // mode change replaces only that (or an empty box), never an EDID the user loaded,
+    // typed or read from a TV.
+    QString deviceEdidText;
     record::StatusRecord settingsShadow{};
 };

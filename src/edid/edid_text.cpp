@@ -40,7 +40,9 @@ void renderEdidText(QTextEdit &box, std::span<const uint8_t, proto::kEdidSize> i
 }
 
 bool MainWindow::parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image) {
-    if (parseEdidText(ui->EDIDtext->toPlainText(), image) >= 0) {
+    // A text without a single byte is no EDID: taken as 256 zeros (whose checksums hold)
+    // it would be written to the device or a file as if the user had made it.
+    if (parseEdidText(ui->EDIDtext->toPlainText(), image) > 0) {
         return true;
     }
     QMessageBox::warning(this, tr("VELTRIKA Utility"), tr("Hex Format Error"), QMessageBox::Ok);

@@ -54,11 +54,14 @@ void MainWindow::prepareTransferProgress() {
     transferProgress->hide();
 }
 
-void MainWindow::readEdidIntoText(uint8_t fetchCode, const char *doneMessage) {
+bool MainWindow::readEdidIntoText(uint8_t fetchCode, const char *doneMessage) {
     prepareTransferProgress();
     proto::ReplyBuffer reply{};
+    // A refused fetch leaves the window as an earlier fetch or write left it: showing that
+    // as the EDID asked for would pass off another display's EDID as this one.
     if (!transactAccepted(reply, proto::edidFetch(fetchCode), proto::kMarkerReplyLength, fetchCode)) {
         showStatus("Error Writing values", kRefusedMs);
+        return false;
     }
     sleepMs(kAfterFetchMs);
     // A device still busy after the last poll is not reported: the window is read anyway.
@@ -80,7 +83,7 @@ void MainWindow::readEdidIntoText(uint8_t fetchCode, const char *doneMessage) {
         if (!LinkTransact(reply, frame.bytes.data(), proto::kEdidWindowReadLength, frame.length, &received) ||
             received < proto::kEdidWindowReadLength) {
             on_ProgressChange(0, 0);
-            return;
+            return false;
         }
         std::copy_n(reply.begin(), proto::kEdidWindowReadLength, image.begin() + offset);
     }
@@ -90,10 +93,15 @@ void MainWindow::readEdidIntoText(uint8_t fetchCode, const char *doneMessage) {
     ui->EDIDtext->setTextColor(Qt::black);
     ui->EDIDtext->setFontWeight(QFont::Normal);
     ui->EDIDtext->setText(formatEdidText(image));
+    return true;
 }
 
-void MainWindow::readDeviceEdid() {
-    readEdidIntoText(proto::kFetchOwnEdid, "EDID values read.");
+bool MainWindow::readDeviceEdid() {
+    if (!readEdidIntoText(proto::kFetchOwnEdid, "EDID values read.")) {
+        return false;
+    }
+    deviceEdidText = ui->EDIDtext->toPlainText();
+    return true;
 }
 
 void MainWindow::ReadEDID() {
@@ -127,6 +135,7 @@ void MainWindow::WriteEDID() {
     const auto bytes = std::span<const uint8_t, proto::kEdidSize>(image);
 
     proto::ReplyBuffer reply{};
+    bool everyBlockAccepted = true;
     for (int block = 0; block < kWriteBlocks; ++block) {
         on_ProgressChange(block, kWriteBlocks);
         const auto offset = static_cast<uint8_t>(block * proto::kEdidWindowWriteLength);
@@ -135,8 +144,15 @@ void MainWindow::WriteEDID() {
             proto::edidWindowWrite(offset, bytes.subspan(offset).first<proto::kEdidWindowWriteLength>());
         if (!transactAccepted(reply, frame, proto::kMarkerReplyLength, proto::kEdidWindow)) {
             showStatus("Error Writing EDID values.", kEdidMessageMs);
+            everyBlockAccepted = false;
         }
         sleepMs(kAfterWindowWriteMs);
+    }
+    // A window with a block missing would become the custom EDID half old, half new: the
+    // device keeps the EDID it has, and the error stays on the status bar.
+    if (!everyBlockAccepted) {
+        on_ProgressChange(0, 0);
+        return;
     }
     reply.fill(0);
     if (transactAccepted(reply, proto::edidCommit(), proto::kMarkerReplyLength, proto::kEdidCommit)) {

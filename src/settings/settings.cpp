@@ -116,7 +116,11 @@ static_assert(std::tuple_size_v<decltype(settingsTable(std::declval<const Ui::Ma
 
 std::optional<uint8_t> valueOf(const ValueFrom &from) {
     if (from.rule == Rule::ComboIndex) {
-        // No current item (-1) gives 0x00 for the active input and 0xFF for the others.
+        // No current item: the device reported a value the box does not list. Any value
+        // written in its place would change a setting nobody touched.
+        if (from.combo->currentIndex() < 0) {
+            return std::nullopt;
+        }
         return static_cast<uint8_t>(from.combo->currentIndex() + from.indexOffset);
     }
     std::optional<uint8_t> sum;
@@ -135,23 +139,23 @@ std::optional<uint8_t> valueOf(const ValueFrom &from) {
 } // namespace
 
 // The shadow byte takes the value whether or not the device accepted it.
-bool MainWindow::applySetting(const char *slot) {
+MainWindow::SettingWrite MainWindow::applySetting(const char *slot) {
     const auto table = settingsTable(*ui);
     const auto row = std::find_if(table.begin(), table.end(), [slot](const Setting &setting) {
         return std::strcmp(setting.slot, slot) == 0;
     });
     if (row == table.end() || (row->value.rule == Rule::ComboIndex && !startupComplete)) {
-        return false;
+        return SettingWrite::NothingToWrite;
     }
     const std::optional<uint8_t> value = valueOf(row->value);
     if (!value) {
-        return false;
+        return SettingWrite::NothingToWrite;
     }
-    WriteRegister(row->reg, *value);
+    const bool accepted = WriteRegister(row->reg, *value);
     if (row->shadow != kNoShadow) {
         settingsShadow[static_cast<size_t>(row->shadow)] = *value;
     }
-    return true;
+    return accepted ? SettingWrite::Accepted : SettingWrite::Refused;
 }
 
 void MainWindow::SetActivePort() {
@@ -175,11 +179,15 @@ void MainWindow::SetOut_420() {
 }
 
 // The device rebuilds its EDID after a mode change; the ticks read it again once it is ready.
+// A refused mode change keeps its "Error Writing values" on the status bar.
 void MainWindow::SetEDID_Mode() {
-    if (applySetting(__func__)) {
+    const SettingWrite written = applySetting(__func__);
+    if (written != SettingWrite::NothingToWrite) {
         ui->EDIDtext->setEnabled(ui->customEDID->isChecked());
     }
-    showStatus("EDID Writing Busy", kMessageMs);
+    if (written != SettingWrite::Refused) {
+        showStatus("EDID Writing Busy", kMessageMs);
+    }
     edidRefreshPending = true;
 }
 
@@ -245,7 +253,7 @@ void MainWindow::factoryReset() {
         showStatus("Type RESET into the text box and click OK", kMessageMs);
         return;
     }
-    if (!applySetting(__func__)) {
+    if (applySetting(__func__) == SettingWrite::NothingToWrite) {
         showStatus("Choose the reset from the checkboxes", kMessageMs);
     }
     ui->leReset->clear();

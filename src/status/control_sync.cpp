@@ -60,6 +60,10 @@ void MainWindow::checkPendingEdidRefresh() {
         return;
     }
     edidRefreshPending = false;
+    const QString shown = ui->EDIDtext->toPlainText();
+    if (!shown.isEmpty() && shown != deviceEdidText) {
+        return;
+    }
     readDeviceEdid();
 }
 

@@ -437,6 +437,7 @@ void TestEdidText::checksumFormatError_data() {
     QTest::newRow("double space") << "00  FF";
     QTest::newRow("cut short") << "00 F";
     QTest::newRow("fault past byte 256") << groups(300) + QLatin1String(",00");
+    QTest::newRow("empty: no byte to check") << "";
 }
 
 void TestEdidText::checksumFormatError() {

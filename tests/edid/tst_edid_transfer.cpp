@@ -64,7 +64,8 @@ private slots:
     void readTextIsTheSpacedHexOfTheBytes();
     void readsOfTheTwoSinks_data();
     void readsOfTheTwoSinks();
-    void refusedFetchStillReadsTheWindow();
+    void refusedFetchKeepsTheText_data();
+    void refusedFetchKeepsTheText();
     void failedWindowReadKeepsTheText_data();
     void failedWindowReadKeepsTheText();
     void readWithoutDeviceKeepsTheText();
@@ -73,9 +74,11 @@ private slots:
     void writeRefusedOutsideCustomMode_data();
     void writeRefusedOutsideCustomMode();
     void writeSendsThe32BlocksAndCommit();
-    void writeGoesOnPastAFailingBlock();
+    void failingBlockIsNotCommitted_data();
+    void failingBlockIsNotCommitted();
     void writeWithWrongChecksums_data();
     void writeWithWrongChecksums();
+    void writeOfBadTextSendsNothing_data();
     void writeOfBadTextSendsNothing();
     void commitRefused();
     void topButtonChecksTheTextOnRelease();
@@ -147,16 +150,31 @@ void TestEdidTransfer::readsOfTheTwoSinks() {
     QCOMPARE(rig.statusRecorder.messages().constLast(), (StatusMessage{"TV EDID values read.", 2000}));
 }
 
-void TestEdidTransfer::refusedFetchStillReadsTheWindow() {
+// The window still holds what an earlier fetch left there (here another display's EDID):
+// a refused fetch ends the read before any window read, with the text and its error kept.
+void TestEdidTransfer::refusedFetchKeepsTheText_data() {
+    QTest::addColumn<QString>("slot");
+    QTest::addColumn<int>("fetchCode");
+    QTest::newRow("device") << "ReadEDID" << 0xB4;
+    QTest::newRow("TOP") << "readTvEdidA" << 0xB5;
+    QTest::newRow("BOT") << "readTvEdidB" << 0xB6;
+}
+
+void TestEdidTransfer::refusedFetchKeepsTheText() {
+    QFETCH(QString, slot);
+    QFETCH(int, fetchCode);
     Rig rig;
     MainWindow &window = rig.start();
     rig.box.edidWindow() = numberedImage();
-    rig.box.injectFault(Fault::Refuse, proto::kFetchTopSinkEdid);
+    const QString before = edidText(rig);
+    rig.box.injectFault(Fault::Refuse, static_cast<uint8_t>(fetchCode));
+    const int from = static_cast<int>(rig.box.frames().size());
     rig.statusRecorder.clear();
-    invoke(window, "readTvEdidA");
-    QCOMPARE(edidText(rig), formatEdidText(numberedImage()));
-    QCOMPARE(rig.statusRecorder.messages(),
-             (QList<StatusMessage>{{"Error Writing values", 4000}, {"TV EDID values read.", 2000}}));
+    invoke(window, slot.toLatin1().constData());
+    QCOMPARE(requestsSince(rig.box, from), (QList<QByteArray>{bytes({0x10, 0x01, fetchCode})}));
+    QCOMPARE(edidText(rig), before);
+    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>{{"Error Writing values", 4000}}));
+    QVERIFY(window.statusBar()->findChild<QProgressBar *>()->isHidden());
 }
 
 void TestEdidTransfer::failedWindowReadKeepsTheText_data() {
@@ -290,20 +308,37 @@ void TestEdidTransfer::writeSendsThe32BlocksAndCommit() {
     QVERIFY(bar->isHidden());
 }
 
-void TestEdidTransfer::writeGoesOnPastAFailingBlock() {
+// The other blocks still go out, but a window with a block missing is never committed:
+// the device keeps the EDID it had, and the error is the last word on the status bar.
+void TestEdidTransfer::failingBlockIsNotCommitted_data() {
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<int>("blocksArrived");
+    QTest::newRow("first block refused") << int(Fault::Refuse) << 0 << 32;
+    QTest::newRow("sixth block refused") << int(Fault::Refuse) << 5 << 32;
+    QTest::newRow("last block answered short") << int(Fault::Short) << 31 << 32;
+    QTest::newRow("a block whose write call fails") << int(Fault::WriteFail) << 17 << 31;
+}
+
+void TestEdidTransfer::failingBlockIsNotCommitted() {
+    QFETCH(int, fault);
+    QFETCH(int, block);
+    QFETCH(int, blocksArrived);
     Rig rig;
     MainWindow &window = rig.start();
     chooseCustomMode(rig);
     rig.widget<QTextEdit>("EDIDtext")->setPlainText(formatEdidText(withChecksums(numberedImage())));
+    const sim::EdidImage customBefore = rig.box.customEdid();
     const int from = static_cast<int>(rig.box.frames().size());
     rig.statusRecorder.clear();
-    rig.box.injectFaultForNext(Fault::Refuse, 1, 5);
+    rig.box.injectFaultForNext(Fault(fault), 1, block);
     invoke(window, "WriteEDID");
     const QList<QByteArray> sent = requestsSince(rig.box, from);
-    QCOMPARE(sent.size(), int(kEdidWindowWrites) + 1);
-    QCOMPARE(sent.constLast(), bytes({0x10, 0x08, 0xB1}));
-    QCOMPARE(rig.statusRecorder.messages(),
-             (QList<StatusMessage>{{"Error Writing EDID values.", 2000}, {"EDID values written...", 2000}}));
+    QCOMPARE(sent.size(), blocksArrived);
+    QCOMPARE(sent.constLast().first(4), bytes({0x10, 0x08, 0xB0, 0xF8}));
+    QVERIFY(rig.box.customEdid() == customBefore);
+    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>{{"Error Writing EDID values.", 2000}}));
+    QVERIFY(window.statusBar()->findChild<QProgressBar *>()->isHidden());
 }
 
 void TestEdidTransfer::writeWithWrongChecksums_data() {
@@ -346,16 +381,27 @@ void TestEdidTransfer::writeWithWrongChecksums() {
     }
 }
 
+// An empty box (as after a failed EDID read at start-up) is no EDID either: 256 zeros have
+// right checksums and would replace the device's EDID without a question.
+void TestEdidTransfer::writeOfBadTextSendsNothing_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("double space") << "00 11  22";
+    QTest::newRow("empty") << "";
+}
+
 void TestEdidTransfer::writeOfBadTextSendsNothing() {
+    QFETCH(QString, text);
     Rig rig;
     MainWindow &window = rig.start();
     chooseCustomMode(rig);
-    rig.widget<QTextEdit>("EDIDtext")->setPlainText("00 11  22");
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText(text);
+    const sim::EdidImage customBefore = rig.box.customEdid();
     const size_t framesBefore = rig.box.frames().size();
     rig.boxWatcher.clear();
     invoke(window, "WriteEDID");
     QCOMPARE(rig.boxWatcher.texts(), QStringList{"Hex Format Error"});
     QCOMPARE(rig.box.frames().size(), framesBefore);
+    QVERIFY(rig.box.customEdid() == customBefore);
 }
 
 void TestEdidTransfer::commitRefused() {

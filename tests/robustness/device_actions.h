@@ -92,6 +92,8 @@ struct Action {
     uint32_t waitsMs; // the program's own waits between frames, at most
     EdidSource edid = EdidSource::None;
     bool writesEdid = false;
+    // Shown only when a later request fails after the first ones got through.
+    QStringList laterFailureMessages = {};
 };
 
 inline const QString kWritingValues = "Error Writing values@4000";
@@ -112,12 +114,7 @@ inline QList<Action> actions() {
     for (const char *slot : plainSettings) {
         list << Action{slot, slot, {kWritingValues}, {}, 1, 0};
     }
-    list << Action{"SetEDID_Mode",
-                   "SetEDID_Mode",
-                   {kWritingValues, "EDID Writing Busy@2000"},
-                   {"EDID Writing Busy@2000"},
-                   1,
-                   0};
+    list << Action{"SetEDID_Mode", "SetEDID_Mode", {kWritingValues}, {"EDID Writing Busy@2000"}, 1, 0};
     list << Action{
         "WriteCEC", "WriteCEC", {"Error Writing CEC command.@4000"}, {"CEC values written...@2000"}, 2, 100};
     list << Action{
@@ -129,47 +126,34 @@ inline QList<Action> actions() {
         2,         100};
     list << Action{"sendAVI", "sendAVI", {"Error Writing AVI command.@4000"}, {"AVI values written...@2000"},
                    3,         100};
-    // A failed fetch is reported and the read goes on; the failed busy poll ends the
-    // polling, and the failed window read ends the read without a word.
-    list << Action{"ReadEDID",
-                   "ReadEDID",
-                   {kWritingValues, kReadingValues},
-                   {"EDID values read.@2000"},
-                   kEdidReadFrames,
-                   kEdidReadWaitsMs,
-                   EdidSource::Own};
-    list << Action{"readTvEdidA",
-                   "readTvEdidA",
-                   {kWritingValues, kReadingValues},
-                   {"TV EDID values read.@2000"},
-                   kEdidReadFrames,
-                   kEdidReadWaitsMs,
-                   EdidSource::TopSink};
-    list << Action{"readTvEdidB",
-                   "readTvEdidB",
-                   {kWritingValues, kReadingValues},
-                   {"TV EDID values read.@2000"},
-                   kEdidReadFrames,
-                   kEdidReadWaitsMs,
-                   EdidSource::BotSink};
-    Action write{"WriteEDID",
-                 "WriteEDID",
-                 {"Error Writing EDID values.@2000", "Error Populating EDID values.@2000"},
-                 {"EDID values written...@2000"},
-                 33,
-                 32 * 30};
+    // A failed fetch is reported and ends the read: the window holds nothing asked for.
+    list << Action{"ReadEDID",      "ReadEDID",       {kWritingValues}, {"EDID values read.@2000"},
+                   kEdidReadFrames, kEdidReadWaitsMs, EdidSource::Own,  false,
+                   {kReadingValues}};
+    list << Action{"readTvEdidA",   "readTvEdidA",    {kWritingValues},    {"TV EDID values read.@2000"},
+                   kEdidReadFrames, kEdidReadWaitsMs, EdidSource::TopSink, false,
+                   {kReadingValues}};
+    list << Action{"readTvEdidB",   "readTvEdidB",    {kWritingValues},    {"TV EDID values read.@2000"},
+                   kEdidReadFrames, kEdidReadWaitsMs, EdidSource::BotSink, false,
+                   {kReadingValues}};
+    Action write{
+        "WriteEDID", "WriteEDID", {"Error Writing EDID values.@2000"}, {"EDID values written...@2000"},
+        33,          32 * 30};
     write.writesEdid = true;
+    write.laterFailureMessages = {"Error Populating EDID values.@2000"};
     list << write;
     // The tick: the control synchronisation's two reads, then the four reads of the texts.
     list << Action{"tick", nullptr, {kReadingValues, kBlockRead}, {}, 6, 0};
     // The start-up: the synchronisation, three block reads, the texts and the EDID read.
     list << Action{"start-up",
                    nullptr,
-                   {kReadingValues, kBlockRead, kWritingValues, kReadingValues},
+                   {kReadingValues, kBlockRead, kWritingValues},
                    {"EDID values read.@2000"},
                    2 + 3 + 4 + kEdidReadFrames,
                    kEdidReadWaitsMs,
-                   EdidSource::Own};
+                   EdidSource::Own,
+                   false,
+                   {kReadingValues}};
     return list;
 }
 

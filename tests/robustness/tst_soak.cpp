@@ -47,11 +47,11 @@ constexpr Trouble kRandomTroubles[] = {Trouble::Refuse,         Trouble::Short, 
 
 // Every message an action may show, whichever of its requests fail.
 QStringList allowedMessages(const Action &action) {
-    QStringList allowed = action.failMessages + action.goodMessages;
+    QStringList allowed = action.failMessages + action.goodMessages + action.laterFailureMessages;
     const QString name = QLatin1String(action.name);
     const auto add = [&allowed](const char *other) {
         const std::optional<Action> extra = actionNamed(QLatin1String(other));
-        allowed += extra->failMessages + extra->goodMessages;
+        allowed += extra->failMessages + extra->goodMessages + extra->laterFailureMessages;
     };
     if (name == QLatin1String("tick")) {
         add("ReadEDID"); // a refresh after an EDID mode change

@@ -2,6 +2,7 @@
 // its byte of the settings shadow; the combo boxes wait for the end of start-up; the
 // factory reset, the EDID mode change and the settings block write.
 
+#include "edid/spaced_hex.h"
 #include "link/device_link.h"
 #include "support/test_support.h"
 
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTest>
+#include <QTextCursor>
 #include <QTextEdit>
 
 using sim::Fault;
@@ -98,6 +100,8 @@ private slots:
     void edidModeEnablesTheTextForCustomOnly_data();
     void edidModeEnablesTheTextForCustomOnly();
     void edidModeChangeRereadsTheEdidWhenReady();
+    void edidModeChangeKeepsAnEdidTheUserBroughtIn_data();
+    void edidModeChangeKeepsAnEdidTheUserBroughtIn();
     void forceHdrWithEmptyText();
     void startupSyncForcingHdrRunsTheSlot();
     void replaceAviAfterRefusedSend();
@@ -250,25 +254,41 @@ void TestSettings::comboBoxWithoutStartupWritesNothing() {
     QVERIFY(rig.statusRecorder.messages().isEmpty());
 }
 
+// The device reports a value the box does not list: the sync leaves the box without a
+// current item, and nothing is written in its place (0x00 or 0xFF would change a setting
+// nobody touched). The device keeps its own value.
 void TestSettings::comboBoxWithoutCurrentItem_data() {
     QTest::addColumn<QString>("combo");
-    QTest::addColumn<QByteArray>("request");
-    QTest::newRow("active input") << "cmbInputSel" << registerWrite(0x00, 0x00);
-    QTest::newRow("custom EDID") << "cmBEdid" << registerWrite(0x0E, 0xFF);
-    QTest::newRow("CEC device type") << "cmbLa" << registerWrite(0x1C, 0xFF);
-    QTest::newRow("automix algorithm") << "cmbEdidAlgo" << registerWrite(0x20, 0xFF);
+    QTest::addColumn<int>("recordByte");
+    QTest::addColumn<int>("deviceValue");
+    QTest::newRow("active input 0") << "cmbInputSel" << record::kActiveInput << 0;
+    QTest::newRow("active input 5") << "cmbInputSel" << record::kActiveInput << 5;
+    QTest::newRow("custom EDID 10") << "cmBEdid" << record::kCustomEdidPreset << 10;
+    QTest::newRow("CEC device type 2") << "cmbLa" << record::kCecDeviceType << 2;
+    QTest::newRow("automix algorithm 4") << "cmbEdidAlgo" << record::kAutomixAlgorithm << 4;
+    QTest::newRow("automix algorithm 255") << "cmbEdidAlgo" << record::kAutomixAlgorithm << 255;
 }
 
 void TestSettings::comboBoxWithoutCurrentItem() {
     QFETCH(QString, combo);
-    QFETCH(QByteArray, request);
+    QFETCH(int, recordByte);
+    QFETCH(int, deviceValue);
     Rig rig;
-    rig.start();
-    const QByteArray shadow = shadowOf(rig);
+    MainWindow &window = rig.start();
+    rig.box.statusRecord()[static_cast<size_t>(recordByte)] = static_cast<uint8_t>(deviceValue);
     const int from = frameCount(rig);
+    tick(window);
+    QCOMPARE(rig.widget<QComboBox>(combo.toLatin1().constData())->currentIndex(), -1);
+    for (const QByteArray &request : requestsSince(rig.box, from)) {
+        QVERIFY2(!request.startsWith(bytes({0x10, 0x04, 0xE0})), request.toHex(' ').constData());
+    }
+    QCOMPARE(rig.box.statusRecord()[static_cast<size_t>(recordByte)], uint8_t(deviceValue));
+
+    // Taking the item away by hand writes nothing either.
+    rig.widget<QComboBox>(combo.toLatin1().constData())->setCurrentIndex(0);
+    const int afterChoice = frameCount(rig);
     act(rig, "index:" + combo + ":-1");
-    QCOMPARE(requestsSince(rig.box, from), QList<QByteArray>{request});
-    QCOMPARE(shadowOf(rig), shadow);
+    QVERIFY(requestsSince(rig.box, afterChoice).isEmpty());
 }
 
 void TestSettings::factoryReset_data() {
@@ -354,11 +374,9 @@ void TestSettings::edidModeEnablesTheTextForCustomOnly() {
     rig.statusRecorder.clear();
     act(rig, "click:" + button);
     QCOMPARE(rig.widget<QTextEdit>("EDIDtext")->isEnabled(), enabled);
-    QList<StatusMessage> expected;
-    if (refused) {
-        expected << StatusMessage{"Error Writing values", 4000};
-    }
-    expected << StatusMessage{"EDID Writing Busy", 2000};
+    // A refused change is not passed off as under way.
+    const QList<StatusMessage> expected = {refused ? StatusMessage{"Error Writing values", 4000}
+                                                   : StatusMessage{"EDID Writing Busy", 2000}};
     QCOMPARE(rig.statusRecorder.messages(), expected);
 }
 
@@ -384,6 +402,43 @@ void TestSettings::edidModeChangeRereadsTheEdidWhenReady() {
     from = frameCount(rig);
     tick(window);
     QVERIFY(!requestsSince(rig.box, from).contains(fetch));
+}
+
+// The box tells the user to choose the custom mode before a write; the re-read that
+// follows the change must not throw away the EDID that was about to be written.
+void TestSettings::edidModeChangeKeepsAnEdidTheUserBroughtIn_data() {
+    QTest::addColumn<QString>("bringIn");
+    QTest::addColumn<bool>("reread");
+    QTest::newRow("the device's own EDID as read") << "" << true;
+    QTest::newRow("an empty box") << "clear" << true;
+    QTest::newRow("an edited text") << "edit" << false;
+    QTest::newRow("the TOP TV's EDID") << "readTvEdidA" << false;
+}
+
+void TestSettings::edidModeChangeKeepsAnEdidTheUserBroughtIn() {
+    QFETCH(QString, bringIn);
+    QFETCH(bool, reread);
+    Rig rig;
+    rig.box.statusRecord()[record::kEdidMode] = 1;
+    MainWindow &window = rig.start();
+    tick(window); // takes the re-read left pending by start-up
+    auto *text = rig.widget<QTextEdit>("EDIDtext");
+    if (bringIn == "clear") {
+        text->clear();
+    } else if (bringIn == "edit") {
+        QTextCursor cursor(text->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText("AB ");
+    } else if (!bringIn.isEmpty()) {
+        QVERIFY(QMetaObject::invokeMethod(&window, bringIn.toLatin1().constData()));
+    }
+    const QString before = text->toPlainText();
+    act(rig, "click:customEDID");
+    rig.clock.advance(rig.box.modeChangeBusyMs);
+    const int from = frameCount(rig);
+    tick(window);
+    QCOMPARE(requestsSince(rig.box, from).contains(bytes({0x10, 0x01, 0xB4})), reread);
+    QCOMPARE(text->toPlainText(), reread ? formatEdidText(rig.box.customEdid()) : before);
 }
 
 void TestSettings::forceHdrWithEmptyText() {
