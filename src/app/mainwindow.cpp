@@ -77,7 +77,7 @@ void MainWindow::initDevice() {
     proto::ReplyBuffer storedHdr{};
     proto::ReplyBuffer storedAvi{};
     const bool versionRead = ReadRegisters(proto::kRegVersion, version, kVersionBlockLength);
-    ReadRegisters(proto::kRegStoredHdrInfoframe, storedHdr, kStoredHdrBlockLength);
+    const bool hdrRead = ReadRegisters(proto::kRegStoredHdrInfoframe, storedHdr, kStoredHdrBlockLength);
     const bool aviRead = ReadRegisters(proto::kRegStoredAviBytes, storedAvi, kStoredAviBlockLength);
     // A version that was never read is not shown as 0.0.0.0.
     if (versionRead && aviRead) {
@@ -85,10 +85,16 @@ void MainWindow::initDevice() {
     }
 
     addComboBoxItems();
-    ui->IFtext->setText(
-        formatColonHex(std::span<const uint8_t>(storedHdr).subspan(proto::kBlockDataStart, kStoredHdrBytes)));
-    ui->AVItext->setText(
-        formatColonHex(std::span<const uint8_t>(storedAvi).subspan(proto::kBlockDataStart, kStoredAviBytes)));
+    // An infoframe that was never read stays empty: zeros shown in its place would be sent
+    // back over the device's stored one by the next send.
+    if (hdrRead) {
+        ui->IFtext->setText(
+            formatColonHex(std::span<const uint8_t>(storedHdr).subspan(proto::kBlockDataStart, kStoredHdrBytes)));
+    }
+    if (aviRead) {
+        ui->AVItext->setText(
+            formatColonHex(std::span<const uint8_t>(storedAvi).subspan(proto::kBlockDataStart, kStoredAviBytes)));
+    }
     ui->CECtext->setPlainText(QStringLiteral("50:04"));
     ui->CECtext->setEnabled(true);
 

@@ -20,6 +20,7 @@ constexpr int kRefusedMs = 4000;
 // The HDR infoframe is activated even when the device refused it.
 const packets::PacketSend kHdrSend = {
     .limits = {5, 92},
+    .maxGroups = 31,
     .lengthError = "Error: min 2, max 31 data bytes",
     .withCountByte = false,
     .code = proto::kHdrInfoframe,
@@ -32,6 +33,7 @@ const packets::PacketSend kHdrSend = {
 
 const packets::PacketSend kAviSend = {
     .limits = {5, 38},
+    .maxGroups = 13,
     .lengthError = "Error: min 2, max 13 data bytes",
     .withCountByte = false,
     .code = proto::kAviInfoframe,
@@ -53,6 +55,11 @@ bool MainWindow::sendPacket(const packets::PacketSend &send, const QString &text
     }
     std::array<uint8_t, kColonHexOutputSize> data{};
     const uint8_t count = parseColonHex(prepared->text(), prepared->length, send.withCountByte, data);
+    // More groups than the packet holds would be cut off in the frame without a word.
+    if (count - (send.withCountByte ? 1u : 0u) > send.maxGroups) {
+        showStatus(send.lengthError, kConfirmMs);
+        return false;
+    }
     const proto::RequestFrame frame =
         proto::dataFrame(send.code, std::span<const uint8_t>(data).first(count));
     proto::ReplyBuffer reply{};

@@ -60,7 +60,8 @@ private slots:
     void comboItems_data();
     void comboItems();
     void storedPacketTexts();
-    void failedStoredBlocksGiveZeros();
+    void failedStoredBlockLeavesItsTextEmpty_data();
+    void failedStoredBlockLeavesItsTextEmpty();
     void versionLabel_data();
     void versionLabel();
     void closeReleasesOnceAndClosesTheBox();
@@ -162,17 +163,51 @@ void TestStartup::storedPacketTexts() {
     QVERIFY(rig.widget<QTextEdit>("CECtext")->isEnabled());
 }
 
-void TestStartup::failedStoredBlocksGiveZeros() {
+// A stored infoframe that could not be read is not shown as zeros, which the next send
+// would put over the one the device holds: its text stays empty, and a send of it stops
+// at the length check.
+void TestStartup::failedStoredBlockLeavesItsTextEmpty_data() {
+    QTest::addColumn<int>("reg");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("failedText");
+    QTest::addColumn<QString>("otherText");
+    QTest::addColumn<QString>("sendSlot");
+    QTest::addColumn<QString>("lengthError");
+    QTest::newRow("HDR short") << 0x23 << int(Fault::Short) << "IFtext"
+                               << "AVItext"
+                               << "WriteIF"
+                               << "Error: min 2, max 31 data bytes";
+    QTest::newRow("HDR silent") << 0x23 << int(Fault::Silent) << "IFtext"
+                                << "AVItext"
+                                << "WriteIF"
+                                << "Error: min 2, max 31 data bytes";
+    QTest::newRow("AVI refused") << 0x24 << int(Fault::Refuse) << "AVItext"
+                                 << "IFtext"
+                                 << "sendAVI"
+                                 << "Error: min 2, max 13 data bytes";
+}
+
+void TestStartup::failedStoredBlockLeavesItsTextEmpty() {
+    QFETCH(int, reg);
+    QFETCH(int, fault);
+    QFETCH(QString, failedText);
+    QFETCH(QString, otherText);
+    QFETCH(QString, sendSlot);
+    QFETCH(QString, lengthError);
     Rig rig;
     rig.box.registerBlock(0x23).fill(0x77);
     rig.box.registerBlock(0x24).fill(0x77);
-    rig.box.injectFaultForRegister(Fault::Short, 0x23);
-    rig.box.injectFaultForRegister(Fault::Refuse, 0x24);
-    rig.start();
-    QCOMPARE(rig.widget<QTextEdit>("IFtext")->toPlainText(), QStringList(31, "00").join(':'));
-    QCOMPARE(rig.widget<QTextEdit>("AVItext")->toPlainText(), QStringList(13, "00").join(':'));
-    QCOMPARE(rig.statusRecorder.messages(),
-             (QList<StatusMessage>{{"...", 2000}, {"...", 2000}, {"EDID values read.", 2000}}));
+    rig.box.injectFaultForRegister(Fault(fault), static_cast<uint8_t>(reg));
+    MainWindow &window = rig.start();
+    QCOMPARE(rig.widget<QTextEdit>(failedText.toLatin1().constData())->toPlainText(), QString());
+    QVERIFY(rig.widget<QTextEdit>(otherText.toLatin1().constData())->toPlainText().startsWith("77:77:"));
+    QCOMPARE(rig.statusRecorder.messages().first(), (StatusMessage{"...", 2000}));
+
+    const int from = static_cast<int>(rig.box.frames().size());
+    rig.statusRecorder.clear();
+    QVERIFY(QMetaObject::invokeMethod(&window, sendSlot.toLatin1().constData()));
+    QVERIFY(requestsSince(rig.box, from).isEmpty());
+    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>{{lengthError, 2000}}));
 }
 
 // Which block reads fail (by position: version, stored HDR, stored AVI) and the label.

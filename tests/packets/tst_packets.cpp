@@ -105,12 +105,19 @@ QByteArray shadowOf(Rig &rig) {
     return requestsSince(rig.box, from).value(0).mid(3);
 }
 
-// The length rows every sender shares, with that sender's limit and message.
-void tooShortOrTooLong(int limit, const char *message) {
+// The length rows every sender shares, with that sender's limits and message. A run of
+// n colons is n - 1 groups: within the character limit it can make more groups than the
+// packet holds, which must not go out cut short.
+void tooShortOrTooLong(int limit, int maxGroups, const char *message) {
     const QList<int> lengths = {0, 4, limit + 1, 200, 255, 261, 300};
     for (int length : lengths) {
         QTest::addRow("%d characters", length)
             << colonText(length) << QList<QByteArray>{} << QList<StatusMessage>{{message, 2000}};
+    }
+    for (int colons : {maxGroups + 2, limit}) {
+        QTest::addRow("%d colons: %d groups", colons, colons - 1)
+            << QString(colons, QLatin1Char(':')) << QList<QByteArray>{}
+            << QList<StatusMessage>{{message, 2000}};
     }
 }
 
@@ -215,7 +222,7 @@ void TestPackets::cecSend_data() {
                                    << QList<QByteArray>{bytes({0x10, 0x20, 0xB2, 0x00, 0x1E}) + groups.mid(1),
                                                         bytes({0x10, 0x20, 0xB3, 0x10})}
                                    << written;
-    tooShortOrTooLong(92, "Error: min 2, max 31 data bytes");
+    tooShortOrTooLong(92, 31, "Error: min 2, max 31 data bytes");
 }
 
 void TestPackets::cecSend() {
@@ -363,7 +370,7 @@ void TestPackets::hdrSend_data() {
                                    << QList<QByteArray>{bytes({0x10, 0x1F, 0xE5}) + counting(31),
                                                         bytes({0x10, 0x1F, 0xB3, 0x20})}
                                    << written;
-    tooShortOrTooLong(92, "Error: min 2, max 31 data bytes");
+    tooShortOrTooLong(92, 31, "Error: min 2, max 31 data bytes");
 }
 
 void TestPackets::hdrSend() {
@@ -423,6 +430,11 @@ void TestPackets::aviSend_data() {
     for (int length : {0, 4, 39, 200, 261, 300}) {
         QTest::addRow("%d characters", length)
             << colonText(length) << true << QList<QByteArray>{}
+            << QList<StatusMessage>{{"Error: min 2, max 13 data bytes", 2000}};
+    }
+    for (int colons : {15, 38}) {
+        QTest::addRow("%d colons: %d groups", colons, colons - 1)
+            << QString(colons, QLatin1Char(':')) << true << QList<QByteArray>{}
             << QList<StatusMessage>{{"Error: min 2, max 13 data bytes", 2000}};
     }
 }
