@@ -91,7 +91,7 @@ private:
     void syncControls();
     void checkPendingEdidRefresh();
     void renderStatusTexts();
-    bool readDeviceEdid();
+    void readDeviceEdid();
     void prepareTransferProgress();
     // True when all 256 bytes arrived and replaced the text.
     bool readEdidIntoText(uint8_t fetchCode, const char *doneMessage);

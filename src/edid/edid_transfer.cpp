@@ -96,12 +96,10 @@ bool MainWindow::readEdidIntoText(uint8_t fetchCode, const char *doneMessage) {
     return true;
 }
 
-bool MainWindow::readDeviceEdid() {
-    if (!readEdidIntoText(proto::kFetchOwnEdid, "EDID values read.")) {
-        return false;
+void MainWindow::readDeviceEdid() {
+    if (readEdidIntoText(proto::kFetchOwnEdid, "EDID values read.")) {
+        deviceEdidText = ui->EDIDtext->toPlainText();
     }
-    deviceEdidText = ui->EDIDtext->toPlainText();
-    return true;
 }
 
 void MainWindow::ReadEDID() {

@@ -13,7 +13,6 @@ constexpr int kRefusedMs = 4000;
 // The CEC message carries the count byte and is activated whatever the device answered.
 const packets::PacketSend kCecSend = {
     .limits = {5, 92},
-    .maxGroups = 31,
     .lengthError = "Error: min 2, max 31 data bytes",
     .withCountByte = true,
     .code = proto::kCecMessage,

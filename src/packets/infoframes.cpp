@@ -20,7 +20,6 @@ constexpr int kRefusedMs = 4000;
 // The HDR infoframe is activated even when the device refused it.
 const packets::PacketSend kHdrSend = {
     .limits = {5, 92},
-    .maxGroups = 31,
     .lengthError = "Error: min 2, max 31 data bytes",
     .withCountByte = false,
     .code = proto::kHdrInfoframe,
@@ -33,7 +32,6 @@ const packets::PacketSend kHdrSend = {
 
 const packets::PacketSend kAviSend = {
     .limits = {5, 38},
-    .maxGroups = 13,
     .lengthError = "Error: min 2, max 13 data bytes",
     .withCountByte = false,
     .code = proto::kAviInfoframe,
@@ -55,8 +53,10 @@ bool MainWindow::sendPacket(const packets::PacketSend &send, const QString &text
     }
     std::array<uint8_t, kColonHexOutputSize> data{};
     const uint8_t count = parseColonHex(prepared->text(), prepared->length, send.withCountByte, data);
-    // More groups than the packet holds would be cut off in the frame without a word.
-    if (count - (send.withCountByte ? 1u : 0u) > send.maxGroups) {
+    // A run of colons makes more groups than a text of this length holds as two digits and
+    // a colon each; the frame would cut them off without a word.
+    const size_t maxGroups = (send.limits.maxChars + 1) / 3;
+    if (count - (send.withCountByte ? 1u : 0u) > maxGroups) {
         showStatus(send.lengthError, kConfirmMs);
         return false;
     }

@@ -42,7 +42,6 @@ std::optional<PacketText> preparePacketText(const QString &text, TextLimits limi
 // activate command with the frame's length byte and the kind's selector.
 struct PacketSend {
     TextLimits limits;
-    size_t maxGroups;        // a text can hold more groups than its length suggests ("::::")
     const char *lengthError; // status bar, 2000 ms
     bool withCountByte;      // the parsed bytes carry the count of groups after the first
     uint8_t code;            // command code of the data frame and its reply marker
