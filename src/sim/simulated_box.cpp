@@ -547,9 +547,10 @@ bool SimulatedBox::takeFault(const uint8_t *bytes, uint32_t count, Fault *fault)
     return true;
 }
 
+// The memory goes too: a long run's log would otherwise keep the size of its longest step.
 void SimulatedBox::clearLog() {
-    frames_.clear();
-    calls_.clear();
+    std::vector<LoggedFrame>().swap(frames_);
+    std::vector<std::string>().swap(calls_);
 }
 
 // ---- Busy periods and the lively source ----------------------------------------------
