@@ -27,7 +27,8 @@ public:
     void setNow(uint32_t now) { now_ = now; }
     // Every sleep asked for, in order.
     const std::vector<uint32_t> &sleeps() const { return sleeps_; }
-    void clearSleeps() { sleeps_.clear(); }
+    // Gives the memory back too: one long wait must not leave its log's size behind.
+    void clearSleeps() { std::vector<uint32_t>().swap(sleeps_); }
 
 private:
     uint32_t now_;

@@ -132,7 +132,7 @@ QStringList StatusRecorder::texts() const {
 }
 
 void StatusRecorder::clear() {
-    g_statusMessages.clear();
+    g_statusMessages = {};
 }
 
 Rig::Rig() {

@@ -34,7 +34,7 @@ public:
     void queueAnswer(QMessageBox::StandardButton answer) { answers_.append(answer); }
     const QList<ShownBox> &boxes() const { return boxes_; }
     QStringList texts() const;
-    void clear() { boxes_.clear(); }
+    void clear() { boxes_ = {}; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
