@@ -228,8 +228,6 @@ inline void perform(Rig &rig, const Action &action) {
 inline void inject(Rig &rig, Trouble trouble, int after = 0, int count = 1 << 20) {
     if (trouble == Trouble::Vanished) {
         rig.box.vanish();
-    } else if (trouble == Trouble::ReadOverreport) {
-        rig.box.injectFaultForNext(Fault::ReadOverreport, count, after);
     } else {
         rig.box.injectFaultForNext(faultOf(trouble), count, after);
     }
