@@ -1,9 +1,9 @@
 // The colon hex parser on any text and every length a sender can pass, alone and the way
 // the CEC and infoframe senders use it: the text is prepared, parsed, and put in a frame.
 
-#include "edid/colon_hex.h"
-#include "link/frames.h"
-#include "packets/packet_text.h"
+#include "core/colon_hex.h"
+#include "core/frames.h"
+#include "core/packet_text.h"
 
 #include <QString>
 

@@ -4,7 +4,7 @@
 // of the tick count). The link's messages go to a recorder instead of a box, which also
 // checks that each is one of the link's own and that a transaction shows at most one.
 
-#include "link/device_link.h"
+#include "device_link.h"
 #include "sim/simulated_box.h"
 
 #include <algorithm>

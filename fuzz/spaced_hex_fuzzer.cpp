@@ -1,7 +1,7 @@
 // The EDID hex text parser on any text: it never reads past the text, a text that breaks
 // the layout leaves an all-zero image, and what it reads formats and parses back alike.
 
-#include "edid/spaced_hex.h"
+#include "core/spaced_hex.h"
 
 #include <QByteArrayView>
 #include <QString>

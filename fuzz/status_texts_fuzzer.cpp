@@ -1,6 +1,6 @@
 // The status-text builders on any reply blocks, and the video format names on any code.
 
-#include "status/status_texts.h"
+#include "core/status_texts.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -4,9 +4,9 @@
 // stored packets, and can be told to misbehave. Time is the installed LinkClock's, so
 // under a fake clock every busy period and time-out costs no real time.
 
-#include "link/frames.h"
-#include "link/usbxpress.h"
-#include "status/status_record.h"
+#include "core/frames.h"
+#include "core/usbxpress.h"
+#include "core/status_record.h"
 
 #include <array>
 #include <cstdint>

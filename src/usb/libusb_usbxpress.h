@@ -8,7 +8,7 @@
 // how many bytes wait and read hands out what is queued. A device that is unplugged
 // while open makes every later call on its handle fail at once.
 
-#include "link/usbxpress.h"
+#include "core/usbxpress.h"
 #include "usb/device_facts.h"
 #include "usb/libusb_api.h"
 

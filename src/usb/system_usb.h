@@ -2,7 +2,7 @@
 // The USB library of the platform the utility runs on: libusb on Linux, the vendor's
 // library on Windows.
 
-#include "link/usbxpress.h"
+#include "core/usbxpress.h"
 
 #include <memory>
 

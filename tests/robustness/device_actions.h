@@ -2,8 +2,8 @@
 // The device actions of the window for the robustness tests: how to run each, what it
 // shows when its requests fail or get through, and how long it may take.
 
-#include "edid/spaced_hex.h"
-#include "link/device_link.h"
+#include "core/spaced_hex.h"
+#include "device_link.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>

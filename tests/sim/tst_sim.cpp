@@ -1,10 +1,10 @@
 // The simulated box as the device link sees it: library calls, request frames and the
 // bytes that come back, all on a fake clock.
 
-#include "link/frames.h"
-#include "link/usbxpress.h"
+#include "core/frames.h"
+#include "core/usbxpress.h"
 #include "sim/simulated_box.h"
-#include "status/status_record.h"
+#include "core/status_record.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "test_support.h"
 
-#include "link/device_link.h"
+#include "device_link.h"
 
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>

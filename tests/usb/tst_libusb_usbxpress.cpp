@@ -3,7 +3,7 @@
 // handles and a device that goes away.
 
 #include "fake_libusb.h"
-#include "link/device_link.h"
+#include "device_link.h"
 #include "support/test_support.h"
 #include "usb/libusb_usbxpress.h"
 

@@ -1,0 +1,125 @@
+#pragma once
+// The one window of the utility. Its slots carry the program's logic; each is defined
+// in the source file of its room (settings, edid, packets, status, app).
+
+#include "core/frames.h"
+#include "core/status_record.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+class QProgressBar;
+namespace Ui {
+class MainWindow;
+}
+namespace packets {
+struct PacketSend;
+}
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Register and status access. Each shows its own failure on the status bar and
+    // returns true only when the device accepted the request.
+    bool ReadRegisters(uint8_t address, proto::ReplyBuffer &reply, uint8_t count);
+    bool WriteRegister(uint8_t address, uint8_t value);
+    bool ReadStatus(proto::ReplyBuffer &reply, uint8_t count);
+    bool WriteSettingsBlock(std::span<const uint8_t, proto::kSettingsBlockSize> settings);
+
+public slots:
+    void on_ProgressChange(int value, int total);
+
+private slots:
+    void SaveEDIDtoFile();
+    void LoadEDIDfromFile();
+    void FileExit();
+    void FileAbout();
+    void ReadEDID();
+    void WriteEDID();
+    void WriteCEC();
+    void WriteIF();
+    void CalculateChkSum();
+    void SetActivePort();
+    void SetAutoSwitch();
+    void SetAudioSource();
+    void SetHDCP_Version();
+    void SetOut_420();
+    void SetEDID_Mode();
+    void SetEPState();
+    void SaveCEC_1();
+    void SaveCEC_2();
+    void force2c();
+    void force51();
+    void forceHdr();
+    void forceFullAudio();
+    void setSwPriority();
+    void changeCustomEdid();
+    bool sendAVI();
+    void CecLpRepurp();
+    void hdrForceActivate();
+    void hdrSamsung();
+    void setLogoLed();
+    void setBt2020();
+    void setBlueLed();
+    void factoryReset();
+    void setYUV();
+    void setCEC();
+    void setCecLa();
+    void setAVR();
+    void readTvEdidA();
+    void readTvEdidB();
+    void set3D();
+    void setEdidAlgo();
+    void setAviPers();
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void initDevice();
+    void startStatusTimer(int intervalMs);
+    void stopStatusTimer();
+    void addComboBoxItems();
+    void syncControls();
+    void checkPendingEdidRefresh();
+    void renderStatusTexts();
+    void readDeviceEdid();
+    void prepareTransferProgress();
+    // True when all 256 bytes arrived and replaced the text.
+    bool readEdidIntoText(uint8_t fetchCode, const char *doneMessage);
+    bool askAboutWrongChecksums(const QString &title, const QString &question);
+    // Parses EDIDtext into image; a text that breaks the layout or holds no byte at all
+    // shows "Hex Format Error".
+    bool parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image);
+    void showStatus(const char *text, int ms);
+    enum class SettingWrite { NothingToWrite, Refused, Accepted };
+    // The row of the settings table named `slot`: writes its register and keeps its shadow
+    // byte; NothingToWrite when the controls gave no value.
+    SettingWrite applySetting(const char *slot);
+    bool sendPacket(const packets::PacketSend &send, const QString &text);
+    bool sendHdrInfoframe();
+    bool storeCec(uint8_t slotCode);
+    void releaseForm();
+    void leaveEventLoop();
+    void teardown();
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    QProgressBar *transferProgress = nullptr;
+    int statusTimerId = 0;
+    bool timerRunning = false;
+    bool startupComplete = false;
+    bool edidRefreshPending = true;
+    // What the last read of the device's own EDID put into EDIDtext: the refresh after a
+    // mode change replaces only that (or an empty box), never an EDID the user loaded,
+    // typed or read from a TV.
+    QString deviceEdidText;
+    record::StatusRecord settingsShadow{};
+};

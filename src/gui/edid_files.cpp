@@ -1,0 +1,100 @@
+// Loading and saving EDID files.
+
+#include "VeltrikaForm.h"
+#include "core/edid_file.h"
+#include "edid_text.h"
+#include "file_dialogs.h"
+#include "ui_VeltrikaForm.h"
+
+#include <QColor>
+#include <QFile>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QTextEdit>
+
+#include <array>
+#include <span>
+
+namespace {
+
+constexpr int kTextModePointSize = 8;
+const QColor kTextModeColour(0, 0, 255, 255);
+
+void showFileError(MainWindow &window, const char *format, const QString &fileName, const QString &error) {
+    QMessageBox::warning(&window, MainWindow::tr("VELTRIKA Utility"),
+                         MainWindow::tr(format).arg(fileName, error), QMessageBox::Ok);
+}
+
+// Writes every byte. A write cut short is followed by one for the rest, which either
+// goes on or fails with the reason in the file's error string.
+bool writeAll(QSaveFile &file, std::span<const uint8_t> bytes) {
+    const auto *data = reinterpret_cast<const char *>(bytes.data());
+    const auto size = static_cast<qint64>(bytes.size());
+    qint64 written = 0;
+    while (written < size) {
+        const qint64 step = file.write(data + written, size - written);
+        if (step <= 0) {
+            return false;
+        }
+        written += step;
+    }
+    return true;
+}
+
+} // namespace
+
+void MainWindow::LoadEDIDfromFile() {
+    const QString fileName = fileDialogs().openFileName(this, tr("Open file"), QString(),
+                                                        tr("Binary Files (*.bin);;All files (*.*)"));
+    if (fileName.isEmpty()) {
+        return;
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName, file.errorString());
+        return;
+    }
+    std::array<uint8_t, kEdidFileReadSize> area{};
+    // A read that fails after the open is reported like a failed open: the text stays.
+    if (file.read(reinterpret_cast<char *>(area.data()), kEdidFileReadSize) < 0) {
+        showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName, file.errorString());
+        return;
+    }
+    file.close();
+
+    if (edidFileIsRaw(area)) {
+        renderEdidText(*ui->EDIDtext, edidFileImage(area));
+    } else {
+        ui->EDIDtext->setFontPointSize(kTextModePointSize);
+        ui->EDIDtext->setTextColor(kTextModeColour);
+        ui->EDIDtext->setFontWeight(QFont::Bold);
+        ui->EDIDtext->setText(QString::fromLatin1(edidTextFromFile(area)));
+    }
+    showStatus("File loaded", 2000);
+}
+
+void MainWindow::SaveEDIDtoFile() {
+    std::array<uint8_t, proto::kEdidSize> image{};
+    if (!parseEdidTextBox(image)) {
+        return;
+    }
+    const QString fileName = fileDialogs().saveFileName(
+        this, tr("Save File"), QStringLiteral("VELTRIKA_edid0.bin"), tr("Binary file (*.bin)"));
+    if (fileName.isEmpty()) {
+        return;
+    }
+    // The new bytes go to a temporary file that replaces the old one only once all 256
+    // are written: a failed save leaves an existing file as it was. Unbuffered, a write
+    // cut short (a full disk) shows at once instead of being lost in a later flush.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        showFileError(*this, QT_TR_NOOP("Cannot write file %1:\n%2."), fileName, file.errorString());
+        return;
+    }
+    showStatus("Saving file...", 2000);
+    if (!writeAll(file, image) || !file.commit()) {
+        showFileError(*this, QT_TR_NOOP("Cannot write file %1:\n%2."), fileName, file.errorString());
+        return;
+    }
+    showStatus("File saved", 2000);
+}

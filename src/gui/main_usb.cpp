@@ -1,0 +1,10 @@
+// The utility with the box on USB.
+
+#include "run_utility.h"
+#include "usb/system_usb.h"
+
+int main(int argc, char **argv) {
+    SystemLinkClock clock;
+    const auto usb = makeSystemUsb(clock);
+    return runUtility(argc, argv, *usb, clock);
+}

@@ -1,0 +1,451 @@
+// Reading EDIDs from the device and the TVs behind it, and writing a custom EDID.
+
+#include "core/spaced_hex.h"
+#include "device_link.h"
+#include "support/test_support.h"
+
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextEdit>
+
+using sim::Fault;
+
+namespace {
+
+constexpr uint32_t kEdidWindowReads = 16;
+constexpr uint32_t kEdidWindowWrites = 32;
+
+QByteArray windowRead(int offset) {
+    return bytes({0x11, 0x10, 0xB0, offset});
+}
+
+sim::EdidImage numberedImage() {
+    sim::EdidImage image{};
+    for (size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<uint8_t>(i * 7 + 3);
+    }
+    return image;
+}
+
+sim::EdidImage withChecksums(sim::EdidImage image) {
+    image[127] = edidBlockChecksum(std::span<const uint8_t, 128>(image.data(), 128));
+    image[255] = edidBlockChecksum(std::span<const uint8_t, 128>(image.data() + 128, 128));
+    return image;
+}
+
+QString edidText(Rig &rig) {
+    return rig.widget<QTextEdit>("EDIDtext")->toPlainText();
+}
+
+// Puts the window in custom EDID mode with the uploaded entry, as a user would before a write.
+void chooseCustomMode(Rig &rig) {
+    rig.widget<QRadioButton>("customEDID")->setChecked(true);
+    rig.widget<QComboBox>("cmBEdid")->setCurrentIndex(0);
+}
+
+void invoke(MainWindow &window, const char *slot) {
+    QVERIFY(QMetaObject::invokeMethod(&window, slot));
+}
+
+} // namespace
+
+class TestEdidTransfer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { Q_INIT_RESOURCE(resqrc); }
+    void cleanup() { forgetDevice(); }
+    void readSendsFetchPollsAndWindowReads();
+    void readTextIsTheSpacedHexOfTheBytes();
+    void readsOfTheTwoSinks_data();
+    void readsOfTheTwoSinks();
+    void refusedFetchKeepsTheText_data();
+    void refusedFetchKeepsTheText();
+    void failedWindowReadKeepsTheText_data();
+    void failedWindowReadKeepsTheText();
+    void readWithoutDeviceKeepsTheText();
+    void busyPollStopsAfter502Reads();
+    void readProgressAndOneBar();
+    void writeRefusedOutsideCustomMode_data();
+    void writeRefusedOutsideCustomMode();
+    void writeSendsThe32BlocksAndCommit();
+    void failingBlockIsNotCommitted_data();
+    void failingBlockIsNotCommitted();
+    void writeWithWrongChecksums_data();
+    void writeWithWrongChecksums();
+    void writeOfBadTextSendsNothing_data();
+    void writeOfBadTextSendsNothing();
+    void commitRefused();
+    void topButtonChecksTheTextOnRelease();
+    void bottomButtonOnlyReads();
+};
+
+void TestEdidTransfer::readSendsFetchPollsAndWindowReads() {
+    Rig rig;
+    MainWindow &window = rig.start();
+    rig.box.fetchBusyMs = 125; // busy at 100, 110 and 120 ms after the fetch
+    const int from = static_cast<int>(rig.box.frames().size());
+    rig.clock.clearSleeps();
+    invoke(window, "ReadEDID");
+
+    QList<QByteArray> expected = {bytes({0x10, 0x01, 0xB4})};
+    for (int i = 0; i < 4; ++i) {
+        expected << bytes({0x11, 0x2A, 0xE1});
+    }
+    for (uint32_t offset = 0; offset < 256; offset += 16) {
+        expected << windowRead(static_cast<int>(offset));
+    }
+    QCOMPARE(requestsSince(rig.box, from), expected);
+    const auto &frames = rig.box.frames();
+    const uint32_t fetchTime = frames[static_cast<size_t>(from)].time;
+    const std::vector<uint32_t> pollTimes = {100, 110, 120, 130};
+    for (size_t i = 0; i < pollTimes.size(); ++i) {
+        QCOMPARE(frames[static_cast<size_t>(from) + 1 + i].time - fetchTime, pollTimes[i]);
+    }
+    QCOMPARE(frames[static_cast<size_t>(from) + 5].time - fetchTime, 140u);
+    QCOMPARE(rig.clock.sleeps(), (std::vector<uint32_t>{100, 10, 10, 10, 10}));
+    QCOMPARE(rig.statusRecorder.messages().constLast(), (StatusMessage{"EDID values read.", 2000}));
+}
+
+void TestEdidTransfer::readTextIsTheSpacedHexOfTheBytes() {
+    Rig rig;
+    const sim::EdidImage image = numberedImage();
+    rig.box.customEdid() = image;
+    rig.box.statusRecord()[record::kEdidMode] = 3;
+    rig.box.statusRecord()[record::kCustomEdidPreset] = 0;
+    rig.start();
+    QCOMPARE(edidText(rig), formatEdidText(image));
+    QCOMPARE(edidText(rig).size(), 768);
+    std::array<uint8_t, 256> parsed{};
+    QCOMPARE(parseEdidText(edidText(rig), parsed), qsizetype(256));
+    QVERIFY(parsed == image);
+    const QTextCharFormat format = rig.widget<QTextEdit>("EDIDtext")->textCursor().charFormat();
+    QCOMPARE(format.fontPointSize(), 8.0);
+    QCOMPARE(format.foreground().color(), QColor(Qt::black));
+}
+
+void TestEdidTransfer::readsOfTheTwoSinks_data() {
+    QTest::addColumn<QString>("slot");
+    QTest::addColumn<int>("fetchCode");
+    QTest::addColumn<bool>("top");
+    QTest::newRow("TOP") << "readTvEdidA" << 0xB5 << true;
+    QTest::newRow("BOT") << "readTvEdidB" << 0xB6 << false;
+}
+
+void TestEdidTransfer::readsOfTheTwoSinks() {
+    QFETCH(QString, slot);
+    QFETCH(int, fetchCode);
+    QFETCH(bool, top);
+    Rig rig;
+    MainWindow &window = rig.start();
+    const int from = static_cast<int>(rig.box.frames().size());
+    invoke(window, slot.toLatin1().constData());
+    QCOMPARE(requestsSince(rig.box, from).first(), bytes({0x10, 0x01, fetchCode}));
+    QCOMPARE(edidText(rig), formatEdidText(top ? rig.box.topSinkEdid() : rig.box.botSinkEdid()));
+    QCOMPARE(rig.statusRecorder.messages().constLast(), (StatusMessage{"TV EDID values read.", 2000}));
+}
+
+// The window still holds what an earlier fetch left there (here another display's EDID):
+// a refused fetch ends the read before any window read, with the text and its error kept.
+void TestEdidTransfer::refusedFetchKeepsTheText_data() {
+    QTest::addColumn<QString>("slot");
+    QTest::addColumn<int>("fetchCode");
+    QTest::newRow("device") << "ReadEDID" << 0xB4;
+    QTest::newRow("TOP") << "readTvEdidA" << 0xB5;
+    QTest::newRow("BOT") << "readTvEdidB" << 0xB6;
+}
+
+void TestEdidTransfer::refusedFetchKeepsTheText() {
+    QFETCH(QString, slot);
+    QFETCH(int, fetchCode);
+    Rig rig;
+    MainWindow &window = rig.start();
+    rig.box.edidWindow() = numberedImage();
+    const QString before = edidText(rig);
+    rig.box.injectFault(Fault::Refuse, static_cast<uint8_t>(fetchCode));
+    const int from = static_cast<int>(rig.box.frames().size());
+    rig.statusRecorder.clear();
+    invoke(window, slot.toLatin1().constData());
+    QCOMPARE(requestsSince(rig.box, from), (QList<QByteArray>{bytes({0x10, 0x01, fetchCode})}));
+    QCOMPARE(edidText(rig), before);
+    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>{{"Error Writing values", 4000}}));
+    QVERIFY(window.statusBar()->findChild<QProgressBar *>()->isHidden());
+}
+
+void TestEdidTransfer::failedWindowReadKeepsTheText_data() {
+    QTest::addColumn<int>("fault");
+    QTest::newRow("refused") << int(Fault::Refuse);
+    QTest::newRow("short") << int(Fault::Short);
+    QTest::newRow("silent: no byte arrives") << int(Fault::Silent);
+    QTest::newRow("read call fails") << int(Fault::ReadFail);
+}
+
+void TestEdidTransfer::failedWindowReadKeepsTheText() {
+    QFETCH(int, fault);
+    Rig rig;
+    MainWindow &window = rig.start();
+    const QString before = edidText(rig);
+    const int from = static_cast<int>(rig.box.frames().size());
+    rig.statusRecorder.clear();
+    // The fetch and one status read come first; then four window reads succeed.
+    rig.box.injectFaultForNext(Fault(fault), 1, 2 + 4);
+    invoke(window, "ReadEDID");
+    const QList<QByteArray> sent = requestsSince(rig.box, from);
+    QCOMPARE(sent.size(), 2 + 5);
+    QCOMPARE(sent.constLast(), windowRead(0x40));
+    QCOMPARE(edidText(rig), before);
+    QVERIFY(rig.statusRecorder.messages().isEmpty());
+    QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
+}
+
+void TestEdidTransfer::readWithoutDeviceKeepsTheText() {
+    Rig rig;
+    rig.box.setAttachedDevices({});
+    MainWindow &window = rig.start();
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText("00 11 22");
+    invoke(window, "ReadEDID");
+    QCOMPARE(edidText(rig), QString("00 11 22"));
+    QVERIFY(!rig.statusRecorder.texts().contains("EDID values read."));
+}
+
+void TestEdidTransfer::busyPollStopsAfter502Reads() {
+    Rig rig;
+    MainWindow &window = rig.start();
+    rig.box.fetchBusyMs = 100000;
+    const int from = static_cast<int>(rig.box.frames().size());
+    invoke(window, "ReadEDID");
+    const QList<QByteArray> sent = requestsSince(rig.box, from);
+    QCOMPARE(sent.count(bytes({0x11, 0x2A, 0xE1})), 502);
+    QCOMPARE(sent.size(), 1 + 502 + 16);
+    QCOMPARE(sent.constLast(), windowRead(0xF0));
+}
+
+void TestEdidTransfer::readProgressAndOneBar() {
+    Rig rig;
+    MainWindow &window = rig.start();
+    auto *bar = window.statusBar()->findChild<QProgressBar *>();
+    QVERIFY(bar != nullptr);
+    QVERIFY(!bar->isTextVisible());
+    QSignalSpy values(bar, &QProgressBar::valueChanged);
+    invoke(window, "ReadEDID");
+    QList<int> expected;
+    for (int value = 16; value <= 240; value += 16) {
+        expected << value;
+    }
+    QList<int> seen;
+    for (const QList<QVariant> &arguments : values) {
+        seen << arguments.first().toInt();
+    }
+    QCOMPARE(seen, expected);
+    QCOMPARE(bar->maximum(), 255);
+    QVERIFY(bar->isHidden());
+    for (int i = 0; i < 5; ++i) {
+        invoke(window, "readTvEdidB");
+    }
+    QCOMPARE(window.statusBar()->findChildren<QProgressBar *>().size(), 1);
+}
+
+void TestEdidTransfer::writeRefusedOutsideCustomMode_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("preset");
+    QTest::newRow("automix") << "automixEDID" << 0;
+    QTest::newRow("fixed") << "fixedEDID" << 0;
+    QTest::newRow("custom with a built-in table") << "customEDID" << 1;
+}
+
+void TestEdidTransfer::writeRefusedOutsideCustomMode() {
+    QFETCH(QString, mode);
+    QFETCH(int, preset);
+    Rig rig;
+    MainWindow &window = rig.start();
+    rig.widget<QRadioButton>(mode.toLatin1().constData())->setChecked(true);
+    rig.widget<QComboBox>("cmBEdid")->setCurrentIndex(preset);
+    // A text that would not parse: the mode check must come before any parse.
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText("00  11");
+    const size_t framesBefore = rig.box.frames().size();
+    rig.boxWatcher.clear();
+    invoke(window, "WriteEDID");
+    QCOMPARE(rig.boxWatcher.texts(),
+             QStringList{"\nSelect CUSTOM EDID TABLE mode to upload an EDID table\n"});
+    QCOMPARE(rig.boxWatcher.boxes().first().title, QString("VELTRIKA Utility"));
+    QVERIFY(rig.boxWatcher.boxes().first().hasParent);
+    QCOMPARE(rig.box.frames().size(), framesBefore);
+}
+
+void TestEdidTransfer::writeSendsThe32BlocksAndCommit() {
+    Rig rig;
+    MainWindow &window = rig.start();
+    chooseCustomMode(rig);
+    const sim::EdidImage image = withChecksums(numberedImage());
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText(formatEdidText(image).toLower());
+    const int from = static_cast<int>(rig.box.frames().size());
+    rig.clock.clearSleeps();
+    rig.statusRecorder.clear();
+    auto *bar = window.statusBar()->findChild<QProgressBar *>();
+    QSignalSpy values(bar, &QProgressBar::valueChanged);
+    invoke(window, "WriteEDID");
+
+    const QList<QByteArray> sent = requestsSince(rig.box, from);
+    QCOMPARE(sent.size(), int(kEdidWindowWrites) + 1);
+    for (uint32_t block = 0; block < kEdidWindowWrites; ++block) {
+        const int offset = static_cast<int>(block * 8);
+        QCOMPARE(sent[static_cast<int>(block)],
+                 bytes({0x10, 0x08, 0xB0, offset}) +
+                     QByteArray(reinterpret_cast<const char *>(image.data() + offset), 8));
+    }
+    QCOMPARE(sent.constLast(), bytes({0x10, 0x08, 0xB1}));
+    QCOMPARE(rig.clock.sleeps(), std::vector<uint32_t>(kEdidWindowWrites, 30));
+    QVERIFY(rig.box.customEdid() == image);
+    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>{{"EDID values written...", 2000}}));
+    QCOMPARE(values.size(), 31);
+    QCOMPARE(values.constLast().first().toInt(), 31);
+    QCOMPARE(bar->maximum(), 32);
+    QVERIFY(bar->isHidden());
+}
+
+// The other blocks still go out, but a window with a block missing is never committed:
+// the device keeps the EDID it had, and the error is the last word on the status bar.
+void TestEdidTransfer::failingBlockIsNotCommitted_data() {
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<int>("blocksArrived");
+    QTest::newRow("first block refused") << int(Fault::Refuse) << 0 << 32;
+    QTest::newRow("sixth block refused") << int(Fault::Refuse) << 5 << 32;
+    QTest::newRow("last block answered short") << int(Fault::Short) << 31 << 32;
+    QTest::newRow("a block whose write call fails") << int(Fault::WriteFail) << 17 << 31;
+}
+
+void TestEdidTransfer::failingBlockIsNotCommitted() {
+    QFETCH(int, fault);
+    QFETCH(int, block);
+    QFETCH(int, blocksArrived);
+    Rig rig;
+    MainWindow &window = rig.start();
+    chooseCustomMode(rig);
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText(formatEdidText(withChecksums(numberedImage())));
+    const sim::EdidImage customBefore = rig.box.customEdid();
+    const int from = static_cast<int>(rig.box.frames().size());
+    rig.statusRecorder.clear();
+    rig.box.injectFaultForNext(Fault(fault), 1, block);
+    invoke(window, "WriteEDID");
+    const QList<QByteArray> sent = requestsSince(rig.box, from);
+    QCOMPARE(sent.size(), blocksArrived);
+    QCOMPARE(sent.constLast().first(4), bytes({0x10, 0x08, 0xB0, 0xF8}));
+    QVERIFY(rig.box.customEdid() == customBefore);
+    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>{{"Error Writing EDID values.", 2000}}));
+    QVERIFY(window.statusBar()->findChild<QProgressBar *>()->isHidden());
+}
+
+void TestEdidTransfer::writeWithWrongChecksums_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("Yes sends the bytes unchanged") << int(QMessageBox::Yes) << true;
+    QTest::newRow("No sends nothing") << int(QMessageBox::No) << false;
+}
+
+void TestEdidTransfer::writeWithWrongChecksums() {
+    QFETCH(int, answer);
+    QFETCH(bool, sent);
+    Rig rig;
+    MainWindow &window = rig.start();
+    chooseCustomMode(rig);
+    sim::EdidImage image = withChecksums(numberedImage());
+    image[255] ^= 0x01;
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText(formatEdidText(image));
+    const size_t framesBefore = rig.box.frames().size();
+    const sim::EdidImage customBefore = rig.box.customEdid();
+    rig.boxWatcher.clear();
+    rig.boxWatcher.queueAnswer(QMessageBox::StandardButton(answer));
+    invoke(window, "WriteEDID");
+
+    QCOMPARE(rig.boxWatcher.boxes().size(), 1);
+    const ShownBox &question = rig.boxWatcher.boxes().first();
+    QCOMPARE(question.title, QString("VELTRIKA Utility"));
+    QCOMPARE(question.text, QString("The EDID Checksum is not correct."));
+    QCOMPARE(question.informativeText, QString("Write anyway?"));
+    QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(question.defaultButton, QMessageBox::No);
+    QCOMPARE(question.icon, QMessageBox::NoIcon);
+    QVERIFY(!question.hasParent);
+    if (sent) {
+        QCOMPARE(rig.box.frames().size(), framesBefore + kEdidWindowWrites + 1);
+        QVERIFY(rig.box.customEdid() == image);
+    } else {
+        QCOMPARE(rig.box.frames().size(), framesBefore);
+        QVERIFY(rig.box.customEdid() == customBefore);
+    }
+}
+
+// An empty box (as after a failed EDID read at start-up) is no EDID either: 256 zeros have
+// right checksums and would replace the device's EDID without a question.
+void TestEdidTransfer::writeOfBadTextSendsNothing_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("double space") << "00 11  22";
+    QTest::newRow("empty") << "";
+}
+
+void TestEdidTransfer::writeOfBadTextSendsNothing() {
+    QFETCH(QString, text);
+    Rig rig;
+    MainWindow &window = rig.start();
+    chooseCustomMode(rig);
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText(text);
+    const sim::EdidImage customBefore = rig.box.customEdid();
+    const size_t framesBefore = rig.box.frames().size();
+    rig.boxWatcher.clear();
+    invoke(window, "WriteEDID");
+    QCOMPARE(rig.boxWatcher.texts(), QStringList{"Hex Format Error"});
+    QCOMPARE(rig.box.frames().size(), framesBefore);
+    QVERIFY(rig.box.customEdid() == customBefore);
+}
+
+void TestEdidTransfer::commitRefused() {
+    Rig rig;
+    MainWindow &window = rig.start();
+    chooseCustomMode(rig);
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText(formatEdidText(withChecksums(numberedImage())));
+    rig.box.injectFault(Fault::Refuse, proto::kEdidCommit);
+    rig.statusRecorder.clear();
+    invoke(window, "WriteEDID");
+    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>{{"Error Populating EDID values.", 2000}}));
+}
+
+void TestEdidTransfer::topButtonChecksTheTextOnRelease() {
+    Rig rig;
+    sim::EdidImage broken = withChecksums(numberedImage());
+    broken[127] ^= 0x10;
+    rig.box.topSinkEdid() = broken;
+    MainWindow &window = rig.start();
+    window.show();
+    auto *button = rig.widget<QPushButton>("pbReadTvEdidA");
+    rig.boxWatcher.clear();
+    QTest::mousePress(button, Qt::LeftButton);
+    QCOMPARE(edidText(rig), formatEdidText(broken));
+    QVERIFY(rig.boxWatcher.boxes().isEmpty());
+    rig.boxWatcher.queueAnswer(QMessageBox::Yes);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    QCOMPARE(rig.boxWatcher.texts(), QStringList{"The EDID Checksum is not correct."});
+    QCOMPARE(edidText(rig), formatEdidText(withChecksums(numberedImage())));
+}
+
+void TestEdidTransfer::bottomButtonOnlyReads() {
+    Rig rig;
+    sim::EdidImage broken = withChecksums(numberedImage());
+    broken[255] ^= 0x10;
+    rig.box.botSinkEdid() = broken;
+    MainWindow &window = rig.start();
+    window.show();
+    auto *button = rig.widget<QPushButton>("pbReadTvEdidB");
+    rig.boxWatcher.clear();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(edidText(rig), formatEdidText(broken));
+    QVERIFY(rig.boxWatcher.boxes().isEmpty());
+}
+
+QTEST_MAIN(TestEdidTransfer)
+#include "tst_edid_transfer.moc"
