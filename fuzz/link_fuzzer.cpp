@@ -1,10 +1,10 @@
-// The device link against a USB library whose every answer comes from the fuzz input:
-// call results, device strings, handles, bytes waiting, bytes read and the counts it
-// claims, and the time each receive-queue query takes (from any start, across the wrap
-// of the tick count). The link's messages go to a recorder instead of a box, which also
-// checks that each is one of the link's own and that a transaction shows at most one.
+// The box session's link against a USB library whose every answer comes from the fuzz
+// input: call results, device strings, handles, bytes waiting, bytes read and the counts
+// it claims, and the time each receive-queue query takes (from any start, across the wrap
+// of the tick count). The session's reporter checks that every warning is one of the
+// link's own and that a transaction shows at most one.
 
-#include "device_link.h"
+#include "core/box_session.h"
 #include "sim/simulated_box.h"
 
 #include <algorithm>
@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr uint8_t kUntouched = 0xCC;
 constexpr uint32_t kLongestQueryMs = 5000;
 // Once the script is used up every query takes this long, so any wait comes to an end.
 constexpr uint32_t kQueryMsWhenDone = 1000;
@@ -122,53 +121,56 @@ private:
     sim::FakeLinkClock &clock_;
 };
 
-int g_messagesShown = 0;
-
-void recordMessage(const char *text) {
-    constexpr std::string_view kLinkMessages[] = {"VELTRIKA USB not connected!", "Usb device open error!",
-                                                  "Unable to close device handle!",
-                                                  "Error Checking RX Queue"};
-    if (std::find(std::begin(kLinkMessages), std::end(kLinkMessages), text) == std::end(kLinkMessages)) {
-        std::abort();
+class CheckingReporter : public BoxReporter {
+public:
+    void statusMessage(const char * /*text*/, int /*ms*/) override {}
+    void transferProgress(int /*value*/, int /*total*/) override {}
+    void consoleNote(const char * /*text*/) override {}
+    void linkWarning(const char *text) override {
+        constexpr std::string_view kLinkMessages[] = {"VELTRIKA USB not connected!", "Usb device open error!",
+                                                      "Unable to close device handle!",
+                                                      "Error Checking RX Queue"};
+        if (std::find(std::begin(kLinkMessages), std::end(kLinkMessages), text) == std::end(kLinkMessages)) {
+            std::abort();
+        }
+        ++warnings;
     }
-    ++g_messagesShown;
-}
+    int warnings = 0;
+};
 
-void transact(Script &script, ScriptedUsb &usb, sim::FakeLinkClock &clock) {
+void transact(Script &script, ScriptedUsb &usb, sim::FakeLinkClock &clock, BoxSession &session,
+              CheckingReporter &reporter) {
     proto::RequestFrame frame;
     frame.length = 1 + script.byte() % proto::kMaxRequestLength;
     for (uint32_t i = 0; i < frame.length; ++i) {
         frame.bytes[i] = script.byte();
     }
     const uint32_t minimumLength = script.byte() % (proto::kReplySize + 8);
-    proto::ReplyBuffer reply;
-    reply.fill(kUntouched);
-    uint32_t received = 0xFFFFFFFF;
     usb.lastWriteFailed = false;
     usb.rxQueueFailed = false;
     usb.longestQuery = 0;
-    g_messagesShown = 0;
+    reporter.warnings = 0;
     const uint32_t start = clock.tickCount();
-    const bool ok = LinkTransact(reply, frame.bytes.data(), minimumLength, frame.length, &received);
+    const Exchange result = session.transact(frame, minimumLength);
     const uint32_t elapsed = clock.tickCount() - start;
 
-    if (received > proto::kReplySize || linkBusy()) {
+    if (result.received > proto::kReplySize || session.linkBusy()) {
         std::abort();
     }
-    // Only bytes that arrived are in the buffer; the rest is as the caller left it.
-    for (size_t i = received; i < reply.size(); ++i) {
-        if (reply[i] != kUntouched) {
+    // Only bytes that arrived are in the reply; the rest is zero.
+    for (size_t i = result.received; i < result.reply.size(); ++i) {
+        if (result.reply[i] != 0) {
             std::abort();
         }
     }
-    if ((usb.lastWriteFailed || usb.rxQueueFailed) && (ok || received != 0)) {
+    if ((usb.lastWriteFailed || usb.rxQueueFailed) && (result.ok() || result.received != 0)) {
         std::abort();
     }
-    if (ok && received != 0 && received < minimumLength) {
+    if (result.ok() && result.received < minimumLength) {
         std::abort();
     }
-    // A failing queue query ends the wait with one message, never one per query.
-    if (g_messagesShown > (usb.rxQueueFailed ? 1 : 0)) {
+    // A failing queue query ends the wait with one warning, never one per query.
+    if (reporter.warnings > (usb.rxQueueFailed ? 1 : 0)) {
         std::abort();
     }
     // The wait for the first reply byte ends within the time-out and one last query.
@@ -180,26 +182,24 @@ void transact(Script &script, ScriptedUsb &usb, sim::FakeLinkClock &clock) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    installLinkMessagePresenter(recordMessage);
     Script script(data, size);
     sim::FakeLinkClock clock(script.word());
     ScriptedUsb usb(script, clock);
-    installPlatform(&usb, &clock);
-    forgetDevice();
-    uint32_t index = 0;
-    if (script.byte() == kSearchFirst && FindDevice(kDeviceSerial, &index)) {
-        OpenDevice(index);
+    CheckingReporter reporter;
+    BoxSession session(usb, clock, reporter);
+    std::optional<uint32_t> index;
+    if (script.byte() == kSearchFirst && (index = session.find(kDeviceSerial))) {
+        session.open(*index);
     } else {
-        OpenDevice(script.byte());
+        session.open(script.byte());
     }
     const int transactions = script.byte() % (kMaxTransactions + 1);
     for (int i = 0; i < transactions; ++i) {
-        transact(script, usb, clock);
+        transact(script, usb, clock, session, reporter);
     }
-    CloseDevice();
-    if (deviceHandle() != kNoDeviceHandle) {
+    session.close();
+    if (session.isOpen()) {
         std::abort();
     }
-    installPlatform(nullptr, nullptr);
     return 0;
 }

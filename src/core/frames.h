@@ -4,6 +4,7 @@
 // with at most 64 bytes whose first byte repeats the command code when it accepts.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -43,6 +44,13 @@ constexpr uint8_t kRegStoredHdrInfoframe = 0x23;
 constexpr uint8_t kRegStoredAviBytes = 0x24;
 // Register block data starts after the marker and one byte nobody reads.
 constexpr int kBlockDataStart = 2;
+// The blocks read at start-up: the firmware version (four numbers, most significant
+// first), the custom HDR infoframe the box holds and its custom AVI bytes.
+constexpr uint8_t kVersionBlockLength = 8;
+constexpr size_t kStoredHdrBytes = 31;
+constexpr size_t kStoredAviBytes = 13;
+constexpr uint8_t kStoredHdrBlockLength = kBlockDataStart + kStoredHdrBytes;
+constexpr uint8_t kStoredAviBlockLength = kBlockDataStart + kStoredAviBytes;
 
 // Sizes.
 constexpr uint32_t kMaxRequestLength = 67;

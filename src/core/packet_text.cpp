@@ -19,4 +19,18 @@ std::optional<PacketText> preparePacketText(const QString &text, TextLimits limi
     return prepared;
 }
 
+std::optional<PacketBytes> packetBytesOf(const QString &text, const PacketSend &send) {
+    const std::optional<PacketText> prepared = preparePacketText(text, send.limits);
+    if (!prepared) {
+        return std::nullopt;
+    }
+    PacketBytes packet;
+    packet.count = parseColonHex(prepared->text(), prepared->length, send.withCountByte, packet.data);
+    const size_t groups = packet.count - (send.withCountByte ? 1u : 0u);
+    if (groups > groupsOfChars(send.limits.maxChars)) {
+        return std::nullopt;
+    }
+    return packet;
+}
+
 } // namespace packets

@@ -1,6 +1,9 @@
 #pragma once
-// Packet texts: what the CEC and infoframe senders make of the colon hex text typed
-// into their text boxes, and how each kind of packet goes out.
+// Packet texts: what the CEC and infoframe senders make of the colon hex text typed into
+// their text boxes, and how each kind of packet goes out.
+
+#include "core/colon_hex.h"
+#include "core/frames.h"
 
 #include <QString>
 
@@ -22,6 +25,13 @@ struct TextLimits {
     size_t maxChars;
 };
 
+// The characters of a colon hex text of `bytes` groups: two digits each, a colon between.
+constexpr size_t charsOfGroups(size_t bytes) { return bytes * 3 - 1; }
+// The groups a text of `chars` characters holds at most.
+constexpr size_t groupsOfChars(size_t chars) { return (chars + 1) / 3; }
+
+constexpr size_t kMinPacketBytes = 2;
+
 // A text as the device takes it: the converted characters and the carriage return after them.
 struct PacketText {
     std::array<char, kWorkBufferSize> chars{};
@@ -42,14 +52,76 @@ std::optional<PacketText> preparePacketText(const QString &text, TextLimits limi
 // activate command with the frame's length byte and the kind's selector.
 struct PacketSend {
     TextLimits limits;
-    const char *lengthError; // status bar, 2000 ms
+    const char *lengthError; // an input error
     bool withCountByte;      // the parsed bytes carry the count of groups after the first
     uint8_t code;            // command code of the data frame and its reply marker
-    const char *accepted;    // status bar, 2000 ms
-    const char *refused;     // status bar, 4000 ms
+    const char *accepted;    // a confirmation
+    const char *refused;     // a refusal
     bool activateAfterRefusal;
     uint8_t selector;
-    const char *activateFailed; // standard output
+    const char *activateFailed; // a console note
 };
+
+constexpr TextLimits limitsOfBytes(size_t maxBytes) {
+    return {charsOfGroups(kMinPacketBytes), charsOfGroups(maxBytes)};
+}
+
+// The CEC message carries the count byte and is activated whatever the device answered.
+constexpr PacketSend kCecSend = {
+    .limits = limitsOfBytes(31),
+    .lengthError = "Error: min 2, max 31 data bytes",
+    .withCountByte = true,
+    .code = proto::kCecMessage,
+    .accepted = "CEC values written...",
+    .refused = "Error Writing CEC command.",
+    .activateAfterRefusal = true,
+    .selector = proto::kActivateCec,
+    .activateFailed = "\nError Populating CEC values.\n",
+};
+
+// The HDR infoframe is activated even when the device refused it; the box keeps as many
+// bytes of it as it stores.
+constexpr PacketSend kHdrSend = {
+    .limits = limitsOfBytes(proto::kStoredHdrBytes),
+    .lengthError = "Error: min 2, max 31 data bytes",
+    .withCountByte = false,
+    .code = proto::kHdrInfoframe,
+    .accepted = "Infoframe values written...",
+    .refused = "Error Writing Infoframe values.",
+    .activateAfterRefusal = true,
+    .selector = proto::kActivateHdr,
+    .activateFailed = "\nError Populating IF values.\n",
+};
+
+constexpr PacketSend kAviSend = {
+    .limits = limitsOfBytes(proto::kStoredAviBytes),
+    .lengthError = "Error: min 2, max 13 data bytes",
+    .withCountByte = false,
+    .code = proto::kAviInfoframe,
+    .accepted = "AVI values written...",
+    .refused = "Error Writing AVI command.",
+    .activateAfterRefusal = false,
+    .selector = proto::kActivateAvi,
+    .activateFailed = "\nError Activating AVI values.\n",
+};
+
+// A stored command is the upper-case text itself with its carriage return, not parsed; with
+// "CEC " before it, it fills one frame.
+constexpr TextLimits kCecStoreLimits = {charsOfGroups(kMinPacketBytes), proto::kMaxStoredCecText - 1};
+constexpr const char *kCecStoreLengthError = "CEC values not correct";
+constexpr const char *kCecStored = "CEC values written...";
+constexpr const char *kCecStoreRefused = "Error Writing CEC values.";
+
+// The bytes of a packet as its data frame carries them.
+struct PacketBytes {
+    std::array<uint8_t, kColonHexOutputSize> data{};
+    uint8_t count = 0;
+    std::span<const uint8_t> bytes() const { return std::span<const uint8_t>(data).first(count); }
+};
+
+// The bytes of the packet that `text` gives, or nothing when it breaks the kind's length
+// rule: too few or too many characters, or a run of colons making more groups than a text
+// of that length holds as two digits and a colon each (the frame would cut them off).
+std::optional<PacketBytes> packetBytesOf(const QString &text, const PacketSend &send);
 
 } // namespace packets

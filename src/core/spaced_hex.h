@@ -4,7 +4,7 @@
 // of every line. The parser reads groups of three characters (two digits and a space
 // or line feed; the last group may end with the text).
 
-#include "core/frames.h"
+#include "core/edid_image.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -12,11 +12,8 @@
 #include <cstdint>
 #include <span>
 
-constexpr int kEdidBlockSize = 128;
 constexpr int kEdidBytesPerLine = 16;
 constexpr int kEdidTextLength = 768; // 256 groups of three characters
-constexpr int kEdidChecksum0 = 127;
-constexpr int kEdidChecksum1 = 255;
 
 // The last byte of each line stands without a trailing space; the line feed follows it.
 constexpr bool edidByteEndsLine(int index) {
@@ -39,11 +36,3 @@ QString formatEdidText(std::span<const uint8_t, proto::kEdidSize> image);
 // is all zero. The QString form upper-cases the text and takes it as 8-bit characters.
 qsizetype parseEdidText(QByteArrayView text, std::span<uint8_t, proto::kEdidSize> image);
 qsizetype parseEdidText(const QString &text, std::span<uint8_t, proto::kEdidSize> image);
-
-// The byte that makes the 128 bytes of a block sum to zero modulo 256 in its last place.
-uint8_t edidBlockChecksum(std::span<const uint8_t, kEdidBlockSize> block);
-
-// True when bytes 127 and 255 both hold the checksums of their blocks.
-bool edidChecksumsRight(std::span<const uint8_t, proto::kEdidSize> image);
-// Writes the checksums of both blocks into bytes 127 and 255.
-void setEdidChecksums(std::span<uint8_t, proto::kEdidSize> image);

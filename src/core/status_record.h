@@ -1,14 +1,16 @@
 #pragma once
 // The 40-byte status record the device sends after the marker and flags byte of a
-// status reply, and the setting registers that write its fields.
-// The settings shadow the program keeps has exactly this layout.
+// status reply, and the setting registers that write its fields (core/settings_table.h
+// says which register writes which field). The settings shadow has exactly this layout.
+
+#include "core/frames.h"
 
 #include <array>
 #include <cstdint>
 
 namespace record {
 
-constexpr int kSize = 40;
+constexpr int kSize = proto::kSettingsBlockSize;
 using StatusRecord = std::array<uint8_t, kSize>;
 
 // Offsets in the record (add proto::kStatusRecordStart for the offset in the reply).
@@ -69,47 +71,13 @@ constexpr uint8_t kRegAvrAudio = 0x1D;
 constexpr uint8_t kRegAutomixAlgorithm = 0x20;
 constexpr uint8_t kRegReplaceAvi = 0x21;
 
-struct SettingField {
-    uint8_t reg;
-    int offset;
-};
+// Values of the EDID mode field and register.
+constexpr uint8_t kEdidModeAutomix = 1;
+constexpr uint8_t kEdidModeFixed = 2;
+constexpr uint8_t kEdidModeCustom = 3;
 
-constexpr std::array<SettingField, 25> kSettingFields = {{
-    {kRegActiveInput, kActiveInput},
-    {kRegAutoSwitch, kAutoSwitch},
-    {kRegAudioSource, kAudioSource},
-    {kRegHdcpVersion, kHdcpVersion},
-    {kRegOutput420, kOutput420},
-    {kRegEdidMode, kEdidMode},
-    {kRegForceStereo, kForceStereo},
-    {kRegForceMultichannel, kForceMultichannel},
-    {kRegRemove3d, kRemove3d},
-    {kRegHdrPacket, kHdrPacket},
-    {kRegFullAudio, kFullAudio},
-    {kRegSwitchPriority, kSwitchPriority},
-    {kRegCustomEdidPreset, kCustomEdidPreset},
-    {kRegHdrHotkey, kHdrHotkey},
-    {kRegForceHdrActive, kForceHdrActive},
-    {kRegHdrMode, kHdrMode},
-    {kRegGreenLed, kGreenLed},
-    {kRegBlueLeds, kBlueLeds},
-    {kRegBt2020, kBt2020},
-    {kRegAllowYcbcr, kAllowYcbcr},
-    {kRegCecProcessing, kCecProcessing},
-    {kRegCecDeviceType, kCecDeviceType},
-    {kRegAvrAudio, kAvrAudio},
-    {kRegAutomixAlgorithm, kAutomixAlgorithm},
-    {kRegReplaceAvi, kReplaceAvi},
-}};
-
-// The record field a setting register writes, or -1 for a register with no field.
-constexpr int fieldOfRegister(uint8_t reg) {
-    for (const SettingField &field : kSettingFields) {
-        if (field.reg == reg) {
-            return field.offset;
-        }
-    }
-    return -1;
-}
+// What a factory reset clears, as bits of the value written to its register.
+constexpr uint8_t kResetEdid = 0x01;
+constexpr uint8_t kResetSettings = 0x02;
 
 } // namespace record

@@ -188,4 +188,10 @@ QString hdrCaptureDump(const proto::ReplyBuffer &hdrCapture) {
     return formatColonHex(std::span<const uint8_t>(hdrCapture).subspan(kCapturePayload, count));
 }
 
+QString firmwareVersionText(const proto::ReplyBuffer &versionBlock) {
+    const int at = proto::kBlockDataStart;
+    return QString::asprintf("ver: %d.%d.%d.%d", versionBlock[at], versionBlock[at + 1], versionBlock[at + 2],
+                             versionBlock[at + 3]);
+}
+
 } // namespace status

@@ -67,5 +67,7 @@ QString hdrLine(const proto::ReplyBuffer &hdrCapture);
 // The captured HDR infoframe payload as lower-case colon hex; empty when the block holds
 // no HDR infoframe or an empty one.
 QString hdrCaptureDump(const proto::ReplyBuffer &hdrCapture);
+// "ver: a.b.c.d" from the version block.
+QString firmwareVersionText(const proto::ReplyBuffer &versionBlock);
 
 } // namespace status

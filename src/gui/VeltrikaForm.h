@@ -1,8 +1,11 @@
 #pragma once
-// The one window of the utility. Its slots carry the program's logic; each is defined
-// in the source file of its room (settings, edid, packets, status, app).
+// The one window of the utility. Its slots read the widgets, call the box session and
+// show the outcome; each is defined in the source file of its room (settings, EDID,
+// packets, status, window).
 
+#include "core/box_session.h"
 #include "core/frames.h"
+#include "core/settings_table.h"
 #include "core/status_record.h"
 
 #include <QMainWindow>
@@ -11,20 +14,23 @@
 #include <memory>
 #include <span>
 
+class FileDialogs;
 class QProgressBar;
 namespace Ui {
 class MainWindow;
 }
-namespace packets {
-struct PacketSend;
-}
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private BoxReporter {
     Q_OBJECT
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // The box this window drives, attached by its start-up.
+    BoxSession &session() { return *session_; }
+    // The dialogs the EDID file slots ask for a file name; nullptr puts Qt's own back.
+    void setFileDialogs(FileDialogs *dialogs);
 
     // Register and status access. Each shows its own failure on the status bar and
     // returns true only when the device accepted the request.
@@ -94,25 +100,35 @@ private:
     void readDeviceEdid();
     void prepareTransferProgress();
     // True when all 256 bytes arrived and replaced the text.
-    bool readEdidIntoText(uint8_t fetchCode, const char *doneMessage);
+    bool readEdidIntoText(EdidSource source);
     bool askAboutWrongChecksums(const QString &title, const QString &question);
     // Parses EDIDtext into image; a text that breaks the layout or holds no byte at all
     // shows "Hex Format Error".
     bool parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image);
     void showStatus(const char *text, int ms);
     enum class SettingWrite { NothingToWrite, Refused, Accepted };
-    // The row of the settings table named `slot`: writes its register and keeps its shadow
-    // byte; NothingToWrite when the controls gave no value.
-    SettingWrite applySetting(const char *slot);
+    // Writes the setting with the value its controls give (its register and its shadow
+    // byte); NothingToWrite when the controls give no value.
+    SettingWrite applySetting(Setting setting);
     bool sendPacket(const packets::PacketSend &send, const QString &text);
     bool sendHdrInfoframe();
     bool storeCec(uint8_t slotCode);
     void releaseForm();
     void leaveEventLoop();
+    // The one way out, for the close, File > Exit and the destructor: the timer stops, the
+    // form goes, the box is closed and the event loop asked to end.
     void teardown();
 
+    // BoxReporter
+    void statusMessage(const char *text, int ms) override;
+    void transferProgress(int value, int total) override;
+    void linkWarning(const char *text) override;
+    void consoleNote(const char *text) override;
+
     std::unique_ptr<Ui::MainWindow> ui;
-    QProgressBar *transferProgress = nullptr;
+    std::unique_ptr<BoxSession> session_;
+    FileDialogs *fileDialogs_;
+    QProgressBar *progressBar = nullptr;
     int statusTimerId = 0;
     bool timerRunning = false;
     bool startupComplete = false;
@@ -121,5 +137,4 @@ private:
     // mode change replaces only that (or an empty box), never an EDID the user loaded,
     // typed or read from a TV.
     QString deviceEdidText;
-    record::StatusRecord settingsShadow{};
 };

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr uint8_t kVideoStatusSyncLength = 14;
-
 // The first control is checked when the field is 1, the second otherwise.
 void pickPair(uint8_t value, QAbstractButton *whenOne, QAbstractButton *otherwise) {
     whenOne->setChecked(value == 1);
@@ -68,16 +66,11 @@ void MainWindow::checkPendingEdidRefresh() {
 }
 
 void MainWindow::syncControls() {
-    proto::ReplyBuffer status{};
-    proto::ReplyBuffer video{};
-    const bool statusRead = ReadStatus(status, proto::kStatusReplyLength);
-    const bool videoRead = ReadRegisters(proto::kRegVideoStatus, video, kVideoStatusSyncLength);
-    if (!statusRead || proto::deviceBusy(status) || !videoRead) {
+    const Outcome<record::StatusRecord> settings = session_->readSettings();
+    if (!settings.ok()) {
         return;
     }
-    record::StatusRecord device{};
-    std::copy_n(status.begin() + proto::kStatusRecordStart, record::kSize, device.begin());
-    settingsShadow = device;
+    const record::StatusRecord &device = settings.value;
     using namespace record;
 
     ui->cmbInputSel->setCurrentIndex(device[kActiveInput] - 1);
@@ -88,9 +81,11 @@ void MainWindow::syncControls() {
     applyStates(device[kAudioSource], {{1, {true, false}}, {2, {false, false}}, {3, {false, true}}},
                 {ui->audioHdmi, ui->audioJack});
     if (applyStates(device[kEdidMode],
-                    {{1, {true, false, false}}, {2, {false, false, true}}, {3, {false, true, false}}},
+                    {{kEdidModeAutomix, {true, false, false}},
+                     {kEdidModeFixed, {false, false, true}},
+                     {kEdidModeCustom, {false, true, false}}},
                     {ui->automixEDID, ui->customEDID, ui->fixedEDID})) {
-        ui->EDIDtext->setEnabled(device[kEdidMode] == 3);
+        ui->EDIDtext->setEnabled(device[kEdidMode] == kEdidModeCustom);
     }
     applyStates(device[kHdcpVersion], {{1, {false, false}}, {2, {true, false}}, {3, {false, true}}},
                 {ui->hdcp14, ui->hdcp22});

@@ -2,6 +2,7 @@
 
 #include "VeltrikaForm.h"
 #include "core/edid_file.h"
+#include "core/product.h"
 #include "edid_text.h"
 #include "file_dialogs.h"
 #include "ui_VeltrikaForm.h"
@@ -21,7 +22,7 @@ constexpr int kTextModePointSize = 8;
 const QColor kTextModeColour(0, 0, 255, 255);
 
 void showFileError(MainWindow &window, const char *format, const QString &fileName, const QString &error) {
-    QMessageBox::warning(&window, MainWindow::tr("VELTRIKA Utility"),
+    QMessageBox::warning(&window, MainWindow::tr(kProductTitle),
                          MainWindow::tr(format).arg(fileName, error), QMessageBox::Ok);
 }
 
@@ -44,7 +45,7 @@ bool writeAll(QSaveFile &file, std::span<const uint8_t> bytes) {
 } // namespace
 
 void MainWindow::LoadEDIDfromFile() {
-    const QString fileName = fileDialogs().openFileName(this, tr("Open file"), QString(),
+    const QString fileName = fileDialogs_->openFileName(this, tr("Open file"), QString(),
                                                         tr("Binary Files (*.bin);;All files (*.*)"));
     if (fileName.isEmpty()) {
         return;
@@ -70,7 +71,7 @@ void MainWindow::LoadEDIDfromFile() {
         ui->EDIDtext->setFontWeight(QFont::Bold);
         ui->EDIDtext->setText(QString::fromLatin1(edidTextFromFile(area)));
     }
-    showStatus("File loaded", 2000);
+    showStatus("File loaded", kConfirmMs);
 }
 
 void MainWindow::SaveEDIDtoFile() {
@@ -78,7 +79,7 @@ void MainWindow::SaveEDIDtoFile() {
     if (!parseEdidTextBox(image)) {
         return;
     }
-    const QString fileName = fileDialogs().saveFileName(
+    const QString fileName = fileDialogs_->saveFileName(
         this, tr("Save File"), QStringLiteral("VELTRIKA_edid0.bin"), tr("Binary file (*.bin)"));
     if (fileName.isEmpty()) {
         return;
@@ -91,10 +92,10 @@ void MainWindow::SaveEDIDtoFile() {
         showFileError(*this, QT_TR_NOOP("Cannot write file %1:\n%2."), fileName, file.errorString());
         return;
     }
-    showStatus("Saving file...", 2000);
+    showStatus("Saving file...", kConfirmMs);
     if (!writeAll(file, image) || !file.commit()) {
         showFileError(*this, QT_TR_NOOP("Cannot write file %1:\n%2."), fileName, file.errorString());
         return;
     }
-    showStatus("File saved", 2000);
+    showStatus("File saved", kConfirmMs);
 }

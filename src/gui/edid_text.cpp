@@ -3,6 +3,8 @@
 #include "edid_text.h"
 
 #include "VeltrikaForm.h"
+#include "core/messages.h"
+#include "core/product.h"
 #include "core/spaced_hex.h"
 #include "ui_VeltrikaForm.h"
 
@@ -45,7 +47,7 @@ bool MainWindow::parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image) {
     if (parseEdidText(ui->EDIDtext->toPlainText(), image) > 0) {
         return true;
     }
-    QMessageBox::warning(this, tr("VELTRIKA Utility"), tr("Hex Format Error"), QMessageBox::Ok);
+    QMessageBox::warning(this, tr(kProductTitle), tr(kHexFormatError), QMessageBox::Ok);
     return false;
 }
 

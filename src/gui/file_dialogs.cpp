@@ -18,15 +18,9 @@ public:
     }
 };
 
-QtFileDialogs g_qtDialogs;
-FileDialogs *g_dialogs = &g_qtDialogs;
-
 } // namespace
 
-void installFileDialogs(FileDialogs *dialogs) {
-    g_dialogs = dialogs != nullptr ? dialogs : &g_qtDialogs;
-}
-
-FileDialogs &fileDialogs() {
-    return *g_dialogs;
+FileDialogs &qtFileDialogs() {
+    static QtFileDialogs dialogs;
+    return dialogs;
 }

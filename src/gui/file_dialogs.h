@@ -1,6 +1,6 @@
 #pragma once
-// The file dialogs of the EDID file slots. By default they are Qt's own; a caller may
-// install others that answer in their place (a file name, or empty for a cancel).
+// The file dialogs of the EDID file slots. By default they are Qt's own; a window may be
+// given others that answer in their place (a file name, or empty for a cancel).
 
 #include <QString>
 
@@ -17,6 +17,5 @@ public:
                                  const QString &filter) = 0;
 };
 
-// The caller keeps ownership; nullptr puts Qt's dialogs back.
-void installFileDialogs(FileDialogs *dialogs);
-FileDialogs &fileDialogs();
+// Qt's own dialogs.
+FileDialogs &qtFileDialogs();

@@ -3,7 +3,9 @@
 
 #include "VeltrikaForm.h"
 #include "core/colon_hex.h"
-#include "device_link.h"
+#include "core/product.h"
+#include "core/status_texts.h"
+#include "file_dialogs.h"
 #include "ui_VeltrikaForm.h"
 
 #include <QCloseEvent>
@@ -18,12 +20,6 @@
 namespace {
 
 constexpr int kStatusIntervalMs = 3000;
-
-constexpr uint8_t kVersionBlockLength = 8;
-constexpr uint8_t kStoredHdrBlockLength = 33;
-constexpr uint8_t kStoredAviBlockLength = 15;
-constexpr size_t kStoredHdrBytes = 31;
-constexpr size_t kStoredAviBytes = 13;
 
 // Item texts in device order: the index is the value the device uses for the setting
 // (plus one for the active input).
@@ -46,28 +42,29 @@ template <size_t N> void addItems(QComboBox *box, const char *const (&items)[N])
     }
 }
 
-QString versionText(const proto::ReplyBuffer &block) {
-    const int at = proto::kBlockDataStart;
-    return QString::asprintf("ver: %d.%d.%d.%d", block[at], block[at + 1], block[at + 2], block[at + 3]);
-}
-
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()) {
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
+      session_(std::make_unique<BoxSession>(*installedUsb(), *installedClock(), static_cast<BoxReporter &>(*this))),
+      fileDialogs_(&qtFileDialogs()) {
     ui->setupUi(this);
-    forgetDevice();
     initDevice();
 }
 
 MainWindow::~MainWindow() { teardown(); }
 
+void MainWindow::setFileDialogs(FileDialogs *dialogs) {
+    fileDialogs_ = dialogs != nullptr ? dialogs : &qtFileDialogs();
+}
+
 void MainWindow::initDevice() {
-    uint32_t index = 0;
-    if (!FindDevice(kDeviceSerial, &index)) {
+    const Attach attached = session_->attach();
+    if (attached == Attach::NotFound) {
         return;
     }
-    if (!OpenDevice(index)) {
-        QMessageBox::warning(this, tr("VELTRIKA Utility"), tr("Hardware not found"), QMessageBox::Ok,
+    if (attached == Attach::OpenFailed) {
+        QMessageBox::warning(this, tr(kProductTitle), tr("Hardware not found"), QMessageBox::Ok,
                              QMessageBox::NoButton);
         return;
     }
@@ -76,24 +73,24 @@ void MainWindow::initDevice() {
     proto::ReplyBuffer version{};
     proto::ReplyBuffer storedHdr{};
     proto::ReplyBuffer storedAvi{};
-    const bool versionRead = ReadRegisters(proto::kRegVersion, version, kVersionBlockLength);
-    const bool hdrRead = ReadRegisters(proto::kRegStoredHdrInfoframe, storedHdr, kStoredHdrBlockLength);
-    const bool aviRead = ReadRegisters(proto::kRegStoredAviBytes, storedAvi, kStoredAviBlockLength);
+    const bool versionRead = ReadRegisters(proto::kRegVersion, version, proto::kVersionBlockLength);
+    const bool hdrRead = ReadRegisters(proto::kRegStoredHdrInfoframe, storedHdr, proto::kStoredHdrBlockLength);
+    const bool aviRead = ReadRegisters(proto::kRegStoredAviBytes, storedAvi, proto::kStoredAviBlockLength);
     // A version that was never read is not shown as 0.0.0.0.
     if (versionRead && aviRead) {
-        ui->labelFw1->setText(versionText(version));
+        ui->labelFw1->setText(status::firmwareVersionText(version));
     }
 
     addComboBoxItems();
     // An infoframe that was never read stays empty: zeros shown in its place would be sent
     // back over the device's stored one by the next send.
     if (hdrRead) {
-        ui->IFtext->setText(
-            formatColonHex(std::span<const uint8_t>(storedHdr).subspan(proto::kBlockDataStart, kStoredHdrBytes)));
+        ui->IFtext->setText(formatColonHex(
+            std::span<const uint8_t>(storedHdr).subspan(proto::kBlockDataStart, proto::kStoredHdrBytes)));
     }
     if (aviRead) {
-        ui->AVItext->setText(
-            formatColonHex(std::span<const uint8_t>(storedAvi).subspan(proto::kBlockDataStart, kStoredAviBytes)));
+        ui->AVItext->setText(formatColonHex(
+            std::span<const uint8_t>(storedAvi).subspan(proto::kBlockDataStart, proto::kStoredAviBytes)));
     }
     ui->CECtext->setPlainText(QStringLiteral("50:04"));
     ui->CECtext->setEnabled(true);
@@ -129,14 +126,31 @@ void MainWindow::stopStatusTimer() {
 
 void MainWindow::showStatus(const char *text, int ms) { statusBar()->showMessage(tr(text), ms); }
 
-// Releases the form once. The timer stops first and no widget can reach a slot any
-// more, so neither a tick nor a signal delivered by a later nested loop (the close
-// failure's message box) touches the released form.
+void MainWindow::statusMessage(const char *text, int ms) { showStatus(text, ms); }
+
+void MainWindow::transferProgress(int value, int total) {
+    prepareTransferProgress();
+    on_ProgressChange(value, total);
+}
+
+// The link's warnings stand alone: no owner window, a blank title, one OK button.
+void MainWindow::linkWarning(const char *text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral(" "), QString::fromLatin1(text), QMessageBox::Ok);
+    box.exec();
+}
+
+void MainWindow::consoleNote(const char *text) {
+    std::printf("%s", text);
+    std::fflush(stdout);
+}
+
+// Releases the form once. No widget can reach a slot any more, so neither a tick nor a
+// signal delivered by a later nested loop (the close failure's message box) touches the
+// released form.
 void MainWindow::releaseForm() {
     if (!ui) {
         return;
     }
-    stopStatusTimer();
     for (QObject *child : findChildren<QObject *>()) {
         disconnect(child, nullptr, this, nullptr);
     }
@@ -151,30 +165,25 @@ void MainWindow::leaveEventLoop() {
     }
 }
 
+// The timer stops before the close: the close failure's box must not deliver a tick.
 void MainWindow::teardown() {
-    releaseForm();
-    CloseDevice();
     stopStatusTimer();
+    releaseForm();
+    session_->close();
     leaveEventLoop();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
     event->accept();
-    releaseForm();
-    CloseDevice();
-    stopStatusTimer();
-    leaveEventLoop();
+    teardown();
 }
 
 void MainWindow::FileExit() {
-    // The timer stops before the close: the close failure's box must not deliver a tick.
-    stopStatusTimer();
-    CloseDevice();
     teardown();
     std::fflush(stdout);
     std::exit(0);
 }
 
 void MainWindow::FileAbout() {
-    QMessageBox::about(this, tr("About VELTRIKA Utility"), tr("<h2>VELTRIKA Utility Version 1.8</h2>"));
+    QMessageBox::about(this, tr("About VELTRIKA Utility"), tr(kAboutHeading));
 }

@@ -1,26 +1,20 @@
-// The setting slots: each control writes one device register and keeps its byte of the
-// settings shadow. One table says, slot by slot, which controls give the value, which
-// register takes it and which shadow byte follows it; every slot finds its row by its
-// own name.
+// The setting slots: each control writes one setting of the box. One table says, setting
+// by setting, which controls give the value; the session's settings table says which
+// register takes it and which shadow byte follows it.
 
 #include "VeltrikaForm.h"
 #include "ui_VeltrikaForm.h"
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <initializer_list>
 #include <optional>
 #include <utility>
 
 namespace {
 
-constexpr int kNoShadow = -1;
-constexpr int kMessageMs = 2000;
-
 enum class Rule {
     FirstChecked, // the value of the first checked button, else the fallback
-    SumOfChecked, // the values of the checked buttons added up; nothing when none is checked
     ComboIndex,   // the current index plus an offset, written only once start-up is complete
 };
 
@@ -39,9 +33,9 @@ struct ValueFrom {
     int indexOffset = 0;
 };
 
-ValueFrom fromButtons(Rule rule, std::initializer_list<Pick> picks, std::optional<uint8_t> otherwise) {
+ValueFrom fromButtons(std::initializer_list<Pick> picks, std::optional<uint8_t> otherwise) {
     ValueFrom from;
-    from.rule = rule;
+    from.rule = Rule::FirstChecked;
     std::copy_n(picks.begin(), std::min(picks.size(), kMaxPicks), from.picks.begin());
     from.otherwise = otherwise;
     return from;
@@ -49,16 +43,17 @@ ValueFrom fromButtons(Rule rule, std::initializer_list<Pick> picks, std::optiona
 
 // 1 when the button is checked, else 0.
 ValueFrom oneWhenChecked(QAbstractButton *button) {
-    return fromButtons(Rule::FirstChecked, {{button, 1}}, 0);
+    return fromButtons({{button, 1}}, 0);
 }
 
 // The value of the first checked button; with none checked nothing is written.
 ValueFrom firstChecked(std::initializer_list<Pick> picks) {
-    return fromButtons(Rule::FirstChecked, picks, std::nullopt);
+    return fromButtons(picks, std::nullopt);
 }
 
-ValueFrom sumOfChecked(std::initializer_list<Pick> picks) {
-    return fromButtons(Rule::SumOfChecked, picks, std::nullopt);
+// The device value the settings table gives the named value of a setting.
+uint8_t deviceValue(Setting setting, std::string_view name) {
+    return settingValueNamed(settingInfo(setting), name).value_or(0);
 }
 
 ValueFrom currentIndex(QComboBox *combo, int offset) {
@@ -69,50 +64,62 @@ ValueFrom currentIndex(QComboBox *combo, int offset) {
     return from;
 }
 
-struct Setting {
-    const char *slot;
-    ValueFrom value;
-    uint8_t reg;
-    int shadow; // byte of the settings shadow that takes the value written
-};
-
-// clang-format off
-auto settingsTable(const Ui::MainWindow &f) {
-    using namespace record;
-    return std::to_array<Setting>({
-        // slot              value written                                                     register                shadow byte
-        {"SetActivePort",    currentIndex(f.cmbInputSel, 1),                                   kRegActiveInput,        kNoShadow},
-        {"SetAutoSwitch",    oneWhenChecked(f.autoSwEn),                                       kRegAutoSwitch,         kAutoSwitch},
-        {"SetAudioSource",   firstChecked({{f.audioHdmi, 1}, {f.audioJack, 3}}),               kRegAudioSource,        kAudioSource},
-        {"SetHDCP_Version",  firstChecked({{f.hdcp14, 2}, {f.hdcp22, 3}}),                     kRegHdcpVersion,        kHdcpVersion},
-        {"SetOut_420",       oneWhenChecked(f.enable420),                                      kRegOutput420,          kOutput420},
-        {"SetEDID_Mode",     firstChecked({{f.automixEDID, 1}, {f.fixedEDID, 2}, {f.customEDID, 3}}),
-                                                                                               kRegEdidMode,           kEdidMode},
-        {"force2c",          oneWhenChecked(f.cb2cForce),                                      kRegForceStereo,        kForceStereo},
-        {"force51",          oneWhenChecked(f.cb51),                                           kRegForceMultichannel,  kForceMultichannel},
-        {"set3D",            oneWhenChecked(f.cb3D),                                           kRegRemove3d,           kRemove3d},
-        {"forceHdr",         oneWhenChecked(f.cbHdr),                                          kRegHdrPacket,          kHdrPacket},
-        {"forceFullAudio",   oneWhenChecked(f.cbFull),                                         kRegFullAudio,          kFullAudio},
-        {"setSwPriority",    oneWhenChecked(f.pPrioForce),                                     kRegSwitchPriority,     kSwitchPriority},
-        {"changeCustomEdid", currentIndex(f.cmBEdid, 0),                                       kRegCustomEdidPreset,   kNoShadow},
-        {"CecLpRepurp",      oneWhenChecked(f.bHdrRepurpEn),                                   kRegHdrHotkey,          kHdrHotkey},
-        {"hdrForceActivate", oneWhenChecked(f.cbHdrForceMode),                                 kRegForceHdrActive,     kForceHdrActive},
-        {"hdrSamsung",       oneWhenChecked(f.bSamHdr),                                        kRegHdrMode,            kHdrMode},
-        {"setLogoLed",       oneWhenChecked(f.enableLed),                                      kRegGreenLed,           kGreenLed},
-        {"setBlueLed",       oneWhenChecked(f.enableBLed),                                     kRegBlueLeds,           kBlueLeds},
-        {"setBt2020",        oneWhenChecked(f.cbBt2020),                                       kRegBt2020,             kBt2020},
-        {"factoryReset",     sumOfChecked({{f.cbClearSettings, 2}, {f.cbClearEdid, 1}}),       kRegFactoryReset,       kNoShadow},
-        {"setYUV",           oneWhenChecked(f.cbYUV),                                          kRegAllowYcbcr,         kAllowYcbcr},
-        {"setCEC",           oneWhenChecked(f.cbCec),                                          kRegCecProcessing,      kCecProcessing},
-        {"setCecLa",         currentIndex(f.cmbLa, 0),                                         kRegCecDeviceType,      kNoShadow},
-        {"setAVR",           oneWhenChecked(f.enableAVR),                                      kRegAvrAudio,           kAvrAudio},
-        {"setEdidAlgo",      currentIndex(f.cmbEdidAlgo, 0),                                   kRegAutomixAlgorithm,   kNoShadow},
-        {"setAviPers",       oneWhenChecked(f.cbAviPersistent),                                kRegReplaceAvi,         kReplaceAvi},
-    });
+// Where each setting's value comes from; a setting without a case here fails to compile.
+ValueFrom controlValue(const Ui::MainWindow &f, Setting setting) {
+    switch (setting) {
+    case Setting::ActiveInput:
+        return currentIndex(f.cmbInputSel, 1);
+    case Setting::AutoSwitch:
+        return oneWhenChecked(f.autoSwEn);
+    case Setting::SwitchPriority:
+        return oneWhenChecked(f.pPrioForce);
+    case Setting::AudioSource:
+        return firstChecked({{f.audioHdmi, deviceValue(Setting::AudioSource, "hdmi")}, {f.audioJack, deviceValue(Setting::AudioSource, "jack")}});
+    case Setting::HdcpVersion:
+        return firstChecked({{f.hdcp14, deviceValue(Setting::HdcpVersion, "1.4")}, {f.hdcp22, deviceValue(Setting::HdcpVersion, "2.2")}});
+    case Setting::Output420:
+        return oneWhenChecked(f.enable420);
+    case Setting::EdidMode:
+        return firstChecked({{f.automixEDID, record::kEdidModeAutomix}, {f.fixedEDID, record::kEdidModeFixed}, {f.customEDID, record::kEdidModeCustom}});
+    case Setting::AutomixAlgorithm:
+        return currentIndex(f.cmbEdidAlgo, 0);
+    case Setting::CustomEdidPreset:
+        return currentIndex(f.cmBEdid, 0);
+    case Setting::ForceStereo:
+        return oneWhenChecked(f.cb2cForce);
+    case Setting::ForceMultichannel:
+        return oneWhenChecked(f.cb51);
+    case Setting::Remove3d:
+        return oneWhenChecked(f.cb3D);
+    case Setting::HdrPacket:
+        return oneWhenChecked(f.cbHdr);
+    case Setting::HdrHotkey:
+        return oneWhenChecked(f.bHdrRepurpEn);
+    case Setting::ForceHdrActive:
+        return oneWhenChecked(f.cbHdrForceMode);
+    case Setting::HdrMode:
+        return oneWhenChecked(f.bSamHdr);
+    case Setting::GreenLed:
+        return oneWhenChecked(f.enableLed);
+    case Setting::BlueLeds:
+        return oneWhenChecked(f.enableBLed);
+    case Setting::Bt2020:
+        return oneWhenChecked(f.cbBt2020);
+    case Setting::AllowYcbcr:
+        return oneWhenChecked(f.cbYUV);
+    case Setting::CecProcessing:
+        return oneWhenChecked(f.cbCec);
+    case Setting::CecDeviceType:
+        return currentIndex(f.cmbLa, 0);
+    case Setting::AvrAudio:
+        return oneWhenChecked(f.enableAVR);
+    case Setting::ReplaceAvi:
+        return oneWhenChecked(f.cbAviPersistent);
+    case Setting::FullAudio:
+        return oneWhenChecked(f.cbFull);
+    }
+    return {};
 }
-// clang-format on
-
-static_assert(std::tuple_size_v<decltype(settingsTable(std::declval<const Ui::MainWindow &>()))> == 26);
 
 std::optional<uint8_t> valueOf(const ValueFrom &from) {
     if (from.rule == Rule::ComboIndex) {
@@ -123,105 +130,93 @@ std::optional<uint8_t> valueOf(const ValueFrom &from) {
         }
         return static_cast<uint8_t>(from.combo->currentIndex() + from.indexOffset);
     }
-    std::optional<uint8_t> sum;
     for (const Pick &pick : from.picks) {
-        if (pick.button == nullptr || !pick.button->isChecked()) {
-            continue;
-        }
-        if (from.rule == Rule::FirstChecked) {
+        if (pick.button != nullptr && pick.button->isChecked()) {
             return pick.value;
         }
-        sum = static_cast<uint8_t>(sum.value_or(0) + pick.value);
     }
-    return sum ? sum : from.otherwise;
+    return from.otherwise;
 }
 
 } // namespace
 
-// The shadow byte takes the value whether or not the device accepted it.
-MainWindow::SettingWrite MainWindow::applySetting(const char *slot) {
-    const auto table = settingsTable(*ui);
-    const auto row = std::find_if(table.begin(), table.end(), [slot](const Setting &setting) {
-        return std::strcmp(setting.slot, slot) == 0;
-    });
-    if (row == table.end() || (row->value.rule == Rule::ComboIndex && !startupComplete)) {
+MainWindow::SettingWrite MainWindow::applySetting(Setting setting) {
+    const ValueFrom from = controlValue(*ui, setting);
+    if (from.rule == Rule::ComboIndex && !startupComplete) {
         return SettingWrite::NothingToWrite;
     }
-    const std::optional<uint8_t> value = valueOf(row->value);
+    const std::optional<uint8_t> value = valueOf(from);
     if (!value) {
         return SettingWrite::NothingToWrite;
     }
-    const bool accepted = WriteRegister(row->reg, *value);
-    if (row->shadow != kNoShadow) {
-        settingsShadow[static_cast<size_t>(row->shadow)] = *value;
-    }
-    return accepted ? SettingWrite::Accepted : SettingWrite::Refused;
+    return session_->writeSetting(setting, *value) == LinkError::None ? SettingWrite::Accepted
+                                                                       : SettingWrite::Refused;
 }
 
 void MainWindow::SetActivePort() {
-    applySetting(__func__);
+    applySetting(Setting::ActiveInput);
 }
 
 void MainWindow::SetAutoSwitch() {
-    applySetting(__func__);
+    applySetting(Setting::AutoSwitch);
 }
 
 void MainWindow::SetAudioSource() {
-    applySetting(__func__);
+    applySetting(Setting::AudioSource);
 }
 
 void MainWindow::SetHDCP_Version() {
-    applySetting(__func__);
+    applySetting(Setting::HdcpVersion);
 }
 
 void MainWindow::SetOut_420() {
-    applySetting(__func__);
+    applySetting(Setting::Output420);
 }
 
 // The device rebuilds its EDID after a mode change; the ticks read it again once it is ready.
 // A refused mode change keeps its "Error Writing values" on the status bar.
 void MainWindow::SetEDID_Mode() {
-    const SettingWrite written = applySetting(__func__);
+    const SettingWrite written = applySetting(Setting::EdidMode);
     if (written != SettingWrite::NothingToWrite) {
         ui->EDIDtext->setEnabled(ui->customEDID->isChecked());
     }
     if (written != SettingWrite::Refused) {
-        showStatus("EDID Writing Busy", kMessageMs);
+        showStatus("EDID Writing Busy", kConfirmMs);
     }
     edidRefreshPending = true;
 }
 
 // No control calls it: the whole settings shadow goes to the device in one block.
 void MainWindow::SetEPState() {
-    WriteSettingsBlock(settingsShadow);
+    WriteSettingsBlock(session_->settingsShadow());
 }
 
 void MainWindow::force2c() {
-    applySetting(__func__);
+    applySetting(Setting::ForceStereo);
 }
 
 void MainWindow::force51() {
-    applySetting(__func__);
+    applySetting(Setting::ForceMultichannel);
 }
 
 void MainWindow::forceHdr() {
-    applySetting(__func__);
+    applySetting(Setting::HdrPacket);
 }
 
 void MainWindow::forceFullAudio() {
-    applySetting(__func__);
+    applySetting(Setting::FullAudio);
 }
 
 void MainWindow::setSwPriority() {
-    applySetting(__func__);
+    applySetting(Setting::SwitchPriority);
 }
 
 void MainWindow::changeCustomEdid() {
-    applySetting(__func__);
+    applySetting(Setting::CustomEdidPreset);
 }
 
 void MainWindow::CecLpRepurp() {
-    applySetting(__func__);
+    applySetting(Setting::HdrHotkey);
 }
 
 // Forcing HDR sends the custom HDR infoframe first; its outcome does not stop the write.
@@ -229,32 +224,36 @@ void MainWindow::hdrForceActivate() {
     if (ui->cbHdrForceMode->isChecked()) {
         sendHdrInfoframe();
     }
-    applySetting(__func__);
+    applySetting(Setting::ForceHdrActive);
 }
 
 void MainWindow::hdrSamsung() {
-    applySetting(__func__);
+    applySetting(Setting::HdrMode);
 }
 
 void MainWindow::setLogoLed() {
-    applySetting(__func__);
+    applySetting(Setting::GreenLed);
 }
 
 void MainWindow::setBt2020() {
-    applySetting(__func__);
+    applySetting(Setting::Bt2020);
 }
 
 void MainWindow::setBlueLed() {
-    applySetting(__func__);
+    applySetting(Setting::BlueLeds);
 }
 
 void MainWindow::factoryReset() {
     if (ui->leReset->text() != QLatin1String("RESET")) {
-        showStatus("Type RESET into the text box and click OK", kMessageMs);
+        showStatus("Type RESET into the text box and click OK", kConfirmMs);
         return;
     }
-    if (applySetting(__func__) == SettingWrite::NothingToWrite) {
-        showStatus("Choose the reset from the checkboxes", kMessageMs);
+    const int what = (ui->cbClearSettings->isChecked() ? record::kResetSettings : 0) |
+                     (ui->cbClearEdid->isChecked() ? record::kResetEdid : 0);
+    if (what == 0) {
+        showStatus("Choose the reset from the checkboxes", kConfirmMs);
+    } else {
+        session_->factoryReset(static_cast<FactoryReset>(what));
     }
     ui->leReset->clear();
     ui->cbClearSettings->setChecked(false);
@@ -262,27 +261,27 @@ void MainWindow::factoryReset() {
 }
 
 void MainWindow::setYUV() {
-    applySetting(__func__);
+    applySetting(Setting::AllowYcbcr);
 }
 
 void MainWindow::setCEC() {
-    applySetting(__func__);
+    applySetting(Setting::CecProcessing);
 }
 
 void MainWindow::setCecLa() {
-    applySetting(__func__);
+    applySetting(Setting::CecDeviceType);
 }
 
 void MainWindow::setAVR() {
-    applySetting(__func__);
+    applySetting(Setting::AvrAudio);
 }
 
 void MainWindow::set3D() {
-    applySetting(__func__);
+    applySetting(Setting::Remove3d);
 }
 
 void MainWindow::setEdidAlgo() {
-    applySetting(__func__);
+    applySetting(Setting::AutomixAlgorithm);
 }
 
 // Replacing the AVI infoframe sends it first; a good send has written register 0x21
@@ -291,5 +290,5 @@ void MainWindow::setAviPers() {
     if (ui->cbAviPersistent->isChecked()) {
         sendAVI();
     }
-    applySetting(__func__);
+    applySetting(Setting::ReplaceAvi);
 }

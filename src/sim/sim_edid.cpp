@@ -3,13 +3,14 @@
 
 #include "sim/simulated_box.h"
 
+#include "core/edid_image.h"
+
 #include <algorithm>
 
 namespace sim {
 namespace {
 
-constexpr size_t kBlockSize = 128;
-constexpr size_t kChecksumByte = kBlockSize - 1;
+constexpr size_t kBlockSize = kEdidBlockSize;
 
 // Base block.
 constexpr std::array<uint8_t, 8> kHeader = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
@@ -74,14 +75,6 @@ constexpr std::array<uint8_t, 3> kSpeakers = {0x0F, 0x00, 0x00};
 // HDMI vendor block: IEEE OUI 00-0C-03, physical address 1.0.0.0, 300 MHz TMDS.
 constexpr std::array<uint8_t, 7> kHdmiVendorBlock = {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C};
 
-uint8_t checksumOf(const uint8_t *block) {
-    unsigned sum = 0;
-    for (size_t i = 0; i < kChecksumByte; ++i) {
-        sum += block[i];
-    }
-    return static_cast<uint8_t>((0x100 - (sum & 0xFF)) & 0xFF);
-}
-
 template <size_t N> size_t put(EdidImage &edid, size_t at, const std::array<uint8_t, N> &bytes) {
     std::copy(bytes.begin(), bytes.end(), edid.begin() + at);
     return at + N;
@@ -137,7 +130,6 @@ EdidImage buildEdid(const std::string &name, uint16_t productCode) {
     putMonitorName(edid, kDescriptors + 2 * kDescriptorSize, name);
     edid[kDescriptors + 3 * kDescriptorSize + kDescriptorTag] = kDummyTag;
     edid[kExtensionCount] = 1;
-    edid[kChecksumByte] = checksumOf(edid.data());
 
     const size_t cta = kBlockSize;
     edid[cta] = kCtaTag;
@@ -150,7 +142,7 @@ EdidImage buildEdid(const std::string &name, uint16_t productCode) {
     // Detailed timings would start right after the data blocks; there are none.
     edid[cta + 2] = static_cast<uint8_t>(at - cta);
     edid[cta + 3] = kCtaSupport;
-    edid[cta + kChecksumByte] = checksumOf(edid.data() + cta);
+    setEdidChecksums(edid);
     return edid;
 }
 

@@ -1,5 +1,8 @@
 #include "sim/simulated_box.h"
 
+#include "core/settings_table.h"
+#include "core/status_texts.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -25,48 +28,49 @@ constexpr uint32_t kOverreportBytes = 100;
 constexpr uint32_t kLongReplyLength = 80;
 constexpr uint8_t kLongReplyFiller = 0xA5;
 
-constexpr uint8_t kResetEdid = 0x01;
-constexpr uint8_t kResetSettings = 0x02;
-
-constexpr uint8_t kEdidModeAutomix = 1;
-constexpr uint8_t kEdidModeFixed = 2;
-constexpr uint8_t kEdidModeCustom = 3;
+using record::kEdidModeAutomix;
+using record::kEdidModeCustom;
+using record::kEdidModeFixed;
+using record::kResetEdid;
+using record::kResetSettings;
 
 // Register write: address and value follow the command code.
 constexpr size_t kRegisterWriteParams = 2;
 // Window write: the offset and 8 bytes follow the command code.
 constexpr size_t kWindowWriteParams = 1 + proto::kEdidWindowWriteLength;
-// The device holds 31 bytes of a custom HDR infoframe and 13 custom AVI bytes.
-constexpr size_t kStoredHdrBytes = 31;
-constexpr size_t kStoredAviBytes = 13;
+using proto::kStoredAviBytes;
+using proto::kStoredHdrBytes;
 
-// Video status block.
-constexpr int kVideoVic = 2;
-constexpr int kVideoFlags = 3;
-constexpr int kVideoLinkMode = 4;
-constexpr int kVideoOutputs = 5;
-constexpr int kVideoHdmiVicOr3d = 9;
-constexpr int kVideoAviByte1 = 10;
-constexpr int kVideoAviByte2 = 11;
-constexpr int kVideoAviByte3 = 12;
-constexpr int kVideoVsifFormat = 14;
-constexpr uint8_t kHdmiMode = 0x10;
-constexpr uint8_t kTxA = 0x20;
-constexpr uint8_t kTxB = 0x40;
+// The register blocks as the status texts read them.
+using status::kCaptureLength;
+using status::kCapturePayload;
+using status::kCaptureType;
+using status::kHdrInfoframeType;
+using status::kSourceProduct;
+using status::kSourceProductSize;
+using status::kSourceVendor;
+using status::kSourceVendorSize;
+using status::kVideoAviByte1;
+using status::kVideoAviByte2;
+using status::kVideoAviByte3;
+using status::kVideoFlags;
+using status::kVideoLinkMode;
+using status::kVideoOutputs;
+using status::kVideoVsifFormat;
+constexpr int kVideoVic = status::kVideoCode;
+constexpr int kVideoHdmiVicOr3d = status::kVideoVsifDetail;
+constexpr uint8_t kHdmiMode = status::kHdmiModeBit;
+constexpr uint8_t kTxA = status::kOutputTxA;
+constexpr uint8_t kTxB = status::kOutputTxB;
 
 // Source product block: the source's product description infoframe.
 constexpr int kSourceType = 2;
 constexpr int kSourceLength = 3;
-constexpr int kSourceVendor = 4;
-constexpr size_t kSourceVendorSize = 8;
-constexpr int kSourceProduct = 12;
-constexpr size_t kSourceProductSize = 16;
 constexpr uint8_t kProductDescriptionType = 0x83;
 constexpr uint8_t kProductDescriptionLength = 25;
 
 // HDR infoframes: the captured one (type, length, payload) and the stored custom one
 // (type, version, length, checksum, payload).
-constexpr uint8_t kHdrInfoframeType = 0x87;
 constexpr uint8_t kHdrInfoframeVersion = 0x01;
 constexpr size_t kHdrPayloadSize = 26;
 constexpr uint8_t kEotfSdr = 0;
@@ -76,9 +80,6 @@ constexpr size_t kInfoframeVersion = 1;
 constexpr size_t kInfoframeLength = 2;
 constexpr size_t kInfoframeChecksum = 3;
 constexpr size_t kInfoframePayload = 4;
-constexpr int kCaptureType = 2;
-constexpr int kCaptureLength = 3;
-constexpr int kCapturePayload = 4;
 
 constexpr int kVersionStart = 2;
 constexpr std::array<uint8_t, 4> kFirmwareVersion = {1, 8, 3, 0};
@@ -755,11 +756,11 @@ SimulatedBox::Reply SimulatedBox::writeRegister(Params params) {
     if (reg == record::kRegFactoryReset) {
         return factoryReset(value) ? acceptance(proto::kRegisterAccess) : refusal();
     }
-    const int field = record::fieldOfRegister(reg);
-    if (field < 0) {
+    const SettingInfo *setting = settingOfRegister(reg);
+    if (setting == nullptr) {
         return refusal();
     }
-    record_[field] = value;
+    record_[static_cast<size_t>(setting->recordOffset)] = value;
     if (reg == record::kRegEdidMode) {
         setBusyFor(modeChangeBusyMs);
     }
@@ -795,8 +796,9 @@ SimulatedBox::Reply SimulatedBox::writeSettingsBlock(uint8_t lengthByte, Params 
     }
     // Only the fields that have a setting register are settings; the rest is the device's to say.
     const uint8_t previousMode = record_[record::kEdidMode];
-    for (const record::SettingField &field : record::kSettingFields) {
-        record_[field.offset] = params[field.offset];
+    for (const SettingInfo &setting : allSettings()) {
+        const auto offset = static_cast<size_t>(setting.recordOffset);
+        record_[offset] = params[offset];
     }
     followEdidMode(previousMode);
     return acceptance(proto::kSettingsBlock);

@@ -4,9 +4,10 @@
 // stored packets, and can be told to misbehave. Time is the installed LinkClock's, so
 // under a fake clock every busy period and time-out costs no real time.
 
+#include "core/edid_image.h"
 #include "core/frames.h"
-#include "core/usbxpress.h"
 #include "core/status_record.h"
+#include "core/usbxpress.h"
 
 #include <array>
 #include <cstdint>
@@ -58,7 +59,7 @@ struct LoggedFrame {
     std::vector<uint8_t> reply;   // what the device queued in answer (empty when silent)
 };
 
-using EdidImage = std::array<uint8_t, proto::kEdidSize>;
+using ::EdidImage;
 using RegisterBlock = std::array<uint8_t, 80>; // a register block read answers its first n bytes
 
 class SimulatedBox : public UsbXpress {

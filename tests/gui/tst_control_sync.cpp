@@ -1,7 +1,6 @@
 // The status tick: the controls follow the device's status record, the pending EDID
 // re-read waits for the device, and a tick inside a transaction does nothing.
 
-#include "device_link.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>
@@ -52,7 +51,6 @@ class TestControlSync : public QObject {
 
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(resqrc); }
-    void cleanup() { forgetDevice(); }
     void controlsFollowTheRecord_data();
     void controlsFollowTheRecord();
     void tickMakesItsTransactionsInOrder();

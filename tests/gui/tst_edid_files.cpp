@@ -4,7 +4,6 @@
 #include "edid_text.h"
 #include "file_dialogs.h"
 #include "core/spaced_hex.h"
-#include "device_link.h"
 #include "support/test_support.h"
 
 #include <QDir>
@@ -61,12 +60,10 @@ private:
 // A window on the simulated box whose file dialogs the test answers.
 struct FileRig {
     FileRig() {
-        installFileDialogs(&dialogs);
-        rig.start();
+        rig.start().setFileDialogs(&dialogs);
         rig.boxWatcher.clear();
         rig.statusRecorder.clear();
     }
-    ~FileRig() { installFileDialogs(nullptr); }
     QTextEdit &text() { return *rig.widget<QTextEdit>("EDIDtext"); }
     void load(const QString &name) {
         dialogs.answers << name;
@@ -226,10 +223,7 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
     }
-    void cleanup() {
-        dir.reset();
-        forgetDevice();
-    }
+    void cleanup() { dir.reset(); }
 
     void convertText_data();
     void convertText();

@@ -1,8 +1,8 @@
 // Reading EDIDs from the device and the TVs behind it, and writing a custom EDID.
 
 #include "core/spaced_hex.h"
-#include "device_link.h"
 #include "support/test_support.h"
+#include "transfer_progress.h"
 
 #include <QComboBox>
 #include <QProgressBar>
@@ -59,7 +59,6 @@ class TestEdidTransfer : public QObject {
 
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(resqrc); }
-    void cleanup() { forgetDevice(); }
     void readSendsFetchPollsAndWindowReads();
     void readTextIsTheSpacedHexOfTheBytes();
     void readsOfTheTwoSinks_data();
@@ -83,6 +82,8 @@ private slots:
     void commitRefused();
     void topButtonChecksTheTextOnRelease();
     void bottomButtonOnlyReads();
+    void progressBarPaintsAsTheStyle_data();
+    void progressBarPaintsAsTheStyle();
 };
 
 void TestEdidTransfer::readSendsFetchPollsAndWindowReads() {
@@ -445,6 +446,52 @@ void TestEdidTransfer::bottomButtonOnlyReads() {
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(edidText(rig), formatEdidText(broken));
     QVERIFY(rig.boxWatcher.boxes().isEmpty());
+}
+
+void TestEdidTransfer::progressBarPaintsAsTheStyle_data() {
+    QTest::addColumn<int>("width");
+    QTest::newRow("as laid out") << 100;
+    QTest::newRow("resized") << 173;
+}
+
+// The bar put together from its drawn ends shows what the style draws: the empty bar, the
+// full one, and at every step the full bar up to the step and the empty one after it. (The
+// ends are drawn on a clear pixmap first: antialiased edges may round one step apart.)
+void TestEdidTransfer::progressBarPaintsAsTheStyle() {
+    QFETCH(int, width);
+    const auto render = [width](QProgressBar &bar, int value) {
+        bar.resize(width, 20);
+        bar.setTextVisible(false);
+        bar.setRange(0, 32);
+        bar.setValue(value);
+        QImage image(bar.size(), QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        bar.render(&image);
+        return image;
+    };
+    const auto sameLook = [](const QImage &a, const QImage &b, int from, int to) {
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = from; x < to; ++x) {
+                const QRgb p = a.pixel(x, y);
+                const QRgb q = b.pixel(x, y);
+                if (std::abs(qRed(p) - qRed(q)) > 1 || std::abs(qGreen(p) - qGreen(q)) > 1 ||
+                    std::abs(qBlue(p) - qBlue(q)) > 1 || std::abs(qAlpha(p) - qAlpha(q)) > 1) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    QProgressBar plain;
+    TransferProgressBar cached(nullptr);
+    const QImage empty = render(plain, 0);
+    const QImage full = render(plain, 32);
+    QVERIFY(sameLook(render(cached, 0), empty, 0, width));
+    QVERIFY(sameLook(render(cached, 32), full, 0, width));
+    const QImage half = render(cached, 16);
+    QVERIFY(sameLook(half, full, 0, width / 2));
+    QVERIFY(sameLook(half, empty, width / 2, width));
+    QVERIFY(!sameLook(empty, full, 0, width));
 }
 
 QTEST_MAIN(TestEdidTransfer)

@@ -2,7 +2,6 @@
 // button groups, the tab pages, the menus, the focus chain, the slot table, the 52
 // connections, the About box, and a layout that shows every text whole.
 
-#include "device_link.h"
 #include "support/test_support.h"
 
 #include <QAction>
@@ -436,7 +435,6 @@ void TestForm::initTestCase() {
 
 void TestForm::cleanupTestCase() {
     rig_.reset();
-    forgetDevice();
 }
 
 // A window straight from its set-up, on the box with no device attached.

@@ -2,7 +2,6 @@
 // length limits at their edges and far past them, the 100 ms before each activate
 // command, the traces on standard output and the refused paths.
 
-#include "device_link.h"
 #include "core/packet_text.h"
 #include "support/test_support.h"
 
@@ -128,7 +127,6 @@ class TestPackets : public QObject {
 
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(resqrc); }
-    void cleanup() { forgetDevice(); }
     void preparedText_data();
     void preparedText();
     void cecSend_data();

@@ -3,7 +3,6 @@
 // factory reset, the EDID mode change and the settings block write.
 
 #include "core/spaced_hex.h"
-#include "device_link.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>
@@ -85,7 +84,6 @@ class TestSettings : public QObject {
 
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(resqrc); }
-    void cleanup() { forgetDevice(); }
     void settingsTable_data();
     void settingsTable();
     void refusedWriteStillSetsTheShadow();

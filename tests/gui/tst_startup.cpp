@@ -1,7 +1,6 @@
 // Start-up with and without the box, the first texts of the window, and its end.
 
 #include "core/colon_hex.h"
-#include "device_link.h"
 #include "support/test_support.h"
 
 #include <QAbstractEventDispatcher>
@@ -53,7 +52,6 @@ class TestStartup : public QObject {
 
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(resqrc); }
-    void cleanup() { forgetDevice(); }
     void withoutDevice();
     void openFailure();
     void normalStartReadsTheBlocksInOrder();
@@ -74,6 +72,12 @@ void TestStartup::withoutDevice() {
     rig.box.setAttachedDevices({});
     MainWindow &window = rig.start();
     QCOMPARE(rig.boxWatcher.texts(), QStringList{"VELTRIKA USB not connected!"});
+    // The link's warnings stand alone: no owner, a blank title, the warning icon, OK.
+    const ShownBox &warning = rig.boxWatcher.boxes().first();
+    QCOMPARE(warning.title, QString(" "));
+    QCOMPARE(warning.icon, QMessageBox::Warning);
+    QCOMPARE(warning.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(!warning.hasParent);
     QVERIFY(rig.box.frames().empty());
     QCOMPARE(rig.widget<QLabel>("labelFw1")->text(), QString("ver: "));
     for (const char *name : {"cmbInputSel", "cmBEdid", "cmbLa", "cmbEdidAlgo"}) {
@@ -243,7 +247,7 @@ void TestStartup::closeReleasesOnceAndClosesTheBox() {
     const int timerId = statusTimerId(window);
     QVERIFY(timerId != 0);
     window.close();
-    QCOMPARE(deviceHandle(), kNoDeviceHandle);
+    QVERIFY(!window.session().isOpen());
     QCOMPARE(statusTimers(&window), 0);
     const size_t framesAtClose = rig.box.frames().size();
     // A stray tick after the close reads nothing and touches no widget.

@@ -3,7 +3,6 @@
 // shows when its requests fail or get through, and how long it may take.
 
 #include "core/spaced_hex.h"
-#include "device_link.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>
@@ -81,7 +80,7 @@ inline Fault faultOf(Trouble trouble) {
 }
 
 // Which EDID a read of this kind brings into the text.
-enum class EdidSource { None, Own, TopSink, BotSink };
+enum class ActionEdid { None, Own, TopSink, BotSink };
 
 struct Action {
     const char *name;
@@ -90,7 +89,7 @@ struct Action {
     QStringList goodMessages;
     uint32_t maxFrames;
     uint32_t waitsMs; // the program's own waits between frames, at most
-    EdidSource edid = EdidSource::None;
+    ActionEdid edid = ActionEdid::None;
     bool writesEdid = false;
     // Shown only when a later request fails after the first ones got through.
     QStringList laterFailureMessages = {};
@@ -128,13 +127,13 @@ inline QList<Action> actions() {
                    3,         100};
     // A failed fetch is reported and ends the read: the window holds nothing asked for.
     list << Action{"ReadEDID",      "ReadEDID",       {kWritingValues}, {"EDID values read.@2000"},
-                   kEdidReadFrames, kEdidReadWaitsMs, EdidSource::Own,  false,
+                   kEdidReadFrames, kEdidReadWaitsMs, ActionEdid::Own,  false,
                    {kReadingValues}};
     list << Action{"readTvEdidA",   "readTvEdidA",    {kWritingValues},    {"TV EDID values read.@2000"},
-                   kEdidReadFrames, kEdidReadWaitsMs, EdidSource::TopSink, false,
+                   kEdidReadFrames, kEdidReadWaitsMs, ActionEdid::TopSink, false,
                    {kReadingValues}};
     list << Action{"readTvEdidB",   "readTvEdidB",    {kWritingValues},    {"TV EDID values read.@2000"},
-                   kEdidReadFrames, kEdidReadWaitsMs, EdidSource::BotSink, false,
+                   kEdidReadFrames, kEdidReadWaitsMs, ActionEdid::BotSink, false,
                    {kReadingValues}};
     Action write{
         "WriteEDID", "WriteEDID", {"Error Writing EDID values.@2000"}, {"EDID values written...@2000"},
@@ -151,7 +150,7 @@ inline QList<Action> actions() {
                    {"EDID values read.@2000"},
                    2 + 3 + 4 + kEdidReadFrames,
                    kEdidReadWaitsMs,
-                   EdidSource::Own,
+                   ActionEdid::Own,
                    false,
                    {kReadingValues}};
     return list;
@@ -187,14 +186,14 @@ inline void tick(MainWindow &window) {
     QCoreApplication::sendEvent(&window, &event);
 }
 
-inline sim::EdidImage sourceImage(Rig &rig, EdidSource source) {
+inline sim::EdidImage sourceImage(Rig &rig, ActionEdid source) {
     switch (source) {
-    case EdidSource::TopSink:
+    case ActionEdid::TopSink:
         return rig.box.topSinkEdid();
-    case EdidSource::BotSink:
+    case ActionEdid::BotSink:
         return rig.box.botSinkEdid();
-    case EdidSource::Own:
-    case EdidSource::None:
+    case ActionEdid::Own:
+    case ActionEdid::None:
         break;
     }
     return rig.box.ownEdid();

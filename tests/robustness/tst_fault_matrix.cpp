@@ -12,7 +12,6 @@ class TestFaultMatrix : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanup() { forgetDevice(); }
     void everyActionUnderEveryFault_data();
     void everyActionUnderEveryFault();
     void edidReadCutShortKeepsTheText_data();
@@ -101,7 +100,7 @@ void TestFaultMatrix::everyActionUnderEveryFault() {
              qPrintable(QString::number(t.elapsed)));
 
     // EDIDtext holds what it held before, or exactly the EDID that arrived in full.
-    if (act.edid != EdidSource::None && !info.fails) {
+    if (act.edid != ActionEdid::None && !info.fails) {
         QCOMPARE(textAfter, formatEdidText(before));
     } else {
         QCOMPARE(textAfter, textBefore);

@@ -106,7 +106,6 @@ class TestSoak : public QObject {
 
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(resqrc); }
-    void cleanup() { forgetDevice(); }
     void ticksAndActionsAgainstAMisbehavingBox();
 };
 

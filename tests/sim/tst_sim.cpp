@@ -4,6 +4,7 @@
 #include "core/frames.h"
 #include "core/usbxpress.h"
 #include "sim/simulated_box.h"
+#include "core/settings_table.h"
 #include "core/status_record.h"
 
 #include <QTest>
@@ -738,8 +739,8 @@ void TestSimulatedBox::powerUpBlocks() {
 void TestSimulatedBox::registerWriteLandsInItsField_data() {
     QTest::addColumn<int>("reg");
     QTest::addColumn<int>("offset");
-    for (const record::SettingField &field : record::kSettingFields) {
-        QTest::addRow("register 0x%02x", field.reg) << int(field.reg) << field.offset;
+    for (const SettingInfo &field : allSettings()) {
+        QTest::addRow("register 0x%02x", field.reg) << int(field.reg) << field.recordOffset;
     }
 }
 
@@ -782,8 +783,8 @@ void TestSimulatedBox::settingsBlockTakesSettingFieldsOnly() {
     QCOMPARE(rig.transact(withTail(bytes({0x10, 0x28, 0xE2}), settings)), bytes({0xE2, 0x00}));
 
     record::StatusRecord expected = SimulatedBox::factorySettings();
-    for (const record::SettingField &field : record::kSettingFields) {
-        expected[field.offset] = static_cast<uint8_t>(0x80 + field.offset);
+    for (const SettingInfo &field : allSettings()) {
+        expected[field.recordOffset] = static_cast<uint8_t>(0x80 + field.recordOffset);
     }
     QCOMPARE(recordBytes(rig.box.statusRecord()), recordBytes(expected));
     QCOMPARE(rig.box.statusRecord()[record::kEdidModeSelectable], uint8_t(1));
@@ -877,7 +878,7 @@ void TestSimulatedBox::busyAfterEdidWork() {
 
 void TestSimulatedBox::settingWritesDoNotMakeBusy() {
     Rig rig;
-    for (const record::SettingField &field : record::kSettingFields) {
+    for (const SettingInfo &field : allSettings()) {
         if (field.reg != record::kRegEdidMode) {
             rig.writeRegister(field.reg, 1);
         }

@@ -1,6 +1,5 @@
 #include "test_support.h"
 
-#include "device_link.h"
 
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
@@ -54,7 +53,6 @@ bool BoxWatcher::eventFilter(QObject *watched, QEvent *event) {
     shown.defaultButton =
         box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
     shown.hasParent = box->parentWidget() != nullptr;
-    shown.linkBusyWhileShown = linkBusy();
     boxes_.append(shown);
     QMessageBox::StandardButton answer = QMessageBox::NoButton;
     if (!answers_.isEmpty()) {

@@ -22,7 +22,6 @@ struct ShownBox {
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     bool hasParent = false;
-    bool linkBusyWhileShown = false;
 };
 
 // Answers every QMessageBox the moment it is shown, with the next queued answer or,

@@ -3,7 +3,8 @@
 // handles and a device that goes away.
 
 #include "fake_libusb.h"
-#include "device_link.h"
+#include "core/box_session.h"
+#include "support/recording_reporter.h"
 #include "support/test_support.h"
 #include "usb/libusb_usbxpress.h"
 
@@ -815,55 +816,43 @@ void TestLibusbUsbXpress::destructionClosesWhatIsOpen() {
 
 void TestLibusbUsbXpress::transactionThroughTheLink() {
     Bench bench;
-    installPlatform(bench.usb.get(), &bench.clock);
-    BoxWatcher boxWatcher;
-    uint32_t index = 99;
-    QVERIFY(FindDevice(kDeviceSerial, &index));
-    QVERIFY(OpenDevice(index));
+    RecordingReporter reporter;
+    BoxSession session(*bench.usb, bench.clock, reporter);
+    QCOMPARE(session.attach(), Attach::Open);
     bench.bus.calls.clear();
 
     // One empty look at the queue, then the reply.
     bench.bus.in = {InPacket{LIBUSB_ERROR_TIMEOUT, {}, std::nullopt},
                     packet({0xE0, 0x00, 0x01, 0x08, 0x02, 0x03})};
-    const proto::RequestFrame frame = proto::registerBlockRead(proto::kRegVersion, 6);
-    proto::ReplyBuffer reply{};
-    uint32_t received = 0;
-    QVERIFY(LinkTransact(reply, frame.bytes.data(), 6, frame.length, &received));
-    QCOMPARE(received, 6u);
-    QCOMPARE(bytesOf(reply, 6), bytes({0xE0, 0x00, 0x01, 0x08, 0x02, 0x03}));
-    // Handle 1 went to the serial number read of FindDevice.
+    const Exchange exchange = session.transact(proto::registerBlockRead(proto::kRegVersion, 6), 6);
+    QVERIFY(exchange.ok());
+    QCOMPARE(exchange.received, 6u);
+    QCOMPARE(bytesOf(exchange.reply, 6), bytes({0xE0, 0x00, 0x01, 0x08, 0x02, 0x03}));
+    // Handle 1 went to the serial number read of the search.
     QCOMPARE(bench.bus.takeCalls(), Calls({"control 2 40 02 0001 0000 1000", "bulkWrite 2 01 4 4000",
                                            "bulkRead 2 81 64 10", "bulkRead 2 81 64 10"}));
     QCOMPARE(bench.bus.written.size(), size_t(1));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(bench.bus.written[0].data()), 4),
              bytes({0x11, 0x06, 0xE0, 0x07}));
 
-    CloseDevice();
+    session.close();
     QCOMPARE(bench.bus.takeCalls(), Calls({"control 2 40 02 0004 0000 1000", "release 2 0", "close 2"}));
-    QVERIFY(boxWatcher.boxes().isEmpty());
-    installPlatform(nullptr, nullptr);
+    QVERIFY(reporter.lines.isEmpty());
 }
 
 void TestLibusbUsbXpress::silentDeviceThroughTheLink() {
     Bench bench;
-    installPlatform(bench.usb.get(), &bench.clock);
-    BoxWatcher boxWatcher;
-    uint32_t index = 99;
-    QVERIFY(FindDevice(kDeviceSerial, &index));
-    QVERIFY(OpenDevice(index));
+    RecordingReporter reporter;
+    BoxSession session(*bench.usb, bench.clock, reporter);
+    QCOMPARE(session.attach(), Attach::Open);
     const uint32_t start = bench.clock.tickCount();
-    const proto::RequestFrame frame = proto::registerBlockRead(proto::kRegVersion, 8);
-    proto::ReplyBuffer reply;
-    reply.fill(0xAA);
-    uint32_t received = 99;
     // Each look at the queue waits one short read; the link's time-out ends the wait.
-    QVERIFY(LinkTransact(reply, frame.bytes.data(), 8, frame.length, &received));
-    QCOMPARE(received, 0u);
+    const Exchange exchange = session.transact(proto::registerBlockRead(proto::kRegVersion, 8), 8);
+    QCOMPARE(exchange.error, LinkError::Silent);
+    QCOMPARE(exchange.received, 0u);
     QCOMPARE(bench.clock.tickCount() - start, kLinkTimeoutMs);
-    QVERIFY(std::all_of(reply.begin(), reply.end(), [](uint8_t b) { return b == 0xAA; }));
-    CloseDevice();
-    QVERIFY(boxWatcher.boxes().isEmpty());
-    installPlatform(nullptr, nullptr);
+    session.close();
+    QVERIFY(reporter.lines.isEmpty());
 }
 
 QTEST_MAIN(TestLibusbUsbXpress)

@@ -3,8 +3,8 @@
 // from tests/usb/replay. The replay is strictly in order, so each step below only
 // succeeds when every request before it went out exactly as captured.
 
-#include "device_link.h"
-#include "support/test_support.h"
+#include "core/box_session.h"
+#include "support/recording_reporter.h"
 #include "usb/libusb_usbxpress.h"
 #include "usb/system_libusb.h"
 
@@ -33,8 +33,8 @@ void TestUsbReplay::sysfsNamesTheDevices() {
 void TestUsbReplay::wholeConversation() {
     SystemLinkClock clock;
     LibusbUsbXpress usb(std::make_unique<usb::SystemLibusb>(), clock);
-    installPlatform(&usb, &clock);
-    BoxWatcher boxWatcher;
+    RecordingReporter reporter;
+    BoxSession session(usb, clock, reporter);
     QElapsedTimer elapsed;
     elapsed.start();
 
@@ -48,31 +48,27 @@ void TestUsbReplay::wholeConversation() {
     QCOMPARE(QByteArray(text.data()), QByteArray("0001"));
 
     // Finding the box reads its serial string from the device.
-    uint32_t index = 99;
-    QVERIFY(FindDevice(kDeviceSerial, &index));
-    QCOMPARE(index, 1u);
-    QVERIFY(OpenDevice(index));
+    const std::optional<uint32_t> index = session.find(kDeviceSerial);
+    QCOMPARE(index, std::optional<uint32_t>(1));
+    QVERIFY(session.open(*index));
 
-    const proto::RequestFrame frame = proto::registerBlockRead(proto::kRegVersion, 8);
-    proto::ReplyBuffer reply{};
-    uint32_t received = 0;
-    QVERIFY(LinkTransact(reply, frame.bytes.data(), 8, frame.length, &received));
-    QCOMPARE(received, 8u);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(reply.data()), 8),
-             bytes({0xE0, 0x00, 0x01, 0x08, 0x02, 0x03, 0x00, 0x00}));
+    const Exchange exchange = session.transact(proto::registerBlockRead(proto::kRegVersion, 8), 8);
+    QVERIFY(exchange.ok());
+    QCOMPARE(exchange.received, 8u);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(exchange.reply.data()), 8),
+             QByteArray::fromHex("e000010802030000"));
 
-    CloseDevice();
-    QCOMPARE(deviceHandle(), kNoDeviceHandle);
+    session.close();
+    QVERIFY(!session.isOpen());
     // Only after the close request was taken does the replay answer this.
     text.fill(0);
-    QCOMPARE(usb.productString(index, text.data(), kDescriptionString), usbstatus::kSuccess);
+    QCOMPARE(usb.productString(*index, text.data(), kDescriptionString), usbstatus::kSuccess);
     QCOMPARE(QByteArray(text.data()), QByteArray("VELTRIKA USB"));
-    QVERIFY(boxWatcher.boxes().isEmpty());
+    QVERIFY(reporter.lines.isEmpty());
     // The replay answers at once. A request it did not expect is left to its time-out,
     // which the link does not report for the flush: the time tells.
     QVERIFY2(elapsed.elapsed() < LibusbUsbXpress::kControlTimeoutMs, "a request went unanswered");
-    installPlatform(nullptr, nullptr);
 }
 
-QTEST_MAIN(TestUsbReplay)
+QTEST_GUILESS_MAIN(TestUsbReplay)
 #include "tst_usb_replay.moc"

@@ -1,0 +1,5 @@
+#pragma once
+// Texts both front ends show for the same input errors, in the window's words.
+
+constexpr char kHexFormatError[] = "Hex Format Error";
+constexpr char kSelectCustomEdidMode[] = "\nSelect CUSTOM EDID TABLE mode to upload an EDID table\n";
