@@ -3,12 +3,12 @@
 // waits put under it. scripts/bench builds it optimised and runs it.
 
 #include "VeltrikaForm.h"
-#include "edid_text.h"
 #include "core/spaced_hex.h"
+#include "core/status_record.h"
 #include "core/usbxpress.h"
+#include "edid_text.h"
 #include "measure.h"
 #include "sim/simulated_box.h"
-#include "core/status_record.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

@@ -211,7 +211,8 @@ Exchange BoxSession::transactAccepted(const proto::RequestFrame &frame, uint32_t
 }
 
 Outcome<proto::ReplyBuffer> BoxSession::readRegisters(uint8_t address, uint8_t count) {
-    const Exchange result = transactAccepted(proto::registerBlockRead(address, count), count, proto::kRegisterAccess);
+    const Exchange result =
+        transactAccepted(proto::registerBlockRead(address, count), count, proto::kRegisterAccess);
     if (!result.ok()) {
         // A block that was not accepted reads as zeros, never as part of a reply.
         reporter_.statusMessage("...", kConfirmMs);
@@ -238,8 +239,8 @@ Outcome<proto::ReplyBuffer> BoxSession::readStatus(uint8_t count) {
 }
 
 LinkError BoxSession::writeSettingsBlock(std::span<const uint8_t, proto::kSettingsBlockSize> settings) {
-    const Exchange result =
-        transactAccepted(proto::settingsBlockWrite(settings), proto::kMarkerReplyLength, proto::kSettingsBlock);
+    const Exchange result = transactAccepted(proto::settingsBlockWrite(settings), proto::kMarkerReplyLength,
+                                             proto::kSettingsBlock);
     if (!result.ok()) {
         reporter_.statusMessage("Error Writing values", kRefusalMs);
     }
@@ -272,7 +273,9 @@ LinkError BoxSession::writeSetting(Setting setting, uint8_t value) {
     return error;
 }
 
-LinkError BoxSession::writeSettingsShadow() { return writeSettingsBlock(shadow_); }
+LinkError BoxSession::writeSettingsShadow() {
+    return writeSettingsBlock(shadow_);
+}
 
 LinkError BoxSession::factoryReset(FactoryReset what) {
     return writeRegister(record::kRegFactoryReset, static_cast<uint8_t>(what));
@@ -283,7 +286,8 @@ StatusBlocks BoxSession::readStatusBlocks() {
     blocks.videoStatus = readRegisters(proto::kRegVideoStatus, status::kVideoStatusLength).value;
     blocks.sourceProduct = readRegisters(proto::kRegSourceProduct, status::kSourceProductLength).value;
     blocks.hdrCapture = readRegisters(proto::kRegHdrCapture, status::kHdrCaptureLength).value;
-    const Outcome<proto::ReplyBuffer> inputValid = readRegisters(proto::kRegInputValid, status::kInputValidLength);
+    const Outcome<proto::ReplyBuffer> inputValid =
+        readRegisters(proto::kRegInputValid, status::kInputValidLength);
     blocks.inputValid = inputValid.value;
     blocks.shown = inputValid.ok();
     return blocks;
@@ -294,7 +298,8 @@ Outcome<EdidImage> BoxSession::readEdid(EdidSource source) {
     const uint8_t fetchCode = fetchCodeOf(source);
     // A refused fetch leaves the window as an earlier fetch or write left it: taking that as
     // the EDID asked for would pass off another display's EDID as this one.
-    const Exchange fetch = transactAccepted(proto::edidFetch(fetchCode), proto::kMarkerReplyLength, fetchCode);
+    const Exchange fetch =
+        transactAccepted(proto::edidFetch(fetchCode), proto::kMarkerReplyLength, fetchCode);
     if (!fetch.ok()) {
         reporter_.statusMessage("Error Writing values", kRefusalMs);
         return {fetch.error, {}};
@@ -323,7 +328,8 @@ Outcome<EdidImage> BoxSession::readEdid(EdidSource source) {
         std::copy_n(window.reply.begin(), proto::kEdidWindowReadLength, result.value.begin() + offset);
     }
     reporter_.transferProgress(0, 0);
-    reporter_.statusMessage(source == EdidSource::Box ? "EDID values read." : "TV EDID values read.", kConfirmMs);
+    reporter_.statusMessage(source == EdidSource::Box ? "EDID values read." : "TV EDID values read.",
+                            kConfirmMs);
     return result;
 }
 
@@ -349,8 +355,10 @@ LinkError BoxSession::writeEdid(std::span<const uint8_t, proto::kEdidSize> image
         reporter_.transferProgress(0, 0);
         return firstError;
     }
-    const Exchange commit = transactAccepted(proto::edidCommit(), proto::kMarkerReplyLength, proto::kEdidCommit);
-    reporter_.statusMessage(commit.ok() ? "EDID values written..." : "Error Populating EDID values.", kConfirmMs);
+    const Exchange commit =
+        transactAccepted(proto::edidCommit(), proto::kMarkerReplyLength, proto::kEdidCommit);
+    reporter_.statusMessage(commit.ok() ? "EDID values written..." : "Error Populating EDID values.",
+                            kConfirmMs);
     reporter_.transferProgress(0, 0);
     return commit.error;
 }
@@ -363,8 +371,8 @@ LinkError BoxSession::sendPacket(const packets::PacketSend &send, std::span<cons
         return sent.error;
     }
     clock_.sleep(kBeforeActivateMs);
-    const Exchange activated =
-        transactAccepted(proto::activate(frame.bytes[1], send.selector), proto::kMarkerReplyLength, proto::kActivate);
+    const Exchange activated = transactAccepted(proto::activate(frame.bytes[1], send.selector),
+                                                proto::kMarkerReplyLength, proto::kActivate);
     if (!activated.ok()) {
         reporter_.consoleNote(send.activateFailed);
         return activated.error;

@@ -30,7 +30,9 @@ RequestFrame registerWrite(uint8_t address, uint8_t value) {
     return frameOf({kToDevice, 0x04, kRegisterAccess, address, value});
 }
 
-RequestFrame statusRead(uint8_t count) { return frameOf({kFromDevice, count, kStatusRead}); }
+RequestFrame statusRead(uint8_t count) {
+    return frameOf({kFromDevice, count, kStatusRead});
+}
 
 RequestFrame settingsBlockWrite(std::span<const uint8_t, kSettingsBlockSize> settings) {
     RequestFrame frame = frameOf({kToDevice, static_cast<uint8_t>(kSettingsBlockSize), kSettingsBlock});
@@ -38,7 +40,9 @@ RequestFrame settingsBlockWrite(std::span<const uint8_t, kSettingsBlockSize> set
     return frame;
 }
 
-RequestFrame edidFetch(uint8_t fetchCode) { return frameOf({kToDevice, 0x01, fetchCode}); }
+RequestFrame edidFetch(uint8_t fetchCode) {
+    return frameOf({kToDevice, 0x01, fetchCode});
+}
 
 RequestFrame edidWindowRead(uint8_t offset) {
     return frameOf({kFromDevice, kEdidWindowReadLength, kEdidWindow, offset});
@@ -51,7 +55,9 @@ RequestFrame edidWindowWrite(uint8_t offset, std::span<const uint8_t, kEdidWindo
 }
 
 // The commit carries the window writes' length byte and no data.
-RequestFrame edidCommit() { return frameOf({kToDevice, kEdidWindowWriteLength, kEdidCommit}); }
+RequestFrame edidCommit() {
+    return frameOf({kToDevice, kEdidWindowWriteLength, kEdidCommit});
+}
 
 RequestFrame dataFrame(uint8_t code, std::span<const uint8_t> data) {
     const auto count = static_cast<uint8_t>(std::min<size_t>(data.size(), kMaxFrameData));
@@ -62,7 +68,8 @@ RequestFrame dataFrame(uint8_t code, std::span<const uint8_t> data) {
 
 RequestFrame packetStore(uint8_t slotCode, std::span<const uint8_t> text) {
     const auto count = static_cast<uint8_t>(std::min<size_t>(text.size(), kMaxStoredCecText));
-    RequestFrame frame = frameOf({kToDevice, static_cast<uint8_t>(count + kStoredCecPrefix.size()), slotCode});
+    RequestFrame frame =
+        frameOf({kToDevice, static_cast<uint8_t>(count + kStoredCecPrefix.size()), slotCode});
     append(frame, kStoredCecPrefix);
     append(frame, text.first(count));
     return frame;

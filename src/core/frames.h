@@ -94,7 +94,9 @@ RequestFrame packetStore(uint8_t slotCode, std::span<const uint8_t> text);
 RequestFrame activate(uint8_t lengthByte, uint8_t selector);
 
 // True when the reply's marker is the one the request expects.
-inline bool hasMarker(const ReplyBuffer &reply, uint8_t marker) { return reply[0] == marker; }
+inline bool hasMarker(const ReplyBuffer &reply, uint8_t marker) {
+    return reply[0] == marker;
+}
 inline bool deviceBusy(const ReplyBuffer &statusReply) {
     return (statusReply[kStatusFlagsByte] & kBusyBit) != 0;
 }

@@ -26,9 +26,13 @@ struct TextLimits {
 };
 
 // The characters of a colon hex text of `bytes` groups: two digits each, a colon between.
-constexpr size_t charsOfGroups(size_t bytes) { return bytes * 3 - 1; }
+constexpr size_t charsOfGroups(size_t bytes) {
+    return bytes * 3 - 1;
+}
 // The groups a text of `chars` characters holds at most.
-constexpr size_t groupsOfChars(size_t chars) { return (chars + 1) / 3; }
+constexpr size_t groupsOfChars(size_t chars) {
+    return (chars + 1) / 3;
+}
 
 constexpr size_t kMinPacketBytes = 2;
 

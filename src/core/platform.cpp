@@ -18,8 +18,12 @@ void installPlatform(UsbXpress *usb, LinkClock *clock) {
     g_clock = clock;
 }
 
-UsbXpress *installedUsb() { return g_usb; }
-LinkClock *installedClock() { return g_clock; }
+UsbXpress *installedUsb() {
+    return g_usb;
+}
+LinkClock *installedClock() {
+    return g_clock;
+}
 
 uint32_t SystemLinkClock::tickCount() {
     const auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();

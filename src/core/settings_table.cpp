@@ -67,9 +67,13 @@ static_assert(rowsInEnumOrder(), "settingInfo indexes the table by the enum");
 
 } // namespace
 
-std::span<const SettingInfo> allSettings() { return kSettings; }
+std::span<const SettingInfo> allSettings() {
+    return kSettings;
+}
 
-const SettingInfo &settingInfo(Setting setting) { return kSettings[static_cast<size_t>(setting)]; }
+const SettingInfo &settingInfo(Setting setting) {
+    return kSettings[static_cast<size_t>(setting)];
+}
 
 const SettingInfo *settingOfRegister(uint8_t reg) {
     const auto row = std::find_if(kSettings.begin(), kSettings.end(),

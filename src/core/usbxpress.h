@@ -11,6 +11,8 @@ constexpr UsbHandle kNoDeviceHandle = ~UsbHandle(0); // "-1": no device open
 class UsbXpress {
 public:
     virtual ~UsbXpress() = default;
+    // One call per line, with the library's ordinal beside it.
+    // clang-format off
     virtual int deviceCount(uint32_t *count) = 0;                                              // ordinal 1
     virtual int productString(uint32_t index, char buffer[256], uint32_t option) = 0;          // ordinal 2
     virtual int open(uint32_t index, UsbHandle *handle) = 0;                                   // ordinal 3
@@ -21,6 +23,7 @@ public:
     virtual int setTimeouts(uint32_t readMs, uint32_t writeMs) = 0;                            // ordinal 10
     virtual int timeouts(uint32_t *readMs, uint32_t *writeMs) = 0;                             // ordinal 11
     virtual int rxQueue(UsbHandle handle, uint32_t *bytesWaiting, uint32_t *status) = 0;       // ordinal 12
+    // clang-format on
 };
 
 // Milliseconds for the transaction clock and the waits between frames.

@@ -22,8 +22,8 @@ constexpr int kTextModePointSize = 8;
 const QColor kTextModeColour(0, 0, 255, 255);
 
 void showFileError(MainWindow &window, const char *format, const QString &fileName, const QString &error) {
-    QMessageBox::warning(&window, MainWindow::tr(kProductTitle),
-                         MainWindow::tr(format).arg(fileName, error), QMessageBox::Ok);
+    QMessageBox::warning(&window, MainWindow::tr(kProductTitle), MainWindow::tr(format).arg(fileName, error),
+                         QMessageBox::Ok);
 }
 
 // Writes every byte. A write cut short is followed by one for the rest, which either

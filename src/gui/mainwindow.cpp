@@ -46,13 +46,16 @@ template <size_t N> void addItems(QComboBox *box, const char *const (&items)[N])
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
-      session_(std::make_unique<BoxSession>(*installedUsb(), *installedClock(), static_cast<BoxReporter &>(*this))),
+      session_(std::make_unique<BoxSession>(*installedUsb(), *installedClock(),
+                                            static_cast<BoxReporter &>(*this))),
       fileDialogs_(&qtFileDialogs()) {
     ui->setupUi(this);
     initDevice();
 }
 
-MainWindow::~MainWindow() { teardown(); }
+MainWindow::~MainWindow() {
+    teardown();
+}
 
 void MainWindow::setFileDialogs(FileDialogs *dialogs) {
     fileDialogs_ = dialogs != nullptr ? dialogs : &qtFileDialogs();
@@ -74,7 +77,8 @@ void MainWindow::initDevice() {
     proto::ReplyBuffer storedHdr{};
     proto::ReplyBuffer storedAvi{};
     const bool versionRead = ReadRegisters(proto::kRegVersion, version, proto::kVersionBlockLength);
-    const bool hdrRead = ReadRegisters(proto::kRegStoredHdrInfoframe, storedHdr, proto::kStoredHdrBlockLength);
+    const bool hdrRead =
+        ReadRegisters(proto::kRegStoredHdrInfoframe, storedHdr, proto::kStoredHdrBlockLength);
     const bool aviRead = ReadRegisters(proto::kRegStoredAviBytes, storedAvi, proto::kStoredAviBlockLength);
     // A version that was never read is not shown as 0.0.0.0.
     if (versionRead && aviRead) {
@@ -124,9 +128,13 @@ void MainWindow::stopStatusTimer() {
     killTimer(statusTimerId);
 }
 
-void MainWindow::showStatus(const char *text, int ms) { statusBar()->showMessage(tr(text), ms); }
+void MainWindow::showStatus(const char *text, int ms) {
+    statusBar()->showMessage(tr(text), ms);
+}
 
-void MainWindow::statusMessage(const char *text, int ms) { showStatus(text, ms); }
+void MainWindow::statusMessage(const char *text, int ms) {
+    showStatus(text, ms);
+}
 
 void MainWindow::transferProgress(int value, int total) {
     prepareTransferProgress();

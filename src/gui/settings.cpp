@@ -74,13 +74,17 @@ ValueFrom controlValue(const Ui::MainWindow &f, Setting setting) {
     case Setting::SwitchPriority:
         return oneWhenChecked(f.pPrioForce);
     case Setting::AudioSource:
-        return firstChecked({{f.audioHdmi, deviceValue(Setting::AudioSource, "hdmi")}, {f.audioJack, deviceValue(Setting::AudioSource, "jack")}});
+        return firstChecked({{f.audioHdmi, deviceValue(Setting::AudioSource, "hdmi")},
+                             {f.audioJack, deviceValue(Setting::AudioSource, "jack")}});
     case Setting::HdcpVersion:
-        return firstChecked({{f.hdcp14, deviceValue(Setting::HdcpVersion, "1.4")}, {f.hdcp22, deviceValue(Setting::HdcpVersion, "2.2")}});
+        return firstChecked({{f.hdcp14, deviceValue(Setting::HdcpVersion, "1.4")},
+                             {f.hdcp22, deviceValue(Setting::HdcpVersion, "2.2")}});
     case Setting::Output420:
         return oneWhenChecked(f.enable420);
     case Setting::EdidMode:
-        return firstChecked({{f.automixEDID, record::kEdidModeAutomix}, {f.fixedEDID, record::kEdidModeFixed}, {f.customEDID, record::kEdidModeCustom}});
+        return firstChecked({{f.automixEDID, record::kEdidModeAutomix},
+                             {f.fixedEDID, record::kEdidModeFixed},
+                             {f.customEDID, record::kEdidModeCustom}});
     case Setting::AutomixAlgorithm:
         return currentIndex(f.cmbEdidAlgo, 0);
     case Setting::CustomEdidPreset:
@@ -150,7 +154,7 @@ MainWindow::SettingWrite MainWindow::applySetting(Setting setting) {
         return SettingWrite::NothingToWrite;
     }
     return session_->writeSetting(setting, *value) == LinkError::None ? SettingWrite::Accepted
-                                                                       : SettingWrite::Refused;
+                                                                      : SettingWrite::Refused;
 }
 
 void MainWindow::SetActivePort() {

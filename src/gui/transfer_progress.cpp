@@ -26,7 +26,8 @@ void TransferProgressBar::paintEvent(QPaintEvent * /*event*/) {
         full_ = renderedAt(maximum());
     }
     const int span = maximum() - minimum();
-    const int filled = span > 0 ? static_cast<int>(static_cast<qint64>(value() - minimum()) * width() / span) : 0;
+    const int filled =
+        span > 0 ? static_cast<int>(static_cast<qint64>(value() - minimum()) * width() / span) : 0;
     const qreal ratio = devicePixelRatioF();
     QPainter painter(this);
     painter.drawPixmap(QRectF(0, 0, filled, height()), full_, QRectF(0, 0, filled * ratio, height() * ratio));

@@ -104,7 +104,8 @@ void TestSession::findDevice_data() {
     QTest::newRow("only failing queries") << Devices{{"2023", true}} << -1;
     QTest::newRow("no device attached") << Devices{} << -1;
     // The library fills all 256 bytes and leaves no terminating zero.
-    QTest::newRow("unterminated serial") << Devices{{std::string("2023") + std::string(300, 'x')}, {"2023"}} << 1;
+    QTest::newRow("unterminated serial")
+        << Devices{{std::string("2023") + std::string(300, 'x')}, {"2023"}} << 1;
 }
 
 void TestSession::findDevice() {
@@ -138,9 +139,9 @@ void TestSession::openAndCloseFailures() {
     rig.session.close();
     QVERIFY(!rig.session.isOpen());
     QCOMPARE(std::count(rig.box.calls().begin(), rig.box.calls().end(), std::string("close")), 1);
-    QCOMPARE(rig.reporter.lines, (QStringList{"warning VELTRIKA USB not connected!",
-                                              "warning Usb device open error!",
-                                              "warning Unable to close device handle!"}));
+    QCOMPARE(rig.reporter.lines,
+             (QStringList{"warning VELTRIKA USB not connected!", "warning Usb device open error!",
+                          "warning Unable to close device handle!"}));
 }
 
 // Each row is one case of the transaction: a status read (42 bytes) against a box with one
@@ -180,14 +181,17 @@ void TestSession::transactErrorKinds() {
     QCOMPARE(result.received, received);
     QVERIFY(!rig.session.linkBusy());
     // Only bytes that arrived are in the reply; the rest stays zero.
-    QVERIFY(std::all_of(result.reply.begin() + received, result.reply.end(), [](uint8_t b) { return b == 0; }));
-    QCOMPARE(result.reply[0], received == 0 ? uint8_t(0) : fault == int(Fault::Refuse) ? uint8_t(0xEE)
-                                                                                       : proto::kStatusRead);
+    QVERIFY(
+        std::all_of(result.reply.begin() + received, result.reply.end(), [](uint8_t b) { return b == 0; }));
+    QCOMPARE(result.reply[0], received == 0                 ? uint8_t(0)
+                              : fault == int(Fault::Refuse) ? uint8_t(0xEE)
+                                                            : proto::kStatusRead);
 }
 
 void TestSession::transactWithoutDeviceSendsNothing() {
     SessionRig rig;
-    const Exchange result = rig.session.transactAccepted(proto::registerWrite(0x0B, 1), 2, proto::kRegisterAccess);
+    const Exchange result =
+        rig.session.transactAccepted(proto::registerWrite(0x0B, 1), 2, proto::kRegisterAccess);
     QCOMPARE(result.error, LinkError::NoDevice);
     QVERIFY(!rig.session.linkBusy());
     QVERIFY(rig.box.frames().empty());
@@ -263,9 +267,9 @@ void TestSession::registerOperations() {
     for (uint8_t byte : settings) {
         block.append(static_cast<char>(byte));
     }
-    QCOMPARE(rig.requests(), (QList<QByteArray>{bytes({0x11, 0x08, 0xE0, 0x07}), bytes({0x10, 0x04, 0xE0, 0x19, 0x03}),
-                                                bytes({0x11, 0x2A, 0xE1}), block,
-                                                bytes({0x10, 0x04, 0xE0, 0x19, 0x01})}));
+    QCOMPARE(rig.requests(),
+             (QList<QByteArray>{bytes({0x11, 0x08, 0xE0, 0x07}), bytes({0x10, 0x04, 0xE0, 0x19, 0x03}),
+                                bytes({0x11, 0x2A, 0xE1}), block, bytes({0x10, 0x04, 0xE0, 0x19, 0x01})}));
     QVERIFY(rig.reporter.lines.isEmpty());
 }
 
@@ -331,8 +335,9 @@ void TestSession::statusBlocks() {
         expected[0] = proto::kRegisterAccess;
         return expected;
     }());
-    QCOMPARE(rig.requests(), (QList<QByteArray>{bytes({0x11, 0x0F, 0xE0, 0x06}), bytes({0x11, 0x1F, 0xE0, 0x15}),
-                                                bytes({0x11, 0x1F, 0xE0, 0x1E}), bytes({0x11, 0x1F, 0xE0, 0x1F})}));
+    QCOMPARE(rig.requests(),
+             (QList<QByteArray>{bytes({0x11, 0x0F, 0xE0, 0x06}), bytes({0x11, 0x1F, 0xE0, 0x15}),
+                                bytes({0x11, 0x1F, 0xE0, 0x1E}), bytes({0x11, 0x1F, 0xE0, 0x1F})}));
     rig.box.injectFaultForRegister(Fault::Refuse, proto::kRegInputValid);
     blocks = rig.session.readStatusBlocks();
     QVERIFY(!blocks.shown);
@@ -357,8 +362,9 @@ void TestSession::readEdid() {
     rig.box.fetchBusyMs = 25;
     const Outcome<EdidImage> read = rig.session.readEdid(EdidSource(source));
     QVERIFY(read.ok());
-    const EdidImage expected = fetch == 0xB4 ? rig.box.ownEdid() : fetch == 0xB5 ? rig.box.topSinkEdid()
-                                                                                 : rig.box.botSinkEdid();
+    const EdidImage expected = fetch == 0xB4   ? rig.box.ownEdid()
+                               : fetch == 0xB5 ? rig.box.topSinkEdid()
+                                               : rig.box.botSinkEdid();
     QCOMPARE(read.value, expected);
 
     // Fetch, 100 ms, a status read every 10 ms until the box is idle, then the 16 windows.
@@ -422,8 +428,8 @@ void TestSession::writeEdidCommitsOnlyAWholeWindow_data() {
     QTest::addColumn<bool>("committed");
 
     constexpr int kNone = -1;
-    QTest::newRow("accepted") << kNone << 0 << LinkError::None << QStringList{status("EDID values written...", 2000)}
-                              << true;
+    QTest::newRow("accepted") << kNone << 0 << LinkError::None
+                              << QStringList{status("EDID values written...", 2000)} << true;
     QTest::newRow("first block refused") << int(Fault::Refuse) << 0 << LinkError::Refused
                                          << QStringList{status("Error Writing EDID values.", 2000)} << false;
     QTest::newRow("last block silent") << int(Fault::Silent) << 31 << LinkError::Silent
@@ -475,16 +481,15 @@ void TestSession::packets_data() {
     const auto activate = [](int length, int selector) { return bytes({0x10, length, 0xB3, selector}); };
     QTest::newRow("CEC") << 0 << kNone << 0 << LinkError::None << QList<QByteArray>{cec, activate(3, 0x10)}
                          << QStringList{status("CEC values written...", 2000)};
-    QTest::newRow("refused CEC is activated") << 0 << int(Fault::Refuse) << 0 << LinkError::Refused
-                                              << QList<QByteArray>{cec, activate(3, 0x10)}
-                                              << QStringList{status("Error Writing CEC command.", 4000)};
-    QTest::newRow("HDR activation refused") << 1 << int(Fault::Refuse) << 1 << LinkError::Refused
-                                            << QList<QByteArray>{hdr, activate(2, 0x20)}
-                                            << QStringList{status("Infoframe values written...", 2000),
-                                                           "console Error Populating IF values."};
-    QTest::newRow("refused AVI is not activated") << 2 << int(Fault::Refuse) << 0 << LinkError::Refused
-                                                  << QList<QByteArray>{avi}
-                                                  << QStringList{status("Error Writing AVI command.", 4000)};
+    QTest::newRow("refused CEC is activated")
+        << 0 << int(Fault::Refuse) << 0 << LinkError::Refused << QList<QByteArray>{cec, activate(3, 0x10)}
+        << QStringList{status("Error Writing CEC command.", 4000)};
+    QTest::newRow("HDR activation refused")
+        << 1 << int(Fault::Refuse) << 1 << LinkError::Refused << QList<QByteArray>{hdr, activate(2, 0x20)}
+        << QStringList{status("Infoframe values written...", 2000), "console Error Populating IF values."};
+    QTest::newRow("refused AVI is not activated")
+        << 2 << int(Fault::Refuse) << 0 << LinkError::Refused << QList<QByteArray>{avi}
+        << QStringList{status("Error Writing AVI command.", 4000)};
     QTest::newRow("AVI") << 2 << kNone << 0 << LinkError::None << QList<QByteArray>{avi, activate(2, 0x80)}
                          << QStringList{status("AVI values written...", 2000)};
 }
@@ -515,7 +520,8 @@ void TestSession::packets() {
 void TestSession::storeCec() {
     SessionRig rig;
     QVERIFY(rig.attach());
-    const std::optional<packets::PacketText> text = packets::preparePacketText("5b:44:40", packets::kCecStoreLimits);
+    const std::optional<packets::PacketText> text =
+        packets::preparePacketText("5b:44:40", packets::kCecStoreLimits);
     QVERIFY(text);
     QCOMPARE(rig.session.storeCec(proto::kStoreCecSlot2, *text), LinkError::None);
     QCOMPARE(rig.box.storedCec(2), std::string("5B:44:40\r"));

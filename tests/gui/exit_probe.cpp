@@ -15,7 +15,8 @@ Rig *g_rig = nullptr;
 
 void reportAtExit() {
     const auto &calls = g_rig->box.calls();
-    std::printf("closes: %d\n", static_cast<int>(std::count(calls.begin(), calls.end(), std::string("close"))));
+    std::printf("closes: %d\n",
+                static_cast<int>(std::count(calls.begin(), calls.end(), std::string("close"))));
     std::fflush(stdout);
 }
 } // namespace

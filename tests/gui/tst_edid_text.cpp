@@ -2,8 +2,8 @@
 // and the colon hex parser of the packet senders.
 
 #include "core/colon_hex.h"
-#include "edid_text.h"
 #include "core/spaced_hex.h"
+#include "edid_text.h"
 #include "support/test_support.h"
 
 #include <QFile>

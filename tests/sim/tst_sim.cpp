@@ -2,10 +2,10 @@
 // bytes that come back, all on a fake clock.
 
 #include "core/frames.h"
-#include "core/usbxpress.h"
-#include "sim/simulated_box.h"
 #include "core/settings_table.h"
 #include "core/status_record.h"
+#include "core/usbxpress.h"
+#include "sim/simulated_box.h"
 
 #include <QTest>
 

@@ -1,6 +1,5 @@
 #include "test_support.h"
 
-
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
 #include <QApplication>

@@ -2,8 +2,8 @@
 // requests of open, close and flush, the receive queue, time-outs, status codes, stale
 // handles and a device that goes away.
 
-#include "fake_libusb.h"
 #include "core/box_session.h"
+#include "fake_libusb.h"
 #include "support/recording_reporter.h"
 #include "support/test_support.h"
 #include "usb/libusb_usbxpress.h"
