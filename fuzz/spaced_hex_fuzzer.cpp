@@ -1,6 +1,8 @@
 // The EDID hex text parser on any text: it never reads past the text, a text that breaks
-// the layout leaves an all-zero image, and what it reads formats and parses back alike.
+// the layout leaves an all-zero image, every byte it reads comes from two hexadecimal
+// digits of the text, and what it reads formats and parses back alike.
 
+#include "core/hex_digits.h"
 #include "core/spaced_hex.h"
 
 #include <QByteArrayView>
@@ -29,6 +31,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (groups < static_cast<qsizetype>(image.size()) &&
         !std::all_of(image.begin() + groups, image.end(), isZero)) {
         std::abort();
+    }
+
+    for (qsizetype group = 0; group < groups; ++group) {
+        const char high = text[group * 3];
+        const char low = text[group * 3 + 1];
+        if (!hexdigits::isDigit(high) || !hexdigits::isDigit(low) ||
+            (group < static_cast<qsizetype>(image.size()) &&
+             image[static_cast<size_t>(group)] != hexdigits::pairValue(high, low))) {
+            std::abort();
+        }
     }
 
     std::array<uint8_t, proto::kEdidSize> again{};

@@ -17,6 +17,27 @@ QString formatColonHex(std::span<const uint8_t> bytes) {
     return text;
 }
 
+bool isColonHexText(std::span<const char> text, size_t *groups) {
+    size_t end = text.size();
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\n' || text[end - 1] == '\r')) {
+        --end;
+    }
+    // Two digits, then a colon before every further group: 3n - 1 characters for n groups.
+    if ((end + 1) % 3 != 0) {
+        return false;
+    }
+    for (size_t at = 0; at < end; at += 3) {
+        if (!hexdigits::isDigit(text[at]) || !hexdigits::isDigit(text[at + 1]) ||
+            (at + 2 < end && text[at + 2] != ':')) {
+            return false;
+        }
+    }
+    if (groups != nullptr) {
+        *groups = (end + 1) / 3;
+    }
+    return true;
+}
+
 namespace {
 
 constexpr size_t kCountByte = 1;

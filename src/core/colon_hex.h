@@ -12,6 +12,11 @@ QString formatColonHex(std::span<const uint8_t> bytes);
 
 constexpr size_t kColonHexOutputSize = 100;
 
+// True when the text is groups of exactly two hexadecimal digits joined by single colons,
+// with nothing after the last group but spaces and line breaks (Enter in a text box adds
+// one). Counts the groups into `groups` when it is given.
+bool isColonHexText(std::span<const char> text, size_t *groups = nullptr);
+
 // Reads the groups of a colon hex text into output, which it clears first, and returns
 // the number of bytes produced. The scan takes the two characters before each colon and
 // goes on while the character three places after a colon is another colon; then it takes

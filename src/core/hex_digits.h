@@ -1,8 +1,7 @@
 #pragma once
-// The digit rule both hex text parsers share, and the digits both formatters write.
-// The parsers reject no character: after upper-casing, anything up to '9' counts its
-// code minus 0x30 and anything else its code minus 0x37, all in 8 bits, so "0a" and
-// "0A" give 0x0A and "GG" gives 0x10.
+// The digits both hex text parsers accept and both formatters write. Upper and lower
+// case digits are equal ("0a" and "0A" give 0x0A); any other character is no digit, and
+// the parsers reject a text that has one where a digit belongs.
 
 #include <cstdint>
 
@@ -11,6 +10,12 @@ namespace hexdigits {
 constexpr char kUpper[] = "0123456789ABCDEF";
 constexpr char kLower[] = "0123456789abcdef";
 
+constexpr bool isDigit(char character) {
+    return (character >= '0' && character <= '9') || (character >= 'A' && character <= 'F') ||
+           (character >= 'a' && character <= 'f');
+}
+
+// The value of a digit for which isDigit holds.
 constexpr uint8_t value(char digit) {
     auto code = static_cast<uint8_t>(digit);
     if (code >= 'a' && code <= 'z') {

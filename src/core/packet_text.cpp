@@ -1,5 +1,7 @@
 #include "packet_text.h"
 
+#include "core/messages.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -19,18 +21,46 @@ std::optional<PacketText> preparePacketText(const QString &text, TextLimits limi
     return prepared;
 }
 
-std::optional<PacketBytes> packetBytesOf(const QString &text, const PacketSend &send) {
+namespace {
+
+// The typed characters without the carriage return the device takes after them.
+std::span<const char> typedChars(const PacketText &prepared) {
+    return prepared.text().first(prepared.length - 1);
+}
+
+} // namespace
+
+TextOutcome<PacketBytes> packetBytesOf(const QString &text, const PacketSend &send) {
     const std::optional<PacketText> prepared = preparePacketText(text, send.limits);
     if (!prepared) {
-        return std::nullopt;
+        return {{}, send.lengthError};
     }
-    PacketBytes packet;
-    packet.count = parseColonHex(prepared->text(), prepared->length, send.withCountByte, packet.data);
-    const size_t groups = packet.count - (send.withCountByte ? 1u : 0u);
-    if (groups > groupsOfChars(send.limits.maxChars)) {
-        return std::nullopt;
+    size_t groups = 0;
+    if (!isColonHexText(typedChars(*prepared), &groups)) {
+        return {{}, kHexFormatError};
     }
+    if (groups < kMinPacketBytes) {
+        return {{}, send.lengthError};
+    }
+    TextOutcome<PacketBytes> packet;
+    packet.value.count =
+        parseColonHex(prepared->text(), prepared->length, send.withCountByte, packet.value.data);
     return packet;
+}
+
+TextOutcome<PacketText> cecStoreTextOf(const QString &text) {
+    const std::optional<PacketText> prepared = preparePacketText(text, kCecStoreLimits);
+    if (!prepared) {
+        return {{}, kCecStoreLengthError};
+    }
+    size_t groups = 0;
+    if (!isColonHexText(typedChars(*prepared), &groups)) {
+        return {{}, kHexFormatError};
+    }
+    if (groups < kMinPacketBytes) {
+        return {{}, kCecStoreLengthError};
+    }
+    return {*prepared, nullptr};
 }
 
 } // namespace packets

@@ -29,10 +29,6 @@ struct TextLimits {
 constexpr size_t charsOfGroups(size_t bytes) {
     return bytes * 3 - 1;
 }
-// The groups a text of `chars` characters holds at most.
-constexpr size_t groupsOfChars(size_t chars) {
-    return (chars + 1) / 3;
-}
 
 constexpr size_t kMinPacketBytes = 2;
 
@@ -123,9 +119,20 @@ struct PacketBytes {
     std::span<const uint8_t> bytes() const { return std::span<const uint8_t>(data).first(count); }
 };
 
-// The bytes of the packet that `text` gives, or nothing when it breaks the kind's length
-// rule: too few or too many characters, or a run of colons making more groups than a text
-// of that length holds as two digits and a colon each (the frame would cut them off).
-std::optional<PacketBytes> packetBytesOf(const QString &text, const PacketSend &send);
+// What a typed text gives, or the status-bar text that says why nothing of it may go out.
+template <typename T> struct TextOutcome {
+    T value{};
+    const char *error = nullptr;
+    bool ok() const { return error == nullptr; }
+};
+
+// The bytes of the packet that `text` gives. First the kind's length rule (too few or too
+// many characters: its length error), then the format: groups of exactly two hexadecimal
+// digits joined by single colons ("Hex Format Error"); a text of one group breaks the
+// length rule after all.
+TextOutcome<PacketBytes> packetBytesOf(const QString &text, const PacketSend &send);
+
+// The text a CEC store sends: its length rule, then the same format as a sent message.
+TextOutcome<PacketText> cecStoreTextOf(const QString &text);
 
 } // namespace packets

@@ -32,7 +32,8 @@ qsizetype parseEdidText(QByteArrayView text, std::span<uint8_t, proto::kEdidSize
         // A group cut short by the end of the text has no low digit.
         const bool cutShort = separator > length;
         const bool endsText = separator == length;
-        if (cutShort || (!endsText && text[separator] != ' ' && text[separator] != '\n')) {
+        if (cutShort || !hexdigits::isDigit(text[at]) || !hexdigits::isDigit(text[at + 1]) ||
+            (!endsText && text[separator] != ' ' && text[separator] != '\n')) {
             std::fill(image.begin(), image.end(), uint8_t{0});
             return -1;
         }

@@ -30,8 +30,9 @@ QString edidByteText(uint8_t byte);
 QString formatEdidText(std::span<const uint8_t, proto::kEdidSize> image);
 
 // Reads the text into image and returns the number of groups it holds, or -1 when the
-// text breaks the layout: a separator other than one space or line feed, or a last
-// group cut short to one character. The image is cleared first: bytes the text does not
+// text breaks the layout: a character that is not a hexadecimal digit where a digit
+// belongs, a separator other than one space or line feed, or a last group cut short to
+// one character. The image is cleared first: bytes the text does not
 // supply are zero, and groups past the 256th are counted but not stored. On -1 the image
 // is all zero. The QString form upper-cases the text and takes it as 8-bit characters.
 qsizetype parseEdidText(QByteArrayView text, std::span<uint8_t, proto::kEdidSize> image);

@@ -8,13 +8,13 @@ void MainWindow::WriteCEC() {
 }
 
 bool MainWindow::storeCec(uint8_t slotCode) {
-    const std::optional<packets::PacketText> prepared =
-        packets::preparePacketText(ui->CECtext->toPlainText(), packets::kCecStoreLimits);
-    if (!prepared) {
-        showStatus(packets::kCecStoreLengthError, kConfirmMs);
+    const packets::TextOutcome<packets::PacketText> stored =
+        packets::cecStoreTextOf(ui->CECtext->toPlainText());
+    if (!stored.ok()) {
+        showStatus(stored.error, kConfirmMs);
         return false;
     }
-    return session_->storeCec(slotCode, *prepared) == LinkError::None;
+    return session_->storeCec(slotCode, stored.value) == LinkError::None;
 }
 
 void MainWindow::SaveCEC_1() {

@@ -6,12 +6,12 @@
 
 // True only when the activate command was accepted.
 bool MainWindow::sendPacket(const packets::PacketSend &send, const QString &text) {
-    const std::optional<packets::PacketBytes> packet = packets::packetBytesOf(text, send);
-    if (!packet) {
-        showStatus(send.lengthError, kConfirmMs);
+    const packets::TextOutcome<packets::PacketBytes> packet = packets::packetBytesOf(text, send);
+    if (!packet.ok()) {
+        showStatus(packet.error, kConfirmMs);
         return false;
     }
-    return session_->sendPacket(send, packet->bytes()) == LinkError::None;
+    return session_->sendPacket(send, packet.value.bytes()) == LinkError::None;
 }
 
 bool MainWindow::sendHdrInfoframe() {

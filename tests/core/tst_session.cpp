@@ -508,9 +508,10 @@ void TestSession::packets() {
     if (fault >= 0) {
         rig.box.injectFaultForNext(Fault(fault), 1, after);
     }
-    const std::optional<packets::PacketBytes> packet = packets::packetBytesOf(texts[kind], *sends[kind]);
-    QVERIFY(packet);
-    QCOMPARE(rig.session.sendPacket(*sends[kind], packet->bytes()), error);
+    const packets::TextOutcome<packets::PacketBytes> packet =
+        packets::packetBytesOf(texts[kind], *sends[kind]);
+    QVERIFY(packet.ok());
+    QCOMPARE(rig.session.sendPacket(*sends[kind], packet.value.bytes()), error);
     QCOMPARE(rig.requests(), requests);
     QCOMPARE(rig.reporter.lines, lines);
     QCOMPARE(std::count(rig.clock.sleeps().begin(), rig.clock.sleeps().end(), 100u),
@@ -520,14 +521,13 @@ void TestSession::packets() {
 void TestSession::storeCec() {
     SessionRig rig;
     QVERIFY(rig.attach());
-    const std::optional<packets::PacketText> text =
-        packets::preparePacketText("5b:44:40", packets::kCecStoreLimits);
-    QVERIFY(text);
-    QCOMPARE(rig.session.storeCec(proto::kStoreCecSlot2, *text), LinkError::None);
+    const packets::TextOutcome<packets::PacketText> text = packets::cecStoreTextOf("5b:44:40");
+    QVERIFY(text.ok());
+    QCOMPARE(rig.session.storeCec(proto::kStoreCecSlot2, text.value), LinkError::None);
     QCOMPARE(rig.box.storedCec(2), std::string("5B:44:40\r"));
     QCOMPARE(rig.requests().first().mid(0, 7), bytes({0x10, 13, 0xE4, 'C', 'E', 'C', ' '}));
     rig.box.injectFaultForNext(Fault::Refuse, 1);
-    QCOMPARE(rig.session.storeCec(proto::kStoreCecSlot1, *text), LinkError::Refused);
+    QCOMPARE(rig.session.storeCec(proto::kStoreCecSlot1, text.value), LinkError::Refused);
     QCOMPARE(rig.reporter.lines,
              (QStringList{status("CEC values written...", 2000), status("Error Writing CEC values.", 4000)}));
 }

@@ -359,6 +359,7 @@ void TestEdidFiles::saveFormatErrorAsksNoDialog_data() {
     // No byte at all is no EDID: it is not saved as 256 zeros.
     QTest::newRow("empty") << "";
     QTest::newRow("only a line feed") << "\n";
+    QTest::newRow("GG is no byte") << "AB GG CD";
 }
 
 void TestEdidFiles::saveFormatErrorAsksNoDialog() {

@@ -189,10 +189,12 @@ void TestEdidText::parse_data() {
     QTest::newRow("two bytes and space") << "AB CD " << 2 << bytes({0xAB, 0xCD});
     QTest::newRow("lower case") << "ab cd\n0f" << 3 << bytes({0xAB, 0xCD, 0x0F});
     QTest::newRow("mixed case") << "0a 0A aB" << 3 << bytes({0x0A, 0x0A, 0xAB});
-    QTest::newRow("GG") << "GG" << 1 << bytes({0x10});
-    QTest::newRow("gg") << "gg" << 1 << bytes({0x10});
-    QTest::newRow("ZZ") << "ZZ" << 1 << bytes({0x53});
-    QTest::newRow("punctuation as digits") << "9: @0" << 2 << bytes({0x93, 0x90});
+    // Only hexadecimal digits become bytes: anything else where a digit belongs fails the text.
+    QTest::newRow("GG") << "GG" << -1 << QByteArray();
+    QTest::newRow("gg after good bytes") << "AB CD gg" << -1 << QByteArray();
+    QTest::newRow("ZZ") << "ZZ" << -1 << QByteArray();
+    QTest::newRow("punctuation") << "9: @0" << -1 << QByteArray();
+    QTest::newRow("euro sign") << QString::fromUtf8("A\u20AC CD") << -1 << QByteArray();
     QTest::newRow("line feeds as separators") << "01\n02\n03" << 3 << bytes({0x01, 0x02, 0x03});
     QTest::newRow("double space") << "AB  CD" << -1 << QByteArray();
     QTest::newRow("space before first byte") << " AB CD" << -1 << QByteArray();
@@ -438,6 +440,7 @@ void TestEdidText::checksumFormatError_data() {
     QTest::newRow("cut short") << "00 F";
     QTest::newRow("fault past byte 256") << groups(300) + QLatin1String(",00");
     QTest::newRow("empty: no byte to check") << "";
+    QTest::newRow("GG is no byte") << "00 FF GG 00";
 }
 
 void TestEdidText::checksumFormatError() {

@@ -388,6 +388,8 @@ void TestEdidTransfer::writeOfBadTextSendsNothing_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("double space") << "00 11  22";
     QTest::newRow("empty") << "";
+    QTest::newRow("GG is no byte") << "00 11 GG";
+    QTest::newRow("a non-digit past byte 256") << QString("00 ").repeated(300) + "0Z";
 }
 
 void TestEdidTransfer::writeOfBadTextSendsNothing() {

@@ -104,9 +104,10 @@ QByteArray shadowOf(Rig &rig) {
     return requestsSince(rig.box, from).value(0).mid(3);
 }
 
+const StatusMessage kFormatError = {"Hex Format Error", 2000};
+
 // The length rows every sender shares, with that sender's limits and message. A run of
-// n colons is n - 1 groups: within the character limit it can make more groups than the
-// packet holds, which must not go out cut short.
+// n colons passes the length rule but holds no byte: a format error.
 void tooShortOrTooLong(int limit, int maxGroups, const char *message) {
     const QList<int> lengths = {0, 4, limit + 1, 200, 255, 261, 300};
     for (int length : lengths) {
@@ -115,8 +116,7 @@ void tooShortOrTooLong(int limit, int maxGroups, const char *message) {
     }
     for (int colons : {maxGroups + 2, limit}) {
         QTest::addRow("%d colons: %d groups", colons, colons - 1)
-            << QString(colons, QLatin1Char(':')) << QList<QByteArray>{}
-            << QList<StatusMessage>{{message, 2000}};
+            << QString(colons, QLatin1Char(':')) << QList<QByteArray>{} << QList<StatusMessage>{kFormatError};
     }
 }
 
@@ -147,6 +147,8 @@ private slots:
     void refusedAviSendsNothingMore();
     void failedAviActivateIsTraced();
     void refusedAviPersistenceWrite();
+    void notHexSendsNothing_data();
+    void notHexSendsNothing();
 };
 
 // "rejected" for no text; otherwise the bytes, carriage return included.
@@ -211,10 +213,12 @@ void TestPackets::cecSend_data() {
                               << QList<QByteArray>{bytes({0x10, 0x04, 0xB2, 0x54, 0x02, 0x44, 0x01}),
                                                    bytes({0x10, 0x04, 0xB3, 0x10})}
                               << written;
-    QTest::newRow("euro sign") << "50:04€"
-                               << QList<QByteArray>{bytes({0x10, 0x03, 0xB2, 0x50, 0x01, 0x04}),
-                                                    bytes({0x10, 0x03, 0xB3, 0x10})}
-                               << written;
+    QTest::newRow("Enter after the text")
+        << "50:04 \n"
+        << QList<QByteArray>{bytes({0x10, 0x03, 0xB2, 0x50, 0x01, 0x04}), bytes({0x10, 0x03, 0xB3, 0x10})}
+        << written;
+    QTest::newRow("one group and spaces: too few bytes")
+        << "50   " << QList<QByteArray>{} << QList<StatusMessage>{{"Error: min 2, max 31 data bytes", 2000}};
     const QByteArray groups = counting(31);
     QTest::newRow("92 characters") << colonText(92)
                                    << QList<QByteArray>{bytes({0x10, 0x20, 0xB2, 0x00, 0x1E}) + groups.mid(1),
@@ -300,26 +304,16 @@ void TestPackets::cecStore_data() {
                                               "CEC 0F:36\r")
                                 << written;
     QTest::newRow("euro sign") << "SaveCEC_2"
-                               << "50:04€"
-                               << QByteArray("\x10\x0B\xE4"
-                                             "CEC 50:04?\r")
-                               << written;
-    QTest::newRow("e acute") << "SaveCEC_1"
-                             << "50:04é"
-                             << QByteArray("\x10\x0B\xE3"
-                                           "CEC 50:04\xC9\r")
-                             << written;
+                               << "50:04€" << QByteArray() << "Hex Format Error";
     QTest::newRow("59 characters") << "SaveCEC_1" << colonText(59)
                                    << QByteArray("\x10\x40\xE3"
                                                  "CEC ") +
                                           colonText(59).toUpper().toLatin1() + '\r'
                                    << written;
-    QTest::newRow("59 characters after conversion") << "SaveCEC_1"
-                                                    << "50:04" + QString(54, QChar(0x20AC))
-                                                    << QByteArray("\x10\x40\xE3"
-                                                                  "CEC 50:04") +
-                                                           QByteArray(54, '?') + '\r'
-                                                    << written;
+    // Within the length after conversion, so the format decides.
+    QTest::newRow("59 characters after conversion")
+        << "SaveCEC_1"
+        << "50:04" + QString(54, QChar(0x20AC)) << QByteArray() << "Hex Format Error";
     QTest::newRow("60 after conversion")
         << "SaveCEC_1"
         << "50:04" + QString(55, QChar(0x20AC)) << QByteArray() << notCorrect;
@@ -433,7 +427,7 @@ void TestPackets::aviSend_data() {
     for (int colons : {15, 38}) {
         QTest::addRow("%d colons: %d groups", colons, colons - 1)
             << QString(colons, QLatin1Char(':')) << true << QList<QByteArray>{}
-            << QList<StatusMessage>{{"Error: min 2, max 13 data bytes", 2000}};
+            << QList<StatusMessage>{kFormatError};
     }
 }
 
@@ -498,6 +492,70 @@ void TestPackets::refusedAviPersistenceWrite() {
     QCOMPARE(sent.messages,
              (QList<StatusMessage>{{"AVI values written...", 2000}, {"Error Writing values", 4000}}));
     QCOMPARE(shadowOf(rig).at(record::kReplaceAvi), char(1));
+}
+
+// Every sender, every form that is not two hexadecimal digits per group: no packet frame
+// and no activate command go out. The two check boxes still write their register.
+void TestPackets::notHexSendsNothing_data() {
+    QTest::addColumn<QString>("slot");
+    QTest::addColumn<QString>("textBox");
+    QTest::addColumn<QString>("checkBox"); // checked before the slot runs, when given
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<QByteArray>>("requests");
+    struct Sender {
+        const char *slot;
+        const char *textBox;
+        const char *checkBox;
+        QList<QByteArray> requests;
+    };
+    const Sender senders[] = {
+        {"WriteCEC", "CECtext", "", {}},
+        {"SaveCEC_1", "CECtext", "", {}},
+        {"SaveCEC_2", "CECtext", "", {}},
+        {"WriteIF", "IFtext", "", {}},
+        {"sendAVI", "AVItext", "", {}},
+        {"hdrForceActivate", "IFtext", "cbHdrForceMode", {registerWrite(record::kRegForceHdrActive, 1)}},
+        {"setAviPers", "AVItext", "cbAviPersistent", {registerWrite(record::kRegReplaceAvi, 1)}},
+    };
+    const char *forms[][2] = {
+        {"non-hex digits", "zz:zz"},
+        {"a g in a group", "4g:04"},
+        {"non-hex after good groups", "87:01:1a:gg:02"},
+        {"one digit", "50:4:04"},
+        {"three digits", "400:04"},
+        {"empty group", "50::04"},
+        {"leading colon", ":50:04"},
+        {"trailing colon", "50:04:"},
+        {"space inside a group", "50:0 4"},
+        {"space after a colon", "50: 04"},
+        {"line break inside", "50:\n04"},
+        {"euro sign", "50:04\u20ac"},
+    };
+    for (const Sender &sender : senders) {
+        for (const auto &form : forms) {
+            QTest::addRow("%s: %s", sender.slot, form[0]) << sender.slot << sender.textBox << sender.checkBox
+                                                          << QString::fromUtf8(form[1]) << sender.requests;
+        }
+    }
+}
+
+void TestPackets::notHexSendsNothing() {
+    QFETCH(QString, slot);
+    QFETCH(QString, textBox);
+    QFETCH(QString, checkBox);
+    QFETCH(QString, text);
+    QFETCH(QList<QByteArray>, requests);
+    Rig rig;
+    rig.start();
+    if (!checkBox.isEmpty()) {
+        const QSignalBlocker quiet(rig.widget<QCheckBox>(checkBox.toLatin1().constData()));
+        rig.widget<QCheckBox>(checkBox.toLatin1().constData())->setChecked(true);
+    }
+    const Sent sent = run(rig, textBox.toLatin1().constData(), text, slot.toLatin1().constData());
+    QCOMPARE(sent.requests, requests);
+    QCOMPARE(sent.messages.value(0), kFormatError);
+    QVERIFY(rig.clock.sleeps().empty());
+    QCOMPARE(rig.widget<QTextEdit>(textBox.toLatin1().constData())->toPlainText(), text);
 }
 
 QTEST_MAIN(TestPackets)
