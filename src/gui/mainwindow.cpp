@@ -193,5 +193,5 @@ void MainWindow::FileExit() {
 }
 
 void MainWindow::FileAbout() {
-    QMessageBox::about(this, tr("About VELTRIKA Utility"), tr(kAboutHeading));
+    QMessageBox::about(this, tr(kAboutTitle), tr(kAboutHeading));
 }
