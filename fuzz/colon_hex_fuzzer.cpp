@@ -8,6 +8,7 @@
 #include "core/packet_text.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <algorithm>
