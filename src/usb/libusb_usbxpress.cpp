@@ -92,6 +92,17 @@ int LibusbUsbXpress::controlRequest(OpenDevice &device, uint16_t value) {
     return result;
 }
 
+void LibusbUsbXpress::afterTransfer(OpenDevice &device, uint8_t endpoint, int result) {
+    if (result == LIBUSB_ERROR_PIPE) {
+        // A halted endpoint refuses every transfer until its halt is cleared: this
+        // transfer has failed, the next one can work.
+        result = api_->clearHalt(device.ref, endpoint);
+    }
+    if (result == LIBUSB_ERROR_NO_DEVICE) {
+        device.gone = true;
+    }
+}
+
 int LibusbUsbXpress::fillQueue(OpenDevice &device, unsigned timeoutMs) {
     device.queue.fill(0);
     int transferred = 0;
@@ -100,9 +111,7 @@ int LibusbUsbXpress::fillQueue(OpenDevice &device, unsigned timeoutMs) {
                        static_cast<int>(device.queue.size()), &transferred, libusbTimeout(timeoutMs));
     // Whatever arrived counts, also before a time-out; never more than was asked for.
     device.queued = static_cast<uint32_t>(std::clamp<int>(transferred, 0, device.queue.size()));
-    if (result == LIBUSB_ERROR_NO_DEVICE) {
-        device.gone = true;
-    }
+    afterTransfer(device, device.inEndpoint, result);
     return readSucceeded(result) ? LIBUSB_SUCCESS : result;
 }
 
@@ -322,14 +331,12 @@ int LibusbUsbXpress::write(UsbHandle handle, const uint8_t *bytes, uint32_t coun
     const int result = api_->bulkWrite(device->ref, device->outEndpoint, bytes, static_cast<int>(count),
                                        &transferred, libusbTimeout(writeTimeoutMs_));
     *written = static_cast<uint32_t>(std::clamp<int64_t>(transferred, 0, count));
+    afterTransfer(*device, device->outEndpoint, result);
     if (result == LIBUSB_SUCCESS && *written == count) {
         return usbstatus::kSuccess;
     }
     if (result == LIBUSB_ERROR_TIMEOUT) {
         return usbstatus::kWriteTimedOut;
-    }
-    if (result == LIBUSB_ERROR_NO_DEVICE) {
-        device->gone = true;
     }
     return usbstatus::kWriteError;
 }

@@ -5,8 +5,9 @@
 // class with one bulk IN and one bulk OUT endpoint, ordered by bus and port path so that
 // an index means the same box from one listing to the next. Data from the device is
 // taken by short bulk reads into a receive queue on the host, so that rxQueue can say
-// how many bytes wait and read hands out what is queued. A device that is unplugged
-// while open makes every later call on its handle fail at once.
+// how many bytes wait and read hands out what is queued. A transfer that meets a
+// stalled endpoint fails and clears the halt, so that the next one can work. A device
+// that is unplugged while open makes every later call on its handle fail at once.
 
 #include "core/usbxpress.h"
 #include "usb/device_facts.h"
@@ -76,6 +77,8 @@ private:
 
     static bool listable(const usb::DeviceInfo &info, ListedDevice *listed);
     int controlRequest(OpenDevice &device, uint16_t value);
+    // What a failed bulk transfer leaves behind: a halt to clear, or a device that is gone.
+    void afterTransfer(OpenDevice &device, uint8_t endpoint, int result);
     int fillQueue(OpenDevice &device, unsigned timeoutMs); // when the queue is empty
     bool drainStaleInput(usb::OpenRef ref, uint8_t endpoint);
     int shutDown(OpenDevice &device);

@@ -121,6 +121,8 @@ private slots:
     void readWaitsForLateData();
     void readFailures_data();
     void readFailures();
+    void stallIsCleared_data();
+    void stallIsCleared();
     void staleHandles_data();
     void staleHandles();
     void nullArguments();
@@ -715,6 +717,61 @@ void TestLibusbUsbXpress::readFailures() {
     uint32_t waiting = 0;
     uint32_t queueStatus = 0;
     QCOMPARE(bench.usb->rxQueue(handle, &waiting, &queueStatus), laterStatus);
+}
+
+void TestLibusbUsbXpress::stallIsCleared_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("clearResult");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<Calls>("calls");
+    QTest::addColumn<int>("laterStatus");
+    QTest::addColumn<Calls>("laterCalls");
+
+    // The call that meets the stall fails and clears it; the next call on the endpoint works.
+    const Calls readStall = {"bulkRead 1 81 64 10", "clearHalt 1 81"};
+    const Calls read = {"bulkRead 1 81 64 10"};
+    QTest::newRow("read") << "read" << int(LIBUSB_SUCCESS) << usbstatus::kReadError << readStall
+                          << usbstatus::kSuccess << read;
+    QTest::newRow("look at the queue") << "rxQueue" << int(LIBUSB_SUCCESS) << usbstatus::kDeviceIoFailed
+                                       << readStall << usbstatus::kSuccess << read;
+    QTest::newRow("write") << "write" << int(LIBUSB_SUCCESS) << usbstatus::kWriteError
+                           << Calls{"bulkWrite 1 01 4 1000", "clearHalt 1 01"} << usbstatus::kSuccess
+                           << Calls{"bulkWrite 1 01 4 1000"};
+    // A halt the device keeps fails each call, and each tries to clear it again.
+    QTest::newRow("halt that does not clear") << "read" << int(LIBUSB_ERROR_IO) << usbstatus::kReadError
+                                              << readStall << usbstatus::kReadError << readStall;
+}
+
+void TestLibusbUsbXpress::stallIsCleared() {
+    QFETCH(QString, operation);
+    QFETCH(int, clearResult);
+    QFETCH(int, status);
+    QFETCH(Calls, calls);
+    QFETCH(int, laterStatus);
+    QFETCH(Calls, laterCalls);
+    Bench bench;
+    const UsbHandle handle = bench.openFirst();
+    bench.bus.clearHaltResult = clearResult;
+    const auto attempt = [&] {
+        std::array<uint8_t, 64> buffer = {0xE0, 0x01, 0x02, 0x03};
+        uint32_t count = 0;
+        uint32_t queueStatus = 0;
+        if (operation == "read") {
+            return bench.usb->read(handle, buffer.data(), 64, &count);
+        }
+        if (operation == "rxQueue") {
+            return bench.usb->rxQueue(handle, &count, &queueStatus);
+        }
+        return bench.usb->write(handle, buffer.data(), 4, &count);
+    };
+    bench.bus.in = {InPacket{LIBUSB_ERROR_PIPE, {}, std::nullopt}};
+    bench.bus.out = {OutResult{LIBUSB_ERROR_PIPE, 0}};
+    QCOMPARE(attempt(), status);
+    QCOMPARE(bench.bus.takeCalls(), calls);
+    bench.bus.in = {packet({0xE0})};
+    bench.bus.out.clear();
+    QCOMPARE(attempt(), laterStatus);
+    QCOMPARE(bench.bus.takeCalls(), laterCalls);
 }
 
 void TestLibusbUsbXpress::staleHandles_data() {
