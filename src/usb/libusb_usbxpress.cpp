@@ -109,10 +109,14 @@ int LibusbUsbXpress::fillQueue(OpenDevice &device, unsigned timeoutMs) {
     const int result =
         api_->bulkRead(device.ref, device.inEndpoint, device.queue.data(),
                        static_cast<int>(device.queue.size()), &transferred, libusbTimeout(timeoutMs));
-    // Whatever arrived counts, also before a time-out; never more than was asked for.
-    device.queued = static_cast<uint32_t>(std::clamp<int>(transferred, 0, device.queue.size()));
     afterTransfer(device, device.inEndpoint, result);
-    return readSucceeded(result) ? LIBUSB_SUCCESS : result;
+    if (!readSucceeded(result)) {
+        // After an overflow or a failure the count need not be right: nothing is kept.
+        return result;
+    }
+    // What arrived counts, also before a time-out; never more than was asked for.
+    device.queued = static_cast<uint32_t>(std::clamp<int>(transferred, 0, device.queue.size()));
+    return LIBUSB_SUCCESS;
 }
 
 bool LibusbUsbXpress::drainStaleInput(usb::OpenRef ref, uint8_t endpoint) {

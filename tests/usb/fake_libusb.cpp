@@ -135,11 +135,15 @@ int FakeLibusb::bulkRead(usb::OpenRef handle, uint8_t endpoint, uint8_t *buffer,
         bus_.clock.advance(timeoutMs);
         return LIBUSB_ERROR_TIMEOUT;
     }
-    const InPacket packet = bus_.in.front();
+    InPacket packet = bus_.in.front();
     bus_.in.pop_front();
     const size_t copied = std::min(packet.bytes.size(), static_cast<size_t>(length));
     std::copy_n(packet.bytes.begin(), copied, buffer);
     *transferred = packet.reported.value_or(static_cast<int>(copied));
+    if (packet.result == LIBUSB_SUCCESS && copied < packet.bytes.size()) {
+        // As libusb does: the device sent more than the buffer takes.
+        packet.result = LIBUSB_ERROR_OVERFLOW;
+    }
     if (packet.result == LIBUSB_ERROR_TIMEOUT) {
         bus_.clock.advance(timeoutMs);
     }

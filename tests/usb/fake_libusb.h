@@ -33,7 +33,9 @@ struct FakeDevice {
 };
 
 // What one bulk read brings: its result and bytes, and the count it reports (unless
-// told otherwise, the number of bytes). A result of LIBUSB_ERROR_PIPE halts the endpoint.
+// told otherwise, the number of bytes copied). A result of LIBUSB_ERROR_PIPE halts the
+// endpoint; a successful packet larger than the buffer fills it and ends in
+// LIBUSB_ERROR_OVERFLOW.
 struct InPacket {
     int result = LIBUSB_SUCCESS;
     std::vector<uint8_t> bytes;

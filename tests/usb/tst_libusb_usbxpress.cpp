@@ -686,37 +686,52 @@ void TestLibusbUsbXpress::readWaitsForLateData() {
 
 void TestLibusbUsbXpress::readFailures_data() {
     QTest::addColumn<InPacket>("failure");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<uint32_t>("got");
     QTest::addColumn<int>("laterStatus");
+    QTest::addColumn<QByteArray>("laterBytes");
 
-    // A stall fails this read only; a device that is gone fails everything after it.
-    QTest::newRow("stall") << InPacket{LIBUSB_ERROR_PIPE, {}, std::nullopt} << usbstatus::kSuccess;
-    QTest::newRow("unplugged") << InPacket{LIBUSB_ERROR_NO_DEVICE, {}, std::nullopt}
-                               << usbstatus::kDeviceIoFailed;
-    QTest::newRow("over-reported count")
-        << InPacket{LIBUSB_SUCCESS, Bytes(64, 1), 100} << usbstatus::kSuccess;
+    // Bytes of a failed read are none of the reply: what waits afterwards is only what
+    // came after it. A device that is gone fails everything after it.
+    const QByteArray next = bytes({0xE0});
+    QTest::newRow("stall after two bytes") << InPacket{LIBUSB_ERROR_PIPE, {0xEE, 0xEE}, std::nullopt}
+                                           << usbstatus::kReadError << 0u << usbstatus::kSuccess << next;
+    QTest::newRow("packet larger than the buffer")
+        << packet(Bytes(65, 0xEE)) << usbstatus::kReadError << 0u << usbstatus::kSuccess << next;
+    QTest::newRow("i/o error after three bytes")
+        << InPacket{LIBUSB_ERROR_IO, {0xEE, 0xEE, 0xEE}, std::nullopt} << usbstatus::kReadError << 0u
+        << usbstatus::kSuccess << next;
+    QTest::newRow("unplugged after a byte")
+        << InPacket{LIBUSB_ERROR_NO_DEVICE, {0xEE}, std::nullopt} << usbstatus::kReadError << 0u
+        << usbstatus::kDeviceIoFailed << QByteArray();
+    // Whatever the count says, no more than one packet is taken.
+    QTest::newRow("over-reported count") << InPacket{LIBUSB_SUCCESS, Bytes(64, 1), 100} << usbstatus::kSuccess
+                                         << 64u << usbstatus::kSuccess << next;
 }
 
 void TestLibusbUsbXpress::readFailures() {
     QFETCH(InPacket, failure);
+    QFETCH(int, status);
+    QFETCH(uint32_t, got);
     QFETCH(int, laterStatus);
+    QFETCH(QByteArray, laterBytes);
     Bench bench;
     const UsbHandle handle = bench.openFirst();
     bench.bus.in = {failure};
     std::array<uint8_t, 64> buffer{};
-    uint32_t got = 99;
-    const int status = bench.usb->read(handle, buffer.data(), 64, &got);
-    if (failure.result == LIBUSB_SUCCESS) {
-        // Whatever the count says, no more than one packet is taken.
-        QCOMPARE(status, usbstatus::kSuccess);
-        QCOMPARE(got, 64u);
-    } else {
-        QCOMPARE(status, usbstatus::kReadError);
-        QCOMPARE(got, 0u);
-    }
+    uint32_t count = 99;
+    QCOMPARE(bench.usb->read(handle, buffer.data(), 64, &count), status);
+    QCOMPARE(count, got);
     bench.bus.in = {packet({0xE0})};
-    uint32_t waiting = 0;
+    uint32_t waiting = 99;
     uint32_t queueStatus = 0;
     QCOMPARE(bench.usb->rxQueue(handle, &waiting, &queueStatus), laterStatus);
+    QCOMPARE(waiting, static_cast<uint32_t>(laterBytes.size()));
+    if (laterStatus == usbstatus::kSuccess) {
+        buffer.fill(0);
+        QCOMPARE(bench.usb->read(handle, buffer.data(), 64, &count), usbstatus::kSuccess);
+        QCOMPARE(bytesOf(buffer, count), laterBytes);
+    }
 }
 
 void TestLibusbUsbXpress::stallIsCleared_data() {
