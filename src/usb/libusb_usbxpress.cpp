@@ -57,12 +57,15 @@ bool LibusbUsbXpress::listable(const usb::DeviceInfo &info, ListedDevice *listed
             if ((endpoint.attributes & usbfacts::kTransferTypeMask) != usbfacts::kTransferTypeBulk) {
                 continue;
             }
+            const uint32_t packetSize = endpoint.maxPacketSize & usbfacts::kPacketSizeMask;
             if ((endpoint.address & usbfacts::kDirectionIn) != 0) {
                 ++inCount;
                 listed->inEndpoint = endpoint.address;
+                listed->inPacketSize = packetSize;
             } else {
                 ++outCount;
                 listed->outEndpoint = endpoint.address;
+                listed->outPacketSize = packetSize;
             }
         }
         if (inCount == 1 && outCount == 1) {
@@ -76,6 +79,12 @@ bool LibusbUsbXpress::listable(const usb::DeviceInfo &info, ListedDevice *listed
         }
     }
     return false;
+}
+
+bool LibusbUsbXpress::packetSizesUsable(const ListedDevice &listed) {
+    // A request longer than an OUT packet goes out in several; libusb splits it.
+    return listed.inPacketSize >= kMinInPacketSize && listed.inPacketSize <= usbfacts::kMaxBulkPacketSize &&
+           listed.outPacketSize > 0 && listed.outPacketSize <= usbfacts::kMaxBulkPacketSize;
 }
 
 LibusbUsbXpress::OpenDevice *LibusbUsbXpress::find(UsbHandle handle) {
@@ -108,23 +117,23 @@ int LibusbUsbXpress::fillQueue(OpenDevice &device, unsigned timeoutMs) {
     int transferred = 0;
     const int result =
         api_->bulkRead(device.ref, device.inEndpoint, device.queue.data(),
-                       static_cast<int>(device.queue.size()), &transferred, libusbTimeout(timeoutMs));
+                       static_cast<int>(device.inPacketSize), &transferred, libusbTimeout(timeoutMs));
     afterTransfer(device, device.inEndpoint, result);
     if (!readSucceeded(result)) {
         // After an overflow or a failure the count need not be right: nothing is kept.
         return result;
     }
     // What arrived counts, also before a time-out; never more than was asked for.
-    device.queued = static_cast<uint32_t>(std::clamp<int>(transferred, 0, device.queue.size()));
+    device.queued = static_cast<uint32_t>(std::clamp<int64_t>(transferred, 0, device.inPacketSize));
     return LIBUSB_SUCCESS;
 }
 
-bool LibusbUsbXpress::drainStaleInput(usb::OpenRef ref, uint8_t endpoint) {
+bool LibusbUsbXpress::drainStaleInput(usb::OpenRef ref, uint8_t endpoint, uint32_t packetSize) {
     for (int i = 0; i < kMaxDrainReads; ++i) {
-        std::array<uint8_t, kInTransferSize> stale{};
+        std::array<uint8_t, usbfacts::kMaxBulkPacketSize> stale{};
         int transferred = 0;
-        const int result = api_->bulkRead(ref, endpoint, stale.data(), static_cast<int>(stale.size()),
-                                          &transferred, kPollMs);
+        const int result =
+            api_->bulkRead(ref, endpoint, stale.data(), static_cast<int>(packetSize), &transferred, kPollMs);
         if (!readSucceeded(result)) {
             return false;
         }
@@ -224,6 +233,9 @@ int LibusbUsbXpress::open(uint32_t index, UsbHandle *handle) {
         return usbstatus::kDeviceNotFound;
     }
     const ListedDevice &listed = devices_[index];
+    if (!packetSizesUsable(listed)) {
+        return usbstatus::kDeviceIoFailed;
+    }
     usb::OpenRef ref = 0;
     int result = api_->open(listed.ref, &ref);
     if (result != LIBUSB_SUCCESS) {
@@ -249,7 +261,7 @@ int LibusbUsbXpress::open(uint32_t index, UsbHandle *handle) {
         api_->clearHalt(ref, listed.outEndpoint) == LIBUSB_SUCCESS &&
         succeeded(api_->controlTransfer(ref, usbfacts::kRequestType, usbfacts::kRequest, usbfacts::kValueOpen,
                                         usbfacts::kRequestIndex, kControlTimeoutMs)) &&
-        drainStaleInput(ref, listed.inEndpoint);
+        drainStaleInput(ref, listed.inEndpoint, listed.inPacketSize);
     if (!ready) {
         api_->releaseInterface(ref, listed.interface);
         api_->close(ref);
@@ -261,6 +273,7 @@ int LibusbUsbXpress::open(uint32_t index, UsbHandle *handle) {
     device.interface = listed.interface;
     device.inEndpoint = listed.inEndpoint;
     device.outEndpoint = listed.outEndpoint;
+    device.inPacketSize = listed.inPacketSize;
     *handle = opened;
     return usbstatus::kSuccess;
 }

@@ -214,7 +214,7 @@ bool FakeLibusb::sysfsAttribute(const std::string &device, const char *attribute
 }
 
 FakeDevice boxAt(uint8_t bus, std::vector<uint8_t> ports, uint8_t inEndpoint, uint8_t outEndpoint,
-                 uint8_t interface) {
+                 uint8_t interface, uint16_t packetSize) {
     constexpr uint8_t kBulk = 0x02;
     FakeDevice device;
     device.info.vendorId = 0x10C4;
@@ -226,7 +226,7 @@ FakeDevice boxAt(uint8_t bus, std::vector<uint8_t> ports, uint8_t inEndpoint, ui
     usb::InterfaceInfo bulkPair;
     bulkPair.number = interface;
     bulkPair.interfaceClass = 0xFF;
-    bulkPair.endpoints = {{inEndpoint, kBulk}, {outEndpoint, kBulk}};
+    bulkPair.endpoints = {{inEndpoint, kBulk, packetSize}, {outEndpoint, kBulk, packetSize}};
     device.info.interfaces = {bulkPair};
     device.strings = {{1, "VELTRIKA"}, {2, "VELTRIKA USB"}, {3, "2023"}};
     return device;

@@ -102,8 +102,9 @@ private:
 };
 
 // A device the backend lists: vendor 10C4, interface `interface` of the vendor class with
-// one bulk pair, serial "2023", product "VELTRIKA USB", manufacturer "VELTRIKA".
+// one bulk pair of `packetSize` (wMaxPacketSize), serial "2023", product "VELTRIKA USB",
+// manufacturer "VELTRIKA".
 FakeDevice boxAt(uint8_t bus, std::vector<uint8_t> ports, uint8_t inEndpoint = 0x81,
-                 uint8_t outEndpoint = 0x01, uint8_t interface = 0);
+                 uint8_t outEndpoint = 0x01, uint8_t interface = 0, uint16_t packetSize = 64);
 
 } // namespace usbfake

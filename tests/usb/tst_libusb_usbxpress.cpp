@@ -116,6 +116,8 @@ private slots:
     void timeOutStillCarriesData();
     void readsAskForWholePackets_data();
     void readsAskForWholePackets();
+    void openChecksPacketSizes_data();
+    void openChecksPacketSizes();
     void readWaitsAtMostTheReadTimeout();
     void readWithoutTimeoutDoesNotWait();
     void readWaitsForLateData();
@@ -341,6 +343,15 @@ void TestLibusbUsbXpress::openAndClose_data() {
                  "control 1 40 02 0002 0000 1000",
                  "bulkRead 1 82 64 10"}
         << Calls{"control 1 40 02 0004 0000 1000", "release 1 1", "close 1"};
+    QTest::newRow("512-byte packets") << boxAt(1, {1}, 0x81, 0x01, 0, 512)
+                                      << Calls{"open 0",
+                                               "autoDetach 1 on",
+                                               "claim 1 0",
+                                               "clearHalt 1 81",
+                                               "clearHalt 1 01",
+                                               "control 1 40 02 0002 0000 1000",
+                                               "bulkRead 1 81 512 10"}
+                                      << kCloseCalls;
 }
 
 void TestLibusbUsbXpress::openAndClose() {
@@ -623,27 +634,70 @@ void TestLibusbUsbXpress::timeOutStillCarriesData() {
 }
 
 void TestLibusbUsbXpress::readsAskForWholePackets_data() {
+    QTest::addColumn<uint16_t>("maxPacketSize");
+    QTest::addColumn<int>("arriving");
     QTest::addColumn<uint32_t>("wanted");
     QTest::addColumn<uint32_t>("got");
+    QTest::addColumn<QString>("call");
 
-    QTest::newRow("one byte") << 1u << 1u;
-    QTest::newRow("63 bytes") << 63u << 63u;
-    QTest::newRow("one packet") << 64u << 64u;
-    QTest::newRow("more than a packet") << 65u << 64u;
-    QTest::newRow("several packets") << 200u << 64u;
+    const QString fullSpeed = "bulkRead 1 81 64 10";
+    QTest::newRow("one byte") << uint16_t(64) << 64 << 1u << 1u << fullSpeed;
+    QTest::newRow("63 bytes") << uint16_t(64) << 64 << 63u << 63u << fullSpeed;
+    QTest::newRow("one packet") << uint16_t(64) << 64 << 64u << 64u << fullSpeed;
+    QTest::newRow("more than a packet") << uint16_t(64) << 64 << 65u << 64u << fullSpeed;
+    QTest::newRow("several packets") << uint16_t(64) << 64 << 200u << 64u << fullSpeed;
+    QTest::newRow("512-byte packets, a reply") << uint16_t(512) << 64 << 64u << 64u << "bulkRead 1 81 512 10";
+    QTest::newRow("512-byte packets, a full one")
+        << uint16_t(512) << 512 << 600u << 512u << "bulkRead 1 81 512 10";
+    // Bits 11 and 12 count extra transactions of other endpoint types, not bytes.
+    QTest::newRow("bits above the size") << uint16_t(0x1840) << 64 << 64u << 64u << fullSpeed;
 }
 
 void TestLibusbUsbXpress::readsAskForWholePackets() {
+    QFETCH(uint16_t, maxPacketSize);
+    QFETCH(int, arriving);
     QFETCH(uint32_t, wanted);
     QFETCH(uint32_t, got);
-    Bench bench;
+    QFETCH(QString, call);
+    Bench bench({boxAt(1, {4}, 0x81, 0x01, 0, maxPacketSize)});
     const UsbHandle handle = bench.openFirst();
-    bench.bus.in = {packet(Bytes(64, 0x42))};
+    bench.bus.in = {packet(Bytes(arriving, 0x42))};
     std::vector<uint8_t> buffer(wanted, 0);
     uint32_t count = 0;
     QCOMPARE(bench.usb->read(handle, buffer.data(), wanted, &count), usbstatus::kSuccess);
     QCOMPARE(count, got);
-    QCOMPARE(bench.bus.takeCalls(), Calls{"bulkRead 1 81 64 10"});
+    QCOMPARE(bench.bus.takeCalls(), Calls{call});
+}
+
+void TestLibusbUsbXpress::openChecksPacketSizes_data() {
+    QTest::addColumn<uint16_t>("inSize");
+    QTest::addColumn<uint16_t>("outSize");
+    QTest::addColumn<bool>("opens");
+
+    QTest::newRow("IN packets of 32 bytes: a reply in pieces") << uint16_t(32) << uint16_t(64) << false;
+    QTest::newRow("IN packets of 0 bytes") << uint16_t(0) << uint16_t(64) << false;
+    QTest::newRow("OUT packets of 0 bytes") << uint16_t(64) << uint16_t(0) << false;
+    QTest::newRow("IN packets above any bulk size") << uint16_t(1100) << uint16_t(64) << false;
+    QTest::newRow("OUT packets of 8 bytes: libusb splits") << uint16_t(64) << uint16_t(8) << true;
+    QTest::newRow("1024-byte packets") << uint16_t(1024) << uint16_t(1024) << true;
+}
+
+void TestLibusbUsbXpress::openChecksPacketSizes() {
+    QFETCH(uint16_t, inSize);
+    QFETCH(uint16_t, outSize);
+    QFETCH(bool, opens);
+    FakeDevice device = boxAt(1, {4});
+    device.info.interfaces[0].endpoints[0].maxPacketSize = inSize;
+    device.info.interfaces[0].endpoints[1].maxPacketSize = outSize;
+    Bench bench({device});
+    // The device is listed either way: it is there, it just cannot be used.
+    QCOMPARE(bench.count(), 1u);
+    bench.bus.calls.clear();
+    UsbHandle handle = 7;
+    QCOMPARE(bench.usb->open(0, &handle), opens ? usbstatus::kSuccess : usbstatus::kDeviceIoFailed);
+    QCOMPARE(handle != kNoDeviceHandle, opens);
+    // A refusal asks nothing of the device.
+    QCOMPARE(bench.bus.takeCalls().isEmpty(), !opens);
 }
 
 void TestLibusbUsbXpress::readWaitsAtMostTheReadTimeout() {
