@@ -128,16 +128,14 @@ int LibusbUsbXpress::fillQueue(OpenDevice &device, unsigned timeoutMs) {
     return LIBUSB_SUCCESS;
 }
 
-bool LibusbUsbXpress::drainStaleInput(usb::OpenRef ref, uint8_t endpoint, uint32_t packetSize) {
+bool LibusbUsbXpress::drainStaleInput(OpenDevice &device) {
     for (int i = 0; i < kMaxDrainReads; ++i) {
-        std::array<uint8_t, usbfacts::kMaxBulkPacketSize> stale{};
-        int transferred = 0;
-        const int result =
-            api_->bulkRead(ref, endpoint, stale.data(), static_cast<int>(packetSize), &transferred, kPollMs);
-        if (!readSucceeded(result)) {
+        if (fillQueue(device, kPollMs) != LIBUSB_SUCCESS) {
             return false;
         }
-        if (transferred <= 0) {
+        const bool drained = device.queued == 0;
+        device.queued = 0;
+        if (drained) {
             return true;
         }
     }
@@ -145,12 +143,28 @@ bool LibusbUsbXpress::drainStaleInput(usb::OpenRef ref, uint8_t endpoint, uint32
     return true;
 }
 
+bool LibusbUsbXpress::prepare(OpenDevice &device) {
+    for (const uint8_t endpoint : {device.inEndpoint, device.outEndpoint}) {
+        const int result = api_->clearHalt(device.ref, endpoint);
+        if (result != LIBUSB_SUCCESS) {
+            device.gone = result == LIBUSB_ERROR_NO_DEVICE;
+            return false;
+        }
+    }
+    if (!succeeded(controlRequest(device, usbfacts::kValueOpen))) {
+        return false;
+    }
+    device.enabled = true;
+    return drainStaleInput(device);
+}
+
 int LibusbUsbXpress::shutDown(OpenDevice &device) {
     int status = usbstatus::kSuccess;
     if (device.gone) {
         status = usbstatus::kDeviceIoFailed;
     } else {
-        if (!succeeded(controlRequest(device, usbfacts::kValueClose))) {
+        // The device stays enabled until it is told otherwise.
+        if (device.enabled && !succeeded(controlRequest(device, usbfacts::kValueClose))) {
             status = usbstatus::kDeviceIoFailed;
         }
         // Releasing gives the device back to a kernel driver that the claim detached.
@@ -236,44 +250,36 @@ int LibusbUsbXpress::open(uint32_t index, UsbHandle *handle) {
     if (!packetSizesUsable(listed)) {
         return usbstatus::kDeviceIoFailed;
     }
-    usb::OpenRef ref = 0;
-    int result = api_->open(listed.ref, &ref);
+    OpenDevice device;
+    device.interface = listed.interface;
+    device.inEndpoint = listed.inEndpoint;
+    device.outEndpoint = listed.outEndpoint;
+    device.inPacketSize = listed.inPacketSize;
+    int result = api_->open(listed.ref, &device.ref);
     if (result != LIBUSB_SUCCESS) {
         return result == LIBUSB_ERROR_NO_DEVICE ? usbstatus::kDeviceNotFound : usbstatus::kDeviceIoFailed;
     }
     // A serial driver may have bound the device: libusb detaches it for the claim and
     // binds it again on release. Where there are no kernel drivers the call says so and
     // there is nothing to detach.
-    api_->setAutoDetachKernelDriver(ref, true);
-    result = api_->claimInterface(ref, listed.interface);
+    api_->setAutoDetachKernelDriver(device.ref, true);
+    result = api_->claimInterface(device.ref, device.interface);
     if (result == LIBUSB_ERROR_OTHER) {
         // Some systems refuse the detach request itself. With no driver bound a plain
         // claim still works; with one bound it fails as it should.
-        api_->setAutoDetachKernelDriver(ref, false);
-        result = api_->claimInterface(ref, listed.interface);
+        api_->setAutoDetachKernelDriver(device.ref, false);
+        result = api_->claimInterface(device.ref, device.interface);
     }
     if (result != LIBUSB_SUCCESS) {
-        api_->close(ref);
+        api_->close(device.ref);
         return usbstatus::kDeviceIoFailed;
     }
-    const bool ready =
-        api_->clearHalt(ref, listed.inEndpoint) == LIBUSB_SUCCESS &&
-        api_->clearHalt(ref, listed.outEndpoint) == LIBUSB_SUCCESS &&
-        succeeded(api_->controlTransfer(ref, usbfacts::kRequestType, usbfacts::kRequest, usbfacts::kValueOpen,
-                                        usbfacts::kRequestIndex, kControlTimeoutMs)) &&
-        drainStaleInput(ref, listed.inEndpoint, listed.inPacketSize);
-    if (!ready) {
-        api_->releaseInterface(ref, listed.interface);
-        api_->close(ref);
+    if (!prepare(device)) {
+        shutDown(device);
         return usbstatus::kDeviceIoFailed;
     }
     const UsbHandle opened = nextHandle_++;
-    OpenDevice &device = open_[opened];
-    device.ref = ref;
-    device.interface = listed.interface;
-    device.inEndpoint = listed.inEndpoint;
-    device.outEndpoint = listed.outEndpoint;
-    device.inPacketSize = listed.inPacketSize;
+    open_.emplace(opened, device);
     *handle = opened;
     return usbstatus::kSuccess;
 }

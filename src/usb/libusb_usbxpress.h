@@ -77,6 +77,7 @@ private:
         uint8_t outEndpoint = 0;
         uint32_t inPacketSize = 0; // the length of each bulk read
         bool gone = false;         // unplugged: nothing more is asked of it
+        bool enabled = false;      // the open request went through
         uint32_t queued = 0;
         std::array<uint8_t, usbfacts::kMaxBulkPacketSize> queue{}; // the first inPacketSize bytes are used
     };
@@ -87,7 +88,10 @@ private:
     // What a failed bulk transfer leaves behind: a halt to clear, or a device that is gone.
     void afterTransfer(OpenDevice &device, uint8_t endpoint, int result);
     int fillQueue(OpenDevice &device, unsigned timeoutMs); // when the queue is empty
-    bool drainStaleInput(usb::OpenRef ref, uint8_t endpoint, uint32_t packetSize);
+    bool drainStaleInput(OpenDevice &device);
+    // After the claim: clears both halts, enables the device and drains stale input.
+    bool prepare(OpenDevice &device);
+    // Disables the device if it was enabled, releases its interface and closes it.
     int shutDown(OpenDevice &device);
     OpenDevice *find(UsbHandle handle);
 
