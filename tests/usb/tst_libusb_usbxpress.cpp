@@ -1,6 +1,6 @@
 // The libusb backend over a scripted bus: which devices it lists and in what order, the
-// requests of open, close and flush, the receive queue, time-outs, status codes, stale
-// handles and a device that goes away.
+// requests of open, close and flush, the packet sizes it reads with, the receive queue,
+// time-outs, stalls, failed reads, status codes, stale handles and a device that goes away.
 
 #include "core/box_session.h"
 #include "fake_libusb.h"
