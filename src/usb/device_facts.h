@@ -11,10 +11,13 @@ namespace usbfacts {
 // ---------------------------------------------------------------------------------------
 constexpr uint16_t kVendorId = 0x10C4;      // products set their own product id; it is not looked at
 constexpr uint8_t kInterfaceClass = 0xFF;   // vendor specific: the interface with the two bulk endpoints
-constexpr uint32_t kPacketSize = 64;        // both bulk endpoints; their addresses come from the descriptors
 constexpr uint8_t kDirectionIn = 0x80;      // endpoint address bit of an IN endpoint
 constexpr uint8_t kTransferTypeMask = 0x03; // endpoint bmAttributes bits of the transfer type
 constexpr uint8_t kTransferTypeBulk = 0x02;
+// The endpoints' addresses and packet sizes come from the descriptors: wMaxPacketSize
+// holds the size in its low 11 bits; no bulk endpoint has packets above 1024 bytes.
+constexpr uint16_t kPacketSizeMask = 0x07FF;
+constexpr uint32_t kMaxBulkPacketSize = 1024;
 
 // ---------------------------------------------------------------------------------------
 // Vendor requests: no data stage; any other request stalls

@@ -18,6 +18,7 @@ using OpenRef = std::uintptr_t;
 struct EndpointInfo {
     uint8_t address = 0;
     uint8_t attributes = 0;
+    uint16_t maxPacketSize = 0; // wMaxPacketSize as the descriptor has it
 };
 
 // The first alternate setting of one interface.

@@ -57,12 +57,15 @@ bool LibusbUsbXpress::listable(const usb::DeviceInfo &info, ListedDevice *listed
             if ((endpoint.attributes & usbfacts::kTransferTypeMask) != usbfacts::kTransferTypeBulk) {
                 continue;
             }
+            const uint32_t packetSize = endpoint.maxPacketSize & usbfacts::kPacketSizeMask;
             if ((endpoint.address & usbfacts::kDirectionIn) != 0) {
                 ++inCount;
                 listed->inEndpoint = endpoint.address;
+                listed->inPacketSize = packetSize;
             } else {
                 ++outCount;
                 listed->outEndpoint = endpoint.address;
+                listed->outPacketSize = packetSize;
             }
         }
         if (inCount == 1 && outCount == 1) {
@@ -76,6 +79,12 @@ bool LibusbUsbXpress::listable(const usb::DeviceInfo &info, ListedDevice *listed
         }
     }
     return false;
+}
+
+bool LibusbUsbXpress::packetSizesUsable(const ListedDevice &listed) {
+    // A request longer than an OUT packet goes out in several; libusb splits it.
+    return listed.inPacketSize >= kMinInPacketSize && listed.inPacketSize <= usbfacts::kMaxBulkPacketSize &&
+           listed.outPacketSize > 0 && listed.outPacketSize <= usbfacts::kMaxBulkPacketSize;
 }
 
 LibusbUsbXpress::OpenDevice *LibusbUsbXpress::find(UsbHandle handle) {
@@ -92,30 +101,41 @@ int LibusbUsbXpress::controlRequest(OpenDevice &device, uint16_t value) {
     return result;
 }
 
+void LibusbUsbXpress::afterTransfer(OpenDevice &device, uint8_t endpoint, int result) {
+    if (result == LIBUSB_ERROR_PIPE) {
+        // A halted endpoint refuses every transfer until its halt is cleared: this
+        // transfer has failed, the next one can work.
+        result = api_->clearHalt(device.ref, endpoint);
+    }
+    if (result == LIBUSB_ERROR_NO_DEVICE) {
+        device.gone = true;
+    }
+}
+
 int LibusbUsbXpress::fillQueue(OpenDevice &device, unsigned timeoutMs) {
     device.queue.fill(0);
     int transferred = 0;
     const int result =
         api_->bulkRead(device.ref, device.inEndpoint, device.queue.data(),
-                       static_cast<int>(device.queue.size()), &transferred, libusbTimeout(timeoutMs));
-    // Whatever arrived counts, also before a time-out; never more than was asked for.
-    device.queued = static_cast<uint32_t>(std::clamp<int>(transferred, 0, device.queue.size()));
-    if (result == LIBUSB_ERROR_NO_DEVICE) {
-        device.gone = true;
+                       static_cast<int>(device.inPacketSize), &transferred, libusbTimeout(timeoutMs));
+    afterTransfer(device, device.inEndpoint, result);
+    if (!readSucceeded(result)) {
+        // After an overflow or a failure the count need not be right: nothing is kept.
+        return result;
     }
-    return readSucceeded(result) ? LIBUSB_SUCCESS : result;
+    // What arrived counts, also before a time-out; never more than was asked for.
+    device.queued = static_cast<uint32_t>(std::clamp<int64_t>(transferred, 0, device.inPacketSize));
+    return LIBUSB_SUCCESS;
 }
 
-bool LibusbUsbXpress::drainStaleInput(usb::OpenRef ref, uint8_t endpoint) {
+bool LibusbUsbXpress::drainStaleInput(OpenDevice &device) {
     for (int i = 0; i < kMaxDrainReads; ++i) {
-        std::array<uint8_t, kInTransferSize> stale{};
-        int transferred = 0;
-        const int result = api_->bulkRead(ref, endpoint, stale.data(), static_cast<int>(stale.size()),
-                                          &transferred, kPollMs);
-        if (!readSucceeded(result)) {
+        if (fillQueue(device, kPollMs) != LIBUSB_SUCCESS) {
             return false;
         }
-        if (transferred <= 0) {
+        const bool drained = device.queued == 0;
+        device.queued = 0;
+        if (drained) {
             return true;
         }
     }
@@ -123,12 +143,28 @@ bool LibusbUsbXpress::drainStaleInput(usb::OpenRef ref, uint8_t endpoint) {
     return true;
 }
 
+bool LibusbUsbXpress::prepare(OpenDevice &device) {
+    for (const uint8_t endpoint : {device.inEndpoint, device.outEndpoint}) {
+        const int result = api_->clearHalt(device.ref, endpoint);
+        if (result != LIBUSB_SUCCESS) {
+            device.gone = result == LIBUSB_ERROR_NO_DEVICE;
+            return false;
+        }
+    }
+    if (!succeeded(controlRequest(device, usbfacts::kValueOpen))) {
+        return false;
+    }
+    device.enabled = true;
+    return drainStaleInput(device);
+}
+
 int LibusbUsbXpress::shutDown(OpenDevice &device) {
     int status = usbstatus::kSuccess;
     if (device.gone) {
         status = usbstatus::kDeviceIoFailed;
     } else {
-        if (!succeeded(controlRequest(device, usbfacts::kValueClose))) {
+        // The device stays enabled until it is told otherwise.
+        if (device.enabled && !succeeded(controlRequest(device, usbfacts::kValueClose))) {
             status = usbstatus::kDeviceIoFailed;
         }
         // Releasing gives the device back to a kernel driver that the claim detached.
@@ -211,43 +247,39 @@ int LibusbUsbXpress::open(uint32_t index, UsbHandle *handle) {
         return usbstatus::kDeviceNotFound;
     }
     const ListedDevice &listed = devices_[index];
-    usb::OpenRef ref = 0;
-    int result = api_->open(listed.ref, &ref);
+    if (!packetSizesUsable(listed)) {
+        return usbstatus::kDeviceIoFailed;
+    }
+    OpenDevice device;
+    device.interface = listed.interface;
+    device.inEndpoint = listed.inEndpoint;
+    device.outEndpoint = listed.outEndpoint;
+    device.inPacketSize = listed.inPacketSize;
+    int result = api_->open(listed.ref, &device.ref);
     if (result != LIBUSB_SUCCESS) {
         return result == LIBUSB_ERROR_NO_DEVICE ? usbstatus::kDeviceNotFound : usbstatus::kDeviceIoFailed;
     }
     // A serial driver may have bound the device: libusb detaches it for the claim and
     // binds it again on release. Where there are no kernel drivers the call says so and
     // there is nothing to detach.
-    api_->setAutoDetachKernelDriver(ref, true);
-    result = api_->claimInterface(ref, listed.interface);
+    api_->setAutoDetachKernelDriver(device.ref, true);
+    result = api_->claimInterface(device.ref, device.interface);
     if (result == LIBUSB_ERROR_OTHER) {
         // Some systems refuse the detach request itself. With no driver bound a plain
         // claim still works; with one bound it fails as it should.
-        api_->setAutoDetachKernelDriver(ref, false);
-        result = api_->claimInterface(ref, listed.interface);
+        api_->setAutoDetachKernelDriver(device.ref, false);
+        result = api_->claimInterface(device.ref, device.interface);
     }
     if (result != LIBUSB_SUCCESS) {
-        api_->close(ref);
+        api_->close(device.ref);
         return usbstatus::kDeviceIoFailed;
     }
-    const bool ready =
-        api_->clearHalt(ref, listed.inEndpoint) == LIBUSB_SUCCESS &&
-        api_->clearHalt(ref, listed.outEndpoint) == LIBUSB_SUCCESS &&
-        succeeded(api_->controlTransfer(ref, usbfacts::kRequestType, usbfacts::kRequest, usbfacts::kValueOpen,
-                                        usbfacts::kRequestIndex, kControlTimeoutMs)) &&
-        drainStaleInput(ref, listed.inEndpoint);
-    if (!ready) {
-        api_->releaseInterface(ref, listed.interface);
-        api_->close(ref);
+    if (!prepare(device)) {
+        shutDown(device);
         return usbstatus::kDeviceIoFailed;
     }
     const UsbHandle opened = nextHandle_++;
-    OpenDevice &device = open_[opened];
-    device.ref = ref;
-    device.interface = listed.interface;
-    device.inEndpoint = listed.inEndpoint;
-    device.outEndpoint = listed.outEndpoint;
+    open_.emplace(opened, device);
     *handle = opened;
     return usbstatus::kSuccess;
 }
@@ -322,14 +354,12 @@ int LibusbUsbXpress::write(UsbHandle handle, const uint8_t *bytes, uint32_t coun
     const int result = api_->bulkWrite(device->ref, device->outEndpoint, bytes, static_cast<int>(count),
                                        &transferred, libusbTimeout(writeTimeoutMs_));
     *written = static_cast<uint32_t>(std::clamp<int64_t>(transferred, 0, count));
+    afterTransfer(*device, device->outEndpoint, result);
     if (result == LIBUSB_SUCCESS && *written == count) {
         return usbstatus::kSuccess;
     }
     if (result == LIBUSB_ERROR_TIMEOUT) {
         return usbstatus::kWriteTimedOut;
-    }
-    if (result == LIBUSB_ERROR_NO_DEVICE) {
-        device->gone = true;
     }
     return usbstatus::kWriteError;
 }

@@ -5,9 +5,11 @@
 // class with one bulk IN and one bulk OUT endpoint, ordered by bus and port path so that
 // an index means the same box from one listing to the next. Data from the device is
 // taken by short bulk reads into a receive queue on the host, so that rxQueue can say
-// how many bytes wait and read hands out what is queued. A device that is unplugged
-// while open makes every later call on its handle fail at once.
+// how many bytes wait and read hands out what is queued. A transfer that meets a
+// stalled endpoint fails and clears the halt, so that the next one can work. A device
+// that is unplugged while open makes every later call on its handle fail at once.
 
+#include "core/frames.h"
 #include "core/usbxpress.h"
 #include "usb/device_facts.h"
 #include "usb/libusb_api.h"
@@ -25,10 +27,12 @@ public:
     static constexpr uint32_t kDefaultTimeoutMs = 1000;
     // The wait of one bulk read that looks for data in rxQueue and read.
     static constexpr unsigned kPollMs = 10;
-    // Each bulk read asks for one full packet, a multiple of the packet size as libusb
-    // wants it: a reply of up to 64 bytes ends the read at once. The receive queue holds
-    // one such read and is filled again only when it is empty.
-    static constexpr uint32_t kInTransferSize = usbfacts::kPacketSize;
+    // Each bulk read asks for one packet of the IN endpoint, a multiple of its packet
+    // size as libusb wants it: a reply shorter than a packet ends the read at once. The
+    // receive queue holds one such read and is filled again only when it is empty. A
+    // device whose IN packets cannot hold a whole reply is not opened: a reply would come
+    // in pieces and one read would see only the first.
+    static constexpr uint32_t kMinInPacketSize = proto::kReplySize;
     // The most a single read or write may ask for.
     static constexpr uint32_t kMaxTransferSize = 65536;
     // Stale input read away when a device is opened: at most this many packets.
@@ -62,6 +66,8 @@ private:
         uint8_t interface = 0;
         uint8_t inEndpoint = 0;
         uint8_t outEndpoint = 0;
+        uint32_t inPacketSize = 0;
+        uint32_t outPacketSize = 0;
         std::array<uint8_t, usbfacts::kStringOptionCount> strings{}; // by productString option
     };
     struct OpenDevice {
@@ -69,15 +75,23 @@ private:
         uint8_t interface = 0;
         uint8_t inEndpoint = 0;
         uint8_t outEndpoint = 0;
-        bool gone = false; // unplugged: nothing more is asked of it
+        uint32_t inPacketSize = 0; // the length of each bulk read
+        bool gone = false;         // unplugged: nothing more is asked of it
+        bool enabled = false;      // the open request went through
         uint32_t queued = 0;
-        std::array<uint8_t, kInTransferSize> queue{};
+        std::array<uint8_t, usbfacts::kMaxBulkPacketSize> queue{}; // the first inPacketSize bytes are used
     };
 
     static bool listable(const usb::DeviceInfo &info, ListedDevice *listed);
+    static bool packetSizesUsable(const ListedDevice &listed);
     int controlRequest(OpenDevice &device, uint16_t value);
+    // What a failed bulk transfer leaves behind: a halt to clear, or a device that is gone.
+    void afterTransfer(OpenDevice &device, uint8_t endpoint, int result);
     int fillQueue(OpenDevice &device, unsigned timeoutMs); // when the queue is empty
-    bool drainStaleInput(usb::OpenRef ref, uint8_t endpoint);
+    bool drainStaleInput(OpenDevice &device);
+    // After the claim: clears both halts, enables the device and drains stale input.
+    bool prepare(OpenDevice &device);
+    // Disables the device if it was enabled, releases its interface and closes it.
     int shutDown(OpenDevice &device);
     OpenDevice *find(UsbHandle handle);
 

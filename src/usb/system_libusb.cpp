@@ -89,8 +89,9 @@ int SystemLibusb::describe(DeviceRef device, DeviceInfo *info) {
         described.number = setting.bInterfaceNumber;
         described.interfaceClass = setting.bInterfaceClass;
         for (uint8_t e = 0; e < setting.bNumEndpoints; ++e) {
+            const libusb_endpoint_descriptor &endpoint = setting.endpoint[e];
             described.endpoints.push_back(
-                {setting.endpoint[e].bEndpointAddress, setting.endpoint[e].bmAttributes});
+                {endpoint.bEndpointAddress, endpoint.bmAttributes, endpoint.wMaxPacketSize});
         }
         info->interfaces.push_back(std::move(described));
     }

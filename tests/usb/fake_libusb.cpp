@@ -35,6 +35,10 @@ bool FakeLibusb::gone(usb::OpenRef handle) const {
     return open == bus_.openDevices.end() || bus_.devices[open->second].unplugged;
 }
 
+FakeDevice &FakeLibusb::deviceOf(usb::OpenRef handle) {
+    return bus_.devices.at(bus_.openDevices.at(handle));
+}
+
 int FakeLibusb::deviceList(std::vector<usb::DeviceRef> *devices) {
     log("list");
     devices->clear();
@@ -96,7 +100,13 @@ int FakeLibusb::releaseInterface(usb::OpenRef handle, uint8_t interface) {
 
 int FakeLibusb::clearHalt(usb::OpenRef handle, uint8_t endpoint) {
     log("clearHalt %zu %02x", static_cast<size_t>(handle), endpoint);
-    return gone(handle) ? LIBUSB_ERROR_NO_DEVICE : bus_.clearHaltResult;
+    if (gone(handle)) {
+        return LIBUSB_ERROR_NO_DEVICE;
+    }
+    if (bus_.clearHaltResult == LIBUSB_SUCCESS) {
+        deviceOf(handle).halted.erase(endpoint);
+    }
+    return bus_.clearHaltResult;
 }
 
 int FakeLibusb::controlTransfer(usb::OpenRef handle, uint8_t requestType, uint8_t request, uint16_t value,
@@ -117,17 +127,28 @@ int FakeLibusb::bulkRead(usb::OpenRef handle, uint8_t endpoint, uint8_t *buffer,
     if (gone(handle)) {
         return LIBUSB_ERROR_NO_DEVICE;
     }
+    std::set<uint8_t> &halted = deviceOf(handle).halted;
+    if (halted.count(endpoint) != 0) {
+        return LIBUSB_ERROR_PIPE;
+    }
     if (bus_.in.empty()) {
         bus_.clock.advance(timeoutMs);
         return LIBUSB_ERROR_TIMEOUT;
     }
-    const InPacket packet = bus_.in.front();
+    InPacket packet = bus_.in.front();
     bus_.in.pop_front();
     const size_t copied = std::min(packet.bytes.size(), static_cast<size_t>(length));
     std::copy_n(packet.bytes.begin(), copied, buffer);
     *transferred = packet.reported.value_or(static_cast<int>(copied));
+    if (packet.result == LIBUSB_SUCCESS && copied < packet.bytes.size()) {
+        // As libusb does: the device sent more than the buffer takes.
+        packet.result = LIBUSB_ERROR_OVERFLOW;
+    }
     if (packet.result == LIBUSB_ERROR_TIMEOUT) {
         bus_.clock.advance(timeoutMs);
+    }
+    if (packet.result == LIBUSB_ERROR_PIPE) {
+        halted.insert(endpoint);
     }
     return packet.result;
 }
@@ -139,6 +160,10 @@ int FakeLibusb::bulkWrite(usb::OpenRef handle, uint8_t endpoint, const uint8_t *
     if (gone(handle)) {
         return LIBUSB_ERROR_NO_DEVICE;
     }
+    std::set<uint8_t> &halted = deviceOf(handle).halted;
+    if (halted.count(endpoint) != 0) {
+        return LIBUSB_ERROR_PIPE;
+    }
     bus_.written.emplace_back(bytes, bytes + length);
     OutResult result;
     if (!bus_.out.empty()) {
@@ -146,6 +171,9 @@ int FakeLibusb::bulkWrite(usb::OpenRef handle, uint8_t endpoint, const uint8_t *
         bus_.out.pop_front();
     }
     *transferred = result.reported.value_or(length);
+    if (result.result == LIBUSB_ERROR_PIPE) {
+        halted.insert(endpoint);
+    }
     return result.result;
 }
 
@@ -154,7 +182,7 @@ int FakeLibusb::stringDescriptorAscii(usb::OpenRef handle, uint8_t index, char *
     if (gone(handle)) {
         return LIBUSB_ERROR_NO_DEVICE;
     }
-    const FakeDevice &device = bus_.devices[bus_.openDevices[handle]];
+    const FakeDevice &device = deviceOf(handle);
     if (device.stringResult != LIBUSB_SUCCESS) {
         return device.stringResult;
     }
@@ -186,7 +214,7 @@ bool FakeLibusb::sysfsAttribute(const std::string &device, const char *attribute
 }
 
 FakeDevice boxAt(uint8_t bus, std::vector<uint8_t> ports, uint8_t inEndpoint, uint8_t outEndpoint,
-                 uint8_t interface) {
+                 uint8_t interface, uint16_t packetSize) {
     constexpr uint8_t kBulk = 0x02;
     FakeDevice device;
     device.info.vendorId = 0x10C4;
@@ -198,7 +226,7 @@ FakeDevice boxAt(uint8_t bus, std::vector<uint8_t> ports, uint8_t inEndpoint, ui
     usb::InterfaceInfo bulkPair;
     bulkPair.number = interface;
     bulkPair.interfaceClass = 0xFF;
-    bulkPair.endpoints = {{inEndpoint, kBulk}, {outEndpoint, kBulk}};
+    bulkPair.endpoints = {{inEndpoint, kBulk, packetSize}, {outEndpoint, kBulk, packetSize}};
     device.info.interfaces = {bulkPair};
     device.strings = {{1, "VELTRIKA"}, {2, "VELTRIKA USB"}, {3, "2023"}};
     return device;

@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,15 @@ struct FakeDevice {
     int openResult = LIBUSB_SUCCESS;
     int stringResult = LIBUSB_SUCCESS; // an error here fails every string read
     bool unplugged = false;
+    // Endpoints that stalled: as on a device, each bulk transfer on one fails with
+    // LIBUSB_ERROR_PIPE until a clear halt succeeds, also across close and open.
+    std::set<uint8_t> halted;
 };
 
 // What one bulk read brings: its result and bytes, and the count it reports (unless
-// told otherwise, the number of bytes).
+// told otherwise, the number of bytes copied). A result of LIBUSB_ERROR_PIPE halts the
+// endpoint; a successful packet larger than the buffer fills it and ends in
+// LIBUSB_ERROR_OVERFLOW.
 struct InPacket {
     int result = LIBUSB_SUCCESS;
     std::vector<uint8_t> bytes;
@@ -37,7 +43,7 @@ struct InPacket {
 };
 
 struct OutResult {
-    int result = LIBUSB_SUCCESS;
+    int result = LIBUSB_SUCCESS; // LIBUSB_ERROR_PIPE halts the endpoint
     std::optional<int> reported; // unless told otherwise, every byte
 };
 
@@ -50,7 +56,7 @@ struct FakeBus {
     int autoDetachResult = LIBUSB_SUCCESS;
     int claimWithDetachResult = LIBUSB_SUCCESS; // the claim while auto-detach is on
     int claimResult = LIBUSB_SUCCESS;           // the claim with it off
-    int clearHaltResult = LIBUSB_SUCCESS;
+    int clearHaltResult = LIBUSB_SUCCESS;       // anything else leaves the halt in place
     int releaseResult = LIBUSB_SUCCESS;
     std::map<uint16_t, int> controlResults; // by wValue; success when absent
     std::deque<InPacket> in;                // with none left a bulk read times out
@@ -90,13 +96,15 @@ public:
 private:
     void log(const char *format, ...) __attribute__((format(printf, 2, 3)));
     bool gone(usb::OpenRef handle) const;
+    FakeDevice &deviceOf(usb::OpenRef handle); // of a handle that is not gone
 
     FakeBus &bus_;
 };
 
 // A device the backend lists: vendor 10C4, interface `interface` of the vendor class with
-// one bulk pair, serial "2023", product "VELTRIKA USB", manufacturer "VELTRIKA".
+// one bulk pair of `packetSize` (wMaxPacketSize), serial "2023", product "VELTRIKA USB",
+// manufacturer "VELTRIKA".
 FakeDevice boxAt(uint8_t bus, std::vector<uint8_t> ports, uint8_t inEndpoint = 0x81,
-                 uint8_t outEndpoint = 0x01, uint8_t interface = 0);
+                 uint8_t outEndpoint = 0x01, uint8_t interface = 0, uint16_t packetSize = 64);
 
 } // namespace usbfake

@@ -1,6 +1,6 @@
 // The libusb backend over a scripted bus: which devices it lists and in what order, the
-// requests of open, close and flush, the receive queue, time-outs, status codes, stale
-// handles and a device that goes away.
+// requests of open, close and flush, the packet sizes it reads with, the receive queue,
+// time-outs, stalls, failed reads, status codes, stale handles and a device that goes away.
 
 #include "core/box_session.h"
 #include "fake_libusb.h"
@@ -116,11 +116,15 @@ private slots:
     void timeOutStillCarriesData();
     void readsAskForWholePackets_data();
     void readsAskForWholePackets();
+    void openChecksPacketSizes_data();
+    void openChecksPacketSizes();
     void readWaitsAtMostTheReadTimeout();
     void readWithoutTimeoutDoesNotWait();
     void readWaitsForLateData();
     void readFailures_data();
     void readFailures();
+    void stallIsCleared_data();
+    void stallIsCleared();
     void staleHandles_data();
     void staleHandles();
     void nullArguments();
@@ -339,6 +343,15 @@ void TestLibusbUsbXpress::openAndClose_data() {
                  "control 1 40 02 0002 0000 1000",
                  "bulkRead 1 82 64 10"}
         << Calls{"control 1 40 02 0004 0000 1000", "release 1 1", "close 1"};
+    QTest::newRow("512-byte packets") << boxAt(1, {1}, 0x81, 0x01, 0, 512)
+                                      << Calls{"open 0",
+                                               "autoDetach 1 on",
+                                               "claim 1 0",
+                                               "clearHalt 1 81",
+                                               "clearHalt 1 01",
+                                               "control 1 40 02 0002 0000 1000",
+                                               "bulkRead 1 81 512 10"}
+                                      << kCloseCalls;
 }
 
 void TestLibusbUsbXpress::openAndClose() {
@@ -423,7 +436,6 @@ void TestLibusbUsbXpress::openFailures_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<Calls>("lastCalls");
 
-    const Calls undone = {"release 1 0", "close 1"};
     QTest::newRow("device gone") << "open" << int(LIBUSB_ERROR_NO_DEVICE) << usbstatus::kDeviceNotFound
                                  << Calls{"open 0"};
     QTest::newRow("no access") << "open" << int(LIBUSB_ERROR_ACCESS) << usbstatus::kDeviceIoFailed
@@ -433,9 +445,16 @@ void TestLibusbUsbXpress::openFailures_data() {
     QTest::newRow("open request stalls")
         << "openRequest" << int(LIBUSB_ERROR_PIPE) << usbstatus::kDeviceIoFailed
         << Calls{"control 1 40 02 0002 0000 1000", "release 1 0", "close 1"};
+    // Once the open request has gone out, the close request undoes it before the release.
+    QTest::newRow("drain stalls") << "drain" << int(LIBUSB_ERROR_PIPE) << usbstatus::kDeviceIoFailed
+                                  << Calls{"bulkRead 1 81 64 10", "clearHalt 1 81",
+                                           "control 1 40 02 0004 0000 1000", "release 1 0", "close 1"};
+    QTest::newRow("i/o error while draining")
+        << "drain" << int(LIBUSB_ERROR_IO) << usbstatus::kDeviceIoFailed
+        << Calls{"bulkRead 1 81 64 10", "control 1 40 02 0004 0000 1000", "release 1 0", "close 1"};
     QTest::newRow("gone while draining")
         << "drain" << int(LIBUSB_ERROR_NO_DEVICE) << usbstatus::kDeviceIoFailed
-        << Calls{"bulkRead 1 81 64 10", "release 1 0", "close 1"};
+        << Calls{"bulkRead 1 81 64 10", "close 1"};
 }
 
 void TestLibusbUsbXpress::openFailures() {
@@ -621,27 +640,70 @@ void TestLibusbUsbXpress::timeOutStillCarriesData() {
 }
 
 void TestLibusbUsbXpress::readsAskForWholePackets_data() {
+    QTest::addColumn<uint16_t>("maxPacketSize");
+    QTest::addColumn<int>("arriving");
     QTest::addColumn<uint32_t>("wanted");
     QTest::addColumn<uint32_t>("got");
+    QTest::addColumn<QString>("call");
 
-    QTest::newRow("one byte") << 1u << 1u;
-    QTest::newRow("63 bytes") << 63u << 63u;
-    QTest::newRow("one packet") << 64u << 64u;
-    QTest::newRow("more than a packet") << 65u << 64u;
-    QTest::newRow("several packets") << 200u << 64u;
+    const QString fullSpeed = "bulkRead 1 81 64 10";
+    QTest::newRow("one byte") << uint16_t(64) << 64 << 1u << 1u << fullSpeed;
+    QTest::newRow("63 bytes") << uint16_t(64) << 64 << 63u << 63u << fullSpeed;
+    QTest::newRow("one packet") << uint16_t(64) << 64 << 64u << 64u << fullSpeed;
+    QTest::newRow("more than a packet") << uint16_t(64) << 64 << 65u << 64u << fullSpeed;
+    QTest::newRow("several packets") << uint16_t(64) << 64 << 200u << 64u << fullSpeed;
+    QTest::newRow("512-byte packets, a reply") << uint16_t(512) << 64 << 64u << 64u << "bulkRead 1 81 512 10";
+    QTest::newRow("512-byte packets, a full one")
+        << uint16_t(512) << 512 << 600u << 512u << "bulkRead 1 81 512 10";
+    // Bits 11 and 12 count extra transactions of other endpoint types, not bytes.
+    QTest::newRow("bits above the size") << uint16_t(0x1840) << 64 << 64u << 64u << fullSpeed;
 }
 
 void TestLibusbUsbXpress::readsAskForWholePackets() {
+    QFETCH(uint16_t, maxPacketSize);
+    QFETCH(int, arriving);
     QFETCH(uint32_t, wanted);
     QFETCH(uint32_t, got);
-    Bench bench;
+    QFETCH(QString, call);
+    Bench bench({boxAt(1, {4}, 0x81, 0x01, 0, maxPacketSize)});
     const UsbHandle handle = bench.openFirst();
-    bench.bus.in = {packet(Bytes(64, 0x42))};
+    bench.bus.in = {packet(Bytes(arriving, 0x42))};
     std::vector<uint8_t> buffer(wanted, 0);
     uint32_t count = 0;
     QCOMPARE(bench.usb->read(handle, buffer.data(), wanted, &count), usbstatus::kSuccess);
     QCOMPARE(count, got);
-    QCOMPARE(bench.bus.takeCalls(), Calls{"bulkRead 1 81 64 10"});
+    QCOMPARE(bench.bus.takeCalls(), Calls{call});
+}
+
+void TestLibusbUsbXpress::openChecksPacketSizes_data() {
+    QTest::addColumn<uint16_t>("inSize");
+    QTest::addColumn<uint16_t>("outSize");
+    QTest::addColumn<bool>("opens");
+
+    QTest::newRow("IN packets of 32 bytes: a reply in pieces") << uint16_t(32) << uint16_t(64) << false;
+    QTest::newRow("IN packets of 0 bytes") << uint16_t(0) << uint16_t(64) << false;
+    QTest::newRow("OUT packets of 0 bytes") << uint16_t(64) << uint16_t(0) << false;
+    QTest::newRow("IN packets above any bulk size") << uint16_t(1100) << uint16_t(64) << false;
+    QTest::newRow("OUT packets of 8 bytes: libusb splits") << uint16_t(64) << uint16_t(8) << true;
+    QTest::newRow("1024-byte packets") << uint16_t(1024) << uint16_t(1024) << true;
+}
+
+void TestLibusbUsbXpress::openChecksPacketSizes() {
+    QFETCH(uint16_t, inSize);
+    QFETCH(uint16_t, outSize);
+    QFETCH(bool, opens);
+    FakeDevice device = boxAt(1, {4});
+    device.info.interfaces[0].endpoints[0].maxPacketSize = inSize;
+    device.info.interfaces[0].endpoints[1].maxPacketSize = outSize;
+    Bench bench({device});
+    // The device is listed either way: it is there, it just cannot be used.
+    QCOMPARE(bench.count(), 1u);
+    bench.bus.calls.clear();
+    UsbHandle handle = 7;
+    QCOMPARE(bench.usb->open(0, &handle), opens ? usbstatus::kSuccess : usbstatus::kDeviceIoFailed);
+    QCOMPARE(handle != kNoDeviceHandle, opens);
+    // A refusal asks nothing of the device.
+    QCOMPARE(bench.bus.takeCalls().isEmpty(), !opens);
 }
 
 void TestLibusbUsbXpress::readWaitsAtMostTheReadTimeout() {
@@ -684,37 +746,107 @@ void TestLibusbUsbXpress::readWaitsForLateData() {
 
 void TestLibusbUsbXpress::readFailures_data() {
     QTest::addColumn<InPacket>("failure");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<uint32_t>("got");
     QTest::addColumn<int>("laterStatus");
+    QTest::addColumn<QByteArray>("laterBytes");
 
-    // A stall fails this read only; a device that is gone fails everything after it.
-    QTest::newRow("stall") << InPacket{LIBUSB_ERROR_PIPE, {}, std::nullopt} << usbstatus::kSuccess;
-    QTest::newRow("unplugged") << InPacket{LIBUSB_ERROR_NO_DEVICE, {}, std::nullopt}
-                               << usbstatus::kDeviceIoFailed;
-    QTest::newRow("over-reported count")
-        << InPacket{LIBUSB_SUCCESS, Bytes(64, 1), 100} << usbstatus::kSuccess;
+    // Bytes of a failed read are none of the reply: what waits afterwards is only what
+    // came after it. A device that is gone fails everything after it.
+    const QByteArray next = bytes({0xE0});
+    QTest::newRow("stall after two bytes") << InPacket{LIBUSB_ERROR_PIPE, {0xEE, 0xEE}, std::nullopt}
+                                           << usbstatus::kReadError << 0u << usbstatus::kSuccess << next;
+    QTest::newRow("packet larger than the buffer")
+        << packet(Bytes(65, 0xEE)) << usbstatus::kReadError << 0u << usbstatus::kSuccess << next;
+    QTest::newRow("i/o error after three bytes")
+        << InPacket{LIBUSB_ERROR_IO, {0xEE, 0xEE, 0xEE}, std::nullopt} << usbstatus::kReadError << 0u
+        << usbstatus::kSuccess << next;
+    QTest::newRow("unplugged after a byte")
+        << InPacket{LIBUSB_ERROR_NO_DEVICE, {0xEE}, std::nullopt} << usbstatus::kReadError << 0u
+        << usbstatus::kDeviceIoFailed << QByteArray();
+    // Whatever the count says, no more than one packet is taken.
+    QTest::newRow("over-reported count") << InPacket{LIBUSB_SUCCESS, Bytes(64, 1), 100} << usbstatus::kSuccess
+                                         << 64u << usbstatus::kSuccess << next;
 }
 
 void TestLibusbUsbXpress::readFailures() {
     QFETCH(InPacket, failure);
+    QFETCH(int, status);
+    QFETCH(uint32_t, got);
     QFETCH(int, laterStatus);
+    QFETCH(QByteArray, laterBytes);
     Bench bench;
     const UsbHandle handle = bench.openFirst();
     bench.bus.in = {failure};
     std::array<uint8_t, 64> buffer{};
-    uint32_t got = 99;
-    const int status = bench.usb->read(handle, buffer.data(), 64, &got);
-    if (failure.result == LIBUSB_SUCCESS) {
-        // Whatever the count says, no more than one packet is taken.
-        QCOMPARE(status, usbstatus::kSuccess);
-        QCOMPARE(got, 64u);
-    } else {
-        QCOMPARE(status, usbstatus::kReadError);
-        QCOMPARE(got, 0u);
-    }
+    uint32_t count = 99;
+    QCOMPARE(bench.usb->read(handle, buffer.data(), 64, &count), status);
+    QCOMPARE(count, got);
     bench.bus.in = {packet({0xE0})};
-    uint32_t waiting = 0;
+    uint32_t waiting = 99;
     uint32_t queueStatus = 0;
     QCOMPARE(bench.usb->rxQueue(handle, &waiting, &queueStatus), laterStatus);
+    QCOMPARE(waiting, static_cast<uint32_t>(laterBytes.size()));
+    if (laterStatus == usbstatus::kSuccess) {
+        buffer.fill(0);
+        QCOMPARE(bench.usb->read(handle, buffer.data(), 64, &count), usbstatus::kSuccess);
+        QCOMPARE(bytesOf(buffer, count), laterBytes);
+    }
+}
+
+void TestLibusbUsbXpress::stallIsCleared_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("clearResult");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<Calls>("calls");
+    QTest::addColumn<int>("laterStatus");
+    QTest::addColumn<Calls>("laterCalls");
+
+    // The call that meets the stall fails and clears it; the next call on the endpoint works.
+    const Calls readStall = {"bulkRead 1 81 64 10", "clearHalt 1 81"};
+    const Calls read = {"bulkRead 1 81 64 10"};
+    QTest::newRow("read") << "read" << int(LIBUSB_SUCCESS) << usbstatus::kReadError << readStall
+                          << usbstatus::kSuccess << read;
+    QTest::newRow("look at the queue") << "rxQueue" << int(LIBUSB_SUCCESS) << usbstatus::kDeviceIoFailed
+                                       << readStall << usbstatus::kSuccess << read;
+    QTest::newRow("write") << "write" << int(LIBUSB_SUCCESS) << usbstatus::kWriteError
+                           << Calls{"bulkWrite 1 01 4 1000", "clearHalt 1 01"} << usbstatus::kSuccess
+                           << Calls{"bulkWrite 1 01 4 1000"};
+    // A halt the device keeps fails each call, and each tries to clear it again.
+    QTest::newRow("halt that does not clear") << "read" << int(LIBUSB_ERROR_IO) << usbstatus::kReadError
+                                              << readStall << usbstatus::kReadError << readStall;
+}
+
+void TestLibusbUsbXpress::stallIsCleared() {
+    QFETCH(QString, operation);
+    QFETCH(int, clearResult);
+    QFETCH(int, status);
+    QFETCH(Calls, calls);
+    QFETCH(int, laterStatus);
+    QFETCH(Calls, laterCalls);
+    Bench bench;
+    const UsbHandle handle = bench.openFirst();
+    bench.bus.clearHaltResult = clearResult;
+    const auto attempt = [&] {
+        std::array<uint8_t, 64> buffer = {0xE0, 0x01, 0x02, 0x03};
+        uint32_t count = 0;
+        uint32_t queueStatus = 0;
+        if (operation == "read") {
+            return bench.usb->read(handle, buffer.data(), 64, &count);
+        }
+        if (operation == "rxQueue") {
+            return bench.usb->rxQueue(handle, &count, &queueStatus);
+        }
+        return bench.usb->write(handle, buffer.data(), 4, &count);
+    };
+    bench.bus.in = {InPacket{LIBUSB_ERROR_PIPE, {}, std::nullopt}};
+    bench.bus.out = {OutResult{LIBUSB_ERROR_PIPE, 0}};
+    QCOMPARE(attempt(), status);
+    QCOMPARE(bench.bus.takeCalls(), calls);
+    bench.bus.in = {packet({0xE0})};
+    bench.bus.out.clear();
+    QCOMPARE(attempt(), laterStatus);
+    QCOMPARE(bench.bus.takeCalls(), laterCalls);
 }
 
 void TestLibusbUsbXpress::staleHandles_data() {
