@@ -35,6 +35,25 @@ constexpr int kBusyRetries = 50;
 constexpr char kWrongChecksums[] = "The EDID Checksum is not correct.";
 constexpr char kEdidWritingBusy[] = "EDID Writing Busy";
 
+// A box that stopped answering is not asked again: every further read would wait out the
+// link's time-out. A refusal is an answer.
+bool linkLost(LinkError error) {
+    switch (error) {
+    case LinkError::NoDevice:
+    case LinkError::Silent:
+    case LinkError::WriteFailed:
+    case LinkError::ReadFailed:
+    case LinkError::RxQueueFailed:
+        return true;
+    case LinkError::None:
+    case LinkError::Refused:
+    case LinkError::Short:
+    case LinkError::Busy:
+        break;
+    }
+    return false;
+}
+
 // What a command leaves for standard output, and why it failed.
 struct Output {
     QStringList lines; // text mode
@@ -278,12 +297,14 @@ private:
         if (version.ok()) {
             view.firmware = status::firmwareVersionText(version.value);
         }
-        const Outcome<record::StatusRecord> settings = readSettings();
-        note(settings.error, "status: settings");
-        if (settings.ok()) {
-            view.settings = settings.value;
+        if (!linkLost(version.error)) {
+            const Outcome<record::StatusRecord> settings = readSettings();
+            note(settings.error, "status: settings");
+            if (settings.ok()) {
+                view.settings = settings.value;
+            }
         }
-        const StatusBlocks blocks = session_.readStatusBlocks();
+        const StatusBlocks blocks = linkLost(firstError) ? StatusBlocks{} : session_.readStatusBlocks();
         if (blocks.shown) {
             view.lines = {status::inputLine(blocks.videoStatus), status::colourSpaceLine(blocks.videoStatus),
                           status::sourceInfoLine(blocks.sourceProduct), status::hdrLine(blocks.hdrCapture)};
@@ -291,7 +312,7 @@ private:
             if (!dump.isEmpty()) {
                 view.hdrCapture = dump;
             }
-        } else {
+        } else if (firstError == LinkError::None) {
             note(LinkError::Refused, "status: status lines");
         }
         output_.lines = statusLines(view);
