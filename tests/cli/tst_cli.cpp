@@ -2,6 +2,7 @@
 // frames, every exit status, the texts on standard error, the JSON documents and the
 // EDID files. A bad argument must leave the box untouched: not even looked for.
 
+#include "arguments.h"
 #include "cli_rig.h"
 #include "core/settings_table.h"
 #include "core/spaced_hex.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -130,6 +132,8 @@ private slots:
     void edidCheckVerdicts();
     void quietShowsMessagesOnlyOnFailure();
     void busyBoxIsAskedAgain();
+    void documentationNamesEverything_data();
+    void documentationNamesEverything();
 
 private:
     QStringList arguments(const QString &line) const {
@@ -557,6 +561,42 @@ void TestCli::busyBoxIsAskedAgain() {
     QCOMPARE(rig.run({"get"}), 1);
     QVERIFY(rig.clock.tickCount() - start <= 6000);
     QCOMPARE(rig.errLines().last(), QStringLiteral("veltrika: get: busy"));
+}
+
+void TestCli::documentationNamesEverything_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("withValues");
+    CliRig rig;
+    rig.run({"--help"});
+    QTest::newRow("--help") << rig.out() << true;
+    const auto source = [](const char *name) {
+        QFile file(QStringLiteral(VELTRIKA_SOURCE_DIR "/packaging/linux/") + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    QTest::newRow("manual page") << source("veltrika.1").replace(QStringLiteral("\\-"), QStringLiteral("-")) << false;
+    QTest::newRow("bash completion") << source("veltrika.bash-completion") << true;
+}
+
+// Every command word, setting name and value, as the words of the text.
+void TestCli::documentationNamesEverything() {
+    QFETCH(QString, text);
+    QFETCH(bool, withValues);
+    static const QRegularExpression kBreaks(QStringLiteral("[^A-Za-z0-9.\\-]+"));
+    const QStringList words = text.split(kBreaks, Qt::SkipEmptyParts);
+    QVERIFY(!words.isEmpty());
+    for (const cli::CommandInfo &info : cli::allCommands()) {
+        for (const QString &word : QString::fromLatin1(info.words.data(), qsizetype(info.words.size())).split(' ')) {
+            QVERIFY2(words.contains(word), qPrintable(word));
+        }
+    }
+    for (const SettingInfo &setting : allSettings()) {
+        const QString name = QString::fromLatin1(setting.name.data(), qsizetype(setting.name.size()));
+        QVERIFY2(words.contains(name), qPrintable(name));
+        for (const SettingValue &value : setting.values) {
+            const QString valueName = QString::fromLatin1(value.name.data(), qsizetype(value.name.size()));
+            QVERIFY2(!withValues || words.contains(valueName), qPrintable(name + '=' + valueName));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)
