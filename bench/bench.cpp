@@ -406,7 +406,12 @@ double cliStatusFloorMs(const QString &stateFile) {
     QByteArray err;
     QTextStream outStream(&out);
     QTextStream errStream(&err);
-    const cli::Environment environment{.out = outStream, .err = errStream, .clock = clock};
+    const cli::Environment environment{.out = outStream,
+                                       .err = errStream,
+                                       .errIsTerminal = false,
+                                       .clock = clock,
+                                       .systemUsb = {},
+                                       .defaultDemoFile = stateFile};
     const uint32_t start = clock.tickCount();
     if (cli::runCli({QStringLiteral("--demo=") + stateFile, QStringLiteral("status")}, environment) != 0) {
         std::fprintf(stderr, "bench: the in-process status failed\n");
@@ -424,19 +429,22 @@ Figure cliStatusFigure() {
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardErrorFile(QProcess::nullDevice());
         const double start = bench::wallNowMs();
-        process.start(QStringLiteral(VELTRIKA_PATH), QStringList{QStringLiteral("--demo=") + stateFile} + arguments);
+        process.start(QStringLiteral(VELTRIKA_PATH),
+                      QStringList{QStringLiteral("--demo=") + stateFile} + arguments);
         const bool ok = process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
                         process.exitCode() == 0;
         const double elapsed = bench::wallNowMs() - start;
         return ok ? std::optional<double>(elapsed) : std::nullopt;
     };
-    if (!runCommand({QStringLiteral("set"), QStringLiteral("input=bot"), QStringLiteral("edid-mode=custom")})) {
+    if (!runCommand(
+            {QStringLiteral("set"), QStringLiteral("input=bot"), QStringLiteral("edid-mode=custom")})) {
         std::fprintf(stderr, "bench: veltrika --demo set failed\n");
     }
     const double floor = cliStatusFloorMs(stateFile);
     char target[32];
     std::snprintf(target, sizeof target, "<= floor + %.0f ms", kCliAboveFloorMs);
-    Figure figure{"veltrika --demo status, whole process, wall", "ms", {}, floor, floor + kCliAboveFloorMs, target};
+    Figure figure{
+        "veltrika --demo status, whole process, wall", "ms", {}, floor, floor + kCliAboveFloorMs, target};
     for (int run = 0; run < kCliRuns; ++run) {
         if (const std::optional<double> elapsed = runCommand({QStringLiteral("status")})) {
             figure.runs.push_back(*elapsed);

@@ -105,6 +105,8 @@ private:
                                     : QStringLiteral("unexpected argument: %1").arg(arguments_.first());
     }
 
+    static QString emptyFileName() { return QStringLiteral("empty file name"); }
+
     static QString unknownSetting(const QString &name) {
         return QStringLiteral("unknown setting: %1").arg(name);
     }
@@ -194,6 +196,8 @@ private:
                 }
                 invocation_.checksums = policy;
                 policyGiven = true;
+            } else if (argument.isEmpty()) {
+                return emptyFileName();
             } else if (argument.startsWith(QLatin1Char('-')) || !invocation_.files.isEmpty()) {
                 return QStringLiteral("unexpected argument: %1").arg(argument);
             } else {
@@ -206,6 +210,9 @@ private:
     QString edidCheck() {
         if (arguments_.isEmpty()) {
             return QStringLiteral("edid check needs a FILE");
+        }
+        if (arguments_.contains(QString())) {
+            return emptyFileName();
         }
         invocation_.files = arguments_;
         return {};

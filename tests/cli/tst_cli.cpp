@@ -118,6 +118,8 @@ private slots:
     void initTestCase();
     void exitStatus_data();
     void exitStatus();
+    void oddArgumentsNeverReachTheBox_data();
+    void oddArgumentsNeverReachTheBox();
     void requests_data();
     void requests();
     void traceLines_data();
@@ -283,6 +285,35 @@ void TestCli::exitStatus() {
     }
     // The box is never left open.
     QVERIFY(!rig.box.isOpen());
+}
+
+void TestCli::oddArgumentsNeverReachTheBox_data() {
+    QTest::addColumn<QStringList>("arguments");
+    const QString longText(100000, QLatin1Char('5'));
+    // clang-format off
+    QTest::newRow("empty command") << QStringList{""};
+    QTest::newRow("empty setting") << QStringList{"get", ""};
+    QTest::newRow("empty assignment") << QStringList{"set", "="};
+    QTest::newRow("empty value") << QStringList{"set", "input="};
+    QTest::newRow("two equals") << QStringList{"set", "input=bot=top"};
+    QTest::newRow("empty hex") << QStringList{"cec", "send", ""};
+    QTest::newRow("long hex") << QStringList{"hdr", "send", longText};
+    QTest::newRow("long store") << QStringList{"cec", "store", "sp", longText};
+    QTest::newRow("non-Latin-1") << QStringList{"avi", "send", QString::fromUtf8("\u00e4\u4e2d:\u4e2d")};
+    QTest::newRow("empty file name") << QStringList{"edid", "write", ""};
+    QTest::newRow("empty file to check") << QStringList{"edid", "check", "good.bin", ""};
+    QTest::newRow("empty -o") << QStringList{"edid", "read", "-o", ""};
+    QTest::newRow("long setting") << QStringList{"set", longText + "=on"};
+    // clang-format on
+}
+
+void TestCli::oddArgumentsNeverReachTheBox() {
+    QFETCH(QStringList, arguments);
+    CliRig rig;
+    rig.box.clearLog();
+    QCOMPARE(rig.run(arguments), 2);
+    QVERIFY(rig.box.calls().empty());
+    QVERIFY(rig.errLines().first().startsWith(QStringLiteral("veltrika: ")));
 }
 
 void TestCli::requests_data() {
@@ -573,7 +604,8 @@ void TestCli::documentationNamesEverything_data() {
         QFile file(QStringLiteral(VELTRIKA_SOURCE_DIR "/packaging/linux/") + QLatin1String(name));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     };
-    QTest::newRow("manual page") << source("veltrika.1").replace(QStringLiteral("\\-"), QStringLiteral("-")) << false;
+    QTest::newRow("manual page") << source("veltrika.1").replace(QStringLiteral("\\-"), QStringLiteral("-"))
+                                 << false;
     QTest::newRow("bash completion") << source("veltrika.bash-completion") << true;
 }
 
@@ -585,7 +617,8 @@ void TestCli::documentationNamesEverything() {
     const QStringList words = text.split(kBreaks, Qt::SkipEmptyParts);
     QVERIFY(!words.isEmpty());
     for (const cli::CommandInfo &info : cli::allCommands()) {
-        for (const QString &word : QString::fromLatin1(info.words.data(), qsizetype(info.words.size())).split(' ')) {
+        for (const QString &word :
+             QString::fromLatin1(info.words.data(), qsizetype(info.words.size())).split(' ')) {
             QVERIFY2(words.contains(word), qPrintable(word));
         }
     }
