@@ -30,6 +30,9 @@ enum class Setup {
     CustomMode,
     CustomPreset,
     RefuseWindowWrite,
+    OneWindowWriteRefused,
+    VanishAfterTwoFrames,
+    SilentBox,
 };
 
 void prepare(CliRig &rig, Setup setup) {
@@ -74,6 +77,17 @@ void prepare(CliRig &rig, Setup setup) {
     case Setup::RefuseWindowWrite:
         box.statusRecord()[record::kEdidMode] = record::kEdidModeCustom;
         box.injectFault(sim::Fault::Refuse, proto::kEdidWindow);
+        break;
+    case Setup::OneWindowWriteRefused: // the mode check, five windows, then the sixth
+        box.statusRecord()[record::kEdidMode] = record::kEdidModeCustom;
+        box.injectFaultForNext(sim::Fault::Refuse, 1, 2 + 5);
+        break;
+    case Setup::VanishAfterTwoFrames:
+        box.injectFaultForNext(sim::Fault::WriteFail, 1000, 2);
+        break;
+    case Setup::SilentBox:
+        box.statusRecord()[record::kEdidMode] = record::kEdidModeCustom;
+        box.injectFaultForNext(sim::Fault::Silent, 1000);
         break;
     }
 }
@@ -134,6 +148,9 @@ private slots:
     void edidCheckVerdicts();
     void quietShowsMessagesOnlyOnFailure();
     void busyBoxIsAskedAgain();
+    void halfWrittenEdidIsNeverCommitted();
+    void silentBoxEndsWithinTheTimeOuts_data();
+    void silentBoxEndsWithinTheTimeOuts();
     void documentationNamesEverything_data();
     void documentationNamesEverything();
 
@@ -254,6 +271,9 @@ void TestCli::exitStatus_data() {
                                    << "Select CUSTOM EDID TABLE mode to upload an EDID table" << true;
     QTest::newRow("window refused") << "edid write @/good.bin" << Setup::RefuseWindowWrite << 1
                                     << "Error Writing EDID values." << true;
+
+    QTest::newRow("box gone") << "set input=bot auto-switch=off hdcp=1.4" << Setup::VanishAfterTwoFrames << 1
+                              << "veltrika: set hdcp=1.4: write failed" << true;
 
     // No box.
     QTest::newRow("not connected") << "status" << Setup::NoDevice << 3 << "VELTRIKA USB not connected!" << true;
@@ -592,6 +612,48 @@ void TestCli::busyBoxIsAskedAgain() {
     QCOMPARE(rig.run({"get"}), 1);
     QVERIFY(rig.clock.tickCount() - start <= 6000);
     QCOMPARE(rig.errLines().last(), QStringLiteral("veltrika: get: busy"));
+}
+
+void TestCli::halfWrittenEdidIsNeverCommitted() {
+    CliRig rig;
+    prepare(rig, Setup::OneWindowWriteRefused);
+    const EdidImage before = rig.box.customEdid();
+    QCOMPARE(rig.run(arguments("edid write @/good.bin")), 1);
+    QVERIFY(!rig.requests().contains(QStringLiteral("10 08 B1")));
+    QCOMPARE(rig.box.customEdid(), before);
+    QCOMPARE(rig.errLines().last(), QStringLiteral("veltrika: edid write: refused"));
+}
+
+void TestCli::silentBoxEndsWithinTheTimeOuts_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("timeOuts"); // link time-outs the command may wait out
+    // clang-format off
+    QTest::newRow("status: the version read") << "status" << 1;
+    QTest::newRow("get: status and video reads") << "get" << 2;
+    QTest::newRow("set stops at the first") << "set input=bot hdcp=1.4 cec=off" << 1;
+    QTest::newRow("edid read: the fetch") << "edid read" << 1;
+    QTest::newRow("edid write: the mode check") << "edid write @/good.bin" << 2;
+    QTest::newRow("cec send and its activate") << "cec send 50:04" << 2;
+    QTest::newRow("hdr send and its activate") << "hdr send 87:01" << 2;
+    QTest::newRow("avi send: the settings") << "avi send 40:a8" << 2;
+    QTest::newRow("cec store") << "cec store sp 50:04" << 1;
+    QTest::newRow("reset") << "reset --all --yes" << 1;
+    // clang-format on
+}
+
+void TestCli::silentBoxEndsWithinTheTimeOuts() {
+    QFETCH(QString, line);
+    QFETCH(int, timeOuts);
+    CliRig rig;
+    prepare(rig, Setup::SilentBox);
+    const uint32_t start = rig.clock.tickCount();
+    QCOMPARE(rig.run(arguments(line)), 1);
+    const uint32_t waited = rig.clock.tickCount() - start;
+    // Each time-out, and the 100 ms before an activate.
+    QVERIFY2(waited >= uint32_t(timeOuts) * kLinkTimeoutMs &&
+                 waited <= uint32_t(timeOuts) * kLinkTimeoutMs + 200,
+             qPrintable(QString::number(waited)));
+    QVERIFY(rig.errLines().last().endsWith(QStringLiteral(": silent")));
 }
 
 void TestCli::documentationNamesEverything_data() {
