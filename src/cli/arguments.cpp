@@ -378,8 +378,8 @@ QString usageText() {
                        "  --quiet        messages only when the command fails\n\n"
                        "Commands:\n");
     for (const CommandInfo &info : kCommands) {
-        usage += QStringLiteral("  %1 %2\n      %3\n")
-                     .arg(text(info.words), text(info.synopsis), text(info.summary));
+        const QString line = text(info.words) + QLatin1Char(' ') + text(info.synopsis);
+        usage += QStringLiteral("  %1\n      %2\n").arg(line.trimmed(), text(info.summary));
     }
     usage += QStringLiteral("\nSettings:\n");
     for (const SettingInfo &setting : allSettings()) {

@@ -32,9 +32,6 @@ namespace {
 constexpr uint32_t kBusyRetryMs = 100;
 constexpr int kBusyRetries = 50;
 
-constexpr char kWrongChecksums[] = "The EDID Checksum is not correct.";
-constexpr char kEdidWritingBusy[] = "EDID Writing Busy";
-
 // A box that stopped answering is not asked again: every further read would wait out the
 // link's time-out. A refusal is an answer.
 bool linkLost(LinkError error) {
@@ -162,7 +159,7 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
         }
         output.json.insert(QStringLiteral("blocks"), verdictArray(inputs.verdicts));
         if (invocation.checksums == ChecksumPolicy::Stop) {
-            reporter.message(QLatin1String(kWrongChecksums));
+            reporter.message(QLatin1String(kWrongEdidChecksum));
             for (const QString &line : verdictLines(invocation.files.first(), inputs.verdicts)) {
                 reporter.message(line);
             }
@@ -221,7 +218,7 @@ void checkFiles(const Inputs &inputs, Output &output, int *status) {
     output.json.insert(QStringLiteral("files"), files);
     output.json.insert(QStringLiteral("right"), everyRight);
     if (!everyRight) {
-        output.error = QLatin1String(kWrongChecksums);
+        output.error = QLatin1String(kWrongEdidChecksum);
         *status = kExitFailed;
     }
 }
