@@ -138,6 +138,8 @@ private slots:
     void requests();
     void traceLines_data();
     void traceLines();
+    void everySettingsRegister_data();
+    void everySettingsRegister();
     void settingsText();
     void statusTextAndJson();
     void jsonDocuments_data();
@@ -411,6 +413,39 @@ void TestCli::traceLines() {
     prepare(rig, setup);
     rig.run(arguments(line));
     QCOMPARE(rig.errLines(), expected);
+}
+
+void TestCli::everySettingsRegister_data() {
+    QTest::addColumn<QString>("assignment");
+    QTest::addColumn<QString>("request");
+    // clang-format off
+    const std::pair<const char *, const char *> rows[] = {
+        {"input=matrix-swap", "00 04"}, {"auto-switch=off", "01 00"}, {"priority=forced", "0D 01"},
+        {"audio-source=jack", "02 03"}, {"hdcp=1.4", "03 02"}, {"out-420=on", "04 01"},
+        {"edid-mode=fixed", "05 02"}, {"automix-algo=top-priority", "20 02"}, {"custom-edid=5", "0E 05"},
+        {"force-stereo=on", "08 01"}, {"force-51=on", "09 01"}, {"remove-3d=on", "0A 01"},
+        {"hdr-packet=off", "0B 00"}, {"hdr-hotkey=on", "10 01"}, {"hdr-force=on", "11 01"},
+        {"hdr-mode=samsung", "13 01"}, {"green-led=off", "16 00"}, {"blue-leds=off", "17 00"},
+        {"bt2020=on", "18 01"}, {"allow-ycbcr=off", "1A 00"}, {"cec=off", "1B 00"},
+        {"cec-device-type=audio-system", "1C 01"}, {"avr-audio=on", "1D 01"}, {"replace-avi=on", "21 01"},
+        {"full-audio=on", "0C 01"},
+    };
+    // clang-format on
+    QCOMPARE(std::size(rows), size_t(kSettingCount));
+    for (const auto &[assignment, request] : rows) {
+        QTest::newRow(assignment) << assignment << QStringLiteral("10 04 E0 ") + QLatin1String(request);
+    }
+}
+
+// Each name writes its register with its value, and reads back from its record field.
+void TestCli::everySettingsRegister() {
+    QFETCH(QString, assignment);
+    QFETCH(QString, request);
+    CliRig rig;
+    QCOMPARE(rig.run({"set", assignment}), 0);
+    QCOMPARE(rig.requests(), QStringList{request});
+    QCOMPARE(rig.run({"get", assignment.section(QLatin1Char('='), 0, 0)}), 0);
+    QCOMPARE(rig.outLines(), QStringList{assignment});
 }
 
 void TestCli::settingsText() {
