@@ -14,9 +14,10 @@ QString spacedBytes(std::span<const uint8_t> bytes) {
     return text;
 }
 
+// A message takes the progress line's place: carriage return, then clear to the line's end.
 void StderrReporter::endProgressLine() {
     if (progressShown_) {
-        err_ << '\n';
+        err_ << "\r\x1b[K";
         progressShown_ = false;
     }
 }
@@ -57,11 +58,8 @@ void StderrReporter::transferProgress(int value, int total) {
         return;
     }
     if (total <= 0) {
-        if (progressShown_) {
-            err_ << "\r\x1b[K";
-            err_.flush();
-            progressShown_ = false;
-        }
+        endProgressLine();
+        err_.flush();
         return;
     }
     err_ << "\rEDID " << (value * 100 / total) << " %";

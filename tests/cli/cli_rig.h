@@ -15,6 +15,7 @@ struct CliRig {
     sim::FakeLinkClock clock{1000};
     sim::SimulatedBox box{clock};
     QString demoFile;
+    bool terminal = false; // standard error is a terminal
     QByteArray outBytes;
     QByteArray errBytes;
 
@@ -27,7 +28,7 @@ struct CliRig {
         const cli::Environment environment{
             .out = out,
             .err = err,
-            .errIsTerminal = false,
+            .errIsTerminal = terminal,
             .clock = clock,
             .systemUsb = [this]() -> UsbXpress & { return box; },
             .defaultDemoFile = demoFile,

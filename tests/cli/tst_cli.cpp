@@ -149,6 +149,7 @@ private slots:
     void edidWriteFiles();
     void edidCheckVerdicts();
     void quietShowsMessagesOnlyOnFailure();
+    void progressOnlyOnATerminal();
     void busyBoxIsAskedAgain();
     void halfWrittenEdidIsNeverCommitted();
     void silentBoxEndsWithinTheTimeOuts_data();
@@ -630,6 +631,24 @@ void TestCli::quietShowsMessagesOnlyOnFailure() {
     rig.box.injectFault(sim::Fault::Refuse, proto::kCecMessage);
     QCOMPARE(rig.run({"--quiet", "cec", "send", "50:04"}), 1);
     QCOMPARE(rig.errLines(), QStringList({"Error Writing CEC command.", "veltrika: cec send: refused"}));
+}
+
+void TestCli::progressOnlyOnATerminal() {
+    CliRig rig;
+    prepare(rig, Setup::CustomMode);
+    QCOMPARE(rig.run(arguments("edid write @/good.bin")), 0);
+    QCOMPARE(rig.errBytes, QByteArray("EDID values written...\n"));
+
+    rig.terminal = true;
+    rig.clock.advance(rig.box.fetchBusyMs); // the box is done with the last commit
+    QCOMPARE(rig.run(arguments("edid write @/good.bin")), 0);
+    QVERIFY(rig.errBytes.startsWith("\rEDID 0 %\rEDID 3 %"));
+    QVERIFY(rig.errBytes.contains("\rEDID 96 %"));
+    // The message takes the progress line's place.
+    QVERIFY(rig.errBytes.endsWith("\rEDID 96 %\r\x1b[KEDID values written...\n"));
+    rig.clock.advance(rig.box.fetchBusyMs);
+    QCOMPARE(rig.run(arguments("--quiet edid write @/good.bin")), 0);
+    QVERIFY(rig.errBytes.isEmpty());
 }
 
 // After an EDID mode change the box is busy rebuilding its EDID and reports no settings.
