@@ -37,10 +37,6 @@ constexpr bool rowsInEnumOrder() {
 }
 static_assert(rowsInEnumOrder(), "commandInfo indexes the table by the enum");
 
-QString text(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
-
 std::string utf8(const QString &string) {
     return string.toStdString();
 }
@@ -48,7 +44,7 @@ std::string utf8(const QString &string) {
 QString valueList(const SettingInfo &info) {
     QStringList names;
     for (const SettingValue &value : info.values) {
-        names << text(value.name);
+        names << textOf(value.name);
     }
     return names.join(QStringLiteral(", "));
 }
@@ -56,7 +52,7 @@ QString valueList(const SettingInfo &info) {
 // The command whose words begin the arguments, and how many arguments they took.
 const CommandInfo *commandOf(const QStringList &arguments, qsizetype at, qsizetype *taken) {
     for (const CommandInfo &info : kCommands) {
-        const QStringList words = text(info.words).split(QLatin1Char(' '));
+        const QStringList words = textOf(info.words).split(QLatin1Char(' '));
         if (arguments.size() - at >= words.size() && arguments.mid(at, words.size()) == words) {
             *taken = words.size();
             return &info;
@@ -292,6 +288,10 @@ private:
 
 } // namespace
 
+QString textOf(std::string_view view) {
+    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
+}
+
 std::span<const CommandInfo> allCommands() {
     return kCommands;
 }
@@ -352,15 +352,15 @@ Parsed parseArguments(const QStringList &arguments) {
 
 QString commandUsageText(const CommandInfo &info) {
     QString usage = QStringLiteral("usage: veltrika [--demo[=FILE]] [--json] [--trace] [--quiet] %1")
-                        .arg(text(info.words));
+                        .arg(textOf(info.words));
     if (!info.synopsis.empty()) {
-        usage += QLatin1Char(' ') + text(info.synopsis);
+        usage += QLatin1Char(' ') + textOf(info.synopsis);
     }
-    usage += QStringLiteral("\n  %1\n").arg(text(info.summary));
+    usage += QStringLiteral("\n  %1\n").arg(textOf(info.summary));
     if (info.command == Command::Get || info.command == Command::Set) {
         usage += QStringLiteral("\nSettings:\n");
         for (const SettingInfo &setting : allSettings()) {
-            usage += QStringLiteral("  %1  %2\n").arg(text(setting.name), -16).arg(valueList(setting));
+            usage += QStringLiteral("  %1  %2\n").arg(textOf(setting.name), -16).arg(valueList(setting));
         }
     }
     return usage;
@@ -378,12 +378,12 @@ QString usageText() {
                        "  --quiet        messages only when the command fails\n\n"
                        "Commands:\n");
     for (const CommandInfo &info : kCommands) {
-        const QString line = text(info.words) + QLatin1Char(' ') + text(info.synopsis);
-        usage += QStringLiteral("  %1\n      %2\n").arg(line.trimmed(), text(info.summary));
+        const QString line = textOf(info.words) + QLatin1Char(' ') + textOf(info.synopsis);
+        usage += QStringLiteral("  %1\n      %2\n").arg(line.trimmed(), textOf(info.summary));
     }
     usage += QStringLiteral("\nSettings:\n");
     for (const SettingInfo &setting : allSettings()) {
-        usage += QStringLiteral("  %1  %2\n").arg(text(setting.name), -16).arg(valueList(setting));
+        usage += QStringLiteral("  %1  %2\n").arg(textOf(setting.name), -16).arg(valueList(setting));
     }
     usage +=
         QStringLiteral("\nExit status: 0 success, 1 the box refused or a check failed, 2 usage or input\n"

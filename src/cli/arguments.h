@@ -84,6 +84,9 @@ struct Parsed {
 // The arguments after the program name.
 Parsed parseArguments(const QStringList &arguments);
 
+// A name of the command or settings table as text.
+QString textOf(std::string_view view);
+
 // The text of `--help` and of `COMMAND --help`.
 QString usageText();
 QString commandUsageText(const CommandInfo &info);

@@ -1,15 +1,12 @@
 #include "output.h"
 
+#include "arguments.h"
 #include "core/spaced_hex.h"
 
 #include <QJsonValue>
 
 namespace cli {
 namespace {
-
-QString text(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
 
 // Every setting in table order, or the ones asked for in the order asked.
 template <typename Visit> void forEachSetting(std::span<const Setting> which, Visit visit) {
@@ -34,13 +31,13 @@ constexpr char kFirmwarePrefix[] = "ver: ";
 
 QString settingValueText(const SettingInfo &info, uint8_t device) {
     const std::optional<std::string_view> name = settingValueName(info, device);
-    return name ? text(*name) : QStringLiteral("unknown(%1)").arg(device);
+    return name ? textOf(*name) : QStringLiteral("unknown(%1)").arg(device);
 }
 
 QStringList settingLines(const record::StatusRecord &settings, std::span<const Setting> which) {
     QStringList lines;
     forEachSetting(which, [&](const SettingInfo &info) {
-        lines << text(info.name) + QLatin1Char('=') + settingValueText(info, recordValue(settings, info));
+        lines << textOf(info.name) + QLatin1Char('=') + settingValueText(info, recordValue(settings, info));
     });
     return lines;
 }
@@ -48,7 +45,7 @@ QStringList settingLines(const record::StatusRecord &settings, std::span<const S
 QJsonObject settingsObject(const record::StatusRecord &settings, std::span<const Setting> which) {
     QJsonObject object;
     forEachSetting(which, [&](const SettingInfo &info) {
-        object.insert(text(info.name), settingValueText(info, recordValue(settings, info)));
+        object.insert(textOf(info.name), settingValueText(info, recordValue(settings, info)));
     });
     return object;
 }

@@ -104,10 +104,6 @@ std::optional<EdidImage> loadEdidFile(const QString &fileName, QString *error) {
     return image;
 }
 
-QString textOf(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
-
 QString sourceName(EdidSource source) {
     switch (source) {
     case EdidSource::TopSink:

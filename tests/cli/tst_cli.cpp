@@ -739,10 +739,10 @@ void TestCli::documentationNamesEverything() {
         }
     }
     for (const SettingInfo &setting : allSettings()) {
-        const QString name = QString::fromLatin1(setting.name.data(), qsizetype(setting.name.size()));
+        const QString name = cli::textOf(setting.name);
         QVERIFY2(words.contains(name), qPrintable(name));
         for (const SettingValue &value : setting.values) {
-            const QString valueName = QString::fromLatin1(value.name.data(), qsizetype(value.name.size()));
+            const QString valueName = cli::textOf(value.name);
             QVERIFY2(!withValues || words.contains(valueName), qPrintable(name + '=' + valueName));
         }
     }
