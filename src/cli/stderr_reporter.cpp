@@ -1,5 +1,7 @@
 #include "stderr_reporter.h"
 
+#include "core/spaced_hex.h"
+
 namespace cli {
 
 QString spacedBytes(std::span<const uint8_t> bytes) {
@@ -9,7 +11,7 @@ QString spacedBytes(std::span<const uint8_t> bytes) {
         if (!text.isEmpty()) {
             text += QLatin1Char(' ');
         }
-        text += QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+        text += edidByteText(byte);
     }
     return text;
 }
