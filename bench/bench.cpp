@@ -8,6 +8,7 @@
 #include "core/usbxpress.h"
 #include "edid_text.h"
 #include "measure.h"
+#include "run_cli.h"
 #include "sim/simulated_box.h"
 
 #include <QAbstractEventDispatcher>
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTimerEvent>
@@ -59,6 +61,10 @@ constexpr double kPercent = 100;
 constexpr double kNsPerMs = 1e6;
 
 const char *const kMemoryMode = "--memory";
+// Only the command line's figure: it takes a few seconds, the whole bench minutes.
+const char *const kCliMode = "--cli";
+constexpr int kCliRuns = 21;
+constexpr double kCliAboveFloorMs = 50;
 const QByteArray kProbeLine = "first-paint-ns ";
 
 // No figure may show a modal box: it would wait for a click that never comes. A box that
@@ -392,6 +398,61 @@ void demoFigures(std::vector<Figure> &figures) {
     figures.push_back(idle);
 }
 
+// The link's own waits under `veltrika --demo status`: the command run in-process on the
+// fake clock, whose time moves only by the waits the link and the box ask for.
+double cliStatusFloorMs(const QString &stateFile) {
+    sim::FakeLinkClock clock;
+    QByteArray out;
+    QByteArray err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    const cli::Environment environment{.out = outStream,
+                                       .err = errStream,
+                                       .errIsTerminal = false,
+                                       .clock = clock,
+                                       .systemUsb = {},
+                                       .defaultDemoFile = stateFile};
+    const uint32_t start = clock.tickCount();
+    if (cli::runCli({QStringLiteral("--demo=") + stateFile, QStringLiteral("status")}, environment) != 0) {
+        std::fprintf(stderr, "bench: the in-process status failed\n");
+    }
+    return clock.tickCount() - start;
+}
+
+// `veltrika --demo status` as a script runs it: a whole process, start to exit, on a state
+// file that a first command wrote.
+Figure cliStatusFigure() {
+    QTemporaryDir dir;
+    const QString stateFile = dir.filePath(QStringLiteral("demo-box"));
+    const auto runCommand = [&stateFile](const QStringList &arguments) {
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        const double start = bench::wallNowMs();
+        process.start(QStringLiteral(VELTRIKA_PATH),
+                      QStringList{QStringLiteral("--demo=") + stateFile} + arguments);
+        const bool ok = process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
+                        process.exitCode() == 0;
+        const double elapsed = bench::wallNowMs() - start;
+        return ok ? std::optional<double>(elapsed) : std::nullopt;
+    };
+    if (!runCommand(
+            {QStringLiteral("set"), QStringLiteral("input=bot"), QStringLiteral("edid-mode=custom")})) {
+        std::fprintf(stderr, "bench: veltrika --demo set failed\n");
+    }
+    const double floor = cliStatusFloorMs(stateFile);
+    char target[32];
+    std::snprintf(target, sizeof target, "<= floor + %.0f ms", kCliAboveFloorMs);
+    Figure figure{
+        "veltrika --demo status, whole process, wall", "ms", {}, floor, floor + kCliAboveFloorMs, target};
+    for (int run = 0; run < kCliRuns; ++run) {
+        if (const std::optional<double> elapsed = runCommand({QStringLiteral("status")})) {
+            figure.runs.push_back(*elapsed);
+        }
+    }
+    return figure;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -400,6 +461,11 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], kMemoryMode) == 0) {
         return memoryRun();
+    }
+
+    if (argc > 1 && std::strcmp(argv[1], kCliMode) == 0) {
+        bench::printMachine();
+        return bench::printTable({cliStatusFigure()}) ? 0 : 1;
     }
 
     const BoxGuard guard;
@@ -416,6 +482,8 @@ int main(int argc, char **argv) {
     memoryFigures(figures);
     progress("demo process (three runs of about 35 s)");
     demoFigures(figures);
+    progress("command line (21 runs of veltrika --demo status)");
+    figures.push_back(cliStatusFigure());
 
     bench::printMachine();
     const bool allMet = bench::printTable(figures);

@@ -133,7 +133,7 @@ bool printTable(const std::vector<Figure> &figures) {
         const auto [least, most] = std::minmax_element(figure.runs.begin(), figure.runs.end());
         const std::string floorText = figure.floor ? number(*figure.floor) : "-";
         char ratio[16] = "-";
-        if (figure.floor) {
+        if (figure.floor && *figure.floor > 0) {
             std::snprintf(ratio, sizeof ratio, "%.3f", middle / *figure.floor);
         }
         std::string result = "-";

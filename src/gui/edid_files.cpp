@@ -3,6 +3,7 @@
 #include "VeltrikaForm.h"
 #include "core/edid_file.h"
 #include "core/product.h"
+#include "core/saved_file.h"
 #include "edid_text.h"
 #include "file_dialogs.h"
 #include "ui_VeltrikaForm.h"
@@ -10,7 +11,6 @@
 #include <QColor>
 #include <QFile>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QTextEdit>
 
 #include <array>
@@ -24,22 +24,6 @@ const QColor kTextModeColour(0, 0, 255, 255);
 void showFileError(MainWindow &window, const char *format, const QString &fileName, const QString &error) {
     QMessageBox::warning(&window, MainWindow::tr(kProductTitle), MainWindow::tr(format).arg(fileName, error),
                          QMessageBox::Ok);
-}
-
-// Writes every byte. A write cut short is followed by one for the rest, which either
-// goes on or fails with the reason in the file's error string.
-bool writeAll(QSaveFile &file, std::span<const uint8_t> bytes) {
-    const auto *data = reinterpret_cast<const char *>(bytes.data());
-    const auto size = static_cast<qint64>(bytes.size());
-    qint64 written = 0;
-    while (written < size) {
-        const qint64 step = file.write(data + written, size - written);
-        if (step <= 0) {
-            return false;
-        }
-        written += step;
-    }
-    return true;
 }
 
 } // namespace

@@ -74,7 +74,7 @@ void MainWindow::CalculateChkSum() {
 bool MainWindow::askAboutWrongChecksums(const QString &title, const QString &question) {
     QMessageBox box;
     box.setWindowTitle(title);
-    box.setText(tr("The EDID Checksum is not correct."));
+    box.setText(tr(kWrongEdidChecksum));
     box.setInformativeText(question);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::No);

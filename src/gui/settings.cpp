@@ -3,6 +3,7 @@
 // register takes it and which shadow byte follows it.
 
 #include "VeltrikaForm.h"
+#include "core/messages.h"
 #include "ui_VeltrikaForm.h"
 
 #include <algorithm>
@@ -185,7 +186,7 @@ void MainWindow::SetEDID_Mode() {
         ui->EDIDtext->setEnabled(ui->customEDID->isChecked());
     }
     if (written != SettingWrite::Refused) {
-        showStatus("EDID Writing Busy", kConfirmMs);
+        showStatus(kEdidWritingBusy, kConfirmMs);
     }
     edidRefreshPending = true;
 }

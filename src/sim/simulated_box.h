@@ -60,6 +60,19 @@ struct LoggedFrame {
 };
 
 using ::EdidImage;
+
+// Why a saved state was not taken.
+enum class StateError {
+    None,
+    NotAState,      // too short for the header, or another file's first bytes
+    UnknownVersion, // written by a later version of the box
+    WrongLength,    // the header's length is not the version's, or the bytes end early or go on
+    BadChecksum,    // the bytes after the header are damaged
+    BadContent,     // a field holds what no box stores
+};
+// A short description for messages ("damaged (checksum)", ...).
+const char *stateErrorText(StateError error);
+
 using RegisterBlock = std::array<uint8_t, 80>; // a register block read answers its first n bytes
 
 class SimulatedBox : public UsbXpress {
@@ -116,6 +129,13 @@ public:
     uint32_t modeChangeBusyMs = 2500; // busy after an EDID mode change
     // The demo's box: now and then the input, colour space, source and HDR change.
     void setLively(bool lively);
+
+    // What survives a power cycle: the settings record, the custom EDID, the stored HDR
+    // infoframe and AVI bytes and the two stored CEC commands, behind a versioned header
+    // with the payload's length and checksum.
+    std::vector<uint8_t> exportState() const;
+    // Takes a state exportState gave; bytes that are not one change nothing.
+    StateError importState(std::span<const uint8_t> bytes);
 
     // What the box received.
     const std::vector<LoggedFrame> &frames() const { return frames_; }

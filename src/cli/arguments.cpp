@@ -1,0 +1,394 @@
+#include "arguments.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+namespace cli {
+namespace {
+
+// clang-format off
+constexpr std::array<CommandInfo, 11> kCommands = {{
+    {Command::Status,    "status",     "",
+     "the status lines, the HDR capture, the firmware version and every setting", true},
+    {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
+    {Command::Set,       "set",        "NAME=VALUE...",
+     "writes each setting in the order given; stops at the first refusal", true},
+    {Command::EdidRead,  "edid read",  "[box|top|bot] [-o FILE] [--hex]",
+     "reads the box's own EDID or a TV's; -o saves the 256 bytes (--hex: the hex text)", true},
+    {Command::EdidWrite, "edid write", "FILE [--fix-checksums|--as-is]",
+     "writes a raw or hex text EDID file as the box's custom EDID", true},
+    {Command::EdidCheck, "edid check", "FILE...",                                "the checksum of every block of each file", false},
+    {Command::CecSend,   "cec send",   "HEX",                                    "sends a CEC message (colon hex)", true},
+    {Command::CecStore,  "cec store",  "sp|lp HEX",                              "stores a CEC command for the SP or LP button", true},
+    {Command::HdrSend,   "hdr send",   "HEX",                                    "sends the custom HDR infoframe (colon hex)", true},
+    {Command::AviSend,   "avi send",   "HEX",                                    "sends the custom AVI bytes (colon hex)", true},
+    {Command::Reset,     "reset",      "--settings|--edid|--all --yes",          "factory reset; nothing is written without --yes", true},
+}};
+// clang-format on
+
+constexpr bool rowsInEnumOrder() {
+    for (size_t i = 0; i < kCommands.size(); ++i) {
+        if (static_cast<size_t>(kCommands[i].command) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(rowsInEnumOrder(), "commandInfo indexes the table by the enum");
+
+std::string utf8(const QString &string) {
+    return string.toStdString();
+}
+
+QString valueList(const SettingInfo &info) {
+    QStringList names;
+    for (const SettingValue &value : info.values) {
+        names << textOf(value.name);
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+// The command whose words begin the arguments, and how many arguments they took.
+const CommandInfo *commandOf(const QStringList &arguments, qsizetype at, qsizetype *taken) {
+    for (const CommandInfo &info : kCommands) {
+        const QStringList words = textOf(info.words).split(QLatin1Char(' '));
+        if (arguments.size() - at >= words.size() && arguments.mid(at, words.size()) == words) {
+            *taken = words.size();
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+// Parses the arguments after the command words into the invocation; an error text otherwise.
+class CommandParser {
+public:
+    CommandParser(Invocation &invocation, QStringList arguments)
+        : invocation_(invocation), arguments_(std::move(arguments)) {}
+
+    QString parse() {
+        switch (invocation_.command) {
+        case Command::Status:
+            return noArguments();
+        case Command::Get:
+            return names();
+        case Command::Set:
+            return writes();
+        case Command::EdidRead:
+            return edidRead();
+        case Command::EdidWrite:
+            return edidWrite();
+        case Command::EdidCheck:
+            return edidCheck();
+        case Command::CecSend:
+            return packet(packets::kCecSend);
+        case Command::CecStore:
+            return cecStore();
+        case Command::HdrSend:
+            return packet(packets::kHdrSend);
+        case Command::AviSend:
+            return packet(packets::kAviSend);
+        case Command::Reset:
+            return reset();
+        }
+        return QStringLiteral("unknown command");
+    }
+
+private:
+    QString noArguments() const {
+        return arguments_.isEmpty() ? QString()
+                                    : QStringLiteral("unexpected argument: %1").arg(arguments_.first());
+    }
+
+    static QString emptyFileName() { return QStringLiteral("empty file name"); }
+
+    static QString unknownSetting(const QString &name) {
+        return QStringLiteral("unknown setting: %1").arg(name);
+    }
+
+    QString names() {
+        for (const QString &name : arguments_) {
+            const SettingInfo *info = settingNamed(utf8(name));
+            if (info == nullptr) {
+                return unknownSetting(name);
+            }
+            invocation_.settings.push_back(info->setting);
+        }
+        return {};
+    }
+
+    QString writes() {
+        if (arguments_.isEmpty()) {
+            return QStringLiteral("set needs NAME=VALUE");
+        }
+        for (const QString &argument : arguments_) {
+            const qsizetype equals = argument.indexOf(QLatin1Char('='));
+            if (equals < 0) {
+                return QStringLiteral("not NAME=VALUE: %1").arg(argument);
+            }
+            const QString name = argument.left(equals);
+            const QString value = argument.mid(equals + 1);
+            const SettingInfo *info = settingNamed(utf8(name));
+            if (info == nullptr) {
+                return unknownSetting(name);
+            }
+            const std::optional<uint8_t> device = settingValueNamed(*info, utf8(value));
+            if (!device) {
+                return QStringLiteral("bad value for %1: %2 (one of: %3)").arg(name, value, valueList(*info));
+            }
+            invocation_.writes.push_back({info->setting, *device});
+        }
+        return {};
+    }
+
+    QString edidRead() {
+        bool sourceGiven = false;
+        for (qsizetype i = 0; i < arguments_.size(); ++i) {
+            const QString &argument = arguments_[i];
+            if (argument == QLatin1String("-o")) {
+                if (i + 1 >= arguments_.size() || arguments_[i + 1].isEmpty()) {
+                    return QStringLiteral("-o needs a file name");
+                }
+                invocation_.outputFile = arguments_[++i];
+            } else if (argument == QLatin1String("--hex")) {
+                invocation_.hexFile = true;
+            } else if (!sourceGiven && !argument.startsWith(QLatin1Char('-'))) {
+                const std::optional<EdidSource> source = sourceNamed(argument);
+                if (!source) {
+                    return QStringLiteral("unknown EDID source: %1 (one of: box, top, bot)").arg(argument);
+                }
+                invocation_.source = *source;
+                sourceGiven = true;
+            } else {
+                return QStringLiteral("unexpected argument: %1").arg(argument);
+            }
+        }
+        return {};
+    }
+
+    static std::optional<EdidSource> sourceNamed(const QString &name) {
+        if (name == QLatin1String("box")) {
+            return EdidSource::Box;
+        }
+        if (name == QLatin1String("top")) {
+            return EdidSource::TopSink;
+        }
+        if (name == QLatin1String("bot")) {
+            return EdidSource::BotSink;
+        }
+        return std::nullopt;
+    }
+
+    QString edidWrite() {
+        bool policyGiven = false;
+        for (const QString &argument : arguments_) {
+            const bool fix = argument == QLatin1String("--fix-checksums");
+            const bool asIs = argument == QLatin1String("--as-is");
+            if (fix || asIs) {
+                const ChecksumPolicy policy = fix ? ChecksumPolicy::Fix : ChecksumPolicy::AsIs;
+                if (policyGiven && invocation_.checksums != policy) {
+                    return QStringLiteral("--fix-checksums and --as-is exclude each other");
+                }
+                invocation_.checksums = policy;
+                policyGiven = true;
+            } else if (argument.isEmpty()) {
+                return emptyFileName();
+            } else if (argument.startsWith(QLatin1Char('-')) || !invocation_.files.isEmpty()) {
+                return QStringLiteral("unexpected argument: %1").arg(argument);
+            } else {
+                invocation_.files << argument;
+            }
+        }
+        return invocation_.files.isEmpty() ? QStringLiteral("edid write needs a FILE") : QString();
+    }
+
+    QString edidCheck() {
+        if (arguments_.isEmpty()) {
+            return QStringLiteral("edid check needs a FILE");
+        }
+        if (arguments_.contains(QString())) {
+            return emptyFileName();
+        }
+        invocation_.files = arguments_;
+        return {};
+    }
+
+    QString packet(const packets::PacketSend &send) {
+        if (arguments_.size() != 1) {
+            return QStringLiteral("one HEX text expected");
+        }
+        invocation_.packetText = arguments_.first();
+        const packets::TextOutcome<packets::PacketBytes> bytes =
+            packets::packetBytesOf(invocation_.packetText, send);
+        if (!bytes.ok()) {
+            return QString::fromLatin1(bytes.error);
+        }
+        invocation_.packet = bytes.value;
+        return {};
+    }
+
+    QString cecStore() {
+        if (arguments_.size() != 2) {
+            return QStringLiteral("cec store needs sp or lp and one HEX text");
+        }
+        const QString &slot = arguments_[0];
+        if (slot == QLatin1String("sp")) {
+            invocation_.cecSlot = proto::kStoreCecSlot1;
+        } else if (slot == QLatin1String("lp")) {
+            invocation_.cecSlot = proto::kStoreCecSlot2;
+        } else {
+            return QStringLiteral("unknown CEC slot: %1 (one of: sp, lp)").arg(slot);
+        }
+        invocation_.packetText = arguments_[1];
+        const packets::TextOutcome<packets::PacketText> stored =
+            packets::cecStoreTextOf(invocation_.packetText);
+        if (!stored.ok()) {
+            return QString::fromLatin1(stored.error);
+        }
+        invocation_.storedText = stored.value;
+        return {};
+    }
+
+    QString reset() {
+        std::optional<FactoryReset> what;
+        bool yes = false;
+        for (const QString &argument : arguments_) {
+            std::optional<FactoryReset> named;
+            if (argument == QLatin1String("--settings")) {
+                named = FactoryReset::Settings;
+            } else if (argument == QLatin1String("--edid")) {
+                named = FactoryReset::Edid;
+            } else if (argument == QLatin1String("--all")) {
+                named = FactoryReset::Everything;
+            } else if (argument == QLatin1String("--yes")) {
+                yes = true;
+                continue;
+            } else {
+                return QStringLiteral("unexpected argument: %1").arg(argument);
+            }
+            if (what && *what != *named) {
+                return QStringLiteral("one of --settings, --edid and --all");
+            }
+            what = named;
+        }
+        if (!what) {
+            return QStringLiteral("reset needs --settings, --edid or --all");
+        }
+        if (!yes) {
+            return QStringLiteral("reset writes nothing without --yes");
+        }
+        invocation_.reset = *what;
+        return {};
+    }
+
+    Invocation &invocation_;
+    QStringList arguments_;
+};
+
+} // namespace
+
+QString textOf(std::string_view view) {
+    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
+}
+
+std::span<const CommandInfo> allCommands() {
+    return kCommands;
+}
+
+const CommandInfo &commandInfo(Command command) {
+    return kCommands[static_cast<size_t>(command)];
+}
+
+Parsed parseArguments(const QStringList &arguments) {
+    Invocation invocation;
+    const auto fail = [&invocation](const QString &error) { return Parsed{invocation, error}; };
+    qsizetype at = 0;
+    for (; at < arguments.size() && arguments[at].startsWith(QLatin1Char('-')); ++at) {
+        const QString &option = arguments[at];
+        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
+            invocation.request = Request::Help;
+            return {invocation, {}};
+        }
+        if (option == QLatin1String("--version")) {
+            invocation.request = Request::Version;
+            return {invocation, {}};
+        }
+        if (option == QLatin1String("--demo")) {
+            invocation.demo = true;
+        } else if (option.startsWith(QLatin1String("--demo="))) {
+            invocation.demo = true;
+            invocation.demoFile = option.mid(static_cast<qsizetype>(sizeof("--demo=") - 1));
+            if (invocation.demoFile.isEmpty()) {
+                return fail(QStringLiteral("--demo= needs a file name"));
+            }
+        } else if (option == QLatin1String("--json")) {
+            invocation.json = true;
+        } else if (option == QLatin1String("--trace")) {
+            invocation.trace = true;
+        } else if (option == QLatin1String("--quiet")) {
+            invocation.quiet = true;
+        } else {
+            return fail(QStringLiteral("unknown option: %1").arg(option));
+        }
+    }
+    if (at >= arguments.size()) {
+        return fail(QStringLiteral("no command given"));
+    }
+    qsizetype taken = 0;
+    const CommandInfo *info = commandOf(arguments, at, &taken);
+    if (info == nullptr) {
+        return fail(QStringLiteral("unknown command: %1").arg(arguments.mid(at).join(QLatin1Char(' '))));
+    }
+    invocation.command = info->command;
+    const QStringList rest = arguments.mid(at + taken);
+    if (rest.contains(QLatin1String("--help"))) {
+        invocation.request = Request::CommandHelp;
+        return {invocation, {}};
+    }
+    const QString error = CommandParser(invocation, rest).parse();
+    return {invocation, error};
+}
+
+QString commandUsageText(const CommandInfo &info) {
+    QString usage = QStringLiteral("usage: veltrika [--demo[=FILE]] [--json] [--trace] [--quiet] %1")
+                        .arg(textOf(info.words));
+    if (!info.synopsis.empty()) {
+        usage += QLatin1Char(' ') + textOf(info.synopsis);
+    }
+    usage += QStringLiteral("\n  %1\n").arg(textOf(info.summary));
+    if (info.command == Command::Get || info.command == Command::Set) {
+        usage += QStringLiteral("\nSettings:\n");
+        for (const SettingInfo &setting : allSettings()) {
+            usage += QStringLiteral("  %1  %2\n").arg(textOf(setting.name), -16).arg(valueList(setting));
+        }
+    }
+    return usage;
+}
+
+QString usageText() {
+    QString usage =
+        QStringLiteral("usage: veltrika [--demo[=FILE]] [--json] [--trace] [--quiet] COMMAND [ARGS]\n"
+                       "       veltrika --help | --version | COMMAND --help\n\n"
+                       "Options:\n"
+                       "  --demo[=FILE]  the simulated box, its state kept in FILE\n"
+                       "                 (default $XDG_STATE_HOME/veltrika/demo-box)\n"
+                       "  --json         one JSON document on standard output\n"
+                       "  --trace        every frame and reply on standard error\n"
+                       "  --quiet        messages only when the command fails\n\n"
+                       "Commands:\n");
+    for (const CommandInfo &info : kCommands) {
+        const QString line = textOf(info.words) + QLatin1Char(' ') + textOf(info.synopsis);
+        usage += QStringLiteral("  %1\n      %2\n").arg(line.trimmed(), textOf(info.summary));
+    }
+    usage += QStringLiteral("\nSettings:\n");
+    for (const SettingInfo &setting : allSettings()) {
+        usage += QStringLiteral("  %1  %2\n").arg(textOf(setting.name), -16).arg(valueList(setting));
+    }
+    usage +=
+        QStringLiteral("\nExit status: 0 success, 1 the box refused or a check failed, 2 usage or input\n"
+                       "error, 3 no box found or it could not be opened.\n");
+    return usage;
+}
+
+} // namespace cli

@@ -1,0 +1,94 @@
+#pragma once
+// The command line of `veltrika`, read into one invocation before the box is touched:
+// every name, value and hex text is checked here, so a bad argument never costs a frame.
+
+#include "core/box_session.h"
+#include "core/packet_text.h"
+#include "core/settings_table.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+enum class Command : uint8_t {
+    Status,
+    Get,
+    Set,
+    EdidRead,
+    EdidWrite,
+    EdidCheck,
+    CecSend,
+    CecStore,
+    HdrSend,
+    AviSend,
+    Reset,
+};
+
+// One row of the command table: how the command is named, used and described.
+struct CommandInfo {
+    Command command;
+    std::string_view words;    // "status", "edid read"
+    std::string_view synopsis; // what follows the words in a usage line
+    std::string_view summary;
+    bool needsBox;
+};
+
+std::span<const CommandInfo> allCommands();
+const CommandInfo &commandInfo(Command command);
+
+enum class Request : uint8_t { Run, Help, Version, CommandHelp };
+// What an EDID write does with a block whose checksum is wrong.
+enum class ChecksumPolicy : uint8_t { Stop, Fix, AsIs };
+
+struct SettingWrite {
+    Setting setting;
+    uint8_t value;
+};
+
+struct Invocation {
+    Request request = Request::Run;
+    bool demo = false;
+    QString demoFile; // empty: the default state file
+    bool json = false;
+    bool trace = false;
+    bool quiet = false;
+    Command command = Command::Status;
+
+    std::vector<Setting> settings;    // get: empty for every setting
+    std::vector<SettingWrite> writes; // set, in the order given
+    EdidSource source = EdidSource::Box;
+    QString outputFile;   // edid read -o
+    bool hexFile = false; // edid read --hex
+    QStringList files;    // edid write (one), edid check (one or more)
+    ChecksumPolicy checksums = ChecksumPolicy::Stop;
+    QString packetText;          // cec, hdr and avi commands, as typed
+    packets::PacketBytes packet; // cec send, hdr send, avi send
+    packets::PacketText storedText;
+    uint8_t cecSlot = 0; // cec store
+    FactoryReset reset = FactoryReset::Settings;
+};
+
+// The invocation, or the reason there is none (a usage error); the options read before
+// the error stay in it, so a failing --json run can still answer in JSON.
+struct Parsed {
+    Invocation invocation;
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// The arguments after the program name.
+Parsed parseArguments(const QStringList &arguments);
+
+// A name of the command or settings table as text.
+QString textOf(std::string_view view);
+
+// The text of `--help` and of `COMMAND --help`.
+QString usageText();
+QString commandUsageText(const CommandInfo &info);
+
+} // namespace cli

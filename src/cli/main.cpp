@@ -1,0 +1,35 @@
+// `veltrika`: the box from the command line.
+
+#include "demo_state.h"
+#include "run_cli.h"
+#include "usb/system_usb.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+int main(int argc, char **argv) {
+    const QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    SystemLinkClock clock;
+    std::unique_ptr<UsbXpress> usb;
+    const cli::Environment environment{
+        .out = out,
+        .err = err,
+        .errIsTerminal = isatty(STDERR_FILENO) != 0,
+        .clock = clock,
+        .systemUsb = [&usb, &clock]() -> UsbXpress & {
+            if (!usb) {
+                usb = makeSystemUsb(clock);
+            }
+            return *usb;
+        },
+        .defaultDemoFile =
+            cli::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
+    };
+    return cli::runCli(QCoreApplication::arguments().mid(1), environment);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// What the commands print: the text lines and the JSON values built from what the box
+// answered. Pure functions of their arguments.
+
+#include "core/edid_image.h"
+#include "core/settings_table.h"
+#include "core/status_record.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <span>
+
+namespace cli {
+
+// The value's name in the settings table, or "unknown(N)" for a value it does not list.
+QString settingValueText(const SettingInfo &info, uint8_t device);
+// The named settings (every one when `which` is empty) as NAME=VALUE lines or one object.
+QStringList settingLines(const record::StatusRecord &settings, std::span<const Setting> which);
+QJsonObject settingsObject(const record::StatusRecord &settings, std::span<const Setting> which);
+
+// What the status command gathered; a part that could not be read is missing.
+struct StatusView {
+    std::optional<std::array<QString, 4>> lines; // input, colour space, source, HDR input
+    std::optional<QString> hdrCapture;           // missing also when the source sends none
+    std::optional<QString> firmware;             // "ver: a.b.c.d"
+    std::optional<record::StatusRecord> settings;
+};
+QStringList statusLines(const StatusView &view);
+QJsonObject statusObject(const StatusView &view);
+
+// The checksum byte a block holds and the one that makes it sum to zero.
+struct BlockVerdict {
+    int block = 0;
+    uint8_t stored = 0;
+    uint8_t expected = 0;
+    bool right() const { return stored == expected; }
+};
+using EdidVerdicts = std::array<BlockVerdict, 2>;
+EdidVerdicts edidVerdicts(std::span<const uint8_t, proto::kEdidSize> image);
+bool allRight(const EdidVerdicts &verdicts);
+// "FILE: block 1: checksum 00 wrong, should be 3C"
+QStringList verdictLines(const QString &file, const EdidVerdicts &verdicts);
+QJsonArray verdictArray(const EdidVerdicts &verdicts);
+
+} // namespace cli

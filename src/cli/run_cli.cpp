@@ -1,0 +1,553 @@
+#include "run_cli.h"
+
+#include "arguments.h"
+#include "core/box_session.h"
+#include "core/edid_file.h"
+#include "core/messages.h"
+#include "core/product.h"
+#include "core/saved_file.h"
+#include "core/spaced_hex.h"
+#include "core/status_texts.h"
+#include "demo_state.h"
+#include "output.h"
+#include "sim/simulated_box.h"
+#include "stderr_reporter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace cli {
+namespace {
+
+// A box busy rebuilding its EDID (after an EDID mode change) reports no settings: asked
+// again every 100 ms for up to 5 s, longer than the box takes.
+constexpr uint32_t kBusyRetryMs = 100;
+constexpr int kBusyRetries = 50;
+
+// A box that stopped answering is not asked again: every further read would wait out the
+// link's time-out. A refusal is an answer.
+bool linkLost(LinkError error) {
+    switch (error) {
+    case LinkError::NoDevice:
+    case LinkError::Silent:
+    case LinkError::WriteFailed:
+    case LinkError::ReadFailed:
+    case LinkError::RxQueueFailed:
+        return true;
+    case LinkError::None:
+    case LinkError::Refused:
+    case LinkError::Short:
+    case LinkError::Busy:
+        break;
+    }
+    return false;
+}
+
+// What a command leaves for standard output, and why it failed.
+struct Output {
+    QStringList lines; // text mode
+    QJsonObject json;
+    QString error;
+};
+
+// What is read before the box is opened.
+struct Inputs {
+    EdidImage image{};
+    EdidVerdicts verdicts{};
+    std::vector<std::pair<QString, EdidVerdicts>> checked;
+    std::unique_ptr<QSaveFile> output;
+};
+
+QString cannotRead(const QString &fileName, const QString &reason) {
+    return QStringLiteral("Cannot read file %1: %2.").arg(fileName, reason);
+}
+
+// The first 1024 bytes, taken as the window's loader takes them: raw when the first byte is
+// zero, else hex text. A file without a single byte is no EDID.
+std::optional<EdidImage> loadEdidFile(const QString &fileName, QString *error) {
+    QFile file(fileName);
+    if (QFileInfo(fileName).isDir()) {
+        *error = cannotRead(fileName, QStringLiteral("Is a directory"));
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = cannotRead(fileName, file.errorString());
+        return std::nullopt;
+    }
+    std::array<uint8_t, kEdidFileReadSize> area{};
+    const qint64 got = file.read(reinterpret_cast<char *>(area.data()), kEdidFileReadSize);
+    if (got < 0) {
+        *error = cannotRead(fileName, file.errorString());
+        return std::nullopt;
+    }
+    if (got == 0) {
+        *error = cannotRead(fileName, QStringLiteral("the file is empty"));
+        return std::nullopt;
+    }
+    EdidImage image{};
+    if (edidFileIsRaw(area)) {
+        std::ranges::copy(edidFileImage(area), image.begin());
+        return image;
+    }
+    if (parseEdidText(QString::fromLatin1(edidTextFromFile(area)), image) <= 0) {
+        *error = QStringLiteral("%1: %2").arg(fileName, QLatin1String(kHexFormatError));
+        return std::nullopt;
+    }
+    return image;
+}
+
+QString sourceName(EdidSource source) {
+    switch (source) {
+    case EdidSource::TopSink:
+        return QStringLiteral("top");
+    case EdidSource::BotSink:
+        return QStringLiteral("bot");
+    case EdidSource::Box:
+        break;
+    }
+    return QStringLiteral("box");
+}
+
+QString resetName(FactoryReset what) {
+    switch (what) {
+    case FactoryReset::Edid:
+        return QStringLiteral("edid");
+    case FactoryReset::Settings:
+        return QStringLiteral("settings");
+    case FactoryReset::Everything:
+        break;
+    }
+    return QStringLiteral("all");
+}
+
+QString checksumPolicyName(ChecksumPolicy policy, bool right) {
+    if (right) {
+        return QStringLiteral("right");
+    }
+    return policy == ChecksumPolicy::Fix ? QStringLiteral("repaired") : QStringLiteral("as-is");
+}
+
+QByteArray bytesOf(std::span<const uint8_t> bytes) {
+    return {reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size())};
+}
+
+// Reads the files, checks the checksums and opens the output file: everything that can fail
+// without the box fails here, before the first frame.
+int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs &inputs, Output &output) {
+    switch (invocation.command) {
+    case Command::EdidWrite: {
+        const std::optional<EdidImage> image = loadEdidFile(invocation.files.first(), &output.error);
+        if (!image) {
+            return kExitUsage;
+        }
+        inputs.image = *image;
+        inputs.verdicts = edidVerdicts(inputs.image);
+        if (allRight(inputs.verdicts)) {
+            return kExitOk;
+        }
+        output.json.insert(QStringLiteral("blocks"), verdictArray(inputs.verdicts));
+        if (invocation.checksums == ChecksumPolicy::Stop) {
+            reporter.message(QLatin1String(kWrongEdidChecksum));
+            for (const QString &line : verdictLines(invocation.files.first(), inputs.verdicts)) {
+                reporter.message(line);
+            }
+            output.error = QStringLiteral("edid write: nothing was written (--fix-checksums repairs, --as-is "
+                                          "writes as it is)");
+            return kExitFailed;
+        }
+        if (invocation.checksums == ChecksumPolicy::Fix) {
+            setEdidChecksums(inputs.image);
+        }
+        return kExitOk;
+    }
+    case Command::EdidCheck:
+        for (const QString &fileName : invocation.files) {
+            const std::optional<EdidImage> image = loadEdidFile(fileName, &output.error);
+            if (!image) {
+                return kExitUsage;
+            }
+            inputs.checked.emplace_back(fileName, edidVerdicts(*image));
+        }
+        return kExitOk;
+    case Command::EdidRead:
+        if (!invocation.outputFile.isEmpty()) {
+            // Opened now: a file that cannot be written costs no read of the box.
+            inputs.output = std::make_unique<QSaveFile>(invocation.outputFile);
+            if (!inputs.output->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+                output.error = QStringLiteral("Cannot write file %1: %2.")
+                                   .arg(invocation.outputFile, inputs.output->errorString());
+                return kExitUsage;
+            }
+        }
+        return kExitOk;
+    case Command::Status:
+    case Command::Get:
+    case Command::Set:
+    case Command::CecSend:
+    case Command::CecStore:
+    case Command::HdrSend:
+    case Command::AviSend:
+    case Command::Reset:
+        break;
+    }
+    return kExitOk;
+}
+
+void checkFiles(const Inputs &inputs, Output &output, int *status) {
+    QJsonArray files;
+    bool everyRight = true;
+    for (const auto &[fileName, verdicts] : inputs.checked) {
+        output.lines << verdictLines(fileName, verdicts);
+        everyRight = everyRight && allRight(verdicts);
+        files.append(QJsonObject{{QStringLiteral("file"), fileName},
+                                 {QStringLiteral("blocks"), verdictArray(verdicts)},
+                                 {QStringLiteral("right"), allRight(verdicts)}});
+    }
+    output.json.insert(QStringLiteral("files"), files);
+    output.json.insert(QStringLiteral("right"), everyRight);
+    if (!everyRight) {
+        output.error = QLatin1String(kWrongEdidChecksum);
+        *status = kExitFailed;
+    }
+}
+
+// The commands that talk to the box, each as the window's control does it.
+class BoxCommands {
+public:
+    BoxCommands(const Invocation &invocation, BoxSession &session, LinkClock &clock, StderrReporter &reporter,
+                Inputs &inputs, Output &output)
+        : invocation_(invocation), session_(session), clock_(clock), reporter_(reporter), inputs_(inputs),
+          output_(output) {}
+
+    int run() {
+        switch (invocation_.command) {
+        case Command::Status:
+            return status();
+        case Command::Get:
+            return get();
+        case Command::Set:
+            return set();
+        case Command::EdidRead:
+            return edidRead();
+        case Command::EdidWrite:
+            return edidWrite();
+        case Command::CecSend:
+            return sendPacket(packets::kCecSend);
+        case Command::CecStore:
+            return cecStore();
+        case Command::HdrSend:
+            return sendPacket(packets::kHdrSend);
+        case Command::AviSend:
+            return aviSend();
+        case Command::Reset:
+            return reset();
+        case Command::EdidCheck:
+            break;
+        }
+        return kExitOk;
+    }
+
+private:
+    int fail(const QString &what, LinkError error) {
+        output_.error = QStringLiteral("%1: %2").arg(what, QLatin1String(linkErrorName(error)));
+        return kExitFailed;
+    }
+
+    Outcome<record::StatusRecord> readSettings() {
+        Outcome<record::StatusRecord> settings = session_.readSettings();
+        for (int retry = 0; retry < kBusyRetries && settings.error == LinkError::Busy; ++retry) {
+            if (retry == 0) {
+                reporter_.message(QLatin1String(kEdidWritingBusy));
+            }
+            clock_.sleep(kBusyRetryMs);
+            settings = session_.readSettings();
+        }
+        return settings;
+    }
+
+    // The start-up's version read, then a tick: the settings, then the status blocks.
+    int status() {
+        StatusView view;
+        LinkError firstError = LinkError::None;
+        QString failed;
+        const auto note = [&](LinkError error, const char *what) {
+            if (error != LinkError::None && firstError == LinkError::None) {
+                firstError = error;
+                failed = QLatin1String(what);
+            }
+        };
+        const Outcome<proto::ReplyBuffer> version =
+            session_.readRegisters(proto::kRegVersion, proto::kVersionBlockLength);
+        note(version.error, "status: firmware version");
+        if (version.ok()) {
+            view.firmware = status::firmwareVersionText(version.value);
+        }
+        if (!linkLost(version.error)) {
+            const Outcome<record::StatusRecord> settings = readSettings();
+            note(settings.error, "status: settings");
+            if (settings.ok()) {
+                view.settings = settings.value;
+            }
+        }
+        const StatusBlocks blocks = linkLost(firstError) ? StatusBlocks{} : session_.readStatusBlocks();
+        if (blocks.shown) {
+            view.lines = {status::inputLine(blocks.videoStatus), status::colourSpaceLine(blocks.videoStatus),
+                          status::sourceInfoLine(blocks.sourceProduct), status::hdrLine(blocks.hdrCapture)};
+            const QString dump = status::hdrCaptureDump(blocks.hdrCapture);
+            if (!dump.isEmpty()) {
+                view.hdrCapture = dump;
+            }
+        } else if (firstError == LinkError::None) {
+            note(LinkError::Refused, "status: status lines");
+        }
+        output_.lines = statusLines(view);
+        output_.json = statusObject(view);
+        return firstError == LinkError::None ? kExitOk : fail(failed, firstError);
+    }
+
+    int get() {
+        const Outcome<record::StatusRecord> settings = readSettings();
+        if (!settings.ok()) {
+            return fail(QStringLiteral("get"), settings.error);
+        }
+        output_.lines = settingLines(settings.value, invocation_.settings);
+        output_.json = settingsObject(settings.value, invocation_.settings);
+        return kExitOk;
+    }
+
+    int set() {
+        for (const SettingWrite &write : invocation_.writes) {
+            const SettingInfo &info = settingInfo(write.setting);
+            const QString name = textOf(info.name);
+            const QString value = settingValueText(info, write.value);
+            const LinkError error = session_.writeSetting(write.setting, write.value);
+            if (error != LinkError::None) {
+                output_.json.insert(QStringLiteral("failed"), name);
+                return fail(QStringLiteral("set %1=%2").arg(name, value), error);
+            }
+            if (write.setting == Setting::EdidMode) {
+                reporter_.message(QLatin1String(kEdidWritingBusy));
+            }
+            output_.json.insert(name, value);
+        }
+        return kExitOk;
+    }
+
+    int edidRead() {
+        const Outcome<EdidImage> read = session_.readEdid(invocation_.source);
+        if (!read.ok()) {
+            return fail(QStringLiteral("edid read %1").arg(sourceName(invocation_.source)), read.error);
+        }
+        const QString text = formatEdidText(read.value);
+        output_.json = {{QStringLiteral("source"), sourceName(invocation_.source)},
+                        {QStringLiteral("edid"), text},
+                        {QStringLiteral("checksums_right"), edidChecksumsRight(read.value)}};
+        if (!inputs_.output) {
+            output_.lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            return kExitOk;
+        }
+        const QByteArray bytes = invocation_.hexFile ? text.toLatin1() : bytesOf(read.value);
+        QSaveFile &file = *inputs_.output;
+        if (!writeAll(file, {reinterpret_cast<const uint8_t *>(bytes.constData()),
+                             static_cast<size_t>(bytes.size())}) ||
+            !file.commit()) {
+            output_.error =
+                QStringLiteral("Cannot write file %1: %2.").arg(invocation_.outputFile, file.errorString());
+            return kExitUsage;
+        }
+        output_.json.insert(QStringLiteral("file"), invocation_.outputFile);
+        return kExitOk;
+    }
+
+    int edidWrite() {
+        output_.json.insert(QStringLiteral("file"), invocation_.files.first());
+        output_.json.insert(QStringLiteral("checksums"),
+                            checksumPolicyName(invocation_.checksums, allRight(inputs_.verdicts)));
+        output_.json.insert(QStringLiteral("blocks"), verdictArray(inputs_.verdicts));
+        const Outcome<record::StatusRecord> settings = readSettings();
+        if (!settings.ok()) {
+            return fail(QStringLiteral("edid write: reading the EDID mode"), settings.error);
+        }
+        if (settings.value[record::kEdidMode] != record::kEdidModeCustom ||
+            settings.value[record::kCustomEdidPreset] != 0) {
+            reporter_.message(QString::fromLatin1(kSelectCustomEdidMode).trimmed());
+            output_.error =
+                QStringLiteral("edid write: the box is not in CUSTOM EDID mode (set edid-mode=custom "
+                               "custom-edid=0)");
+            return kExitFailed;
+        }
+        const LinkError error = session_.writeEdid(inputs_.image);
+        return error == LinkError::None ? kExitOk : fail(QStringLiteral("edid write"), error);
+    }
+
+    void describePacket(std::span<const uint8_t> bytes) {
+        output_.json = {{QStringLiteral("text"), invocation_.packetText},
+                        {QStringLiteral("bytes"), spacedBytes(bytes)}};
+    }
+
+    int sendPacket(const packets::PacketSend &send) {
+        describePacket(invocation_.packet.bytes());
+        const LinkError error = session_.sendPacket(send, invocation_.packet.bytes());
+        return error == LinkError::None ? kExitOk
+                                        : fail(textOf(commandInfo(invocation_.command).words), error);
+    }
+
+    int cecStore() {
+        describePacket(invocation_.storedText.bytes());
+        output_.json.insert(QStringLiteral("slot"), invocation_.cecSlot == proto::kStoreCecSlot1
+                                                        ? QStringLiteral("sp")
+                                                        : QStringLiteral("lp"));
+        const LinkError error = session_.storeCec(invocation_.cecSlot, invocation_.storedText);
+        return error == LinkError::None ? kExitOk : fail(QStringLiteral("cec store"), error);
+    }
+
+    // After an activated AVI infoframe the box learns again whether to keep replacing AVI,
+    // as the window tells it from its check box: here the setting the box reports.
+    int aviSend() {
+        const Outcome<record::StatusRecord> settings = readSettings();
+        if (!settings.ok()) {
+            return fail(QStringLiteral("avi send: reading replace-avi"), settings.error);
+        }
+        const int sent = sendPacket(packets::kAviSend);
+        if (sent != kExitOk) {
+            return sent;
+        }
+        const LinkError error =
+            session_.writeSetting(Setting::ReplaceAvi, settings.value[record::kReplaceAvi]);
+        return error == LinkError::None ? kExitOk : fail(QStringLiteral("avi send: replace-avi"), error);
+    }
+
+    int reset() {
+        output_.json = {{QStringLiteral("reset"), resetName(invocation_.reset)}};
+        const LinkError error = session_.factoryReset(invocation_.reset);
+        return error == LinkError::None ? kExitOk : fail(QStringLiteral("reset"), error);
+    }
+
+    const Invocation &invocation_;
+    BoxSession &session_;
+    LinkClock &clock_;
+    StderrReporter &reporter_;
+    Inputs &inputs_;
+    Output &output_;
+};
+
+int runOnBox(UsbXpress &usb, const Invocation &invocation, const Environment &environment,
+             StderrReporter &reporter, Inputs &inputs, Output &output) {
+    BoxSession session(usb, environment.clock, reporter);
+    switch (session.attach()) {
+    case Attach::NotFound:
+        output.error = QStringLiteral("no box found");
+        return kExitNoBox;
+    case Attach::OpenFailed:
+        output.error = QStringLiteral("the box could not be opened");
+        return kExitNoBox;
+    case Attach::Open:
+        break;
+    }
+    const int status = BoxCommands(invocation, session, environment.clock, reporter, inputs, output).run();
+    session.close();
+    return status;
+}
+
+int runDemo(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
+            Inputs &inputs, Output &output) {
+    const QString fileName =
+        invocation.demoFile.isEmpty() ? environment.defaultDemoFile : invocation.demoFile;
+    sim::SimulatedBox box(environment.clock);
+    box.setLogging(false);
+    const std::optional<LoadedState> loaded = loadDemoState(fileName, box, &output.error);
+    if (!loaded) {
+        return kExitUsage;
+    }
+    const int status = runOnBox(box, invocation, environment, reporter, inputs, output);
+    QString saveError;
+    if (!saveDemoState(fileName, *loaded, box, &saveError)) {
+        output.error = output.error.isEmpty() ? saveError : output.error + QStringLiteral("; ") + saveError;
+        return status == kExitOk ? kExitUsage : status;
+    }
+    return status;
+}
+
+int runInvocation(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
+                  Output &output) {
+    Inputs inputs;
+    const int prepared = prepareInputs(invocation, reporter, inputs, output);
+    if (prepared != kExitOk) {
+        return prepared;
+    }
+    if (!commandInfo(invocation.command).needsBox) {
+        int status = kExitOk;
+        checkFiles(inputs, output, &status);
+        return status;
+    }
+    if (invocation.demo) {
+        return runDemo(invocation, environment, reporter, inputs, output);
+    }
+    return runOnBox(environment.systemUsb(), invocation, environment, reporter, inputs, output);
+}
+
+void print(const Environment &environment, const Invocation &invocation, const Output &output) {
+    if (invocation.json) {
+        QJsonObject document = output.json;
+        if (!output.error.isEmpty()) {
+            document.insert(QStringLiteral("error"), output.error);
+        }
+        environment.out << QJsonDocument(document).toJson(QJsonDocument::Indented);
+    } else {
+        for (const QString &line : output.lines) {
+            environment.out << line << '\n';
+        }
+    }
+    environment.out.flush();
+}
+
+} // namespace
+
+int runCli(const QStringList &arguments, const Environment &environment) {
+    const Parsed parsed = parseArguments(arguments);
+    const Invocation &invocation = parsed.invocation;
+    if (!parsed.ok()) {
+        environment.err << "veltrika: " << parsed.error << "\nTry 'veltrika --help'.\n";
+        environment.err.flush();
+        print(environment, invocation, Output{{}, {}, parsed.error});
+        return kExitUsage;
+    }
+    switch (invocation.request) {
+    case Request::Help:
+        environment.out << usageText();
+        environment.out.flush();
+        return kExitOk;
+    case Request::Version:
+        environment.out << "veltrika (" << kProductTitle << ") " << kProductVersion << '\n';
+        environment.out.flush();
+        return kExitOk;
+    case Request::CommandHelp:
+        environment.out << commandUsageText(commandInfo(invocation.command));
+        environment.out.flush();
+        return kExitOk;
+    case Request::Run:
+        break;
+    }
+    StderrReporter reporter(environment.err, environment.errIsTerminal, invocation.trace, invocation.quiet);
+    Output output;
+    const int status = runInvocation(invocation, environment, reporter, output);
+    if (status != kExitOk) {
+        reporter.showKept();
+        if (!output.error.isEmpty()) {
+            environment.err << "veltrika: " << output.error << '\n';
+            environment.err.flush();
+        }
+    }
+    print(environment, invocation, output);
+    return status;
+}
+
+} // namespace cli

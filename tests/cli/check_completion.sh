@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The bash completion of veltrika: what it offers after each line, with "=" breaking words
+# (bash's default) and without.
+set -u
+source "$1"
+
+failures=0
+expect() {
+    local line="$1" wanted="$2"
+    COMP_LINE="$line"
+    COMP_POINT=${#line}
+    _veltrika
+    local got="${COMPREPLY[*]}"
+    if [ "$got" != "$wanted" ]; then
+        echo "after '$line' (COMP_WORDBREAKS '$COMP_WORDBREAKS'): got '$got', wanted '$wanted'"
+        failures=$((failures + 1))
+    fi
+}
+
+COMP_WORDBREAKS=$' \t\n"\'><=;|&(:'
+expect "veltrika --json s" "status set"
+expect "veltrika ed" "edid"
+expect "veltrika edid " "read write check"
+expect "veltrika edid read " "box top bot -o --hex --help"
+expect "veltrika --demo=/x get hdr-" "hdr-packet hdr-hotkey hdr-force hdr-mode"
+expect "veltrika set au" "auto-switch= audio-source= automix-algo="
+expect "veltrika set audio-source=" "hdmi jack"
+expect "veltrika set input=bot hdcp=" "1.4 2.2"
+expect "veltrika set custom-edid=" "0 1 2 3 4 5 6 7"
+expect "veltrika set green-led=o" "on off"
+expect "veltrika cec " "send store"
+expect "veltrika cec store " "sp lp"
+expect "veltrika cec store sp " ""
+expect "veltrika reset --" "--settings --edid --all --yes --help"
+COMP_WORDBREAKS=$' \t\n'
+expect "veltrika set automix-algo=max" "automix-algo=max-audio-min-video automix-algo=max-audio-max-video"
+exit $((failures > 0))

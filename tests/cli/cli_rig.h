@@ -1,0 +1,61 @@
+#pragma once
+// The command line run in-process against the simulated box on a fake clock: its standard
+// output and error as text, and what the box received.
+
+#include "run_cli.h"
+#include "sim/simulated_box.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <QTextStream>
+
+struct CliRig {
+    sim::FakeLinkClock clock{1000};
+    sim::SimulatedBox box{clock};
+    QString demoFile;
+    bool terminal = false; // standard error is a terminal
+    QByteArray outBytes;
+    QByteArray errBytes;
+
+    int run(const QStringList &arguments) {
+        outBytes.clear();
+        errBytes.clear();
+        box.clearLog();
+        QTextStream out(&outBytes);
+        QTextStream err(&errBytes);
+        const cli::Environment environment{
+            .out = out,
+            .err = err,
+            .errIsTerminal = terminal,
+            .clock = clock,
+            .systemUsb = [this]() -> UsbXpress & { return box; },
+            .defaultDemoFile = demoFile,
+        };
+        const int status = cli::runCli(arguments, environment);
+        out.flush();
+        err.flush();
+        return status;
+    }
+
+    QString out() const { return QString::fromUtf8(outBytes); }
+    QStringList outLines() const { return out().split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+    QStringList errLines() const {
+        return QString::fromUtf8(errBytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    QJsonObject json() const { return QJsonDocument::fromJson(outBytes).object(); }
+
+    // Every request the box received, as the trace writes it.
+    QStringList requests() const {
+        QStringList list;
+        for (const sim::LoggedFrame &frame : box.frames()) {
+            QStringList groups;
+            for (const uint8_t byte : frame.request) {
+                groups << QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+            }
+            list << groups.join(QLatin1Char(' '));
+        }
+        return list;
+    }
+};
