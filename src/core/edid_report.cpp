@@ -542,6 +542,7 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
         consider(t.hActive, t.vActive, t.refreshHz);
     }
     static constexpr std::array<uint8_t, 4> kHdmiVicCodes = {95, 94, 93, 98}; // HDMI VIC 1 to 4
+    bool hdrSeen = false; // the first HDR Static Metadata Data Block speaks for the sink
     for (const CtaBlock &cta : decoded.cta) {
         for (const DetailedTiming &t : cta.detailedTimings) {
             consider(t.hActive, t.vActive, t.refreshHz);
@@ -565,7 +566,8 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
         if (cta.hdmiForum) {
             s.maxFrlGbps = std::max(s.maxFrlGbps, frlGbps(cta.hdmiForum->maxFrlCode));
         }
-        if (cta.hdrStatic && !s.maxLuminance) {
+        if (cta.hdrStatic && !hdrSeen) {
+            hdrSeen = true;
             const HdrStatic &h = *cta.hdrStatic;
             s.hdr10 = s.hdr10 || ((h.eotfs & 0x04) != 0 && (h.descriptors & 0x01) != 0);
             s.hlg = s.hlg || (h.eotfs & 0x08) != 0;

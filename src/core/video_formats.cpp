@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -178,10 +179,26 @@ constexpr bool sortedByCode() {
 static_assert(sortedByCode(), "the table is looked up by binary search");
 static_assert(std::size(kVideoFormats) == 127 + 27, "VIC 1 to 127 and 193 to 219");
 
-bool sameSizeAndRate(const VideoFormat &a, const VideoFormat &b) {
+constexpr bool sameSizeAndRate(const VideoFormat &a, const VideoFormat &b) {
     return a.hActive == b.hActive && a.vActive == b.vActive && a.interlaced == b.interlaced &&
            a.refreshMilliHz == b.refreshMilliHz;
 }
+
+// Several SD formats and some wide ones come in two aspects of the same raster; their
+// names carry the aspect.
+constexpr std::array<bool, std::size(kVideoFormats)> findTwins() {
+    std::array<bool, std::size(kVideoFormats)> twins{};
+    for (size_t i = 0; i < std::size(kVideoFormats); ++i) {
+        for (const VideoFormat &other : kVideoFormats) {
+            if (other.vic != kVideoFormats[i].vic && sameSizeAndRate(other, kVideoFormats[i]) &&
+                std::string_view(other.aspect) != std::string_view(kVideoFormats[i].aspect)) {
+                twins[i] = true;
+            }
+        }
+    }
+    return twins;
+}
+constexpr auto kTwins = findTwins();
 
 } // namespace
 
@@ -197,13 +214,8 @@ QString videoFormatName(const VideoFormat &format) {
     const double hz = std::round(format.refreshMilliHz / 10.0) / 100.0;
     QString name = QString::number(format.hActive) + QLatin1Char('x') + QString::number(format.vActive) +
                    QLatin1Char(format.interlaced ? 'i' : 'p') + QString::number(hz, 'g', 6);
-    // Several SD formats and some wide ones come in two aspects of the same raster.
-    const bool twin =
-        std::any_of(std::begin(kVideoFormats), std::end(kVideoFormats), [&](const VideoFormat &other) {
-            return other.vic != format.vic && sameSizeAndRate(other, format) &&
-                   QLatin1String(other.aspect) != QLatin1String(format.aspect);
-        });
-    if (twin) {
+    const VideoFormat *entry = findVideoFormat(format.vic);
+    if (entry != nullptr && kTwins[static_cast<size_t>(entry - std::begin(kVideoFormats))]) {
         name += QLatin1Char(' ') + QLatin1String(format.aspect);
     }
     return name;
