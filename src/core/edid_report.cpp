@@ -290,7 +290,7 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
     }
     lines << QStringLiteral("  Data blocks:");
     for (const DataBlockEntry &e : cta.dataBlocks) {
-        lines << QStringLiteral("    %1, length %2").arg(e.name).arg(e.length);
+        lines << QStringLiteral("    %1, length %2").arg(dataBlockName(e)).arg(e.length);
     }
 }
 
@@ -508,7 +508,7 @@ QStringList edidDetailLines(const EdidDecoded &decoded) {
         if (cta != decoded.cta.end()) {
             ctaLines(*cta, lines);
         } else {
-            lines << QStringLiteral("Block %1, %2 (not decoded)").arg(e.block).arg(e.name);
+            lines << QStringLiteral("Block %1, %2 (not decoded)").arg(e.block).arg(extensionName(e.tag));
         }
     }
     for (const Finding &f : decoded.findings) {
