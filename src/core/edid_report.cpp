@@ -15,7 +15,8 @@ QString hz(double value) {
     return QString::number(value, 'f', 3) + QLatin1String(" Hz");
 }
 QString nits(double value) {
-    return QString::number(value, 'g', 6) + QLatin1String(" cd/m²");
+    const int decimals = value < 0.01 ? 8 : value < 1 ? 4 : 3;
+    return QString::number(value, 'f', decimals) + QStringLiteral(" cd/m²");
 }
 QString yesNo(bool value) {
     return value ? QStringLiteral("yes") : QStringLiteral("no");
@@ -300,7 +301,7 @@ QString sizeText(uint16_t h, uint16_t v, double refresh) {
 }
 
 QString nitsOr(const std::optional<double> &value) {
-    return value ? QString::number(*value, 'f', *value < 1 ? 4 : 0) + QLatin1String(" cd/m²")
+    return value ? QString::number(*value, 'f', *value < 1 ? 4 : 0) + QStringLiteral(" cd/m²")
                  : QStringLiteral("-");
 }
 
