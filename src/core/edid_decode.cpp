@@ -564,10 +564,13 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const Place &
         dv.supports2160p60 = (p[0] & 0x02) != 0;
         dv.globalDimming = (p[0] & 0x04) != 0;
         if (p.size() >= 21) {
-            // 12-bit target luminances as PQ codes at bytes 16 to 18 after the OUI.
-            dv.targetMinLuminance = pqToNits(p[16] << 4 | p[18] >> 4);
-            dv.targetMaxLuminance = pqToNits(p[17] << 4 | (p[18] & 0x0F));
-            dv.dmVersion = p[19] >> 4;
+            // The primaries and white point (bytes 1 to 12), then the 12-bit target
+            // luminances as PQ codes sharing byte 13's nibbles, then the DM version.
+            dv.targetMinPq = static_cast<uint16_t>(p[14] << 4 | p[13] >> 4);
+            dv.targetMaxPq = static_cast<uint16_t>(p[15] << 4 | (p[13] & 0x0F));
+            dv.targetMinLuminance = pqToNits(*dv.targetMinPq);
+            dv.targetMaxLuminance = pqToNits(*dv.targetMaxPq);
+            dv.dmVersion = p[16] >> 4;
         } else {
             addFailure(findings, where,
                        QStringLiteral("version 0 needs 21 bytes after the OUI, has %1").arg(p.size()));
@@ -585,7 +588,7 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const Place &
         } else {
             addFailure(findings, where, QStringLiteral("version 1 cut short"));
         }
-        if (p.size() == 7 && p.size() >= 4) {
+        if (p.size() == 7) { // the 12-byte block of low-latency sinks
             dv.interfaceCode = p[3] & 0x03;
         }
         break;

@@ -173,7 +173,7 @@ struct DolbyVision {
     bool supports2160p60 = false; // versions 0 and 1
     bool yuv422TwelveBit = false;
     bool globalDimming = false;
-    std::optional<uint16_t> targetMinPq; // version 2: 12-bit PQ codes
+    std::optional<uint16_t> targetMinPq; // versions 0 and 2: 12-bit PQ codes
     std::optional<uint16_t> targetMaxPq;
     std::optional<double> targetMinLuminance; // cd/m²
     std::optional<double> targetMaxLuminance;

@@ -188,6 +188,10 @@ void TestEdidDecode::dolbyVision_data() {
     // SMPTE ST 2084 curve of 12-bit codes (code / 4095).
     QTest::newRow("v2") << Bytes{0x45, 0x0B, 0x80, 0x86, 0x60, 0x76, 0x8F} << 2 << 3
                         << OptionalNits(0.00063665) << OptionalNits(1037.11) << false;
+    // Version 0: PQ codes 0xEED and 0xFFD from bytes 13 to 15, DM version 1.
+    QTest::newRow("v0") << Bytes{0x03, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA,
+                                 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x10, 0x7F, 0x21, 0x40, 0x00}
+                        << 0 << 1 << OptionalNits(5315.1385067) << OptionalNits(9953.45) << false;
     QTest::newRow("v1 cut short") << Bytes{0x2A, 0x18} << 1 << 4 << OptionalNits() << OptionalNits() << true;
     QTest::newRow("v0 cut short") << Bytes{0x03, 0x00, 0x00} << 0 << -1 << OptionalNits() << OptionalNits()
                                   << true;
@@ -218,6 +222,9 @@ void TestEdidDecode::dolbyVision() {
     if (version == 2) {
         QCOMPARE(dv.targetMinPq.value_or(0), uint16_t{20});
         QCOMPARE(dv.targetMaxPq.value_or(0), uint16_t{3095});
+    } else if (version == 0 && !failure) {
+        QCOMPARE(dv.targetMinPq.value_or(0), uint16_t{0xEED});
+        QCOMPARE(dv.targetMaxPq.value_or(0), uint16_t{0xFFD});
     }
     QCOMPARE(edid::edidJson(d)[QStringLiteral("dolby_vision")].toObject()[QStringLiteral("version")].toInt(),
              version);
