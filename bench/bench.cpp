@@ -3,6 +3,9 @@
 // waits put under it. scripts/bench builds it optimised and runs it.
 
 #include "VeltrikaForm.h"
+#include "core/edid_decode.h"
+#include "core/edid_report.h"
+#include "core/infoframe_decode.h"
 #include "core/spaced_hex.h"
 #include "core/status_record.h"
 #include "core/usbxpress.h"
@@ -14,6 +17,8 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRadioButton>
@@ -22,6 +27,7 @@
 #include <QTimer>
 #include <QTimerEvent>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -60,11 +66,17 @@ constexpr int kDemoStopMs = 5000;
 constexpr double kPercent = 100;
 constexpr double kNsPerMs = 1e6;
 
+constexpr int kDecodeRuns = 101;
+constexpr int kDecodeBatch = 100; // decodes timed together, for the clock's resolution
+constexpr int kOracleRuns = 5;    // edid-decode processes per file
+constexpr double kUsPerMs = 1000;
+
 const char *const kMemoryMode = "--memory";
 // Only the command line's figure: it takes a few seconds, the whole bench minutes.
 const char *const kCliMode = "--cli";
 constexpr int kCliRuns = 21;
 constexpr double kCliAboveFloorMs = 50;
+const char *const kDecodersMode = "--decoders";
 const QByteArray kProbeLine = "first-paint-ns ";
 
 // No figure may show a modal box: it would wait for a click that never comes. A box that
@@ -453,6 +465,97 @@ Figure cliStatusFigure() {
     return figure;
 }
 
+double median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::span<const uint8_t> bytesOf(const QByteArray &data) {
+    return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
+}
+
+// Each corpus EDID decoded in-process (the decoder and the text the window shows), as the
+// median of its runs; beside it edid-decode started on the same file as a process.
+void decoderFigures(std::vector<Figure> &figures) {
+    Figure decode{"EDID decode per corpus EDID, wall", "us", {}, {}, 50, "<= 50 us"};
+    Figure texts{"EDID detail lines of a decoded EDID, wall", "us", {}, {}, {}, "-"};
+    Figure oracle{"edid-decode process per corpus EDID, wall", "us", {}, {}, {}, "-"};
+    const QDir dir(QStringLiteral(EDID_CORPUS_DIR));
+    for (const QString &name : dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name)) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const QByteArray edid = file.readAll();
+        std::vector<double> decodeRuns;
+        std::vector<double> textRuns;
+        size_t blocks = 0;
+        qsizetype lines = 0;
+        for (int run = 0; run < kDecodeRuns; ++run) {
+            decodeRuns.push_back(wallMs([&] {
+                                     for (int i = 0; i < kDecodeBatch; ++i) {
+                                         blocks += edid::decodeEdid(bytesOf(edid)).checksumsOk.size();
+                                     }
+                                 }) *
+                                 kUsPerMs / kDecodeBatch);
+            const edid::EdidDecoded decoded = edid::decodeEdid(bytesOf(edid));
+            textRuns.push_back(wallMs([&] {
+                                   for (int i = 0; i < kDecodeBatch; ++i) {
+                                       lines += edid::edidDetailLines(decoded).size();
+                                   }
+                               }) *
+                               kUsPerMs / kDecodeBatch);
+        }
+        if (blocks == 0 || lines == 0) {
+            std::fprintf(stderr, "bench: %s decoded to nothing\n", qPrintable(name));
+        }
+        decode.runs.push_back(median(decodeRuns));
+        texts.runs.push_back(median(textRuns));
+        std::vector<double> processes;
+        for (int run = 0; run < kOracleRuns; ++run) {
+            QProcess process;
+            process.setStandardOutputFile(QProcess::nullDevice());
+            const double ms = wallMs([&] {
+                process.start(QStringLiteral("edid-decode"), {dir.filePath(name)});
+                process.waitForFinished();
+            });
+            if (process.exitStatus() == QProcess::NormalExit && process.error() == QProcess::UnknownError) {
+                processes.push_back(ms * kUsPerMs);
+            }
+        }
+        if (!processes.empty()) {
+            oracle.runs.push_back(median(processes));
+        }
+    }
+    figures.push_back(decode);
+    figures.push_back(texts);
+    figures.push_back(oracle);
+
+    // The captured HDR infoframe as a status tick decodes it: payload to detail lines.
+    const uint8_t capture[] = {0x02, 0x00, 0xC2, 0x33, 0xC4, 0x86, 0x4C, 0x1D, 0xB8, 0x0B, 0xD0, 0x84, 0x80,
+                               0x3E, 0x13, 0x3D, 0x42, 0x40, 0xE8, 0x03, 0x32, 0x00, 0xE8, 0x03, 0x90, 0x01};
+    Figure hdr{"Live HDR infoframe decode + lines per call, CPU", "us", {}, {}, 100, "<= 100 us"};
+    qsizetype lines = 0;
+    for (int run = 0; run < kDecodeRuns; ++run) {
+        hdr.runs.push_back(cpuMs([&] {
+                               for (int i = 0; i < kDecodeBatch; ++i) {
+                                   lines +=
+                                       infoframe::infoframeDetailLines(
+                                           infoframe::decodeInfoframe(capture, infoframe::Form::HdrPayload))
+                                           .size();
+                               }
+                           }) *
+                           kUsPerMs / kDecodeBatch);
+    }
+    if (lines == 0) {
+        hdr.runs.clear();
+    }
+    figures.push_back(hdr);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -468,9 +571,16 @@ int main(int argc, char **argv) {
         return bench::printTable({cliStatusFigure()}) ? 0 : 1;
     }
 
+    std::vector<Figure> figures;
+    progress("decoders");
+    decoderFigures(figures);
+    if (argc > 1 && std::strcmp(argv[1], kDecodersMode) == 0) {
+        bench::printMachine();
+        return bench::printTable(figures) ? 0 : 1;
+    }
+
     const BoxGuard guard;
     SystemLinkClock clock;
-    std::vector<Figure> figures;
     progress("start-up");
     figures.push_back(startupFigure(clock));
     progress("EDID write, read and text");

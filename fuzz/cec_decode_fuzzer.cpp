@@ -1,0 +1,20 @@
+// The CEC decoder on any bytes, exactly as long as given.
+
+#include "core/cec_decode.h"
+
+#include <QJsonDocument>
+
+#include <cstdlib>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const std::vector<uint8_t> bytes(data, data + size);
+    const cec::CecDecoded decoded = cec::decodeCec(bytes);
+    // Operands after the header and opcode, and never more than a message holds.
+    if (decoded.operandBytes.size() > cec::kMaxMessageBytes - 2 || decoded.empty != (size == 0) ||
+        cec::cecDetailLines(decoded).isEmpty()) {
+        std::abort();
+    }
+    QJsonDocument(cec::cecJson(decoded)).toJson(QJsonDocument::Compact);
+    return 0;
+}

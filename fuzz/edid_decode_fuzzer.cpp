@@ -1,0 +1,31 @@
+// The EDID decoder on any bytes: the image exactly as given, on the heap, so that a read
+// past its end is caught; then every front-end form of what was decoded.
+
+#include "core/edid_decode.h"
+#include "core/edid_report.h"
+
+#include <QJsonDocument>
+
+#include <cstdlib>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const std::vector<uint8_t> bytes(data, data + size);
+    const edid::EdidDecoded decoded = edid::decodeEdid(bytes);
+    // One verdict per block decoded, and never a block the bytes do not hold in full.
+    if (decoded.checksumsOk.size() != decoded.checksums.size() || decoded.checksumsOk.size() > size / 128 ||
+        decoded.cta.size() > decoded.extensions.size()) {
+        std::abort();
+    }
+    for (const edid::CtaBlock &cta : decoded.cta) {
+        if (cta.detailedTimings.size() > 6 || cta.videos.size() > 123) {
+            std::abort();
+        }
+    }
+    if (edid::edidDetailLines(decoded).isEmpty()) {
+        std::abort();
+    }
+    QJsonDocument(edid::edidJson(decoded)).toJson(QJsonDocument::Compact);
+    edid::compareSummaries({edid::edidSummary(decoded), edid::edidSummary(decoded)});
+    return 0;
+}

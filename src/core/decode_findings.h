@@ -1,0 +1,32 @@
+#pragma once
+// What a decoder noticed about the bytes it was given: a warning where the bytes break a
+// rule but still mean something, a failure where a part could not be decoded. Decoders
+// collect findings and go on; they never stop at the first one.
+
+#include <QString>
+
+#include <vector>
+
+struct Finding {
+    enum class Severity { Warning, Failure };
+    Severity severity = Severity::Warning;
+    QString where; // "Block 1, Audio Data Block", "Checksum", ...
+    QString text;
+};
+
+using Findings = std::vector<Finding>;
+
+inline void addWarning(Findings &findings, const QString &where, const QString &text) {
+    findings.push_back({Finding::Severity::Warning, where, text});
+}
+inline void addFailure(Findings &findings, const QString &where, const QString &text) {
+    findings.push_back({Finding::Severity::Failure, where, text});
+}
+
+// "Warning: <where>: <text>" or "Failure: ...", the line every front end shows.
+inline QString findingLine(const Finding &finding) {
+    const QLatin1String kind(finding.severity == Finding::Severity::Warning ? "Warning" : "Failure");
+    return finding.where.isEmpty()
+               ? kind + QLatin1String(": ") + finding.text
+               : kind + QLatin1String(": ") + finding.where + QLatin1String(": ") + finding.text;
+}

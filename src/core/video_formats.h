@@ -1,0 +1,28 @@
+#pragma once
+// The CTA-861 video formats by video identification code (VIC 1 to 127 and 193 to 219):
+// the one table every decoder and text takes its formats from.
+
+#include <QString>
+
+#include <cstdint>
+
+struct VideoFormat {
+    uint8_t vic;
+    uint16_t hActive;
+    uint16_t vActive; // lines of the frame, both fields of an interlaced format
+    bool interlaced;
+    uint32_t refreshMilliHz; // frames (progressive) or fields (interlaced) per 1000 s
+    const char *aspect;      // picture aspect ratio, "16:9"
+    uint32_t pixelClockKhz;
+};
+
+// The format of a code, or nullptr for a reserved code.
+const VideoFormat *findVideoFormat(uint8_t vic);
+
+// "3840x2160p60", "1920x1080i50", "720x480p59.94 4:3": the rate rounded to two decimals,
+// without trailing zeros; the aspect is added when another format of the same size and
+// rate differs only by it.
+QString videoFormatName(const VideoFormat &format);
+
+// The name of a code, or "reserved VIC n".
+QString vicName(uint8_t vic);
