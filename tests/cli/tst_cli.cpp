@@ -148,6 +148,8 @@ private slots:
     void edidWriteFiles_data();
     void edidWriteFiles();
     void edidCheckVerdicts();
+    void checksOfRealEdids_data();
+    void checksOfRealEdids();
     void quietShowsMessagesOnlyOnFailure();
     void progressOnlyOnATerminal();
     void busyBoxIsAskedAgain();
@@ -622,6 +624,37 @@ void TestCli::edidCheckVerdicts() {
                           path("bad.bin") + ": block 1: checksum " + bad1 + " wrong, should be " + cs1,
                           path("good.txt") + ": block 0: checksum " + cs0 + " right",
                           path("good.txt") + ": block 1: checksum " + cs1 + " right"}));
+}
+
+void TestCli::checksOfRealEdids_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("block0");
+    QTest::addColumn<QString>("block1");
+    // The verdicts of tests/data/edid/README.md, which agree with Debian's edid-decode.
+    // clang-format off
+    QTest::newRow("bad base block") << "MODIFIED-lg-oled-c9-hdmi-block0-badsum.bin" << "8E wrong, should be 8D" << "C6 right";
+    QTest::newRow("acer") << "acer-xv273k-dp1.bin" << "21 right" << "C0 right";
+    QTest::newRow("apple") << "apple-cinemahd-30-dvi.bin" << "F3 right" << "41 right";
+    QTest::newRow("base block only") << "dell-3007wfp-dvi.bin" << "E9 right" << "00 right";
+    QTest::newRow("lg tile") << "lg-34wk95uw-thunderbolt-dp1-tile0.bin" << "E2 right" << "E3 right";
+    QTest::newRow("lg oled") << "lg-oled-c9-hdmi.bin" << "8E right" << "C6 right";
+    QTest::newRow("lg oled text") << "lg-oled-c9-hdmi.txt" << "8E right" << "C6 right";
+    QTest::newRow("benq as read") << "linuxhw-benq-pd2700u-C457DADB2E45.bin" << "D3 right" << "00 wrong, should be 01";
+    QTest::newRow("benq text") << "linuxhw-benq-pd2700u-C457DADB2E45.txt" << "D3 right" << "00 wrong, should be 01";
+    QTest::newRow("samsung") << "samsung-q800t-hdmi2.1.bin" << "6E right" << "67 right";
+    // clang-format on
+}
+
+void TestCli::checksOfRealEdids() {
+    QFETCH(QString, file);
+    QFETCH(QString, block0);
+    QFETCH(QString, block1);
+    const QString path = QStringLiteral(VELTRIKA_SOURCE_DIR "/tests/data/edid/") + file;
+    CliRig rig;
+    const bool right = block0.endsWith(QLatin1String("right")) && block1.endsWith(QLatin1String("right"));
+    QCOMPARE(rig.run({"edid", "check", path}), right ? 0 : 1);
+    QCOMPARE(rig.outLines(),
+             QStringList({path + ": block 0: checksum " + block0, path + ": block 1: checksum " + block1}));
 }
 
 void TestCli::quietShowsMessagesOnlyOnFailure() {
