@@ -9,7 +9,24 @@
 
 #include <cstdio>
 #include <memory>
+
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
+
+namespace {
+
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     const QCoreApplication app(argc, argv);
@@ -20,7 +37,7 @@ int main(int argc, char **argv) {
     const cli::Environment environment{
         .out = out,
         .err = err,
-        .errIsTerminal = isatty(STDERR_FILENO) != 0,
+        .errIsTerminal = stderrIsTerminal(),
         .clock = clock,
         .systemUsb = [&usb, &clock]() -> UsbXpress & {
             if (!usb) {
