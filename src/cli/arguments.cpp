@@ -1,5 +1,8 @@
 #include "arguments.h"
 
+#include "core/colon_hex.h"
+#include "core/messages.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -8,7 +11,7 @@ namespace cli {
 namespace {
 
 // clang-format off
-constexpr std::array<CommandInfo, 11> kCommands = {{
+constexpr std::array<CommandInfo, 15> kCommands = {{
     {Command::Status,    "status",     "",
      "the status lines, the HDR capture, the firmware version and every setting", true},
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
@@ -24,6 +27,13 @@ constexpr std::array<CommandInfo, 11> kCommands = {{
     {Command::HdrSend,   "hdr send",   "HEX",                                    "sends the custom HDR infoframe (colon hex)", true},
     {Command::AviSend,   "avi send",   "HEX",                                    "sends the custom AVI bytes (colon hex)", true},
     {Command::Reset,     "reset",      "--settings|--edid|--all --yes",          "factory reset; nothing is written without --yes", true},
+    {Command::EdidDecode, "edid decode", "[FILE|-|box|top|bot]",
+     "what the EDID means, block by block, with its findings (default: box)", false},
+    {Command::EdidCompare, "edid compare", "[A B C...]",
+     "what each EDID offers a source, side by side (default: box top bot)", false},
+    {Command::InfoframeDecode, "infoframe decode", "[HEX] [--form frame|hdr-payload|avi-payload]",
+     "what an HDR or AVI infoframe means (default: the box's HDR capture)", false},
+    {Command::CecDecode, "cec decode", "HEX", "what a CEC message means", false},
 }};
 // clang-format on
 
@@ -91,6 +101,14 @@ public:
             return packet(packets::kAviSend);
         case Command::Reset:
             return reset();
+        case Command::EdidDecode:
+            return edidDecode();
+        case Command::EdidCompare:
+            return edidCompare();
+        case Command::InfoframeDecode:
+            return infoframeDecode();
+        case Command::CecDecode:
+            return cecDecode();
         }
         return QStringLiteral("unknown command");
     }
@@ -178,6 +196,94 @@ private:
             return EdidSource::BotSink;
         }
         return std::nullopt;
+    }
+
+    static EdidInput edidInputNamed(const QString &name) { return {name, sourceNamed(name)}; }
+
+    QString edidDecode() {
+        if (arguments_.size() > 1) {
+            return QStringLiteral("unexpected argument: %1").arg(arguments_[1]);
+        }
+        const QString name = arguments_.value(0, QStringLiteral("box"));
+        if (name.isEmpty()) {
+            return emptyFileName();
+        }
+        invocation_.edidInputs.push_back(edidInputNamed(name));
+        return {};
+    }
+
+    QString edidCompare() {
+        const QStringList names =
+            arguments_.isEmpty()
+                ? QStringList{QStringLiteral("box"), QStringLiteral("top"), QStringLiteral("bot")}
+                : arguments_;
+        if (names.size() < 2) {
+            return QStringLiteral("edid compare needs two or more EDIDs");
+        }
+        for (const QString &name : names) {
+            if (name.isEmpty()) {
+                return emptyFileName();
+            }
+            invocation_.edidInputs.push_back(edidInputNamed(name));
+        }
+        return {};
+    }
+
+    // Colon hex as the packet texts take it, without their length limits.
+    QString decodeHex(const QString &text) {
+        const QByteArray latin = text.toLatin1();
+        size_t groups = 0;
+        if (!isColonHexText(std::span<const char>(latin.constData(), static_cast<size_t>(latin.size())),
+                            &groups)) {
+            return QLatin1String(kHexFormatError);
+        }
+        if (groups > kColonHexOutputSize) {
+            return QStringLiteral("at most %1 bytes").arg(kColonHexOutputSize);
+        }
+        std::array<uint8_t, kColonHexOutputSize> bytes{};
+        const uint8_t count =
+            parseColonHex(std::span<const char>(latin.constData(), static_cast<size_t>(latin.size())),
+                          static_cast<size_t>(latin.size()), false, bytes);
+        invocation_.decodeBytes.assign(bytes.begin(), bytes.begin() + count);
+        return {};
+    }
+
+    QString infoframeDecode() {
+        std::optional<QString> hex;
+        for (qsizetype i = 0; i < arguments_.size(); ++i) {
+            const QString &argument = arguments_[i];
+            if (argument == QLatin1String("--form")) {
+                const QString form = arguments_.value(i + 1);
+                ++i;
+                if (form == QLatin1String("frame")) {
+                    invocation_.infoframeForm = infoframe::Form::Frame;
+                } else if (form == QLatin1String("hdr-payload")) {
+                    invocation_.infoframeForm = infoframe::Form::HdrPayload;
+                } else if (form == QLatin1String("avi-payload")) {
+                    invocation_.infoframeForm = infoframe::Form::AviPayload;
+                } else {
+                    return QStringLiteral("unknown form: %1 (one of: frame, hdr-payload, avi-payload)")
+                        .arg(form);
+                }
+            } else if (!hex && !argument.startsWith(QLatin1Char('-'))) {
+                hex = argument;
+            } else {
+                return QStringLiteral("unexpected argument: %1").arg(argument);
+            }
+        }
+        if (!hex) {
+            // The capture is an HDR payload whatever --form says.
+            invocation_.infoframeForm = infoframe::Form::HdrPayload;
+            return {};
+        }
+        return decodeHex(*hex);
+    }
+
+    QString cecDecode() {
+        if (arguments_.size() != 1) {
+            return QStringLiteral("one HEX text expected");
+        }
+        return decodeHex(arguments_.first());
     }
 
     QString edidWrite() {
@@ -298,6 +404,17 @@ std::span<const CommandInfo> allCommands() {
 
 const CommandInfo &commandInfo(Command command) {
     return kCommands[static_cast<size_t>(command)];
+}
+
+bool needsBox(const Invocation &invocation) {
+    if (commandInfo(invocation.command).needsBox) {
+        return true;
+    }
+    if (invocation.command == Command::InfoframeDecode) {
+        return invocation.decodeBytes.empty();
+    }
+    return std::any_of(invocation.edidInputs.begin(), invocation.edidInputs.end(),
+                       [](const EdidInput &input) { return input.source.has_value(); });
 }
 
 Parsed parseArguments(const QStringList &arguments) {

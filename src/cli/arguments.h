@@ -3,12 +3,14 @@
 // every name, value and hex text is checked here, so a bad argument never costs a frame.
 
 #include "core/box_session.h"
+#include "core/infoframe_decode.h"
 #include "core/packet_text.h"
 #include "core/settings_table.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -27,6 +29,10 @@ enum class Command : uint8_t {
     HdrSend,
     AviSend,
     Reset,
+    EdidDecode,
+    EdidCompare,
+    InfoframeDecode,
+    CecDecode,
 };
 
 // One row of the command table: how the command is named, used and described.
@@ -35,7 +41,7 @@ struct CommandInfo {
     std::string_view words;    // "status", "edid read"
     std::string_view synopsis; // what follows the words in a usage line
     std::string_view summary;
-    bool needsBox;
+    bool needsBox; // whatever its arguments; a decode command needs it only for a box source
 };
 
 std::span<const CommandInfo> allCommands();
@@ -48,6 +54,13 @@ enum class ChecksumPolicy : uint8_t { Stop, Fix, AsIs };
 struct SettingWrite {
     Setting setting;
     uint8_t value;
+};
+
+// An EDID that a decode or compare command takes: one of the box's, or a file ("-" for
+// standard input).
+struct EdidInput {
+    QString name; // as given
+    std::optional<EdidSource> source;
 };
 
 struct Invocation {
@@ -71,7 +84,13 @@ struct Invocation {
     packets::PacketText storedText;
     uint8_t cecSlot = 0; // cec store
     FactoryReset reset = FactoryReset::Settings;
+    std::vector<EdidInput> edidInputs;                      // edid decode, edid compare
+    infoframe::Form infoframeForm = infoframe::Form::Frame; // infoframe decode
+    std::vector<uint8_t> decodeBytes; // infoframe decode (none: the box's HDR capture), cec decode
 };
+
+// Whether the invocation talks to the box.
+bool needsBox(const Invocation &invocation);
 
 // The invocation, or the reason there is none (a usage error); the options read before
 // the error stay in it, so a failing --json run can still answer in JSON.

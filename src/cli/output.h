@@ -17,6 +17,13 @@
 
 namespace cli {
 
+// What a command leaves for standard output, and why it failed.
+struct Output {
+    QStringList lines; // text mode
+    QJsonObject json;
+    QString error;
+};
+
 // The value's name in the settings table, or "unknown(N)" for a value it does not list.
 QString settingValueText(const SettingInfo &info, uint8_t device);
 // The named settings (every one when `which` is empty) as NAME=VALUE lines or one object.

@@ -8,6 +8,7 @@
 #include "core/saved_file.h"
 #include "core/spaced_hex.h"
 #include "core/status_texts.h"
+#include "decode_commands.h"
 #include "demo_state.h"
 #include "output.h"
 #include "sim/simulated_box.h"
@@ -51,56 +52,25 @@ bool linkLost(LinkError error) {
     return false;
 }
 
-// What a command leaves for standard output, and why it failed.
-struct Output {
-    QStringList lines; // text mode
-    QJsonObject json;
-    QString error;
-};
-
 // What is read before the box is opened.
 struct Inputs {
     EdidImage image{};
     EdidVerdicts verdicts{};
     std::vector<std::pair<QString, EdidVerdicts>> checked;
     std::unique_ptr<QSaveFile> output;
+    std::vector<QByteArray> edids; // edid decode, edid compare
 };
 
-QString cannotRead(const QString &fileName, const QString &reason) {
-    return QStringLiteral("Cannot read file %1: %2.").arg(fileName, reason);
-}
-
-// The first 1024 bytes, taken as the window's loader takes them: raw when the first byte is
-// zero, else hex text. A file without a single byte is no EDID.
+// The first 256 bytes of the file as the window's loader takes them (zero where the file
+// holds fewer). A file without a single byte is no EDID.
 std::optional<EdidImage> loadEdidFile(const QString &fileName, QString *error) {
-    QFile file(fileName);
-    if (QFileInfo(fileName).isDir()) {
-        *error = cannotRead(fileName, QStringLiteral("Is a directory"));
-        return std::nullopt;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = cannotRead(fileName, file.errorString());
-        return std::nullopt;
-    }
-    std::array<uint8_t, kEdidFileReadSize> area{};
-    const qint64 got = file.read(reinterpret_cast<char *>(area.data()), kEdidFileReadSize);
-    if (got < 0) {
-        *error = cannotRead(fileName, file.errorString());
-        return std::nullopt;
-    }
-    if (got == 0) {
-        *error = cannotRead(fileName, QStringLiteral("the file is empty"));
+    const std::optional<QByteArray> data = readEdidFile(fileName, error);
+    if (!data) {
         return std::nullopt;
     }
     EdidImage image{};
-    if (edidFileIsRaw(area)) {
-        std::ranges::copy(edidFileImage(area), image.begin());
-        return image;
-    }
-    if (parseEdidText(QString::fromLatin1(edidTextFromFile(area)), image) <= 0) {
-        *error = QStringLiteral("%1: %2").arg(fileName, QLatin1String(kHexFormatError));
-        return std::nullopt;
-    }
+    std::copy_n(data->constData(), std::min<qsizetype>(data->size(), static_cast<qsizetype>(image.size())),
+                reinterpret_cast<char *>(image.data()));
     return image;
 }
 
@@ -188,6 +158,9 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
             }
         }
         return kExitOk;
+    case Command::EdidDecode:
+    case Command::EdidCompare:
+        return loadDecodeInputs(invocation, inputs.edids, &output.error) ? kExitOk : kExitUsage;
     case Command::Status:
     case Command::Get:
     case Command::Set:
@@ -196,6 +169,8 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
     case Command::HdrSend:
     case Command::AviSend:
     case Command::Reset:
+    case Command::InfoframeDecode:
+    case Command::CecDecode:
         break;
     }
     return kExitOk;
@@ -249,6 +224,11 @@ public:
             return aviSend();
         case Command::Reset:
             return reset();
+        case Command::EdidDecode:
+        case Command::EdidCompare:
+        case Command::InfoframeDecode:
+        case Command::CecDecode:
+            return runDecodeCommand(invocation_, inputs_.edids, &session_, output_);
         case Command::EdidCheck:
             break;
         }
@@ -483,7 +463,10 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
     if (prepared != kExitOk) {
         return prepared;
     }
-    if (!commandInfo(invocation.command).needsBox) {
+    if (!needsBox(invocation)) {
+        if (invocation.command != Command::EdidCheck) {
+            return runDecodeCommand(invocation, inputs.edids, nullptr, output);
+        }
         int status = kExitOk;
         checkFiles(inputs, output, &status);
         return status;

@@ -6,6 +6,7 @@
 #include "cli_rig.h"
 #include "core/settings_table.h"
 #include "core/spaced_hex.h"
+#include "core/status_texts.h"
 
 #include <QDir>
 #include <QFile>
@@ -156,6 +157,8 @@ private slots:
     void halfWrittenEdidIsNeverCommitted();
     void silentBoxEndsWithinTheTimeOuts_data();
     void silentBoxEndsWithinTheTimeOuts();
+    void decodedOutput_data();
+    void decodedOutput();
     void documentationNamesEverything_data();
     void documentationNamesEverything();
 
@@ -181,6 +184,7 @@ void TestCli::initTestCase() {
     writeFile(path("empty.bin"), {});
     writeFile(path("junk.txt"), "zz,zz\n");
     writeFile(path("gg.txt"), "00 FF GG 00\n");
+    writeFile(path("junk.bin"), QByteArray(128, '\0'));
 }
 
 void TestCli::exitStatus_data() {
@@ -246,6 +250,22 @@ void TestCli::exitStatus_data() {
     QTest::newRow("version") << "--version" << Setup::NoDevice << 0 << "" << false;
     QTest::newRow("command help") << "set --help" << Setup::NoDevice << 0 << "" << false;
     QTest::newRow("check without box") << "edid check @/good.bin @/good.txt" << Setup::NoDevice << 0 << "" << false;
+    QTest::newRow("decode a file without box") << "edid decode @/good.txt" << Setup::NoDevice << 0 << "" << false;
+    QTest::newRow("compare files without box") << "edid compare @/good.bin @/bad.bin" << Setup::NoDevice << 0 << "" << false;
+    QTest::newRow("decode hex without box") << "infoframe decode 02:00:c2 --form hdr-payload" << Setup::NoDevice << 0 << "" << false;
+    QTest::newRow("cec decode without box") << "cec decode 40:04" << Setup::NoDevice << 0 << "" << false;
+    QTest::newRow("decode the box without box") << "edid decode" << Setup::NoDevice << 3 << "veltrika: no box found" << true;
+    QTest::newRow("capture without box") << "infoframe decode" << Setup::NoDevice << 3 << "veltrika: no box found" << true;
+    QTest::newRow("compare one") << "edid compare @/good.bin" << Setup::None << 2 << "veltrika: edid compare needs two or more EDIDs" << false;
+    QTest::newRow("decode not hex") << "edid decode @/gg.txt" << Setup::None << 2 << "veltrika: @/gg.txt: Hex Format Error" << false;
+    QTest::newRow("decode empty") << "edid decode @/empty.bin" << Setup::None << 2 << "veltrika: Cannot read file @/empty.bin: the file is empty." << false;
+    QTest::newRow("compare a missing file") << "edid compare box @/missing.bin" << Setup::None << 2 << "veltrika: Cannot read file @/missing.bin: " << false;
+    QTest::newRow("cec decode not hex") << "cec decode 4:04" << Setup::None << 2 << "veltrika: Hex Format Error" << false;
+    QTest::newRow("infoframe form") << "infoframe decode 87:01 --form sideways" << Setup::None << 2
+                                    << "veltrika: unknown form: sideways (one of: frame, hdr-payload, avi-payload)" << false;
+    QTest::newRow("no EDID header") << "edid decode @/junk.bin" << Setup::None << 1 << "veltrika: @/junk.bin: not an EDID (no EDID header)" << false;
+    QTest::newRow("compare, fetch refused") << "edid compare @/good.bin box" << Setup::RefuseFetch << 1 << "veltrika: edid read box: " << true;
+    QTest::newRow("no capture") << "infoframe decode" << Setup::None << 1 << "veltrika: infoframe decode: the box has captured no HDR infoframe" << true;
     QTest::newRow("check wrong") << "edid check @/good.bin @/bad.bin" << Setup::NoDevice << 1
                                  << "veltrika: The EDID Checksum is not correct." << false;
     QTest::newRow("wrong checksum stops") << "edid write @/bad.bin" << Setup::CustomMode << 1
@@ -736,6 +756,52 @@ void TestCli::silentBoxEndsWithinTheTimeOuts() {
                  waited <= uint32_t(timeOuts) * kLinkTimeoutMs + 200,
              qPrintable(QString::number(waited)));
     QVERIFY(rig.errLines().last().endsWith(QStringLiteral(": silent")));
+}
+
+// What the decode commands print, read back from their JSON: the bytes of a file, of the box
+// and of its capture, never a frame that writes.
+void TestCli::decodedOutput_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value"); // the value under key, as compact JSON
+    // clang-format off
+    QTest::newRow("file name") << "edid decode @/good.txt" << "name" << "\"FILE TV\"";
+    QTest::newRow("bad checksum found") << "edid decode @/bad.bin" << "checksums_ok" << "[true,false]";
+    QTest::newRow("the box's own") << "edid decode" << "name" << "\"VELTRIKA MIX\"";
+    QTest::newRow("the TV on BOT") << "edid decode bot" << "name" << "\"BOT SINK AVR\"";
+    QTest::newRow("compare names") << "edid compare @/good.bin box top" << "rows/0/values" << "[\"FILE TV\",\"VELTRIKA MIX\",\"TOP SINK TV\"]";
+    QTest::newRow("compare marks the difference") << "edid compare @/good.bin box" << "rows/0/differs" << "true";
+    QTest::newRow("cec opcode") << "cec decode 40:04" << "opcode_name" << "\"Image View On\"";
+    QTest::newRow("captured HDR") << "infoframe decode" << "hdr/eotf" << "\"SMPTE ST 2084 (PQ)\"";
+    QTest::newRow("typed frame") << "infoframe decode 87:01:02:00:02:00" << "type" << "135";
+    // clang-format on
+}
+
+void TestCli::decodedOutput() {
+    QFETCH(QString, line);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    CliRig rig;
+    // A captured PQ infoframe: type, announced length, then the payload from the EOTF.
+    sim::RegisterBlock &capture = rig.box.registerBlock(proto::kRegHdrCapture);
+    if (!line.contains(QLatin1String("--form")) && line.endsWith(QLatin1String("infoframe decode"))) {
+        capture[status::kCaptureType] = 0x87;
+        capture[status::kCaptureLength] = 2;
+        capture[status::kCapturePayload] = 0x02;
+    }
+    QCOMPARE(rig.run(arguments(QStringLiteral("--json ") + line)), 0);
+    QJsonValue found = rig.json();
+    for (const QString &part : key.split(QLatin1Char('/'))) {
+        bool isIndex = false;
+        const int index = part.toInt(&isIndex);
+        found = isIndex ? found.toArray().at(index) : found.toObject().value(part);
+    }
+    const QByteArray compact = QJsonDocument(QJsonArray{found}).toJson(QJsonDocument::Compact);
+    QCOMPARE(QString::fromUtf8(compact.mid(1, compact.size() - 2)), value);
+    for (const QString &request : rig.requests()) {
+        QVERIFY2(!request.startsWith(QLatin1String("10 ")) || request.startsWith(QLatin1String("10 01 ")),
+                 qPrintable(request));
+    }
 }
 
 void TestCli::documentationNamesEverything_data() {

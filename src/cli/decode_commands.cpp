@@ -1,0 +1,253 @@
+#include "decode_commands.h"
+
+#include "core/cec_decode.h"
+#include "core/edid_decode.h"
+#include "core/edid_file.h"
+#include "core/edid_report.h"
+#include "core/infoframe_decode.h"
+#include "core/messages.h"
+#include "core/spaced_hex.h"
+#include "core/status_texts.h"
+#include "run_cli.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+// 256 blocks: more than any EDID holds, and a bound for whatever file is named.
+constexpr qint64 kMaxEdidFileBytes = 256 * kEdidBlockSize;
+
+std::span<const uint8_t> bytesOf(const QByteArray &data) {
+    return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
+}
+
+QString sourceText(EdidSource source) {
+    switch (source) {
+    case EdidSource::TopSink:
+        return QStringLiteral("top");
+    case EdidSource::BotSink:
+        return QStringLiteral("bot");
+    case EdidSource::Box:
+        break;
+    }
+    return QStringLiteral("box");
+}
+
+// Reads the box's EDIDs that the invocation names into their places; the reason of each
+// failed read, empty for those that came.
+std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByteArray> &edids,
+                                  BoxSession *session) {
+    std::vector<QString> failures(invocation.edidInputs.size());
+    for (size_t i = 0; i < invocation.edidInputs.size(); ++i) {
+        const EdidInput &input = invocation.edidInputs[i];
+        if (!input.source || session == nullptr) {
+            continue;
+        }
+        const Outcome<EdidImage> read = session->readEdid(*input.source);
+        if (read.ok()) {
+            edids[i] = QByteArray(reinterpret_cast<const char *>(read.value.data()),
+                                  static_cast<qsizetype>(read.value.size()));
+        } else {
+            failures[i] =
+                QStringLiteral("edid read %1: %2").arg(sourceText(*input.source), linkErrorName(read.error));
+        }
+    }
+    return failures;
+}
+
+int edidDecode(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
+               Output &output) {
+    const std::vector<QString> failures = readBoxEdids(invocation, edids, session);
+    if (!failures.front().isEmpty()) {
+        output.error = failures.front();
+        return kExitFailed;
+    }
+    const edid::EdidDecoded decoded = edid::decodeEdid(bytesOf(edids.front()));
+    output.lines = edid::edidDetailLines(decoded);
+    output.json = edid::edidJson(decoded);
+    if (!decoded.valid()) {
+        output.error =
+            QStringLiteral("%1: not an EDID (no EDID header)").arg(invocation.edidInputs.front().name);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+// The rows as columns of text: the label, then one column per EDID; a row whose values
+// differ is marked with '*'.
+QStringList comparisonLines(const QStringList &names, const std::vector<edid::SummaryRow> &rows) {
+    qsizetype labelWidth = 0;
+    std::vector<qsizetype> widths(static_cast<size_t>(names.size()), 0);
+    for (qsizetype column = 0; column < names.size(); ++column) {
+        widths[static_cast<size_t>(column)] = names[column].size();
+    }
+    for (const edid::SummaryRow &row : rows) {
+        labelWidth = std::max(labelWidth, row.label.size());
+        for (qsizetype column = 0; column < row.values.size() && column < names.size(); ++column) {
+            widths[static_cast<size_t>(column)] =
+                std::max(widths[static_cast<size_t>(column)], row.values[column].size());
+        }
+    }
+    const auto line = [&](const QString &mark, const QString &label, const QStringList &values) {
+        QString text = mark + label.leftJustified(labelWidth);
+        for (qsizetype column = 0; column < values.size() && column < names.size(); ++column) {
+            text += QStringLiteral("  ") + values[column].leftJustified(widths[static_cast<size_t>(column)]);
+        }
+        while (text.endsWith(QLatin1Char(' '))) {
+            text.chop(1);
+        }
+        return text;
+    };
+    QStringList lines{line(QStringLiteral("  "), QString(), names)};
+    for (const edid::SummaryRow &row : rows) {
+        lines << line(row.differs ? QStringLiteral("* ") : QStringLiteral("  "), row.label, row.values);
+    }
+    return lines;
+}
+
+int edidCompare(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
+                Output &output) {
+    const std::vector<QString> failures = readBoxEdids(invocation, edids, session);
+    std::vector<edid::EdidSummary> summaries;
+    QStringList names;
+    QJsonArray sources;
+    for (size_t i = 0; i < invocation.edidInputs.size(); ++i) {
+        names << invocation.edidInputs[i].name;
+        QJsonObject source{{QStringLiteral("name"), invocation.edidInputs[i].name}};
+        if (failures[i].isEmpty()) {
+            summaries.push_back(edid::edidSummary(edid::decodeEdid(bytesOf(edids[i]))));
+        } else {
+            summaries.push_back({});
+            source.insert(QStringLiteral("error"), failures[i]);
+        }
+        sources.append(source);
+    }
+    std::vector<edid::SummaryRow> rows = edid::compareSummaries(summaries);
+    // A column whose EDID could not be read says so where its name would stand.
+    for (size_t i = 0; i < failures.size(); ++i) {
+        if (!failures[i].isEmpty() && !rows.empty()) {
+            rows.front().values[static_cast<qsizetype>(i)] = QStringLiteral("(read failed)");
+        }
+    }
+    QJsonArray rowArray;
+    for (const edid::SummaryRow &row : rows) {
+        rowArray.append(QJsonObject{{QStringLiteral("label"), row.label},
+                                    {QStringLiteral("values"), QJsonArray::fromStringList(row.values)},
+                                    {QStringLiteral("differs"), row.differs}});
+    }
+    output.lines = comparisonLines(names, rows);
+    output.json = {{QStringLiteral("sources"), sources}, {QStringLiteral("rows"), rowArray}};
+    const auto failed =
+        std::find_if(failures.begin(), failures.end(), [](const QString &f) { return !f.isEmpty(); });
+    if (failed != failures.end()) {
+        output.error = *failed;
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int infoframeDecode(const Invocation &invocation, BoxSession *session, Output &output) {
+    std::vector<uint8_t> bytes = invocation.decodeBytes;
+    if (bytes.empty() && session != nullptr) {
+        const StatusBlocks blocks = session->readStatusBlocks();
+        if (!blocks.shown) {
+            output.error = QStringLiteral("infoframe decode: the HDR capture could not be read");
+            return kExitFailed;
+        }
+        const std::span<const uint8_t> payload = status::hdrCapturePayload(blocks.hdrCapture);
+        if (payload.empty()) {
+            output.error = QStringLiteral("infoframe decode: the box has captured no HDR infoframe");
+            return kExitFailed;
+        }
+        bytes.assign(payload.begin(), payload.end());
+    }
+    const infoframe::InfoframeDecoded decoded = infoframe::decodeInfoframe(bytes, invocation.infoframeForm);
+    output.lines = infoframe::infoframeDetailLines(decoded);
+    output.json = infoframe::infoframeJson(decoded);
+    return kExitOk;
+}
+
+int cecDecode(const Invocation &invocation, Output &output) {
+    const cec::CecDecoded decoded = cec::decodeCec(invocation.decodeBytes);
+    output.lines = cec::cecDetailLines(decoded);
+    output.json = cec::cecJson(decoded);
+    return kExitOk;
+}
+
+} // namespace
+
+std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) {
+    const auto cannotRead = [&](const QString &reason) {
+        *error = QStringLiteral("Cannot read file %1: %2.").arg(fileName, reason);
+        return std::nullopt;
+    };
+    QFile file(fileName);
+    const bool standardInput = fileName == QLatin1String("-");
+    if (!standardInput && QFileInfo(fileName).isDir()) {
+        return cannotRead(QStringLiteral("Is a directory"));
+    }
+    if (!(standardInput ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly))) {
+        return cannotRead(file.errorString());
+    }
+    QByteArray data = file.read(kMaxEdidFileBytes);
+    if (data.isEmpty()) {
+        return cannotRead(file.error() == QFileDevice::NoError ? QStringLiteral("the file is empty")
+                                                               : file.errorString());
+    }
+    std::array<uint8_t, kEdidFileReadSize> area{};
+    std::copy_n(data.constData(), std::min<qsizetype>(data.size(), kEdidFileReadSize),
+                reinterpret_cast<char *>(area.data()));
+    if (edidFileIsRaw(area)) {
+        return data;
+    }
+    EdidImage image{};
+    const qsizetype groups = parseEdidText(QString::fromLatin1(edidTextFromFile(area)), image);
+    if (groups <= 0) {
+        *error = QStringLiteral("%1: %2").arg(fileName, QLatin1String(kHexFormatError));
+        return std::nullopt;
+    }
+    return QByteArray(reinterpret_cast<const char *>(image.data()),
+                      std::min<qsizetype>(groups, static_cast<qsizetype>(image.size())));
+}
+
+bool loadDecodeInputs(const Invocation &invocation, std::vector<QByteArray> &edids, QString *error) {
+    edids.assign(invocation.edidInputs.size(), QByteArray());
+    for (size_t i = 0; i < invocation.edidInputs.size(); ++i) {
+        const EdidInput &input = invocation.edidInputs[i];
+        if (input.source) {
+            continue;
+        }
+        const std::optional<QByteArray> data = readEdidFile(input.name, error);
+        if (!data) {
+            return false;
+        }
+        edids[i] = *data;
+    }
+    return true;
+}
+
+int runDecodeCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
+                     Output &output) {
+    switch (invocation.command) {
+    case Command::EdidDecode:
+        return edidDecode(invocation, edids, session, output);
+    case Command::EdidCompare:
+        return edidCompare(invocation, edids, session, output);
+    case Command::InfoframeDecode:
+        return infoframeDecode(invocation, session, output);
+    case Command::CecDecode:
+        return cecDecode(invocation, output);
+    default:
+        break;
+    }
+    return kExitOk;
+}
+
+} // namespace cli
