@@ -81,9 +81,7 @@ const FormWidget kWidgets[] = {
     {"label_6", "QLabel", "HDCP VERSION:", 10, AnyWeight, "", NotCheckable, "", ""},
     {"hdcp14", "QRadioButton", "1.4", 10, AnyWeight, "", Checked, "buttonGroup_4", ""},
     {"hdcp22", "QRadioButton", "2.2", 10, AnyWeight, "", Unchecked, "buttonGroup_4", ""},
-    // The tab titles are set a size smaller so that all four fit the bar; the pages
-    // keep the form's text size.
-    {"tabWidget", "QTabWidget", "", 7, AnyWeight, "", NotCheckable, "", ""},
+    {"tabWidget", "QTabWidget", "", 0, AnyWeight, "", NotCheckable, "", ""},
     // EDID MANAGER
     {"automixEDID", "QRadioButton", "AUTOMIX: Allow VELTRIKAto create the EDID table", 0, AnyWeight, "",
      Checked, "buttonGroup_6", ""},
