@@ -83,7 +83,7 @@ const FormWidget kWidgets[] = {
     {"hdcp22", "QRadioButton", "2.2", 10, AnyWeight, "", Unchecked, "buttonGroup_4", ""},
     {"tabWidget", "QTabWidget", "", 0, AnyWeight, "", NotCheckable, "", ""},
     // EDID MANAGER
-    {"automixEDID", "QRadioButton", "AUTOMIX: Allow VELTRIKAto create the EDID table", 0, AnyWeight, "",
+    {"automixEDID", "QRadioButton", "AUTOMIX: Allow VELTRIKA to create the EDID table", 0, AnyWeight, "",
      Checked, "buttonGroup_6", ""},
     {"cb2cForce", "QCheckBox", "2.0 Stereo", 0, AnyWeight, "", Unchecked, "", ""},
     {"cb51", "QCheckBox", "5.1 Multi", 0, AnyWeight, "", Unchecked, "", ""},
