@@ -17,7 +17,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -245,6 +248,8 @@ private slots:
     void textBoxes_data();
     void textBoxes();
     void missingDialogFaceLeavesTheFontAlone();
+    void artworkForTwiceThePixels_data();
+    void artworkForTwiceThePixels();
 
 private:
     void showPageOf(QWidget *widget);
@@ -488,6 +493,28 @@ void TestFit::missingDialogFaceLeavesTheFontAlone() {
     notAFont.close();
     QVERIFY(!installDialogFont(empty.path()));
     QCOMPARE(QApplication::font(), before);
+}
+
+void TestFit::artworkForTwiceThePixels_data() {
+    QTest::addColumn<int>("size");
+    QTest::newRow("16") << 16;
+    QTest::newRow("32") << 32;
+    QTest::newRow("48") << 48;
+}
+
+// Each small image has its variant of twice the pixels, which Qt takes for the plain name
+// on a screen of that pixel ratio: the window icon and the title image use it at scale 2.
+void TestFit::artworkForTwiceThePixels() {
+    QFETCH(int, size);
+    const QString name = QStringLiteral(":/Veltrika_%1.png").arg(size);
+    QCOMPARE(QImage(name).size(), QSize(size, size));
+    QCOMPARE(QImage(QStringLiteral(":/Veltrika_%1@2x.png").arg(size)).size(), QSize(2 * size, 2 * size));
+    if (size == 32) {
+        const bool twice = qApp->devicePixelRatio() >= 2.0;
+        QCOMPARE(rig_->window().windowIcon().availableSizes().contains(QSize(64, 64)), twice);
+        qInfo("window icon sizes: %s",
+              qPrintable(QDebug::toString(rig_->window().windowIcon().availableSizes())));
+    }
 }
 
 QTEST_MAIN(TestFit)
