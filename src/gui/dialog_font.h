@@ -13,6 +13,7 @@ inline constexpr int kDialogFontPointSize = 8;
 QString defaultDialogFontDirectory();
 
 // Loads the regular and the bold face from directory and makes the family, at its size,
-// the application font. When a face is missing or unreadable the application font stays
-// as it is and the result is false.
+// the application font. When a face is missing or unreadable the result is false, and the
+// application font becomes Liberation Sans at that size if fontconfig has it, or else
+// stays as it is.
 bool installDialogFont(const QString &directory = defaultDialogFontDirectory());

@@ -8,8 +8,8 @@
 int runUtility(int argc, char **argv, UsbXpress &usb, LinkClock &clock) {
     Q_INIT_RESOURCE(resqrc);
     QApplication app(argc, argv);
-    // Without the dialog face the window keeps the platform's font; the status lines
-    // that do not fit then carry their whole text in a tool tip.
+    // Without the dialog face the window takes the nearest face there is; a status line
+    // that does not fit then carries its whole text in a tool tip.
     installDialogFont();
     installPlatform(&usb, &clock);
     // The window lives for the whole process; closing it ends the event loop.

@@ -247,7 +247,7 @@ private slots:
     void tabTitles();
     void textBoxes_data();
     void textBoxes();
-    void missingDialogFaceLeavesTheFontAlone();
+    void missingDialogFaceTakesTheNearestFace();
     void artworkForTwiceThePixels_data();
     void artworkForTwiceThePixels();
 
@@ -480,19 +480,25 @@ void TestFit::textBoxes() {
     rig_->box.registerBlock(proto::kRegHdrCapture).fill(0);
 }
 
-// Without the faces the program keeps the platform's font and says so to its caller.
-void TestFit::missingDialogFaceLeavesTheFontAlone() {
+// Without the faces the program says so to its caller and takes Liberation Sans, which
+// the scripts install, at the same size.
+void TestFit::missingDialogFaceTakesTheNearestFace() {
     const QFont before = QApplication::font();
     QTemporaryDir empty;
     QVERIFY(empty.isValid());
-    QVERIFY(!installDialogFont(empty.path()));
-    QCOMPARE(QApplication::font(), before);
     QFile notAFont(QDir(empty.path()).filePath(QStringLiteral("tahoma.ttf")));
-    QVERIFY(notAFont.open(QIODevice::WriteOnly));
-    notAFont.write("not a font");
-    notAFont.close();
-    QVERIFY(!installDialogFont(empty.path()));
-    QCOMPARE(QApplication::font(), before);
+    for (const bool withBrokenFile : {false, true}) {
+        if (withBrokenFile) {
+            QVERIFY(notAFont.open(QIODevice::WriteOnly));
+            notAFont.write("not a font");
+            notAFont.close();
+        }
+        QApplication::setFont(before);
+        QVERIFY(!installDialogFont(empty.path()));
+        QCOMPARE(QFontInfo(QApplication::font()).family(), QString("Liberation Sans"));
+        QCOMPARE(QApplication::font().pointSize(), kDialogFontPointSize);
+    }
+    QApplication::setFont(before);
 }
 
 void TestFit::artworkForTwiceThePixels_data() {
