@@ -3,6 +3,7 @@
 
 Design: a dark rounded box carrying a cyan-to-violet "V" signal stroke;
 large sizes also show a small video-port outline below the V.
+The 16, 32 and 48 pixel designs also come at twice their pixels (@2x).
 Run from anywhere: /usr/bin/python3 res/draw_artwork.py
 Output goes next to this script. Only Pillow is needed; output is
 deterministic (no randomness, no timestamps in the PNG chunks).
@@ -33,8 +34,9 @@ def gradient(n):
     return g
 
 
-def draw(size):
-    n = size * SS
+def draw(size, scale=1):
+    """The design for a size-pixel icon, rendered at scale times its pixels."""
+    n = size * scale * SS
     u = lambda v: round(v * n)  # unit square -> pixels
     img = Image.new("RGBA", (n, n), (0, 0, 0, 0))
     d = ImageDraw.Draw(img)
@@ -69,13 +71,18 @@ def draw(size):
         d.line((u(x0 + 0.06), u(0.76), u(x1 - 0.06), u(0.76)),
                fill=PORT, width=u(0.02))
 
-    return img.resize((size, size), Image.LANCZOS)
+    return img.resize((size * scale, size * scale), Image.LANCZOS)
 
 
 def main():
     for size, name in ((16, "Veltrika_16.png"), (32, "Veltrika_32.png"),
                        (48, "Veltrika_48.png"), (512, "Veltrika.png")):
         draw(size).save(os.path.join(OUT, name), optimize=True)
+    # The same designs for a device pixel ratio of 2: Qt loads "name@2x.png" in place of
+    # "name.png" on such a screen.
+    for size in (16, 32, 48):
+        draw(size, 2).save(os.path.join(OUT, "Veltrika_%d@2x.png" % size),
+                           optimize=True)
 
     # ICO: one hand-drawn 32-bit image per size; Pillow stores each
     # entry PNG-compressed.

@@ -38,6 +38,12 @@ void MainWindow::renderStatusTexts() {
     for (const auto &[label, text] : lines) {
         label->setTextFormat(Qt::PlainText);
         label->setText(text);
+        // The source names are free text of up to 24 characters: a line longer than its
+        // panel shows the whole of it in its tool tip, escaped, as a tool tip takes a text
+        // that looks like markup as rich text.
+        const bool cut = label->fontMetrics().horizontalAdvance(text) > label->contentsRect().width();
+        label->setToolTip(cut ? QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped())
+                              : QString());
     }
 
     const QString dump = status::hdrCaptureDump(blocks.hdrCapture);

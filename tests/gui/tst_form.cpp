@@ -5,6 +5,7 @@
 #include "support/test_support.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -81,11 +82,9 @@ const FormWidget kWidgets[] = {
     {"label_6", "QLabel", "HDCP VERSION:", 10, AnyWeight, "", NotCheckable, "", ""},
     {"hdcp14", "QRadioButton", "1.4", 10, AnyWeight, "", Checked, "buttonGroup_4", ""},
     {"hdcp22", "QRadioButton", "2.2", 10, AnyWeight, "", Unchecked, "buttonGroup_4", ""},
-    // The tab titles are set a size smaller so that all four fit the bar; the pages
-    // keep the form's text size.
-    {"tabWidget", "QTabWidget", "", 7, AnyWeight, "", NotCheckable, "", ""},
+    {"tabWidget", "QTabWidget", "", 0, AnyWeight, "", NotCheckable, "", ""},
     // EDID MANAGER
-    {"automixEDID", "QRadioButton", "AUTOMIX: Allow VELTRIKAto create the EDID table", 0, AnyWeight, "",
+    {"automixEDID", "QRadioButton", "AUTOMIX: Allow VELTRIKA to create the EDID table", 0, AnyWeight, "",
      Checked, "buttonGroup_6", ""},
     {"cb2cForce", "QCheckBox", "2.0 Stereo", 0, AnyWeight, "", Unchecked, "", ""},
     {"cb51", "QCheckBox", "5.1 Multi", 0, AnyWeight, "", Unchecked, "", ""},
@@ -370,6 +369,15 @@ bool isFormWidget(const QWidget *widget) {
     return !widget->objectName().isEmpty() && !widget->objectName().startsWith(QLatin1String("qt_"));
 }
 
+// The form widget that holds the focus: the tab widget for its own tab bar.
+QString focusedName() {
+    QWidget *widget = QApplication::focusWidget();
+    while (widget != nullptr && !isFormWidget(widget)) {
+        widget = widget->parentWidget();
+    }
+    return widget != nullptr ? widget->objectName() : QString();
+}
+
 int pageOf(QTabWidget *tabs, QWidget *widget) {
     for (int i = 0; i < tabs->count(); ++i) {
         if (tabs->widget(i)->isAncestorOf(widget)) {
@@ -404,6 +412,10 @@ private slots:
     void menus();
     void layouts();
     void focusChain();
+    void tabLeavesTextBoxes_data();
+    void tabLeavesTextBoxes();
+    void tabReachesEveryControl_data();
+    void tabReachesEveryControl();
     void slotTable_data();
     void slotTable();
     void metaObjectShape();
@@ -762,6 +774,105 @@ void TestForm::focusChain() {
         widget = widget->nextInFocusChain();
     } while (widget != start && order.size() <= kFocusChain.size());
     QCOMPARE(order, kFocusChain);
+}
+
+// Tab and Shift+Tab move along the chain out of a text box; a tab character typed into a
+// hex text would shift its bytes.
+void TestForm::tabLeavesTextBoxes_data() {
+    QTest::addColumn<QString>("next");
+    QTest::addColumn<QString>("previous");
+    QTest::newRow("EDIDtext") << "cb2cForce"
+                              << "cmBEdid";
+    QTest::newRow("CECtext") << "ButSaveCEC_1"
+                             << "hdcp14";
+    QTest::newRow("IFtext") << "ButWriteIF"
+                            << "hdcp14";
+    QTest::newRow("AVItext") << "ButWriteAVI"
+                             << "ButWriteIF";
+    // The capture box is outside the chain and keeps Qt's default place in it.
+    QTest::newRow("txtHdrIf") << "autoSwDis"
+                              << "cbAviPersistent";
+}
+
+void TestForm::tabLeavesTextBoxes() {
+    QFETCH(QString, next);
+    QFETCH(QString, previous);
+    MainWindow &window = freshWindow();
+    window.show();
+    QApplication::setActiveWindow(&window);
+    auto *tabs = find<QTabWidget>("tabWidget");
+    auto *box = find<QTextEdit>(QTest::currentDataTag());
+    tabs->setCurrentIndex(pageOf(tabs, box));
+    const QString text = QStringLiteral("87:01:17");
+    box->setPlainText(text);
+
+    for (const auto &[modifier, expected] :
+         {std::pair{Qt::NoModifier, next}, std::pair{Qt::ShiftModifier, previous}}) {
+        box->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(QApplication::focusWidget(), box);
+        QTest::keyClick(box, Qt::Key_Tab, modifier);
+        QCOMPARE(focusedName(), expected);
+        QCOMPARE(box->toPlainText(), text);
+    }
+    window.hide();
+}
+
+void TestForm::tabReachesEveryControl_data() {
+    QTest::addColumn<int>("page");
+    const char *const titles[] = {"EDID MANAGER", "CEC COMMANDER", "HDR / IF", "CONFIG"};
+    for (int page = 0; page < int(std::size(titles)); ++page) {
+        QTest::newRow(titles[page]) << page;
+    }
+}
+
+// From the first control of the chain, Tab alone reaches every control of the header and
+// of the page shown, the text boxes included, and comes round again.
+void TestForm::tabReachesEveryControl() {
+    QFETCH(int, page);
+    MainWindow &window = freshWindow();
+    window.show();
+    QApplication::setActiveWindow(&window);
+    auto *tabs = find<QTabWidget>("tabWidget");
+    tabs->setCurrentIndex(page);
+    QCoreApplication::processEvents();
+
+    QStringList controls;
+    for (QWidget *widget : window.findChildren<QWidget *>()) {
+        if (isFormWidget(widget) && widget->isVisible() && widget->isEnabled() &&
+            (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus) {
+            controls << widget->objectName();
+        }
+    }
+    QVERIFY(controls.size() > 10);
+
+    QWidget *first = find<QWidget>("autoSwEn");
+    first->setFocus(Qt::TabFocusReason);
+    QStringList reached{first->objectName()};
+    for (int press = 0; press < 2 * int(controls.size()); ++press) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == first) {
+            break;
+        }
+        reached << focusedName();
+    }
+    QCOMPARE(QApplication::focusWidget(), first);
+    // Tab stops once in an exclusive group, on its checked button; the arrow keys move
+    // within the group.
+    for (const QString &control : controls) {
+        QStringList stops{control};
+        if (auto *radio = find<QRadioButton>(qPrintable(control));
+            radio != nullptr && radio->group() != nullptr) {
+            stops.clear();
+            for (QAbstractButton *member : radio->group()->buttons()) {
+                stops << member->objectName();
+            }
+        }
+        QVERIFY2(std::any_of(stops.begin(), stops.end(),
+                             [&](const QString &stop) { return reached.contains(stop); }),
+                 qPrintable(control));
+    }
+    tabs->setCurrentIndex(0);
+    window.hide();
 }
 
 void TestForm::slotTable_data() {

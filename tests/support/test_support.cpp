@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "dialog_font.h"
+
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -133,6 +135,9 @@ void StatusRecorder::clear() {
 }
 
 Rig::Rig() {
+    // The window in the tests wears the program's font, loaded once per process.
+    static const bool dialogFontInstalled = installDialogFont();
+    Q_UNUSED(dialogFontInstalled);
     installPlatform(&box, &clock);
 }
 
