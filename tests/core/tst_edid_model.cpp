@@ -13,6 +13,7 @@
 
 using namespace testedid;
 Q_DECLARE_METATYPE(testedid::Bytes)
+Q_DECLARE_METATYPE(std::function<edid::EditOutcome(edid::EdidModel &)>)
 
 namespace {
 
@@ -33,6 +34,43 @@ Bytes firstTwoBlocksFixed(Bytes bytes) {
     return bytes;
 }
 
+using Edit = std::function<edid::EditOutcome(edid::EdidModel &)>;
+
+// A CTA EDID with the detailed timings after its data blocks.
+Bytes withTimings(Bytes edid, const std::vector<Bytes> &timings) {
+    size_t at = kEdidBlockSize + edid[kEdidBlockSize + 2];
+    for (const Bytes &t : timings) {
+        std::copy(t.begin(), t.end(), edid.begin() + static_cast<std::ptrdiff_t>(at));
+        at += t.size();
+    }
+    fixChecksum(edid, 1);
+    return edid;
+}
+
+// 1920x1080 60 Hz at 148.5 MHz (VIC 16); the base block's own timing is 3840x2160 60 Hz (VIC 97).
+const Bytes kTiming1080p60 = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
+                              0x2C, 0x45, 0x00, 0xC4, 0x8E, 0x21, 0x00, 0x00, 0x1E};
+const Bytes kTiming2160p60 = {0x08, 0xE8, 0x00, 0x30, 0xF2, 0x70, 0x5A, 0x80, 0xB0,
+                              0x58, 0x8A, 0x00, 0x40, 0x84, 0x63, 0x00, 0x00, 0x1E};
+
+// A vendor-specific block of 31 bytes that no edit touches, to fill the CTA block.
+Bytes filler(uint8_t id) {
+    Bytes payload(30, id);
+    payload[0] = payload[1] = payload[2] = 0x00;
+    return block(3, payload);
+}
+// Fillers and a Video Data Block of the VICs: 4 + 3 * 31 + 1 + n bytes of content.
+Bytes fullCta(const Bytes &vics) {
+    return ctaEdid(concat({filler(1), filler(2), filler(3), block(2, vics)}));
+}
+
+const Bytes kHfVsdb = {0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x50};
+const Bytes kHdmiVsdb = {0x03, 0x0C, 0x00, 0x10, 0x00, 0x80, 0x3C};
+const Bytes kDolby = {0x46, 0xD0, 0x00, 0x2A, 0x18, 0x03, 0x51, 0x59, 0x99, 0xAA};
+const Bytes kHdr10Plus = {0x8B, 0x84, 0x90, 0x01};
+// LPCM 2 channels 32-48 kHz 16-24 bit, AC-3 6 channels 640 kbps, E-AC-3 with Atmos, MAT.
+const Bytes kSads = {0x09, 0x07, 0x07, 0x15, 0x07, 0x50, 0x57, 0x06, 0x01, 0x67, 0x7E, 0x01};
+
 } // namespace
 
 class TestEdidModel : public QObject {
@@ -41,6 +79,8 @@ class TestEdidModel : public QObject {
 private slots:
     void roundTrip_data();
     void roundTrip();
+    void edits_data();
+    void edits();
 };
 
 void TestEdidModel::roundTrip_data() {
@@ -99,6 +139,223 @@ void TestEdidModel::roundTrip() {
     // The bytes as given, the checksums right; block 2 and on dropped, the count kept.
     QCOMPARE(edid::encodeEdidModel(model), firstTwoBlocksFixed(source));
     QVERIFY(edid::ctaContentBytes(model) <= edid::kCtaContentBytes);
+}
+
+void TestEdidModel::edits_data() {
+    using edid::EdidModel;
+    using edid::EditOutcome;
+    QTest::addColumn<Bytes>("source");
+    QTest::addColumn<Edit>("edit");
+    QTest::addColumn<Bytes>("expected"); // empty: refused
+    QTest::addColumn<int>("missingBytes");
+    QTest::addColumn<QString>("reason");
+    const auto row = [](const char *name, const Bytes &source, const Edit &edit, const Bytes &expected) {
+        QTest::newRow(name) << source << edit << expected << 0 << QString();
+    };
+    const auto refusedRow = [](const char *name, const Bytes &source, const Edit &edit, int missing,
+                               const QString &reason) {
+        QTest::newRow(name) << source << edit << Bytes() << missing << reason;
+    };
+    const Bytes map = extendedBlock(15, {0x06});
+    // The capability map names descriptors by place: a removal shifts the bits after it.
+    row(
+        "remove VIC shifts the 4:2:0 map", ctaEdid(concat({block(2, {0x90, 97, 4, 96}), map})),
+        [](EdidModel &m) { return edid::removeVic(m, 97); },
+        ctaEdid(concat({block(2, {0x90, 4, 96}), extendedBlock(15, {0x02})})));
+    row(
+        "remove VIC of the last map bit drops the map",
+        ctaEdid(concat({block(2, {16, 97}), extendedBlock(15, {0x02})})),
+        [](EdidModel &m) { return edid::removeVic(m, 97); }, ctaEdid(block(2, {16})));
+    row(
+        "remove VIC keeps an empty map empty", ctaEdid(concat({block(2, {16, 97}), extendedBlock(15, {})})),
+        [](EdidModel &m) { return edid::removeVic(m, 97); },
+        ctaEdid(concat({block(2, {16}), extendedBlock(15, {})})));
+    row(
+        "remove VIC from the 4:2:0 Video Data Block",
+        ctaEdid(concat({block(2, {16}), extendedBlock(14, {118})})),
+        [](EdidModel &m) { return edid::removeVic(m, 118); }, ctaEdid(block(2, {16})));
+    row(
+        "remove native VIC", ctaEdid(concat({block(2, {0x90, 4}), block(2, {16})})),
+        [](EdidModel &m) { return edid::removeVic(m, 16); }, ctaEdid(block(2, {4})));
+    // An empty map names every descriptor: an added VIC must not become 4:2:0 with it.
+    row(
+        "add VIC spells out an empty map", ctaEdid(concat({block(2, {16, 97}), extendedBlock(15, {})})),
+        [](EdidModel &m) { return edid::addVic(m, 4); },
+        ctaEdid(concat({block(2, {16, 97, 4}), extendedBlock(15, {0x03})})));
+    row(
+        "add VIC to a full block opens another",
+        ctaEdid(concat({block(2, Bytes(31, 1)), block(4, {1, 0, 0})})),
+        [](EdidModel &m) { return edid::addVic(m, 97); },
+        ctaEdid(concat({block(2, Bytes(31, 1)), block(2, {97}), block(4, {1, 0, 0})})));
+    row(
+        "add VIC without a Video Data Block", ctaEdid(block(4, {1, 0, 0})),
+        [](EdidModel &m) { return edid::addVic(m, 219); },
+        ctaEdid(concat({block(2, {219}), block(4, {1, 0, 0})})));
+    refusedRow(
+        "add reserved VIC", ctaEdid(block(2, {16})), [](EdidModel &m) { return edid::addVic(m, 128); }, 0,
+        "VIC 128 is not in the video format table");
+    refusedRow(
+        "add listed VIC", ctaEdid(block(2, {0x90})), [](EdidModel &m) { return edid::addVic(m, 16); }, 0,
+        "the Video Data Block lists VIC 16 (1920x1080p60 16:9) already");
+    row(
+        "native VIC", ctaEdid(block(2, {0x90, 97, 4})), [](EdidModel &m) { return edid::setNativeVic(m, 4); },
+        ctaEdid(block(2, {16, 97, 0x84})));
+    refusedRow(
+        "native VIC above 64", ctaEdid(block(2, {16, 97})),
+        [](EdidModel &m) { return edid::setNativeVic(m, 97); }, 0,
+        "only VICs 1 to 64 can be marked native, not 97");
+    row(
+        "4:2:0 capable adds a map", ctaEdid(concat({block(2, {16, 97}), block(4, {1, 0, 0})})),
+        [](EdidModel &m) { return edid::setYcbcr420Capable(m, 97, true); },
+        ctaEdid(concat({block(2, {16, 97}), extendedBlock(15, {0x02}), block(4, {1, 0, 0})})));
+    row(
+        "4:2:0 only VIC", ctaEdid(block(2, {16})),
+        [](EdidModel &m) { return edid::addYcbcr420OnlyVic(m, 118); },
+        ctaEdid(concat({block(2, {16}), extendedBlock(14, {118})})));
+
+    const Bytes video = block(2, {16});
+    row(
+        "remove audio format", ctaEdid(concat({video, block(1, kSads)})),
+        [](EdidModel &m) { return edid::removeAudioFormat(m, "e-ac-3"); },
+        ctaEdid(concat({video, block(1, {0x09, 0x07, 0x07, 0x15, 0x07, 0x50, 0x67, 0x7E, 0x01})})));
+    row(
+        "remove MLP", ctaEdid(concat({video, block(1, kSads)})),
+        [](EdidModel &m) { return edid::removeAudioFormat(m, "MLP"); },
+        ctaEdid(concat({video, block(1, {0x09, 0x07, 0x07, 0x15, 0x07, 0x50, 0x57, 0x06, 0x01})})));
+    row(
+        "remove the last audio format", ctaEdid(concat({video, block(1, {0x09, 0x07, 0x07})})),
+        [](EdidModel &m) { return edid::removeAudioFormat(m, "LPCM"); }, ctaEdid(video));
+    refusedRow(
+        "remove absent audio format", ctaEdid(concat({video, block(1, kSads)})),
+        [](EdidModel &m) { return edid::removeAudioFormat(m, "DTS-HD"); }, 0,
+        "the Audio Data Block lists no DTS-HD");
+    row(
+        "LPCM channels and rates", ctaEdid(concat({video, block(1, kSads)})),
+        [](EdidModel &m) { return edid::setAudioFormat(m, "LPCM", 8, 0x7F); },
+        ctaEdid(concat(
+            {video, block(1, {0x0F, 0x7F, 0x07, 0x15, 0x07, 0x50, 0x57, 0x06, 0x01, 0x67, 0x7E, 0x01})})));
+    refusedRow(
+        "nine channels", ctaEdid(concat({video, block(1, kSads)})),
+        [](EdidModel &m) { return edid::setAudioFormat(m, "LPCM", 9, std::nullopt); }, 0,
+        "channels are 1 to 8, not 9");
+    row(
+        "speaker allocation added after audio",
+        ctaEdid(concat({video, block(1, kSads), extendedBlock(0, {0x40})})),
+        [](EdidModel &m) { return edid::setSpeakerAllocation(m, 0x4F); },
+        ctaEdid(concat({video, block(1, kSads), block(4, {0x4F, 0, 0}), extendedBlock(0, {0x40})})));
+
+    row(
+        "HDR EOTFs", ctaEdid(extendedBlock(6, {0x05, 0x01, 0x60, 0x50, 0x10})),
+        [](EdidModel &m) { return edid::setHdrEotfs(m, 0x0D); },
+        ctaEdid(extendedBlock(6, {0x0D, 0x01, 0x60, 0x50, 0x10})));
+    row(
+        "HDR luminance", ctaEdid(extendedBlock(6, {0x05, 0x01})),
+        [](EdidModel &m) {
+            return edid::setHdrLuminance(m, {0x70, 0x60, std::nullopt});
+        },
+        ctaEdid(extendedBlock(6, {0x05, 0x01, 0x70, 0x60})));
+    refusedRow(
+        "HDR min without frame average", ctaEdid(extendedBlock(6, {0x05, 0x01})),
+        [](EdidModel &m) {
+            return edid::setHdrLuminance(m, {0x70, std::nullopt, 0x10});
+        },
+        0, "luminance codes stand in order: min needs max frame-average, max frame-average needs max");
+    row(
+        "remove Dolby Vision",
+        ctaEdid(concat({video, extendedBlock(1, kDolby), extendedBlock(1, kHdr10Plus)})),
+        [](EdidModel &m) { return edid::removeVendorVideoBlock(m, edid::VendorVideo::DolbyVision); },
+        ctaEdid(concat({video, extendedBlock(1, kHdr10Plus)})));
+    refusedRow(
+        "remove absent HDR10+", ctaEdid(concat({video, extendedBlock(1, kDolby)})),
+        [](EdidModel &m) { return edid::removeVendorVideoBlock(m, edid::VendorVideo::Hdr10Plus); }, 0,
+        "the EDID has no HDR10+ block");
+
+    row(
+        "max FRL", ctaEdid(block(3, kHfVsdb)), [](EdidModel &m) { return edid::setMaxFrl(m, 3); },
+        ctaEdid(block(3, {0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x30})));
+    row(
+        "ALLM grows a short HF-VSDB", ctaEdid(block(3, kHfVsdb)),
+        [](EdidModel &m) { return edid::setAllm(m, true); },
+        ctaEdid(block(3, {0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x50, 0x02})));
+    row(
+        "VRR range in the SCDB", ctaEdid(extendedBlock(0x79, {0x00, 0x00, 0x01, 0x78, 0x80, 0x50, 0x02})),
+        [](EdidModel &m) { return edid::setVrrRange(m, 48, 400); },
+        ctaEdid(extendedBlock(0x79, {0x00, 0x00, 0x01, 0x78, 0x80, 0x50, 0x02, 0x70, 0x90})));
+    row(
+        "max TMDS character rate", ctaEdid(block(3, kHfVsdb)),
+        [](EdidModel &m) { return edid::setMaxTmdsCharacterRate(m, 340 + 5); },
+        ctaEdid(block(3, {0xD8, 0x5D, 0xC4, 0x01, 0x45, 0x80, 0x50})));
+    refusedRow(
+        "max FRL without HDMI Forum", ctaEdid(block(3, kHdmiVsdb)),
+        [](EdidModel &m) { return edid::setMaxFrl(m, 3); }, 0, "the EDID has no HDMI Forum block");
+    row(
+        "HDMI max TMDS clock and deep colour", ctaEdid(block(3, kHdmiVsdb)),
+        [](EdidModel &m) {
+            const EditOutcome clock = edid::setHdmiMaxTmdsClock(m, 300);
+            return clock.ok ? edid::setDeepColor(m, 0x38) : clock;
+        },
+        ctaEdid(block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0xB8, 0x3C})));
+
+    // The CTA block holds 127 bytes of content: never truncated, refused with the shortfall.
+    row(
+        "add VIC fills the block", fullCta(Bytes(28, 1)), [](EdidModel &m) { return edid::addVic(m, 97); },
+        fullCta(concat({Bytes(28, 1), Bytes{97}})));
+    const QString full = "the CTA-861 block holds 127 bytes; the edit needs %1 more";
+    refusedRow(
+        "add VIC past the block", fullCta(Bytes(29, 1)), [](EdidModel &m) { return edid::addVic(m, 97); }, 1,
+        full.arg(1));
+    refusedRow(
+        "speaker allocation past the block", fullCta(Bytes(29, 1)),
+        [](EdidModel &m) { return edid::setSpeakerAllocation(m, 1); }, 4, full.arg(4));
+    refusedRow(
+        "ALLM past the block",
+        ctaEdid(concat({filler(1), filler(2), filler(3), block(3, kHfVsdb), Bytes(22, 0)})),
+        [](EdidModel &m) { return edid::setAllm(m, true); }, 1, full.arg(1));
+
+    // The base block: the name in its descriptor, the preferred timing traded by VIC.
+    Bytes renamed = ctaEdid(video);
+    const uint8_t name[] = {'L', 'I', 'V', 'I', 'N', 'G', ' ', 'R', 'O', 'O', 'M', 0x0A, ' '};
+    std::copy(std::begin(name), std::end(name), renamed.begin() + 77);
+    fixChecksum(renamed, 0);
+    row(
+        "product name", ctaEdid(video), [](EdidModel &m) { return edid::setProductName(m, "LIVING ROOM"); },
+        renamed);
+    refusedRow(
+        "product name too long", ctaEdid(video),
+        [](EdidModel &m) { return edid::setProductName(m, "FOURTEEN CHARS"); }, 0,
+        "a product name has 1 to 13 characters");
+    Bytes swapped = withTimings(ctaEdid(video), {kTiming2160p60});
+    std::copy(kTiming1080p60.begin(), kTiming1080p60.end(), swapped.begin() + 54);
+    fixChecksum(swapped, 0);
+    row(
+        "preferred timing from VIC", withTimings(ctaEdid(video), {kTiming1080p60}),
+        [](EdidModel &m) { return edid::setPreferredTimingFromVic(m, 16); }, swapped);
+    refusedRow(
+        "preferred timing of a VIC without timing", ctaEdid(video),
+        [](EdidModel &m) { return edid::setPreferredTimingFromVic(m, 16); }, 0,
+        "the EDID holds no detailed timing of VIC 16 (1920x1080p60 16:9)");
+    refusedRow(
+        "video edit of a base block alone", baseBlock(0), [](EdidModel &m) { return edid::addVic(m, 16); }, 0,
+        "the EDID has no CTA-861 extension");
+}
+
+void TestEdidModel::edits() {
+    QFETCH(Bytes, source);
+    QFETCH(Edit, edit);
+    QFETCH(Bytes, expected);
+    QFETCH(int, missingBytes);
+    QFETCH(QString, reason);
+    edid::EdidModel model = edid::readEdidModel(source);
+    QVERIFY(model.findings.empty());
+    const edid::EditOutcome outcome = edit(model);
+    QCOMPARE(outcome.reason, reason);
+    QCOMPARE(outcome.missingBytes, missingBytes);
+    QCOMPARE(outcome.ok, !expected.empty());
+    // A refused edit leaves the model as it was.
+    QCOMPARE(edid::encodeEdidModel(model), expected.empty() ? source : expected);
+    // What the model writes, it reads back as it was.
+    QCOMPARE(edid::encodeEdidModel(edid::readEdidModel(edid::encodeEdidModel(model))),
+             edid::encodeEdidModel(model));
 }
 
 QTEST_GUILESS_MAIN(TestEdidModel)
