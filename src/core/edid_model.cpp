@@ -93,7 +93,7 @@ std::optional<EditOutcome> ctaNotEditable(const EdidModel &model) {
         return refused(QStringLiteral("the EDID has no CTA-861 extension"));
     }
     if (!model.ctaEditable) {
-        return refused(QStringLiteral("the CTA-861 block cannot be laid out again; it is carried unchanged"));
+        return refused(QStringLiteral("the CTA-861 block cannot be edited: ") + model.ctaProblem);
     }
     if (model.block1[1] < 3) {
         return refused(QStringLiteral("the CTA-861 block is of revision %1, which holds no data blocks")
@@ -156,31 +156,37 @@ void writeBlock1(const EdidModel &model, std::span<uint8_t, 128> out) {
     out[kEdidChecksum0] = edidBlockChecksum(out);
 }
 
-// Reads the CTA block's collection and timings; false when it cannot be read back
-// byte for byte.
-bool readCta(EdidModel &model) {
+// Reads the CTA block's collection and timings; the reason when the block cannot be
+// edited: its timing offset lies outside it, a data block runs past the collection (the
+// bytes after it mean nothing certain), or the layout does not read back byte for byte.
+std::optional<QString> readCta(EdidModel &model) {
     const std::array<uint8_t, 128> &b = model.block1;
     const uint8_t offset = b[2];
     if (offset == 0) {
         model.timingOffsetZero = true;
         model.collectionTailStart = model.collectionEnd = model.paddingStart = kCtaHeaderBytes;
-        return true;
+        return std::nullopt;
     }
     if (offset < kCtaHeaderBytes || offset > kCtaContentBytes) {
-        return false;
+        return QStringLiteral("the detailed timings are said to start at %1, outside the block").arg(offset);
     }
     size_t at = kCtaHeaderBytes;
     if (b[1] >= 3) {
         while (at < offset) {
             const size_t length = b[at] & 0x1F;
             if (at + 1 + length > offset) {
-                break; // a block running past the collection: carried as bytes
+                return QStringLiteral("the data block at %1 of length %2 runs past the data block collection "
+                                      "(ends at %3)")
+                    .arg(at)
+                    .arg(length)
+                    .arg(offset);
             }
             model.dataBlocks.push_back(
                 makeBlock(static_cast<uint8_t>(b[at] >> 5), std::span(b).subspan(at + 1, length)));
             at += 1 + length;
         }
     }
+    // Revisions 1 and 2 hold no data blocks: what stands before their timings is carried.
     model.collectionTailStart = static_cast<uint8_t>(at);
     model.collectionEnd = offset;
     at = offset;
@@ -193,7 +199,10 @@ bool readCta(EdidModel &model) {
     model.paddingStart = static_cast<uint8_t>(at);
     std::array<uint8_t, 128> again{};
     writeBlock1(model, again);
-    return std::equal(b.begin(), b.begin() + kCtaContentBytes, again.begin());
+    if (!std::equal(b.begin(), b.begin() + kCtaContentBytes, again.begin())) {
+        return QStringLiteral("its layout does not read back byte for byte");
+    }
+    return std::nullopt;
 }
 
 // --- Video descriptors ------------------------------------------------------------------
@@ -437,12 +446,15 @@ EdidModel readEdidModel(std::span<const uint8_t> bytes) {
         return model;
     }
     model.extension = EdidModel::Extension::Cta;
-    model.ctaEditable = readCta(model);
-    if (!model.ctaEditable) {
+    model.ctaEditable = true;
+    if (const std::optional<QString> problem = readCta(model)) {
+        model.ctaEditable = false;
+        model.ctaProblem = *problem;
         model.dataBlocks.clear();
         model.timings.clear();
+        model.collectionTailStart = model.collectionEnd = model.paddingStart = kCtaHeaderBytes;
         addWarning(model.findings, QStringLiteral("Block 1, CTA-861 Extension Block"),
-                   QStringLiteral("its layout cannot be read back exactly; it is carried unchanged"));
+                   *problem + QStringLiteral(": the block is carried unchanged"));
     }
     return model;
 }

@@ -45,10 +45,12 @@ struct EdidModel {
     std::array<uint8_t, 128> base{};
     Extension extension = Extension::None;
     // Block 1 as read. A non-CTA extension and a CTA block whose layout cannot be read back
-    // exactly are written from here unchanged; a CTA block takes bytes 0, 1 and 3 (tag,
+    // exactly are written from here unchanged (so is one whose collection runs past its
+    // timing offset); a CTA block takes bytes 0, 1 and 3 (tag,
     // revision, flags), the unread rest of the collection and the padding from here.
     std::array<uint8_t, 128> block1{};
     bool ctaEditable = false;
+    QString ctaProblem; // why a CTA block is carried unchanged
     std::vector<CtaDataBlock> dataBlocks;
     uint8_t collectionTailStart = 4; // bytes [tail start, timing offset) of block1: no whole data block
     uint8_t collectionEnd = 4;       // the timing offset as read
