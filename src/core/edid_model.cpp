@@ -127,6 +127,7 @@ void writeBlock1(const EdidModel &model, std::span<uint8_t, 128> out) {
     std::fill(out.begin(), out.end(), 0);
     if (model.extension != EdidModel::Extension::Cta || !model.ctaEditable) {
         std::copy(model.block1.begin(), model.block1.end(), out.begin());
+        out[kEdidChecksum0] = edidBlockChecksum(out);
         return;
     }
     out[0] = model.block1[0];
