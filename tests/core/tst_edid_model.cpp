@@ -307,6 +307,8 @@ private slots:
     void roundTrip();
     void edits_data();
     void edits();
+    void merge_data();
+    void merge();
     void oracle_data();
     void oracle();
 
@@ -590,6 +592,24 @@ void TestEdidModel::edits_data() {
         "preferred timing of a VIC without timing", ctaEdid(video),
         [](EdidModel &m) { return edid::setPreferredTimingFromVic(m, 16); }, 0,
         "the EDID holds no detailed timing of VIC 16 (1920x1080p60 16:9)");
+    // Blocks taken from another EDID, byte for byte.
+    const edid::EdidModel receiver = edid::readEdidModel(
+        ctaEdid(concat({video, block(1, kSads), extendedBlock(1, kDolby), extendedBlock(1, kHdr10Plus)})));
+    row(
+        "take the Audio Data Block",
+        ctaEdid(concat({video, block(1, {0x09, 0x07, 0x07}), block(4, {1, 0, 0})})),
+        [receiver](EdidModel &m) { return edid::takeAudioBlock(m, receiver); },
+        ctaEdid(concat({video, block(1, kSads), block(4, {1, 0, 0})})));
+    row(
+        "take Dolby Vision", ctaEdid(concat({video, extendedBlock(6, {0x05, 0x01})})),
+        [receiver](EdidModel &m) {
+            return edid::takeVendorVideoBlock(m, receiver, edid::VendorVideo::DolbyVision);
+        },
+        ctaEdid(concat({video, extendedBlock(6, {0x05, 0x01}), extendedBlock(1, kDolby)})));
+    refusedRow(
+        "take audio from an EDID without", ctaEdid(video),
+        [](EdidModel &m) { return edid::takeAudioBlock(m, edid::readEdidModel(baseBlock(0))); }, 0,
+        "the other EDID has no Audio Data Block");
     refusedRow(
         "video edit of a base block alone", baseBlock(0), [](EdidModel &m) { return edid::addVic(m, 16); }, 0,
         "the EDID has no CTA-861 extension");
@@ -612,6 +632,52 @@ void TestEdidModel::edits() {
     // What the model writes, it reads back as it was.
     QCOMPARE(edid::encodeEdidModel(edid::readEdidModel(edid::encodeEdidModel(model))),
              edid::encodeEdidModel(model));
+}
+
+void TestEdidModel::merge_data() {
+    QTest::addColumn<Bytes>("video");
+    QTest::addColumn<Bytes>("audio");
+    QTest::addColumn<Bytes>("expected"); // empty: refused
+    QTest::addColumn<int>("missingBytes");
+    const Bytes tvHdmi = {0x03, 0x0C, 0x00, 0x10, 0x00, 0x80, 0x3C};
+    const Bytes receiverHdmi = {0x03, 0x0C, 0x00, 0x20, 0x00, 0x80, 0x3C};
+    Bytes tv = ctaEdid(concat({block(2, {97, 0x90}), block(1, {0x09, 0x07, 0x07}), block(3, tvHdmi),
+                               block(3, kHfVsdb), extendedBlock(1, kDolby), extendedBlock(18, {0x01})}));
+    // The receiver: another product code, no basic audio, its own physical address.
+    Bytes receiver =
+        ctaEdid(concat({block(2, {16}), block(1, kSads), block(4, {0x4F, 0, 0}), block(3, receiverHdmi)}));
+    receiver[10] = 0x99;
+    receiver[131] = 0x30;
+    fixChecksum(receiver, 0);
+    fixChecksum(receiver, 1);
+    // The audio stands where the TV's stood; the HDMI audio block goes with it.
+    Bytes merged = ctaEdid(concat({block(2, {97, 0x90}), block(1, kSads), block(4, {0x4F, 0, 0}),
+                                   block(3, tvHdmi), block(3, kHfVsdb), extendedBlock(1, kDolby)}));
+    merged[131] = 0x30;
+    fixChecksum(merged, 1);
+    QTest::newRow("TV video, receiver audio") << tv << receiver << merged << 0;
+    // A video source without audio takes it after its Video Data Block; the count is fitted.
+    Bytes noAudio = ctaEdid(concat({block(2, {97}), block(3, tvHdmi)}));
+    noAudio[126] = 2;
+    fixChecksum(noAudio, 0);
+    Bytes withAudio =
+        ctaEdid(concat({block(2, {97}), block(1, kSads), block(4, {0x4F, 0, 0}), block(3, tvHdmi)}));
+    withAudio[131] = 0x30;
+    fixChecksum(withAudio, 1);
+    QTest::newRow("video source without audio") << noAudio << receiver << withAudio << 0;
+    QTest::newRow("too big") << fullCta(Bytes(29, 1)) << receiver << Bytes() << 17;
+}
+
+void TestEdidModel::merge() {
+    QFETCH(Bytes, video);
+    QFETCH(Bytes, audio);
+    QFETCH(Bytes, expected);
+    QFETCH(int, missingBytes);
+    const edid::MergeOutcome merged =
+        edid::mergeEdids(edid::readEdidModel(video), edid::readEdidModel(audio));
+    QCOMPARE(merged.outcome.ok, !expected.empty());
+    QCOMPARE(merged.outcome.missingBytes, missingBytes);
+    QCOMPARE(edid::encodeEdidModel(merged.model), expected.empty() ? video : expected);
 }
 
 // Every corpus EDID with a CTA block edited in each way (an edit the source has nothing for
