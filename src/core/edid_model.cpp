@@ -827,8 +827,11 @@ EditOutcome setHdrLuminance(EdidModel &model, const HdrLuminanceCodes &codes) {
                                           "max frame-average needs max"));
         }
         CtaDataBlock *hdr = findBlock(m, [](const CtaDataBlock &b) { return isExtended(b, kExtHdrStatic); });
-        if (!hdr || hdr->length < 3) {
+        if (!hdr) {
             return refused(QStringLiteral("the EDID has no HDR Static Metadata Data Block"));
+        }
+        if (hdr->length < 3) {
+            *payloadByte(*hdr, 2) = 0x01; // a block without its descriptor byte: type 1
         }
         hdr->length = 3;
         for (const std::optional<uint8_t> &code : {codes.max, codes.frameAverage, codes.min}) {
