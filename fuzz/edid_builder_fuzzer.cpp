@@ -1,0 +1,119 @@
+// The EDID model under random edit sequences: the first byte gives how many bytes of edits
+// follow (two per edit: which edit, its argument), the rest is the EDID image. Every edit,
+// taken or refused, leaves a model that is written in at most 256 bytes, whose CTA content
+// fits its block, and that reads back to the same bytes; a refused edit changes nothing.
+
+#include "core/edid_decode.h"
+#include "core/edid_image.h"
+#include "core/edid_model.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+const char *const kFormats[] = {"LPCM", "AC-3", "E-AC-3", "MLP", "DTS", "DTS-HD", "L-PCM 3D Audio"};
+
+edid::EditOutcome applyEdit(edid::EdidModel &model, const edid::EdidModel &other, uint8_t which,
+                            uint8_t arg) {
+    using edid::VendorVideo;
+    const QString format = QLatin1String(kFormats[arg % std::size(kFormats)]);
+    switch (which % 24) {
+    case 0:
+        return edid::setProductName(model, QString(arg % 16, QChar('A' + arg % 26)));
+    case 1:
+        return edid::removeVic(model, arg);
+    case 2:
+        return edid::addVic(model, arg);
+    case 3:
+        return edid::setNativeVic(model, arg);
+    case 4:
+        return edid::setYcbcr420Capable(model, arg, (arg & 1) != 0);
+    case 5:
+        return edid::addYcbcr420OnlyVic(model, arg);
+    case 6:
+        return edid::removeYcbcr420OnlyVic(model, arg);
+    case 7:
+        return edid::takeAudioBlock(model, other);
+    case 8:
+        return edid::removeAudioFormat(model, format);
+    case 9:
+        return edid::setAudioFormat(model, format, static_cast<uint8_t>(arg & 0x0F),
+                                    static_cast<uint8_t>(arg));
+    case 10:
+        return edid::setSpeakerAllocation(model, uint32_t{arg} * 0x010101u);
+    case 11:
+        return edid::setHdrEotfs(model, arg);
+    case 12:
+        return edid::setHdrLuminance(model, {arg, static_cast<uint8_t>(arg / 2),
+                                             arg & 1 ? std::optional<uint8_t>(arg) : std::nullopt});
+    case 13:
+        return edid::removeVendorVideoBlock(model,
+                                            arg & 1 ? VendorVideo::DolbyVision : VendorVideo::Hdr10Plus);
+    case 14:
+        return edid::takeVendorVideoBlock(model, other,
+                                          arg & 1 ? VendorVideo::DolbyVision : VendorVideo::Hdr10Plus);
+    case 15:
+        return edid::setMaxFrl(model, arg % 8);
+    case 16:
+        return edid::setAllm(model, (arg & 1) != 0);
+    case 17:
+        return edid::setVrrRange(model, arg % 70, static_cast<uint16_t>(arg * 5));
+    case 18:
+        return edid::setMaxTmdsCharacterRate(model, static_cast<uint16_t>(arg * 5));
+    case 19:
+        return edid::setHdmiMaxTmdsClock(model, static_cast<uint16_t>(arg * 5));
+    case 20:
+        return edid::setDeepColor(model, arg);
+    case 21:
+        return edid::setPreferredTimingFromVic(model, arg);
+    case 22:
+        return edid::fitExtensionCount(model);
+    default: {
+        const edid::MergeOutcome merged =
+            arg & 1 ? edid::mergeEdids(model, other) : edid::mergeEdids(other, model);
+        if (merged.outcome.ok) {
+            model = merged.model;
+        }
+        return merged.outcome;
+    }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const size_t editBytes = std::min<size_t>(data[0], size - 1);
+    const std::vector<uint8_t> edits(data + 1, data + 1 + editBytes);
+    const std::vector<uint8_t> image(data + 1 + editBytes, data + size);
+
+    edid::EdidModel model = edid::readEdidModel(image);
+    // Unedited, the first two blocks come back as given, their checksums right.
+    std::vector<uint8_t> expected(
+        image.begin(),
+        image.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(image.size() / 128, 2) * 128));
+    for (size_t block = 0; block < expected.size() / 128; ++block) {
+        expected[block * 128 + 127] =
+            edidBlockChecksum(std::span<const uint8_t>(expected).subspan(block * 128).first<128>());
+    }
+    if (edid::encodeEdidModel(model) != expected) {
+        std::abort();
+    }
+    const edid::EdidModel other = model;
+    for (size_t at = 0; at + 2 <= edits.size(); at += 2) {
+        const std::vector<uint8_t> before = edid::encodeEdidModel(model);
+        const edid::EditOutcome outcome = applyEdit(model, other, edits[at], edits[at + 1]);
+        const std::vector<uint8_t> after = edid::encodeEdidModel(model);
+        if ((!outcome.ok && after != before) || (outcome.ok && outcome.missingBytes != 0) ||
+            after.size() > 256 || edid::ctaContentBytes(model) > edid::kCtaContentBytes ||
+            edid::encodeEdidModel(edid::readEdidModel(after)) != after) {
+            std::abort();
+        }
+        edid::decodeEdid(after);
+    }
+    return 0;
+}
