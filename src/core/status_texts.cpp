@@ -178,14 +178,17 @@ QString hdrLine(const proto::ReplyBuffer &hdrCapture) {
     return line;
 }
 
-QString hdrCaptureDump(const proto::ReplyBuffer &hdrCapture) {
+std::span<const uint8_t> hdrCapturePayload(const proto::ReplyBuffer &hdrCapture) {
     if (hdrCapture[kCaptureType] != kHdrInfoframeType || hdrCapture[kCaptureLength] == 0) {
-        return QString();
+        return {};
     }
-    // The dump ends with the block, whatever length the infoframe announces.
     const size_t room = kCaptureLast - kCapturePayload + 1;
     const size_t count = std::min<size_t>(hdrCapture[kCaptureLength], room);
-    return formatColonHex(std::span<const uint8_t>(hdrCapture).subspan(kCapturePayload, count));
+    return std::span<const uint8_t>(hdrCapture).subspan(kCapturePayload, count);
+}
+
+QString hdrCaptureDump(const proto::ReplyBuffer &hdrCapture) {
+    return formatColonHex(hdrCapturePayload(hdrCapture));
 }
 
 QString firmwareVersionText(const proto::ReplyBuffer &versionBlock) {

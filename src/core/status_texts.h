@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <span>
 
 namespace status {
 
@@ -64,6 +65,9 @@ QString colourSpaceLine(const proto::ReplyBuffer &videoStatus);
 QString sourceInfoLine(const proto::ReplyBuffer &sourceProduct);
 // "HDR input: " and the EOTF of the HDR capture block.
 QString hdrLine(const proto::ReplyBuffer &hdrCapture);
+// The captured HDR infoframe's payload bytes, cut at the end of the block whatever length
+// the infoframe announces; empty when the block holds no HDR infoframe or an empty one.
+std::span<const uint8_t> hdrCapturePayload(const proto::ReplyBuffer &hdrCapture);
 // The captured HDR infoframe payload as lower-case colon hex; empty when the block holds
 // no HDR infoframe or an empty one.
 QString hdrCaptureDump(const proto::ReplyBuffer &hdrCapture);
