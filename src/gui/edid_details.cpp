@@ -139,7 +139,7 @@ EdidDetailsWindow::EdidDetailsWindow(QTextEdit &edidText, BoxSession &session, Q
     tabs_->addTab(makeComparePage(), tr("Compare"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
-    resize(760, 640);
+    resize(840, 660);
 
     refreshTimer_.setSingleShot(true);
     refreshTimer_.setInterval(0);

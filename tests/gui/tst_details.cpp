@@ -367,7 +367,24 @@ void TestDetails::signalDetailsFollowTheStatusTick() {
     QVERIFY2(shown.contains("MaxCLL: 1000 cd/m²"), qPrintable(shown));
     QVERIFY2(shown.contains("MaxFALL: 400 cd/m²"), qPrintable(shown));
 
-    // A length past the block is cut at its end, and the decoder says what is missing.
+    // The same number of lines: the changed ones are replaced, a finding keeps its colour.
+    const qsizetype lines = shown.count('\n');
+    capture[4 + 22] = 0xA0;
+    capture[4 + 23] = 0x0F;
+    tick(window);
+    QVERIFY(view->toPlainText().contains("MaxCLL: 4000 cd/m²"));
+    QCOMPARE(view->toPlainText().count('\n'), lines);
+    for (const int eotf : {7, 6}) {
+        capture[4] = uint8_t(eotf);
+        tick(window);
+        const QString warning = QString("Warning: EOTF: reserved EOTF %1").arg(eotf);
+        QCOMPARE(lineStartingWith(*view, warning).text, warning);
+        QCOMPARE(lineStartingWith(*view, warning).colour, decoded::kWarningColour);
+        QCOMPARE(lineStartingWith(*view, "  EOTF").colour, QColor());
+    }
+
+    // A length past the block is cut at its end.
+    capture[4] = 0x03;
     capture[3] = 40;
     tick(window);
     QVERIFY(view->toPlainText().startsWith("Bytes: 03:00:00:"));
