@@ -32,6 +32,21 @@ QString blockWhere(int block, const char *part) {
     return QStringLiteral("Block %1, %2").arg(block).arg(QLatin1String(part));
 }
 
+// Where in the EDID a data block's finding stands; its text is made only for a finding.
+struct Place {
+    int block;
+    const DataBlockEntry &entry;
+};
+QString placeText(const Place &place) {
+    return QStringLiteral("Block %1, %2").arg(place.block).arg(dataBlockName(place.entry));
+}
+void addWarning(Findings &findings, const Place &place, const QString &text) {
+    ::addWarning(findings, placeText(place), text);
+}
+void addFailure(Findings &findings, const Place &place, const QString &text) {
+    ::addFailure(findings, placeText(place), text);
+}
+
 uint32_t ouiOf(Bytes payload) {
     return payload.size() < 3 ? 0
                               : uint32_t{payload[0]} | uint32_t{payload[1]} << 8 | uint32_t{payload[2]} << 16;
@@ -222,7 +237,7 @@ void decodeBase(Bytes b, EdidDecoded &out) {
 
 // --- CTA-861 -------------------------------------------------------------------------
 
-QString dataBlockName(uint8_t tag, std::optional<uint8_t> extendedTag, uint32_t oui) {
+QString blockName(uint8_t tag, std::optional<uint8_t> extendedTag, uint32_t oui) {
     switch (tag) {
     case 1:
         return QStringLiteral("Audio Data Block");
@@ -320,7 +335,7 @@ std::optional<VideoDescriptor> videoDescriptor(uint8_t svd) {
     return VideoDescriptor{svd, false, false};
 }
 
-void decodeVideoBlock(Bytes p, CtaBlock &cta, Findings &findings, const QString &where) {
+void decodeVideoBlock(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
     for (uint8_t svd : p) {
         if (const auto descriptor = videoDescriptor(svd)) {
             cta.videos.push_back(*descriptor);
@@ -332,7 +347,7 @@ void decodeVideoBlock(Bytes p, CtaBlock &cta, Findings &findings, const QString 
     }
 }
 
-void decodeAudioBlock(Bytes p, CtaBlock &cta, Findings &findings, const QString &where) {
+void decodeAudioBlock(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
     if (p.size() % 3 != 0) {
         addFailure(findings, where, QStringLiteral("length %1 is not a multiple of 3").arg(p.size()));
     }
@@ -384,7 +399,7 @@ void decodeAudioBlock(Bytes p, CtaBlock &cta, Findings &findings, const QString 
     }
 }
 
-void decodeHdrStatic(Bytes p, CtaBlock &cta, Findings &findings, const QString &where) {
+void decodeHdrStatic(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
     // p starts after the extended tag: EOTFs, descriptor types, then up to three luminances.
     if (p.size() < 2) {
         addFailure(findings, where, QStringLiteral("length %1 is too short").arg(p.size() + 1));
@@ -414,7 +429,7 @@ void decodeHdrStatic(Bytes p, CtaBlock &cta, Findings &findings, const QString &
     cta.hdrStatic = h;
 }
 
-void decodeHdmiVsdb(Bytes p, CtaBlock &cta, Findings &findings, const QString &where) {
+void decodeHdmiVsdb(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
     // p starts after the OUI.
     if (p.size() < 2) {
         addFailure(findings, where, QStringLiteral("too short for the physical address"));
@@ -476,7 +491,7 @@ void decodeHdmiVsdb(Bytes p, CtaBlock &cta, Findings &findings, const QString &w
     cta.hdmi = h;
 }
 
-void decodeHdmiForum(Bytes p, bool fromScdb, CtaBlock &cta, Findings &findings, const QString &where) {
+void decodeHdmiForum(Bytes p, bool fromScdb, CtaBlock &cta, Findings &findings, const Place &where) {
     // p starts at the version byte: after the OUI, or after the SCDB's two reserved bytes.
     if (p.size() < 4) {
         addFailure(findings, where, QStringLiteral("length too short"));
@@ -534,7 +549,7 @@ double pqToNits(double code12bit) {
     return 10000.0 * std::pow(std::max(e - c1, 0.0) / (c2 - c3 * e), 1.0 / m1);
 }
 
-void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const QString &where) {
+void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
     // p starts after the OUI.
     if (p.empty()) {
         addFailure(findings, where, QStringLiteral("no version byte"));
@@ -549,10 +564,13 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const QString
         dv.supports2160p60 = (p[0] & 0x02) != 0;
         dv.globalDimming = (p[0] & 0x04) != 0;
         if (p.size() >= 21) {
-            // 12-bit target luminances as PQ codes at bytes 16 to 18 after the OUI.
-            dv.targetMinLuminance = pqToNits(p[16] << 4 | p[18] >> 4);
-            dv.targetMaxLuminance = pqToNits(p[17] << 4 | (p[18] & 0x0F));
-            dv.dmVersion = p[19] >> 4;
+            // The primaries and white point (bytes 1 to 12), then the 12-bit target
+            // luminances as PQ codes sharing byte 13's nibbles, then the DM version.
+            dv.targetMinPq = static_cast<uint16_t>(p[14] << 4 | p[13] >> 4);
+            dv.targetMaxPq = static_cast<uint16_t>(p[15] << 4 | (p[13] & 0x0F));
+            dv.targetMinLuminance = pqToNits(*dv.targetMinPq);
+            dv.targetMaxLuminance = pqToNits(*dv.targetMaxPq);
+            dv.dmVersion = p[16] >> 4;
         } else {
             addFailure(findings, where,
                        QStringLiteral("version 0 needs 21 bytes after the OUI, has %1").arg(p.size()));
@@ -570,7 +588,7 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const QString
         } else {
             addFailure(findings, where, QStringLiteral("version 1 cut short"));
         }
-        if (p.size() == 7 && p.size() >= 4) {
+        if (p.size() == 7) { // the 12-byte block of low-latency sinks
             dv.interfaceCode = p[3] & 0x03;
         }
         break;
@@ -610,9 +628,10 @@ void decodeDataBlock(uint8_t tag, Bytes p, CtaBlock &cta, Findings &findings, in
     } else if (tag == 3) {
         oui = ouiOf(p);
     }
-    entry.name = dataBlockName(tag, entry.extendedTag, oui);
-    const QString where = QStringLiteral("Block %1, %2").arg(block).arg(entry.name);
+    entry.oui = oui;
     cta.dataBlocks.push_back(entry);
+    // Only this function adds to the list while the place is in use.
+    const Place where{block, cta.dataBlocks.back()};
     switch (tag) {
     case 1:
         decodeAudioBlock(p, cta, findings, where);
@@ -795,6 +814,8 @@ void decodeCta(Bytes b, int block, EdidDecoded &out) {
     out.cta.push_back(std::move(cta));
 }
 
+} // namespace
+
 QString extensionName(uint8_t tag) {
     switch (tag) {
     case 0x02:
@@ -824,7 +845,9 @@ QString extensionName(uint8_t tag) {
     }
 }
 
-} // namespace
+QString dataBlockName(const DataBlockEntry &entry) {
+    return blockName(entry.tag, entry.extendedTag, entry.oui);
+}
 
 QString manufacturerId(uint8_t high, uint8_t low) {
     const uint16_t id = static_cast<uint16_t>(high << 8 | low);
@@ -944,7 +967,7 @@ EdidDecoded decodeEdid(std::span<const uint8_t> bytes) {
             continue;
         }
         const int blockIndex = static_cast<int>(index);
-        out.extensions.push_back({blockIndex, block[0], extensionName(block[0])});
+        out.extensions.push_back({blockIndex, block[0]});
         if (block[0] == kTagCta) {
             decodeCta(block, blockIndex, out);
         }

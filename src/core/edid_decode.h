@@ -173,7 +173,7 @@ struct DolbyVision {
     bool supports2160p60 = false; // versions 0 and 1
     bool yuv422TwelveBit = false;
     bool globalDimming = false;
-    std::optional<uint16_t> targetMinPq; // version 2: 12-bit PQ codes
+    std::optional<uint16_t> targetMinPq; // versions 0 and 2: 12-bit PQ codes
     std::optional<uint16_t> targetMaxPq;
     std::optional<double> targetMinLuminance; // cd/m²
     std::optional<double> targetMaxLuminance;
@@ -185,9 +185,11 @@ struct DolbyVision {
 struct DataBlockEntry {
     uint8_t tag = 0;
     std::optional<uint8_t> extendedTag;
+    uint32_t oui = 0;   // of a vendor-specific block, 0 for others
     uint8_t length = 0; // bytes after the header byte
-    QString name;
 };
+// "Audio Data Block", "Vendor-Specific Data Block (HDMI), OUI 00-0C-03", "Unknown Data Block (tag 6)"
+QString dataBlockName(const DataBlockEntry &entry);
 
 struct CtaBlock {
     int block = 0;
@@ -214,8 +216,9 @@ struct CtaBlock {
 struct ExtensionEntry {
     int block = 0;
     uint8_t tag = 0;
-    QString name; // "CTA-861", "DisplayID", "Block Map", ...
 };
+// "CTA-861", "DisplayID", "Block Map", ...
+QString extensionName(uint8_t tag);
 
 struct EdidDecoded {
     size_t size = 0;               // bytes given

@@ -15,7 +15,8 @@ QString hz(double value) {
     return QString::number(value, 'f', 3) + QLatin1String(" Hz");
 }
 QString nits(double value) {
-    return QString::number(value, 'g', 6) + QLatin1String(" cd/m²");
+    const int decimals = value < 0.01 ? 8 : value < 1 ? 4 : 3;
+    return QString::number(value, 'f', decimals) + QStringLiteral(" cd/m²");
 }
 QString yesNo(bool value) {
     return value ? QStringLiteral("yes") : QStringLiteral("no");
@@ -290,7 +291,7 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
     }
     lines << QStringLiteral("  Data blocks:");
     for (const DataBlockEntry &e : cta.dataBlocks) {
-        lines << QStringLiteral("    %1, length %2").arg(e.name).arg(e.length);
+        lines << QStringLiteral("    %1, length %2").arg(dataBlockName(e)).arg(e.length);
     }
 }
 
@@ -300,7 +301,7 @@ QString sizeText(uint16_t h, uint16_t v, double refresh) {
 }
 
 QString nitsOr(const std::optional<double> &value) {
-    return value ? QString::number(*value, 'f', *value < 1 ? 4 : 0) + QLatin1String(" cd/m²")
+    return value ? QString::number(*value, 'f', *value < 1 ? 4 : 0) + QStringLiteral(" cd/m²")
                  : QStringLiteral("-");
 }
 
@@ -508,7 +509,7 @@ QStringList edidDetailLines(const EdidDecoded &decoded) {
         if (cta != decoded.cta.end()) {
             ctaLines(*cta, lines);
         } else {
-            lines << QStringLiteral("Block %1, %2 (not decoded)").arg(e.block).arg(e.name);
+            lines << QStringLiteral("Block %1, %2 (not decoded)").arg(e.block).arg(extensionName(e.tag));
         }
     }
     for (const Finding &f : decoded.findings) {

@@ -1,5 +1,6 @@
 #include "core/infoframe_decode.h"
 
+#include "core/status_texts.h"
 #include "core/video_formats.h"
 
 #include <QJsonArray>
@@ -284,6 +285,19 @@ InfoframeDecoded decodeInfoframe(std::span<const uint8_t> bytes, Form form) {
         d.avi = decodeAvi(payload, count, d.version, d.findings);
     }
     return d;
+}
+
+InfoframeDecoded decodeHdrCapture(const proto::ReplyBuffer &hdrCapture) {
+    if (hdrCapture[status::kCaptureType] != kTypeHdr || hdrCapture[status::kCaptureLength] == 0) {
+        InfoframeDecoded none;
+        none.form = Form::HdrPayload;
+        addWarning(none.findings, QStringLiteral("Capture"), QStringLiteral("no HDR infoframe captured"));
+        return none;
+    }
+    const size_t room = status::kCaptureLast - status::kCapturePayload + 1;
+    const size_t count = std::min<size_t>(hdrCapture[status::kCaptureLength], room);
+    return decodeInfoframe(std::span<const uint8_t>(hdrCapture).subspan(status::kCapturePayload, count),
+                           Form::HdrPayload);
 }
 
 QStringList infoframeDetailLines(const InfoframeDecoded &d) {

@@ -7,6 +7,7 @@
 // do not reach are left out.
 
 #include "core/decode_findings.h"
+#include "core/frames.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -84,6 +85,11 @@ inline InfoframeDecoded decodeHdrInfoframe(std::span<const uint8_t> bytes, Form 
 inline InfoframeDecoded decodeAviInfoframe(std::span<const uint8_t> bytes, Form form) {
     return decodeInfoframe(bytes, form == Form::HdrPayload ? Form::AviPayload : form);
 }
+
+// The HDR infoframe of the capture block (register 0x1E) as a status tick reads it: the
+// payload of the length it announces, cut at the end of the block, as the capture text
+// shows it. A block that holds no HDR infoframe is a finding.
+InfoframeDecoded decodeHdrCapture(const proto::ReplyBuffer &hdrCapture);
 
 // Names of the codes: "SMPTE ST 2084 (PQ)", "YCbCr 4:2:0", "ITU-R BT.2020 RGB or YCbCr", ...
 QString eotfName(uint8_t eotf);

@@ -56,6 +56,8 @@ private slots:
     void ycbcr420Map();
     void bounds_data();
     void bounds();
+    void detailLines_data();
+    void detailLines();
     void jsonKeys();
     void comparison();
 };
@@ -186,6 +188,10 @@ void TestEdidDecode::dolbyVision_data() {
     // SMPTE ST 2084 curve of 12-bit codes (code / 4095).
     QTest::newRow("v2") << Bytes{0x45, 0x0B, 0x80, 0x86, 0x60, 0x76, 0x8F} << 2 << 3
                         << OptionalNits(0.00063665) << OptionalNits(1037.11) << false;
+    // Version 0: PQ codes 0xEED and 0xFFD from bytes 13 to 15, DM version 1.
+    QTest::newRow("v0") << Bytes{0x03, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA,
+                                 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x10, 0x7F, 0x21, 0x40, 0x00}
+                        << 0 << 1 << OptionalNits(5315.1385067) << OptionalNits(9953.45) << false;
     QTest::newRow("v1 cut short") << Bytes{0x2A, 0x18} << 1 << 4 << OptionalNits() << OptionalNits() << true;
     QTest::newRow("v0 cut short") << Bytes{0x03, 0x00, 0x00} << 0 << -1 << OptionalNits() << OptionalNits()
                                   << true;
@@ -216,6 +222,9 @@ void TestEdidDecode::dolbyVision() {
     if (version == 2) {
         QCOMPARE(dv.targetMinPq.value_or(0), uint16_t{20});
         QCOMPARE(dv.targetMaxPq.value_or(0), uint16_t{3095});
+    } else if (version == 0 && !failure) {
+        QCOMPARE(dv.targetMinPq.value_or(0), uint16_t{0xEED});
+        QCOMPARE(dv.targetMaxPq.value_or(0), uint16_t{0xFFD});
     }
     QCOMPARE(edid::edidJson(d)[QStringLiteral("dolby_vision")].toObject()[QStringLiteral("version")].toInt(),
              version);
@@ -350,6 +359,43 @@ void TestEdidDecode::bounds() {
     QVERIFY(!edid::edidDetailLines(d).isEmpty());
     QVERIFY(!QJsonDocument(edid::edidJson(d)).toJson().isEmpty());
     QCOMPARE(edid::compareSummaries({edid::edidSummary(d)}).size(), size_t{21});
+}
+
+// The lines the window and the command line show for the parts a user looks for.
+void TestEdidDecode::detailLines_data() {
+    QTest::addColumn<Bytes>("edid");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("HDR static")
+        << ctaEdid(extendedBlock(0x06, {0x0D, 0x01, 97, 86, 28}))
+        << QStringList{"  HDR Static Metadata: EOTFs SDR, PQ, HLG; static metadata type 1: yes",
+                       "    Desired content max luminance: 97 (408.759 cd/m²)",
+                       "    Desired content max frame-average luminance: 86 (322.098 cd/m²)",
+                       "    Desired content min luminance: 28 (0.0493 cd/m²)"};
+    QTest::newRow("HF-VSDB") << ctaEdid(
+                                    block(3, {0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x63, 0x22, 0x28, 0x78}))
+                             << QStringList{"    SCDC: yes, max FRL: 12 Gbps x 4 lanes (48 Gbps)",
+                                            "    4:2:0 deep colour: 12, 10 bits/component", "    ALLM: yes",
+                                            "    VRR: 40 to 120 Hz"};
+    QTest::newRow("VICs") << ctaEdid(block(2, {0x90, 97, 6, 219}))
+                          << QStringList{"    VIC  16: 1920x1080p60 16:9 (native)",
+                                         "    VIC  97: 3840x2160p60 16:9", "    VIC   6: 1440x480i59.94 4:3",
+                                         "    VIC 219: 4096x2160p120"};
+    Bytes badSum = ctaEdid({});
+    badSum[127] ^= 0xFF;
+    QTest::newRow("checksum") << badSum
+                              << QStringList{"  Checksum of block 0: 0x8d (WRONG)",
+                                             "Failure: Block 0, Checksum: 0x8d, should be 0x72"};
+    QTest::newRow("DisplayID named") << concat({baseBlock(1), Bytes(1, 0x70), Bytes(127, 0)})
+                                     << QStringList{"Block 1, DisplayID (not decoded)"};
+}
+
+void TestEdidDecode::detailLines() {
+    QFETCH(Bytes, edid);
+    QFETCH(QStringList, lines);
+    const QStringList got = edid::edidDetailLines(edid::decodeEdid(edid));
+    for (const QString &line : lines) {
+        QVERIFY2(got.contains(line), qPrintable(line + QLatin1String("\n not in\n") + got.join('\n')));
+    }
 }
 
 void TestEdidDecode::jsonKeys() {

@@ -33,8 +33,12 @@ struct Facts {
     QString physicalAddress;
     QStringList eotfs;
     QStringList luminance; // "max 408.759", ...
+    QString hdmiTmds;      // the HDMI VSDB's maximum TMDS clock in MHz
     bool hdmiForum = false;
+    QString forumTmds; // the HDMI Forum block's maximum TMDS character rate in MHz
     int maxFrlCode = 0;
+    bool allm = false;
+    QString vrr; // "40-120"
     bool dolbyVision = false;
 };
 
@@ -159,7 +163,17 @@ Facts oracleFacts(const QString &output) {
         } else if (dataBlock.startsWith(QLatin1String("Vendor-Specific Data Block (HDMI), "))) {
             if (trimmed.startsWith(QLatin1String("Source physical address: "))) {
                 f.physicalAddress = trimmed.mid(25);
+            } else if (trimmed.startsWith(QLatin1String("Maximum TMDS clock: "))) {
+                f.hdmiTmds = trimmed.mid(20).section(QLatin1Char(' '), 0, 0);
             }
+        } else if (f.hdmiForum && trimmed.startsWith(QLatin1String("Maximum TMDS Character Rate: "))) {
+            f.forumTmds = trimmed.mid(29).section(QLatin1Char(' '), 0, 0);
+        } else if (f.hdmiForum && trimmed == QLatin1String("Supports Auto Low-Latency Mode")) {
+            f.allm = true;
+        } else if (f.hdmiForum && trimmed.startsWith(QLatin1String("VRRmin: "))) {
+            f.vrr = trimmed.mid(8).section(QLatin1Char(' '), 0, 0);
+        } else if (f.hdmiForum && trimmed.startsWith(QLatin1String("VRRmax: "))) {
+            f.vrr += QLatin1Char('-') + trimmed.mid(8).section(QLatin1Char(' '), 0, 0);
         } else if (dataBlock.startsWith(QLatin1String("HDR Static Metadata Data Block"))) {
             if (trimmed == QLatin1String("Electro optical transfer functions:")) {
                 inEotfs = true;
@@ -216,6 +230,9 @@ Facts ourFacts(const edid::EdidDecoded &d) {
         }
         if (cta.hdmi && f.physicalAddress.isEmpty()) {
             f.physicalAddress = edid::physicalAddressText(cta.hdmi->physicalAddress);
+            if (cta.hdmi->maxTmdsMhz != 0) {
+                f.hdmiTmds = QString::number(cta.hdmi->maxTmdsMhz);
+            }
         }
         if (cta.hdrStatic && !hdrSeen) {
             hdrSeen = true;
@@ -235,6 +252,14 @@ Facts ourFacts(const edid::EdidDecoded &d) {
         if (cta.hdmiForum) {
             f.hdmiForum = true;
             f.maxFrlCode = cta.hdmiForum->maxFrlCode;
+            const edid::HdmiForum &forum = *cta.hdmiForum;
+            if (forum.maxTmdsMhz != 0) {
+                f.forumTmds = QString::number(forum.maxTmdsMhz);
+            }
+            f.allm = forum.allm;
+            if (forum.vrrMin && (*forum.vrrMin != 0 || *forum.vrrMax != 0)) {
+                f.vrr = QStringLiteral("%1-%2").arg(*forum.vrrMin).arg(*forum.vrrMax);
+            }
         }
         f.dolbyVision = f.dolbyVision || cta.dolbyVision.has_value();
     }
@@ -284,6 +309,9 @@ std::vector<std::pair<QString, Bytes>> generatedEdids() {
         list.push_back({QStringLiteral("frl %1").arg(code), frlEdid(code, false)});
     }
     list.push_back({"frl scdb", frlEdid(5, true)});
+    // ALLM, VRR 48 to 800 Hz (the two upper bits of the maximum beside the minimum), DSC.
+    list.push_back({"vrr high bits", ctaEdid(block(3, {0xD8, 0x5D, 0xC4, 0x01, 0x00, 0x80, 0x60, 0x02, 0xF0,
+                                                       0x20, 0x80, 0x33, 0x05}))});
     // Every code of the table in the order it stands, and every native code.
     Bytes low, high, native;
     for (int vic = 1; vic <= 116; ++vic) {
@@ -320,6 +348,9 @@ std::vector<std::pair<QString, Bytes>> generatedEdids() {
     list.push_back({"L-PCM 3D channels", audioEdid({0x7F, 0x07, 0x68, 0x7F, 0x87, 0x68, 0xFF, 0x87, 0x68})});
     const Bytes dv1 = {0x46, 0xD0, 0x00, 0x2A, 0x18, 0x03, 0x51, 0x59, 0x99, 0xAA};
     const Bytes dv2 = {0x46, 0xD0, 0x00, 0x45, 0x0B, 0x80, 0x86, 0x60, 0x76, 0x8F};
+    const Bytes dv0 = {0x46, 0xD0, 0x00, 0x03, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88,
+                       0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x10, 0x7F, 0x21, 0x40, 0x00};
+    list.push_back({"dolby vision 0", ctaEdid(extendedBlock(0x01, dv0))});
     list.push_back({"dolby vision 1", ctaEdid(extendedBlock(0x01, dv1))});
     list.push_back({"dolby vision 2", ctaEdid(extendedBlock(0x01, dv2))});
     list.push_back({"hdmi address", ctaEdid(block(3, {0x03, 0x0C, 0x00, 0x12, 0x34, 0x80, 0x3C}))});
@@ -397,6 +428,10 @@ void TestEdidOracle::agrees() {
     QCOMPARE(got.luminance, want.luminance);
     QCOMPARE(got.hdmiForum, want.hdmiForum);
     QCOMPARE(got.maxFrlCode, want.maxFrlCode);
+    QCOMPARE(got.hdmiTmds, want.hdmiTmds);
+    QCOMPARE(got.forumTmds, want.forumTmds);
+    QCOMPARE(got.allm, want.allm);
+    QCOMPARE(got.vrr, want.vrr);
     QCOMPARE(got.dolbyVision, want.dolbyVision);
 }
 

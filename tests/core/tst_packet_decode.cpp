@@ -50,6 +50,7 @@ private slots:
     void hdrFields();
     void infoframeFindings_data();
     void infoframeFindings();
+    void hdrCapture();
     void aviFields_data();
     void aviFields();
     void cecMessages_data();
@@ -147,6 +148,23 @@ void TestPacketDecode::infoframeFindings() {
     QCOMPARE(findingTexts(d.findings), findings);
     QCOMPARE(int(d.payloadBytes), payloadBytes);
     QVERIFY(!infoframe::infoframeDetailLines(d).isEmpty());
+}
+
+// The capture block as the status tick reads it: type and length before the payload.
+void TestPacketDecode::hdrCapture() {
+    proto::ReplyBuffer block{};
+    block[2] = 0x87;
+    block[3] = 26;
+    std::copy(kHdrPayload.begin(), kHdrPayload.end(), block.begin() + 4);
+    const infoframe::InfoframeDecoded d = infoframe::decodeHdrCapture(block);
+    QVERIFY(d.findings.empty());
+    QCOMPARE(d.hdr->maxCll, std::optional<uint16_t>(1000));
+    // A length past the block is cut at its end (27 bytes), of which the 26 of the payload count.
+    block[3] = 0xFF;
+    QCOMPARE(infoframe::decodeHdrCapture(block).payloadBytes, size_t{26});
+    block[2] = 0x00;
+    QCOMPARE(findingTexts(infoframe::decodeHdrCapture(block).findings),
+             QStringList{"Warning: Capture: no HDR infoframe captured"});
 }
 
 // AVI payloads as AVItext holds them, from data byte 1.
