@@ -159,7 +159,12 @@ void TestDetails::shortcutsOpenOneWindowEach() {
         }
         return found;
     };
-    QTest::keyClick(&window, Qt::Key(key), Qt::ControlModifier);
+    // Typed in the EDID text, the shortcut opens the window and leaves the text alone.
+    auto *edit = rig_->widget<QTextEdit>("EDIDtext");
+    const QString before = edit->toPlainText();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(edit->toPlainText(), before);
     QCOMPARE(detailsWindows().size(), 1);
     QWidget *first = detailsWindows().front();
     QVERIFY(first->isVisible());
