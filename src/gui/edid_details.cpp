@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace {
@@ -81,6 +82,35 @@ QString layoutFailure(const QString &text) {
                            .arg(positionText(text, group), visibleText(text.mid(group, 3))));
 }
 
+bool isHexDigit(QChar c) {
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+           (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
+
+// Bytes of the EDID whose two characters are not hex digits: the EDID manager reads them
+// all the same, as the value shown.
+void addNonHexWarnings(const QString &text, std::span<const uint8_t, proto::kEdidSize> image,
+                       QStringList &warnings) {
+    constexpr int kShown = 3;
+    int found = 0;
+    for (size_t index = 0; index < image.size() && static_cast<qsizetype>(3 * index) < text.size(); ++index) {
+        const qsizetype at = static_cast<qsizetype>(3 * index);
+        if (isHexDigit(text[at]) && isHexDigit(text[at + 1])) {
+            continue;
+        }
+        if (found < kShown) {
+            warnings << warningLine(
+                QStringLiteral("%1: '%2' is not two hex digits; it is read as %3")
+                    .arg(positionText(text, at), visibleText(text.mid(at, 2)), edidByteText(image[index])));
+        }
+        ++found;
+    }
+    if (found > kShown) {
+        warnings << warningLine(QStringLiteral("%1 more bytes are not two hex digits").arg(found - kShown));
+    }
+}
+
 DecodedText decodeEdidText(const QString &text) {
     std::array<uint8_t, proto::kEdidSize> image{};
     const qsizetype groups = parseEdidText(text, image);
@@ -91,24 +121,25 @@ DecodedText decodeEdidText(const QString &text) {
         return {QStringLiteral("The EDID text holds no byte."),
                 {failureLine(QStringLiteral("the text holds no byte"))}};
     }
-    QStringList lines;
+    QStringList textWarnings;
     const qsizetype size = static_cast<qsizetype>(image.size());
     if (groups < size) {
-        lines << warningLine(
+        textWarnings << warningLine(
             QStringLiteral("the text holds %1 of %2 bytes; the bytes after them count as zero")
                 .arg(groups)
                 .arg(size));
     } else if (groups > size) {
-        lines << warningLine(
+        textWarnings << warningLine(
             QStringLiteral("the text holds %1 bytes; only the first %2 are the EDID").arg(groups).arg(size));
     }
+    addNonHexWarnings(text, image, textWarnings);
     const edid::EdidDecoded decoded = edid::decodeEdid(image);
-    lines << edid::edidDetailLines(decoded);
+    const QStringList lines = textWarnings + edid::edidDetailLines(decoded);
     const auto count = [&decoded](Finding::Severity severity) {
         return std::count_if(decoded.findings.begin(), decoded.findings.end(),
                              [severity](const Finding &f) { return f.severity == severity; });
     };
-    const qsizetype warnings = count(Finding::Severity::Warning) + (groups == size ? 0 : 1);
+    const qsizetype warnings = count(Finding::Severity::Warning) + textWarnings.size();
     const qsizetype failures = count(Finding::Severity::Failure);
     return {QStringLiteral("EDID MANAGER text: %1 of %2 blocks decoded, %3 warning(s), %4 failure(s).")
                 .arg(decoded.checksumsOk.size())

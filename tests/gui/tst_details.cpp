@@ -203,6 +203,16 @@ void TestDetails::edidDetailsFollowTheText_data() {
         << "EDID MANAGER text: 2 of 2 blocks decoded, 1 warning(s), 0 failure(s)."
         << "Warning: EDID text: the text holds 258 bytes; only the first 256 are the EDID"
         << decoded::kWarningColour;
+    QString notHex = good;
+    notHex.replace(51, 2, "g1"); // byte 17, line 2
+    for (const int at : {54, 57, 60}) {
+        notHex.replace(at, 2, "ZZ");
+    }
+    QTest::newRow("not hex digits")
+        << notHex << "EDID MANAGER text: 2 of 2 blocks decoded, 5 warning(s), 1 failure(s)."
+        << "Warning: EDID text: line 2, column 4: 'g1' is not two hex digits; it is "
+           "read as 01"
+        << decoded::kWarningColour;
     const QString notAByte = "' is not a byte: two digits and then one space or a line feed";
     QTest::newRow("comma on line 2") << "00 FF FF\n00,11"
                                      << "The EDID text is not spaced hex."
