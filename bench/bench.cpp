@@ -10,12 +10,15 @@
 #include "core/status_record.h"
 #include "core/status_texts.h"
 #include "core/usbxpress.h"
+#include "edid_details.h"
 #include "edid_text.h"
 #include "measure.h"
 #include "run_cli.h"
+#include "signal_details.h"
 #include "sim/simulated_box.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -78,6 +81,9 @@ const char *const kCliMode = "--cli";
 constexpr int kCliRuns = 21;
 constexpr double kCliAboveFloorMs = 50;
 const char *const kDecodersMode = "--decoders";
+const char *const kDetailsMode = "--details";
+constexpr int kDetailsOpenRuns = 21;
+constexpr int kCaptureBatch = 10; // captures shown together, for the clock's resolution
 const QByteArray kProbeLine = "first-paint-ns ";
 
 // No figure may show a modal box: it would wait for a click that never comes. A box that
@@ -306,6 +312,49 @@ Figure tickFigure(LinkClock &clock) {
         QCoreApplication::processEvents();
     }
     return figure;
+}
+
+// The Details windows on the window of a box of its own: EDID Details made, shown with the
+// decoded EDID of the start-up read and painted; and what a status tick adds with Signal
+// Details open, a capture that changes every time decoded and laid out.
+void detailsFigures(LinkClock &clock, std::vector<Figure> &figures) {
+    Figure opening{"EDID Details opening with a decoded EDID, wall", "ms", {}, {}, 100, "<= 100 ms"};
+    Figure live{"Live HDR decode per tick in Signal Details, CPU", "ms", {}, {}, 0.1, "<= 0.1 ms"};
+    Session session(clock, factoryEdidMode());
+    MainWindow &window = *session.window;
+    auto *openEdid = window.findChild<QAction *>(QStringLiteral("actionEdidDetails"));
+    auto *openSignal = window.findChild<QAction *>(QStringLiteral("actionSignalDetails"));
+    if (openEdid == nullptr || openSignal == nullptr) {
+        return;
+    }
+    for (int run = 0; run < kDetailsOpenRuns; ++run) {
+        opening.runs.push_back(wallMs([&] {
+            openEdid->trigger();
+            window.findChild<EdidDetailsWindow *>()->repaint();
+        }));
+        delete window.findChild<EdidDetailsWindow *>();
+        QCoreApplication::processEvents();
+    }
+
+    openSignal->trigger();
+    auto *signal = window.findChild<SignalDetailsWindow *>();
+    QCoreApplication::processEvents();
+    std::array<uint8_t, 26> pq = {0x02, 0x00, 0xC2, 0x33, 0xC4, 0x86, 0x4C, 0x1D, 0xB8,
+                                  0x0B, 0xD0, 0x84, 0x80, 0x3E, 0x13, 0x3D, 0x42, 0x40,
+                                  0xE8, 0x03, 0x32, 0x00, 0xE8, 0x03, 0x90, 0x01};
+    std::array<uint8_t, 26> hlg = pq;
+    hlg[0] = 0x03;
+    for (int run = 0; run < kQuickRuns; ++run) {
+        live.runs.push_back(cpuMs([&] {
+                                for (int i = 0; i < kCaptureBatch; ++i) {
+                                    signal->showCapture(i % 2 == 0 ? pq : hlg);
+                                }
+                            }) /
+                            kCaptureBatch);
+        QCoreApplication::processEvents();
+    }
+    figures.push_back(opening);
+    figures.push_back(live);
 }
 
 // Runs in a process of its own, so that the peak is the peak of a window and its ticks.
@@ -585,6 +634,12 @@ int main(int argc, char **argv) {
 
     const BoxGuard guard;
     SystemLinkClock clock;
+    progress("Details windows");
+    detailsFigures(clock, figures);
+    if (argc > 1 && std::strcmp(argv[1], kDetailsMode) == 0) {
+        bench::printMachine();
+        return bench::printTable(figures) ? 0 : 1;
+    }
     progress("start-up");
     figures.push_back(startupFigure(clock));
     progress("EDID write, read and text");

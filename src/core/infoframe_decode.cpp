@@ -288,16 +288,14 @@ InfoframeDecoded decodeInfoframe(std::span<const uint8_t> bytes, Form form) {
 }
 
 InfoframeDecoded decodeHdrCapture(const proto::ReplyBuffer &hdrCapture) {
-    if (hdrCapture[status::kCaptureType] != kTypeHdr || hdrCapture[status::kCaptureLength] == 0) {
+    const std::span<const uint8_t> payload = status::hdrCapturePayload(hdrCapture);
+    if (payload.empty()) {
         InfoframeDecoded none;
         none.form = Form::HdrPayload;
         addWarning(none.findings, QStringLiteral("Capture"), QStringLiteral("no HDR infoframe captured"));
         return none;
     }
-    const size_t room = status::kCaptureLast - status::kCapturePayload + 1;
-    const size_t count = std::min<size_t>(hdrCapture[status::kCaptureLength], room);
-    return decodeInfoframe(std::span<const uint8_t>(hdrCapture).subspan(status::kCapturePayload, count),
-                           Form::HdrPayload);
+    return decodeInfoframe(payload, Form::HdrPayload);
 }
 
 QStringList infoframeDetailLines(const InfoframeDecoded &d) {

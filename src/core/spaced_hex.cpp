@@ -23,20 +23,39 @@ QString formatEdidText(std::span<const uint8_t, proto::kEdidSize> image) {
     return text;
 }
 
-qsizetype parseEdidText(QByteArrayView text, std::span<uint8_t, proto::kEdidSize> image) {
-    std::fill(image.begin(), image.end(), uint8_t{0});
+qsizetype edidTextLayoutBreak(QByteArrayView text) {
     const qsizetype length = text.size();
-    qsizetype groups = 0;
     for (qsizetype at = 0; at < length; at += kGroupLength) {
         const qsizetype separator = at + 2;
         // A group cut short by the end of the text has no low digit.
-        const bool cutShort = separator > length;
-        const bool endsText = separator == length;
-        if (cutShort || !hexdigits::isDigit(text[at]) || !hexdigits::isDigit(text[at + 1]) ||
-            (!endsText && text[separator] != ' ' && text[separator] != '\n')) {
-            std::fill(image.begin(), image.end(), uint8_t{0});
-            return -1;
+        if (separator > length) {
+            return length;
         }
+        if (!hexdigits::isDigit(text[at])) {
+            return at;
+        }
+        if (!hexdigits::isDigit(text[at + 1])) {
+            return at + 1;
+        }
+        if (separator < length && text[separator] != ' ' && text[separator] != '\n') {
+            return separator;
+        }
+    }
+    return -1;
+}
+
+qsizetype edidTextLayoutBreak(const QString &text) {
+    return edidTextLayoutBreak(QByteArrayView(text.toLatin1()));
+}
+
+qsizetype parseEdidText(QByteArrayView text, std::span<uint8_t, proto::kEdidSize> image) {
+    std::fill(image.begin(), image.end(), uint8_t{0});
+    if (edidTextLayoutBreak(text) >= 0) {
+        return -1;
+    }
+    const qsizetype length = text.size();
+    qsizetype groups = 0;
+    for (qsizetype at = 0; at < length; at += kGroupLength) {
         if (groups < static_cast<qsizetype>(image.size())) {
             image[static_cast<size_t>(groups)] = hexdigits::pairValue(text[at], text[at + 1]);
         }

@@ -29,6 +29,13 @@ QString edidByteText(uint8_t byte);
 // The 768-character spaced hex text of a whole image.
 QString formatEdidText(std::span<const uint8_t, proto::kEdidSize> image);
 
+// The position of the first character that breaks the layout: a character that is not a
+// hexadecimal digit where a digit belongs, a separator other than one space or line feed,
+// or the end of the text one digit into a group (then the text's length). -1 when the
+// layout holds.
+qsizetype edidTextLayoutBreak(QByteArrayView text);
+qsizetype edidTextLayoutBreak(const QString &text);
+
 // Reads the text into image and returns the number of groups it holds, or -1 when the
 // text breaks the layout: a character that is not a hexadecimal digit where a digit
 // belongs, a separator other than one space or line feed, or a last group cut short to

@@ -9,12 +9,15 @@
 #include "core/status_record.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <cstdint>
 #include <memory>
 #include <span>
 
+class EdidDetailsWindow;
 class FileDialogs;
+class SignalDetailsWindow;
 class QProgressBar;
 namespace Ui {
 class MainWindow;
@@ -98,6 +101,11 @@ private:
     void checkPendingEdidRefresh();
     void renderStatusTexts();
     void readDeviceEdid();
+    // The View menu and its two Details windows, each made once and raised when asked again.
+    void addViewMenu();
+    void showEdidDetails();
+    void showSignalDetails();
+    void closeDetailsWindows();
     void prepareTransferProgress();
     // True when all 256 bytes arrived and replaced the text.
     bool readEdidIntoText(EdidSource source);
@@ -137,4 +145,8 @@ private:
     // mode change replaces only that (or an empty box), never an EDID the user loaded,
     // typed or read from a TV.
     QString deviceEdidText;
+    QPointer<EdidDetailsWindow> edidDetails_;
+    QPointer<SignalDetailsWindow> signalDetails_;
+    // The HDR capture block of the last status rendering, for Signal Details when it opens.
+    proto::ReplyBuffer hdrCaptureBlock_{};
 };

@@ -50,6 +50,7 @@ MainWindow::MainWindow(QWidget *parent)
                                             static_cast<BoxReporter &>(*this))),
       fileDialogs_(&qtFileDialogs()) {
     ui->setupUi(this);
+    addViewMenu();
     initDevice();
 }
 
@@ -176,6 +177,7 @@ void MainWindow::leaveEventLoop() {
 // The timer stops before the close: the close failure's box must not deliver a tick.
 void MainWindow::teardown() {
     stopStatusTimer();
+    closeDetailsWindows();
     releaseForm();
     session_->close();
     leaveEventLoop();

@@ -2,6 +2,7 @@
 
 #include "VeltrikaForm.h"
 #include "core/status_texts.h"
+#include "signal_details.h"
 #include "ui_VeltrikaForm.h"
 
 #include <QLabel>
@@ -51,5 +52,10 @@ void MainWindow::renderStatusTexts() {
         ui->txtHdrIf->clear();
     } else {
         ui->txtHdrIf->setPlainText(dump);
+    }
+
+    hdrCaptureBlock_ = blocks.hdrCapture;
+    if (signalDetails_ != nullptr && signalDetails_->isVisible()) {
+        signalDetails_->showCapture(status::hdrCapturePayload(hdrCaptureBlock_));
     }
 }

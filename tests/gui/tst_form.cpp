@@ -529,8 +529,8 @@ void TestForm::everyWidgetIsListed() {
     for (const FormWidget &w : kWidgets) {
         listed << QString(w.name);
     }
-    const QStringList frameWidgets = {"centralwidget", "menubar", "statusbar", "menuFile", "menuHelp",
-                                      "tab",           "tab_3",   "tab_2",     "tab_4"};
+    const QStringList frameWidgets = {"centralwidget", "menubar", "statusbar", "menuFile", "menuView",
+                                      "menuHelp",      "tab",     "tab_3",     "tab_2",    "tab_4"};
     QStringList unlisted;
     for (QWidget *widget : rig_->window().findChildren<QWidget *>()) {
         // Children of Qt's own parts (the tab bar's scroll buttons) belong to Qt.
@@ -698,18 +698,29 @@ void TestForm::tabs() {
 void TestForm::menus() {
     QMenuBar *bar = rig_->window().menuBar();
     auto *file = find<QMenu>("menuFile");
+    auto *view = find<QMenu>("menuView");
     auto *help = find<QMenu>("menuHelp");
-    QCOMPARE(bar->actions(), (QList<QAction *>{file->menuAction(), help->menuAction()}));
+    QCOMPARE(bar->actions(), (QList<QAction *>{file->menuAction(), view->menuAction(), help->menuAction()}));
     QCOMPARE(file->title(), QString("File"));
+    QCOMPARE(view->title(), QString("View"));
     QCOMPARE(help->title(), QString("Help"));
     auto *exit = find<QAction>("actionExit");
     auto *about = find<QAction>("actionAbout");
+    auto *edidDetails = find<QAction>("actionEdidDetails");
+    auto *signalDetails = find<QAction>("actionSignalDetails");
     QCOMPARE(file->actions(), QList<QAction *>{exit});
+    QCOMPARE(view->actions(), (QList<QAction *>{edidDetails, signalDetails}));
     QCOMPARE(help->actions(), QList<QAction *>{about});
     QCOMPARE(exit->text(), QString("Exit"));
     QCOMPARE(about->text(), QString("About"));
+    QCOMPARE(edidDetails->text(), QString("EDID Details…"));
+    QCOMPARE(signalDetails->text(), QString("Signal Details…"));
+    QCOMPARE(edidDetails->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+    QCOMPARE(signalDetails->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
     for (QAction *action : {exit, about}) {
         QVERIFY(action->shortcut().isEmpty());
+    }
+    for (QAction *action : {exit, about, edidDetails, signalDetails}) {
         QVERIFY(action->icon().isNull());
     }
 }
