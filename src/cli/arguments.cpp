@@ -1,6 +1,7 @@
 #include "arguments.h"
 
 #include "core/colon_hex.h"
+#include "core/edid_model.h"
 #include "core/messages.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@ namespace cli {
 namespace {
 
 // clang-format off
-constexpr std::array<CommandInfo, 15> kCommands = {{
+constexpr std::array<CommandInfo, 17> kCommands = {{
     {Command::Status,    "status",     "",
      "the status lines, the HDR capture, the firmware version and every setting", true},
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
@@ -34,6 +35,12 @@ constexpr std::array<CommandInfo, 15> kCommands = {{
     {Command::InfoframeDecode, "infoframe decode", "[HEX] [--form frame|hdr-payload|avi-payload]",
      "what an HDR or AVI infoframe means (default: the box's HDR capture)", false},
     {Command::CecDecode, "cec decode", "HEX", "what a CEC message means", false},
+    {Command::EdidEdit, "edid edit",
+     "SOURCE -o FILE [--name TEXT] [--remove-vic N]... [--add-vic N]... [--native-vic N] [--audio-from SOURCE] "
+     "[--remove-audio FORMAT]... [--no-dolby-vision] [--no-hdr10plus] [--max-frl GBPS] [--no-allm] [--hex]",
+     "edits an EDID (a file, box, top or bot) by meaning into FILE", false},
+    {Command::EdidMerge, "edid merge", "--video SOURCE --audio SOURCE -o FILE [--hex]",
+     "the video of one EDID with the audio of another, into FILE", false},
 }};
 // clang-format on
 
@@ -109,6 +116,10 @@ public:
             return infoframeDecode();
         case Command::CecDecode:
             return cecDecode();
+        case Command::EdidEdit:
+            return edidEdit();
+        case Command::EdidMerge:
+            return edidMerge();
         }
         return QStringLiteral("unknown command");
     }
@@ -286,6 +297,154 @@ private:
         return decodeHex(arguments_.first());
     }
 
+    // The value after an option, or why there is none.
+    std::optional<QString> valueOf(qsizetype &i, QString *error) const {
+        const QString &option = arguments_[i];
+        if (i + 1 >= arguments_.size() || arguments_[i + 1].isEmpty()) {
+            *error = QStringLiteral("%1 needs a value").arg(option);
+            return std::nullopt;
+        }
+        return arguments_[++i];
+    }
+
+    // An option's number within [low, high], or why it is not one.
+    std::optional<int> numberOf(qsizetype &i, int low, int high, QString *error) const {
+        const QString option = arguments_[i];
+        const std::optional<QString> value = valueOf(i, error);
+        if (!value) {
+            return std::nullopt;
+        }
+        bool isNumber = false;
+        const int number = value->toInt(&isNumber);
+        if (!isNumber || number < low || number > high) {
+            *error = QStringLiteral("bad value for %1: %2 (%3 to %4)").arg(option, *value).arg(low).arg(high);
+            return std::nullopt;
+        }
+        return number;
+    }
+
+    // -o FILE and --hex, the options both builders share; false when the argument is neither.
+    bool outputOption(qsizetype &i, QString *error) {
+        if (arguments_[i] == QLatin1String("--hex")) {
+            invocation_.hexFile = true;
+            return true;
+        }
+        if (arguments_[i] != QLatin1String("-o")) {
+            return false;
+        }
+        if (const std::optional<QString> file = valueOf(i, error)) {
+            invocation_.outputFile = *file;
+        }
+        return true;
+    }
+
+    static std::optional<EdidEdit::Kind> vicEditNamed(const QString &option) {
+        if (option == QLatin1String("--remove-vic")) {
+            return EdidEdit::Kind::RemoveVic;
+        }
+        if (option == QLatin1String("--add-vic")) {
+            return EdidEdit::Kind::AddVic;
+        }
+        if (option == QLatin1String("--native-vic")) {
+            return EdidEdit::Kind::NativeVic;
+        }
+        return std::nullopt;
+    }
+
+    // One option of edid edit into the edits; false when it is none of them.
+    bool editOption(qsizetype &i, QString *error) {
+        using Kind = EdidEdit::Kind;
+        const QString option = arguments_[i];
+        if (const std::optional<Kind> vicEdit = vicEditNamed(option)) {
+            if (const std::optional<int> vic = numberOf(i, 1, 255, error)) {
+                invocation_.edidEdits.push_back({*vicEdit, {}, *vic});
+            }
+        } else if (option == QLatin1String("--name") || option == QLatin1String("--remove-audio")) {
+            if (const std::optional<QString> text = valueOf(i, error)) {
+                invocation_.edidEdits.push_back(
+                    {option == QLatin1String("--name") ? Kind::Name : Kind::RemoveAudio, *text});
+            }
+        } else if (option == QLatin1String("--audio-from")) {
+            if (const std::optional<QString> source = valueOf(i, error)) {
+                audioSources_.push_back(edidInputNamed(*source));
+                // The sources of --audio-from follow the edited source, in order.
+                invocation_.edidEdits.push_back({Kind::AudioFrom, {}, 0, audioSources_.size()});
+            }
+        } else if (option == QLatin1String("--max-frl")) {
+            const std::optional<int> gbps = numberOf(i, 0, 48, error);
+            if (gbps && !edid::frlCodeOfGbps(*gbps)) {
+                *error = QStringLiteral("bad value for --max-frl: %1 (one of: 0, 9, 18, 24, 32, 40, 48)")
+                             .arg(*gbps);
+            } else if (gbps) {
+                invocation_.edidEdits.push_back({Kind::MaxFrl, {}, *gbps});
+            }
+        } else if (option == QLatin1String("--no-dolby-vision")) {
+            invocation_.edidEdits.push_back({Kind::NoDolbyVision, {}});
+        } else if (option == QLatin1String("--no-hdr10plus")) {
+            invocation_.edidEdits.push_back({Kind::NoHdr10Plus, {}});
+        } else if (option == QLatin1String("--no-allm")) {
+            invocation_.edidEdits.push_back({Kind::NoAllm, {}});
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    QString edidEdit() {
+        QString error;
+        std::optional<EdidInput> source;
+        for (qsizetype i = 0; i < arguments_.size() && error.isEmpty(); ++i) {
+            const QString &argument = arguments_[i];
+            if (outputOption(i, &error) || editOption(i, &error)) {
+                continue;
+            }
+            if (argument.isEmpty()) {
+                error = emptyFileName();
+            } else if (!source && !argument.startsWith(QLatin1Char('-'))) {
+                source = edidInputNamed(argument);
+            } else {
+                error = QStringLiteral("unexpected argument: %1").arg(argument);
+            }
+        }
+        if (!error.isEmpty()) {
+            return error;
+        }
+        if (!source) {
+            return QStringLiteral("edid edit needs a SOURCE");
+        }
+        invocation_.edidInputs.push_back(*source);
+        invocation_.edidInputs.insert(invocation_.edidInputs.end(), audioSources_.begin(),
+                                      audioSources_.end());
+        return invocation_.outputFile.isEmpty() ? QStringLiteral("edid edit needs -o FILE") : QString();
+    }
+
+    QString edidMerge() {
+        std::optional<EdidInput> video;
+        std::optional<EdidInput> audio;
+        QString error;
+        for (qsizetype i = 0; i < arguments_.size() && error.isEmpty(); ++i) {
+            const QString &argument = arguments_[i];
+            if (outputOption(i, &error)) {
+                continue;
+            }
+            if (argument == QLatin1String("--video") || argument == QLatin1String("--audio")) {
+                if (const std::optional<QString> named = valueOf(i, &error)) {
+                    (argument == QLatin1String("--video") ? video : audio) = edidInputNamed(*named);
+                }
+            } else {
+                error = QStringLiteral("unexpected argument: %1").arg(argument);
+            }
+        }
+        if (!error.isEmpty()) {
+            return error;
+        }
+        if (!video || !audio) {
+            return QStringLiteral("edid merge needs --video SOURCE and --audio SOURCE");
+        }
+        invocation_.edidInputs = {*video, *audio};
+        return invocation_.outputFile.isEmpty() ? QStringLiteral("edid merge needs -o FILE") : QString();
+    }
+
     QString edidWrite() {
         bool policyGiven = false;
         for (const QString &argument : arguments_) {
@@ -390,6 +549,7 @@ private:
 
     Invocation &invocation_;
     QStringList arguments_;
+    std::vector<EdidInput> audioSources_; // edid edit's --audio-from, in order
 };
 
 } // namespace

@@ -33,6 +33,8 @@ enum class Command : uint8_t {
     EdidCompare,
     InfoframeDecode,
     CecDecode,
+    EdidEdit,
+    EdidMerge,
 };
 
 // One row of the command table: how the command is named, used and described.
@@ -63,6 +65,26 @@ struct EdidInput {
     std::optional<EdidSource> source;
 };
 
+// One edit of `edid edit`, in the order given.
+struct EdidEdit {
+    enum class Kind : uint8_t {
+        Name,
+        RemoveVic,
+        AddVic,
+        NativeVic,
+        AudioFrom, // `input`: the EDID input whose audio it takes
+        RemoveAudio,
+        NoDolbyVision,
+        NoHdr10Plus,
+        MaxFrl, // `number`: the link rate in Gbps
+        NoAllm,
+    };
+    Kind kind;
+    QString text;
+    int number = 0;
+    size_t input = 0;
+};
+
 struct Invocation {
     Request request = Request::Run;
     bool demo = false;
@@ -84,7 +106,8 @@ struct Invocation {
     packets::PacketText storedText;
     uint8_t cecSlot = 0; // cec store
     FactoryReset reset = FactoryReset::Settings;
-    std::vector<EdidInput> edidInputs;                      // edid decode, edid compare
+    std::vector<EdidInput> edidInputs; // edid decode, compare, edit (the source first), merge (video, audio)
+    std::vector<EdidEdit> edidEdits;
     infoframe::Form infoframeForm = infoframe::Form::Frame; // infoframe decode
     std::vector<uint8_t> decodeBytes; // infoframe decode (none: the box's HDR capture), cec decode
 };

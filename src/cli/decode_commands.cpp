@@ -3,6 +3,7 @@
 #include "core/cec_decode.h"
 #include "core/edid_decode.h"
 #include "core/edid_file.h"
+#include "core/edid_model.h"
 #include "core/edid_report.h"
 #include "core/infoframe_decode.h"
 #include "core/messages.h"
@@ -62,11 +63,17 @@ std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByt
     return failures;
 }
 
+// The first failed read of the box's EDIDs, if any.
+std::optional<QString> firstFailure(const std::vector<QString> &failures) {
+    const auto failed =
+        std::find_if(failures.begin(), failures.end(), [](const QString &f) { return !f.isEmpty(); });
+    return failed == failures.end() ? std::nullopt : std::optional<QString>(*failed);
+}
+
 int edidDecode(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
                Output &output) {
-    const std::vector<QString> failures = readBoxEdids(invocation, edids, session);
-    if (!failures.front().isEmpty()) {
-        output.error = failures.front();
+    if (const std::optional<QString> failure = firstFailure(readBoxEdids(invocation, edids, session))) {
+        output.error = *failure;
         return kExitFailed;
     }
     const edid::EdidDecoded decoded = edid::decodeEdid(bytesOf(edids.front()));
@@ -144,10 +151,8 @@ int edidCompare(const Invocation &invocation, std::vector<QByteArray> &edids, Bo
     }
     output.lines = comparisonLines(names, rows);
     output.json = {{QStringLiteral("sources"), sources}, {QStringLiteral("rows"), rowArray}};
-    const auto failed =
-        std::find_if(failures.begin(), failures.end(), [](const QString &f) { return !f.isEmpty(); });
-    if (failed != failures.end()) {
-        output.error = *failed;
+    if (const std::optional<QString> failure = firstFailure(failures)) {
+        output.error = *failure;
         return kExitFailed;
     }
     return kExitOk;
@@ -181,7 +186,105 @@ int cecDecode(const Invocation &invocation, Output &output) {
     return kExitOk;
 }
 
+QString editName(const EdidEdit &edit, const Invocation &invocation) {
+    switch (edit.kind) {
+    case EdidEdit::Kind::Name:
+        return QStringLiteral("--name %1").arg(edit.text);
+    case EdidEdit::Kind::RemoveVic:
+        return QStringLiteral("--remove-vic %1").arg(edit.number);
+    case EdidEdit::Kind::AddVic:
+        return QStringLiteral("--add-vic %1").arg(edit.number);
+    case EdidEdit::Kind::NativeVic:
+        return QStringLiteral("--native-vic %1").arg(edit.number);
+    case EdidEdit::Kind::AudioFrom:
+        return QStringLiteral("--audio-from %1").arg(invocation.edidInputs[edit.input].name);
+    case EdidEdit::Kind::RemoveAudio:
+        return QStringLiteral("--remove-audio %1").arg(edit.text);
+    case EdidEdit::Kind::NoDolbyVision:
+        return QStringLiteral("--no-dolby-vision");
+    case EdidEdit::Kind::NoHdr10Plus:
+        return QStringLiteral("--no-hdr10plus");
+    case EdidEdit::Kind::MaxFrl:
+        return QStringLiteral("--max-frl %1").arg(edit.number);
+    case EdidEdit::Kind::NoAllm:
+        break;
+    }
+    return QStringLiteral("--no-allm");
+}
+
+edid::EditOutcome applyEdit(edid::EdidModel &model, const EdidEdit &edit,
+                            const std::vector<edid::EdidModel> &models) {
+    const auto vic = static_cast<uint8_t>(edit.number);
+    switch (edit.kind) {
+    case EdidEdit::Kind::Name:
+        return edid::setProductName(model, edit.text);
+    case EdidEdit::Kind::RemoveVic:
+        return edid::removeVic(model, vic);
+    case EdidEdit::Kind::AddVic:
+        return edid::addVic(model, vic);
+    case EdidEdit::Kind::NativeVic:
+        return edid::setNativeVic(model, vic);
+    case EdidEdit::Kind::AudioFrom:
+        return edid::takeAudioBlock(model, models[edit.input]);
+    case EdidEdit::Kind::RemoveAudio:
+        return edid::removeAudioFormat(model, edit.text);
+    case EdidEdit::Kind::NoDolbyVision:
+        return edid::removeVendorVideoBlock(model, edid::VendorVideo::DolbyVision);
+    case EdidEdit::Kind::NoHdr10Plus:
+        return edid::removeVendorVideoBlock(model, edid::VendorVideo::Hdr10Plus);
+    case EdidEdit::Kind::MaxFrl:
+        return edid::setMaxFrl(model, edid::frlCodeOfGbps(edit.number).value_or(0));
+    case EdidEdit::Kind::NoAllm:
+        break;
+    }
+    return edid::setAllm(model, false);
+}
+
 } // namespace
+
+int runBuildCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
+                    Output &output, QByteArray *built) {
+    if (const std::optional<QString> failure = firstFailure(readBoxEdids(invocation, edids, session))) {
+        output.error = *failure;
+        return kExitFailed;
+    }
+    std::vector<edid::EdidModel> models;
+    for (size_t i = 0; i < edids.size(); ++i) {
+        models.push_back(edid::readEdidModel(bytesOf(edids[i])));
+        if (!models.back().valid) {
+            output.error = QStringLiteral("%1: not an EDID").arg(invocation.edidInputs[i].name);
+            return kExitFailed;
+        }
+    }
+    edid::EdidModel model = models.front();
+    if (invocation.command == Command::EdidMerge) {
+        const edid::MergeOutcome merged = edid::mergeEdids(models[0], models[1]);
+        if (!merged.outcome.ok) {
+            output.error = QStringLiteral("edid merge: %1").arg(merged.outcome.reason);
+            return kExitFailed;
+        }
+        model = merged.model;
+    }
+    for (const EdidEdit &edit : invocation.edidEdits) {
+        const edid::EditOutcome outcome = applyEdit(model, edit, models);
+        if (!outcome.ok) {
+            output.error = QStringLiteral("edid edit %1: %2").arg(editName(edit, invocation), outcome.reason);
+            return kExitFailed;
+        }
+    }
+    // The box takes 256 bytes: a base block alone is followed by an empty one.
+    std::vector<uint8_t> bytes = edid::encodeEdidModel(model);
+    bytes.resize(proto::kEdidSize, 0);
+    *built = QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    const edid::EdidDecoded decoded = edid::decodeEdid(bytes);
+    output.json = edid::edidJson(decoded);
+    output.json.insert(QStringLiteral("file"), invocation.outputFile);
+    output.json.insert(QStringLiteral("cta_bytes"), edid::ctaContentBytes(model));
+    output.lines << QStringLiteral("%1: %2 written, CTA-861 block %3 of 127 bytes")
+                        .arg(invocation.outputFile, decoded.base.productName.value_or(QStringLiteral("EDID")))
+                        .arg(edid::ctaContentBytes(model));
+    return kExitOk;
+}
 
 std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) {
     const auto cannotRead = [&](const QString &reason) {

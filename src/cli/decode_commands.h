@@ -27,4 +27,10 @@ bool loadDecodeInputs(const Invocation &invocation, std::vector<QByteArray> &edi
 int runDecodeCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
                      Output &output);
 
+// Builds the EDID of edid edit or edid merge into `built` (256 bytes, checksums right);
+// an edit that is refused (it does not fit, or names what the source lacks) leaves `built`
+// empty and says why.
+int runBuildCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
+                    Output &output, QByteArray *built);
+
 } // namespace cli

@@ -109,6 +109,46 @@ QByteArray bytesOf(std::span<const uint8_t> bytes) {
     return {reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size())};
 }
 
+// Writes the bytes into the output file opened before the box was touched: the 256 raw
+// bytes, or with --hex their spaced hex text.
+int commitOutputFile(const Invocation &invocation, QSaveFile &file,
+                     std::span<const uint8_t, proto::kEdidSize> image, Output &output) {
+    const QByteArray bytes = invocation.hexFile ? formatEdidText(image).toLatin1() : bytesOf(image);
+    if (!writeAll(file, {reinterpret_cast<const uint8_t *>(bytes.constData()),
+                         static_cast<size_t>(bytes.size())}) ||
+        !file.commit()) {
+        output.error =
+            QStringLiteral("Cannot write file %1: %2.").arg(invocation.outputFile, file.errorString());
+        return kExitUsage;
+    }
+    output.json.insert(QStringLiteral("file"), invocation.outputFile);
+    return kExitOk;
+}
+
+// edid edit and edid merge: the EDID built, then saved; nothing is saved when an edit is refused.
+int buildEdidFile(const Invocation &invocation, Inputs &inputs, BoxSession *session, Output &output) {
+    QByteArray built;
+    const int status = runBuildCommand(invocation, inputs.edids, session, output, &built);
+    if (status != kExitOk) {
+        return status;
+    }
+    EdidImage image{};
+    std::copy_n(built.constData(), std::min<qsizetype>(built.size(), static_cast<qsizetype>(image.size())),
+                reinterpret_cast<char *>(image.data()));
+    return commitOutputFile(invocation, *inputs.output, image, output);
+}
+
+// Opened now: a file that cannot be written costs no read of the box.
+int openOutputFile(const Invocation &invocation, Inputs &inputs, Output &output) {
+    inputs.output = std::make_unique<QSaveFile>(invocation.outputFile);
+    if (!inputs.output->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        output.error = QStringLiteral("Cannot write file %1: %2.")
+                           .arg(invocation.outputFile, inputs.output->errorString());
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
 // Reads the files, checks the checksums and opens the output file: everything that can fail
 // without the box fails here, before the first frame.
 int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs &inputs, Output &output) {
@@ -148,16 +188,13 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
         }
         return kExitOk;
     case Command::EdidRead:
-        if (!invocation.outputFile.isEmpty()) {
-            // Opened now: a file that cannot be written costs no read of the box.
-            inputs.output = std::make_unique<QSaveFile>(invocation.outputFile);
-            if (!inputs.output->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-                output.error = QStringLiteral("Cannot write file %1: %2.")
-                                   .arg(invocation.outputFile, inputs.output->errorString());
-                return kExitUsage;
-            }
+        return invocation.outputFile.isEmpty() ? kExitOk : openOutputFile(invocation, inputs, output);
+    case Command::EdidEdit:
+    case Command::EdidMerge:
+        if (!loadDecodeInputs(invocation, inputs.edids, &output.error)) {
+            return kExitUsage;
         }
-        return kExitOk;
+        return openOutputFile(invocation, inputs, output);
     case Command::EdidDecode:
     case Command::EdidCompare:
         return loadDecodeInputs(invocation, inputs.edids, &output.error) ? kExitOk : kExitUsage;
@@ -229,6 +266,9 @@ public:
         case Command::InfoframeDecode:
         case Command::CecDecode:
             return runDecodeCommand(invocation_, inputs_.edids, &session_, output_);
+        case Command::EdidEdit:
+        case Command::EdidMerge:
+            return buildEdidFile(invocation_, inputs_, &session_, output_);
         case Command::EdidCheck:
             break;
         }
@@ -334,17 +374,7 @@ private:
             output_.lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             return kExitOk;
         }
-        const QByteArray bytes = invocation_.hexFile ? text.toLatin1() : bytesOf(read.value);
-        QSaveFile &file = *inputs_.output;
-        if (!writeAll(file, {reinterpret_cast<const uint8_t *>(bytes.constData()),
-                             static_cast<size_t>(bytes.size())}) ||
-            !file.commit()) {
-            output_.error =
-                QStringLiteral("Cannot write file %1: %2.").arg(invocation_.outputFile, file.errorString());
-            return kExitUsage;
-        }
-        output_.json.insert(QStringLiteral("file"), invocation_.outputFile);
-        return kExitOk;
+        return commitOutputFile(invocation_, *inputs_.output, read.value, output_);
     }
 
     int edidWrite() {
@@ -464,6 +494,9 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
         return prepared;
     }
     if (!needsBox(invocation)) {
+        if (invocation.command == Command::EdidEdit || invocation.command == Command::EdidMerge) {
+            return buildEdidFile(invocation, inputs, nullptr, output);
+        }
         if (invocation.command != Command::EdidCheck) {
             return runDecodeCommand(invocation, inputs.edids, nullptr, output);
         }

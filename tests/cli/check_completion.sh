@@ -20,7 +20,7 @@ expect() {
 COMP_WORDBREAKS=$' \t\n"\'><=;|&(:'
 expect "veltrika --json s" "status set"
 expect "veltrika ed" "edid"
-expect "veltrika edid " "read write check decode compare"
+expect "veltrika edid " "read write check decode compare edit merge"
 expect "veltrika edid read " "box top bot -o --hex --help"
 expect "veltrika --demo=/x get hdr-" "hdr-packet hdr-hotkey hdr-force hdr-mode"
 expect "veltrika set au" "auto-switch= audio-source= automix-algo="

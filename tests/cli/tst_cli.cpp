@@ -265,6 +265,15 @@ void TestCli::exitStatus_data() {
                                     << "veltrika: unknown form: sideways (one of: frame, hdr-payload, avi-payload)" << false;
     QTest::newRow("no EDID header") << "edid decode @/junk.bin" << Setup::None << 1 << "veltrika: @/junk.bin: not an EDID (no EDID header)" << false;
     QTest::newRow("compare, fetch refused") << "edid compare @/good.bin box" << Setup::RefuseFetch << 1 << "veltrika: edid read box: " << true;
+    QTest::newRow("edit without -o") << "edid edit box" << Setup::None << 2 << "veltrika: edid edit needs -o FILE" << false;
+    QTest::newRow("edit VIC 0") << "edid edit box -o @/e.bin --add-vic 0" << Setup::None << 2 << "veltrika: bad value for --add-vic: 0 (1 to 255)" << false;
+    QTest::newRow("edit FRL 10") << "edid edit box -o @/e.bin --max-frl 10" << Setup::None << 2
+                                 << "veltrika: bad value for --max-frl: 10 (one of: 0, 9, 18, 24, 32, 40, 48)" << false;
+    QTest::newRow("edit two sources") << "edid edit box top -o @/e.bin" << Setup::None << 2 << "veltrika: unexpected argument: top" << false;
+    QTest::newRow("merge without audio") << "edid merge --video box -o @/m.bin" << Setup::None << 2
+                                         << "veltrika: edid merge needs --video SOURCE and --audio SOURCE" << false;
+    QTest::newRow("edit what the source lacks") << "edid edit @/good.bin -o @/e.bin --no-dolby-vision" << Setup::NoDevice << 1
+                                                << "veltrika: edid edit --no-dolby-vision: " << false;
     QTest::newRow("no capture") << "infoframe decode" << Setup::None << 1 << "veltrika: infoframe decode: the box has captured no HDR infoframe" << true;
     QTest::newRow("check wrong") << "edid check @/good.bin @/bad.bin" << Setup::NoDevice << 1
                                  << "veltrika: The EDID Checksum is not correct." << false;
@@ -331,8 +340,11 @@ void TestCli::exitStatus() {
         const std::vector<std::string> &calls = rig.box.calls();
         QVERIFY2(calls.empty(), calls.empty() ? "" : calls.front().c_str());
     }
-    // The box is never left open.
+    // The box is never left open, and a failed build leaves no file.
     QVERIFY(!rig.box.isOpen());
+    if (exitStatus != 0) {
+        QVERIFY(!QFile::exists(path("e.bin")) && !QFile::exists(path("m.bin")));
+    }
 }
 
 void TestCli::oddArgumentsNeverReachTheBox_data() {
@@ -773,6 +785,8 @@ void TestCli::decodedOutput_data() {
     QTest::newRow("compare marks the difference") << "edid compare @/good.bin box" << "rows/0/differs" << "true";
     QTest::newRow("cec opcode") << "cec decode 40:04" << "opcode_name" << "\"Image View On\"";
     QTest::newRow("captured HDR") << "infoframe decode" << "hdr/eotf" << "\"SMPTE ST 2084 (PQ)\"";
+    QTest::newRow("edited name") << "edid edit box -o @/e.bin --name MIX --remove-vic 97" << "name" << "\"MIX\"";
+    QTest::newRow("merged: the video source's name") << "edid merge --video top --audio @/good.bin -o @/m.bin" << "name" << "\"TOP SINK TV\"";
     QTest::newRow("typed frame") << "infoframe decode 87:01:02:00:02:00" << "type" << "135";
     // clang-format on
 }
@@ -790,6 +804,19 @@ void TestCli::decodedOutput() {
         capture[status::kCapturePayload] = 0x02;
     }
     QCOMPARE(rig.run(arguments(QStringLiteral("--json ") + line)), 0);
+    if (line.contains(QLatin1String(" -o "))) {
+        // What was written reads back as what was printed.
+        const QString written = arguments(line).at(arguments(line).indexOf(QStringLiteral("-o")) + 1);
+        CliRig reader;
+        QCOMPARE(
+            reader.run({QStringLiteral("--json"), QStringLiteral("edid"), QStringLiteral("decode"), written}),
+            0);
+        QJsonObject printed = rig.json();
+        printed.remove(QStringLiteral("file"));
+        printed.remove(QStringLiteral("cta_bytes"));
+        QCOMPARE(reader.json(), printed);
+        QFile::remove(written);
+    }
     QJsonValue found = rig.json();
     for (const QString &part : key.split(QLatin1Char('/'))) {
         bool isIndex = false;
