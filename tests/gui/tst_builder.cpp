@@ -358,38 +358,63 @@ void TestBuilder::videoAndAudioFromTwoSources_data() {
     QTest::addColumn<int>("video");
     QTest::addColumn<int>("audio"); // index of "Audio from": 0 same as video, else source + 1
     QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("bot"); // the EDID of the BOT TV
     QTest::addColumn<QString>("videoFile");
     QTest::addColumn<QString>("audioFile"); // empty: no merge
     QTest::addColumn<QList<QByteArray>>("frames");
+    QTest::addColumn<QString>("refusal"); // empty: loaded
+    const QString sony = QStringLiteral("sony-x900f-hdmi.bin");
     QTest::newRow("TOP video, BOT audio")
-        << int(EdidBuilderPage::Top) << int(EdidBuilderPage::Bot) + 1 << QStringList{} << kTv << kReceiver
-        << edidReadFrames(0xB5) + edidReadFrames(0xB6);
+        << int(EdidBuilderPage::Top) << int(EdidBuilderPage::Bot) + 1 << QStringList{} << sony << kTv << sony
+        << edidReadFrames(0xB5) + edidReadFrames(0xB6) << QString();
     QTest::newRow("BOT video, TOP audio")
-        << int(EdidBuilderPage::Bot) << int(EdidBuilderPage::Top) + 1 << QStringList{} << kReceiver << kTv
-        << edidReadFrames(0xB6) + edidReadFrames(0xB5);
+        << int(EdidBuilderPage::Bot) << int(EdidBuilderPage::Top) + 1 << QStringList{} << kReceiver
+        << kReceiver << kTv << edidReadFrames(0xB6) + edidReadFrames(0xB5) << QString();
     QTest::newRow("file video, BOT audio")
-        << int(EdidBuilderPage::File) << int(EdidBuilderPage::Bot) + 1 << QStringList{corpusPath(kTv)} << kTv
-        << kReceiver << edidReadFrames(0xB6);
-    QTest::newRow("TOP for both: no merge") << int(EdidBuilderPage::Top) << int(EdidBuilderPage::Top) + 1
-                                            << QStringList{} << kTv << QString() << edidReadFrames(0xB5);
+        << int(EdidBuilderPage::File) << int(EdidBuilderPage::Bot) + 1 << QStringList{corpusPath(kTv)} << sony
+        << kTv << sony << edidReadFrames(0xB6) << QString();
+    QTest::newRow("TOP for both: no merge")
+        << int(EdidBuilderPage::Top) << int(EdidBuilderPage::Top) + 1 << QStringList{} << sony << kTv
+        << QString() << edidReadFrames(0xB5) << QString();
     QTest::newRow("hex text file, audio the same")
-        << int(EdidBuilderPage::File) << 0 << QStringList{corpusPath("lg-oled-c9-hdmi.txt")} << kTv
-        << QString() << QList<QByteArray>{};
+        << int(EdidBuilderPage::File) << 0 << QStringList{corpusPath("lg-oled-c9-hdmi.txt")} << sony << kTv
+        << QString() << QList<QByteArray>{} << QString();
+    QTest::newRow("merge too big") << int(EdidBuilderPage::Top) << int(EdidBuilderPage::Bot) + 1
+                                   << QStringList{} << kReceiver << kTv << kReceiver
+                                   << edidReadFrames(0xB5) + edidReadFrames(0xB6)
+                                   << "Refused: the CTA-861 block holds 127 bytes; the merge needs 11 more";
+    QTest::newRow("file dialog cancelled")
+        << int(EdidBuilderPage::Top) << int(EdidBuilderPage::File) + 1 << QStringList{} << sony << kTv << sony
+        << edidReadFrames(0xB5) << "Audio: no file chosen";
+    QTest::newRow("file not an EDID")
+        << int(EdidBuilderPage::File) << 0 << QStringList{corpusPath("README.md")} << sony << kTv << QString()
+        << QList<QByteArray>{} << QString("Video: %1 is not an EDID file").arg(corpusPath("README.md"));
 }
 
 void TestBuilder::videoAndAudioFromTwoSources() {
     QFETCH(int, video);
     QFETCH(int, audio);
     QFETCH(QStringList, files);
+    QFETCH(QString, bot);
     QFETCH(QString, videoFile);
     QFETCH(QString, audioFile);
     QFETCH(QList<QByteArray>, frames);
+    QFETCH(QString, refusal);
+    rig_->box.botSinkEdid() = corpusImage(bot);
     dialogs_.names = files;
     const int from = int(rig_->box.frames().size());
     load(Source(video), audio);
     EdidBuilderPage &page = openBuild();
     QCOMPARE(requestsSince(rig_->box, from), frames);
     QVERIFY(dialogs_.names.isEmpty());
+    if (!refusal.isEmpty()) {
+        // Nothing loaded: the page stays as it was, empty.
+        QCOMPARE(in<QLabel>(page, "buildMessage")->text(), refusal);
+        QVERIFY(!page.model().valid);
+        QCOMPARE(in<QLabel>(page, "buildByteCount")->text(), QString("CTA-861 block: none"));
+        QVERIFY(!in<QPushButton>(page, "buildUse")->isEnabled());
+        return;
+    }
 
     edid::EdidModel expected = corpusModel(videoFile);
     if (!audioFile.isEmpty()) {
