@@ -26,6 +26,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -264,8 +265,9 @@ std::optional<edid::EdidModel> EdidBuilderPage::readSource(Source source, const 
 
 void EdidBuilderPage::load() {
     const auto video = static_cast<Source>(videoFrom_->currentIndex());
+    // "Audio from" lists "Same as video" first, then the sources of "Video from".
     const int audioIndex = audioFrom_->currentIndex();
-    const auto audio = static_cast<Source>(audioIndex - 1);
+    const auto audio = static_cast<Source>(std::max(audioIndex - 1, 0));
     const bool sameAudio = audioIndex == 0 || (audio == video && video != File);
     const std::optional<edid::EdidModel> videoModel = readSource(video, tr("Video"));
     if (!videoModel) {
@@ -332,11 +334,25 @@ void EdidBuilderPage::showModel() {
             item->setCheckState(Qt::Checked);
             item->setData(kVicRole, video.vic);
         }
+        // One entry per format: removing a format removes each of its descriptors.
+        QStringList names;
+        std::vector<QStringList> channels;
         for (const edid::AudioFormat &format : cta->audio) {
             const QString name = edid::audioFormatName(format);
-            auto *item =
-                new QListWidgetItem(tr("%1, %2 channels").arg(name).arg(format.maxChannels), audioFormats_);
-            item->setData(Qt::UserRole, name);
+            qsizetype at = names.indexOf(name);
+            if (at < 0) {
+                at = names.size();
+                names << name;
+                channels.emplace_back();
+            }
+            channels[static_cast<size_t>(at)] << QString::number(format.maxChannels);
+        }
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            auto *item = new QListWidgetItem(
+                tr("%1: %2 channels")
+                    .arg(names[i], channels[static_cast<size_t>(i)].join(QLatin1String(", "))),
+                audioFormats_);
+            item->setData(Qt::UserRole, names[i]);
         }
     }
     productName_->setEnabled(loaded);

@@ -133,14 +133,19 @@ Edit editNamed(const QString &kind, uint8_t vic) {
         return {[](EdidBuilderPage &page) { in<QCheckBox>(page, "buildAllm")->click(); },
                 [](edid::EdidModel &m) { return edid::setAllm(m, false); }};
     }
-    // "remove audio": the second format of the list
+    // "remove audio": the second format of the list, which names each format once
     return {[](EdidBuilderPage &page) {
                 in<QListWidget>(page, "buildAudioFormats")->setCurrentRow(1);
                 click(page, "buildRemoveAudio");
             },
             [](edid::EdidModel &m) {
-                return edid::removeAudioFormat(
-                    m, edid::audioFormatName(edid::decodeEdid(encoded256(m)).cta[0].audio[1]));
+                QStringList names;
+                for (const edid::AudioFormat &format : edid::decodeEdid(encoded256(m)).cta[0].audio) {
+                    if (!names.contains(edid::audioFormatName(format))) {
+                        names << edid::audioFormatName(format);
+                    }
+                }
+                return edid::removeAudioFormat(m, names.value(1));
             }};
 }
 
