@@ -5,6 +5,7 @@
 #include "core/edid_report.h"
 #include "core/spaced_hex.h"
 #include "decoded_view.h"
+#include "edid_builder.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -139,6 +140,8 @@ EdidDetailsWindow::EdidDetailsWindow(QTextEdit &edidText, BoxSession &session, Q
     tabs_ = new QTabWidget(this);
     tabs_->addTab(makeDetailsPage(), tr("Details"));
     tabs_->addTab(makeComparePage(), tr("Compare"));
+    builder_ = new EdidBuilderPage(edidText, session, this);
+    tabs_->addTab(builder_, tr("Build"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
     resize(840, 660);
@@ -147,6 +150,10 @@ EdidDetailsWindow::EdidDetailsWindow(QTextEdit &edidText, BoxSession &session, Q
     refreshTimer_.setInterval(0);
     connect(&refreshTimer_, &QTimer::timeout, this, &EdidDetailsWindow::refreshDetails);
     connect(&edidText, &QTextEdit::textChanged, this, &EdidDetailsWindow::scheduleRefresh);
+}
+
+void EdidDetailsWindow::setFileDialogs(FileDialogs *dialogs) {
+    builder_->setFileDialogs(dialogs);
 }
 
 QWidget *EdidDetailsWindow::makeDetailsPage() {

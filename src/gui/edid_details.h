@@ -13,6 +13,8 @@
 
 #include <vector>
 
+class EdidBuilderPage;
+class FileDialogs;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -32,6 +34,8 @@ public:
     // The texts "Copy as text" puts on the clipboard.
     QString detailsText() const;
     QString compareText() const;
+    // The file dialogs of the Build page's "File…" source.
+    void setFileDialogs(FileDialogs *dialogs);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -52,6 +56,7 @@ private:
     QPushButton *readButton_ = nullptr;
     QLabel *compareState_ = nullptr;
     QTableWidget *compare_ = nullptr;
+    EdidBuilderPage *builder_ = nullptr;
     // Coalesces the several changes of one edit (a clear and an insertion) into one decode.
     QTimer refreshTimer_;
     // The last comparison: a row per summary line, a cell per EDID read.

@@ -5,6 +5,7 @@
 #include "core/colon_hex.h"
 #include "core/product.h"
 #include "core/status_texts.h"
+#include "edid_details.h"
 #include "file_dialogs.h"
 #include "ui_VeltrikaForm.h"
 
@@ -60,6 +61,9 @@ MainWindow::~MainWindow() {
 
 void MainWindow::setFileDialogs(FileDialogs *dialogs) {
     fileDialogs_ = dialogs != nullptr ? dialogs : &qtFileDialogs();
+    if (edidDetails_ != nullptr) {
+        edidDetails_->setFileDialogs(fileDialogs_);
+    }
 }
 
 void MainWindow::initDevice() {

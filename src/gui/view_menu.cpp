@@ -45,6 +45,7 @@ void MainWindow::showEdidDetails() {
     }
     if (edidDetails_ == nullptr) {
         edidDetails_ = new EdidDetailsWindow(*ui->EDIDtext, *session_, this);
+        edidDetails_->setFileDialogs(fileDialogs_);
     }
     bringToFront(*edidDetails_);
 }
