@@ -140,7 +140,8 @@ Edit editNamed(const QString &kind, uint8_t vic) {
             },
             [](edid::EdidModel &m) {
                 QStringList names;
-                for (const edid::AudioFormat &format : edid::decodeEdid(encoded256(m)).cta[0].audio) {
+                const edid::EdidDecoded decoded = edid::decodeEdid(encoded256(m));
+                for (const edid::AudioFormat &format : decoded.cta[0].audio) {
                     if (!names.contains(edid::audioFormatName(format))) {
                         names << edid::audioFormatName(format);
                     }
@@ -349,6 +350,9 @@ void TestBuilder::refusedEditChangesNothing() {
     change.onPage(page);
     if (edit == "remove DV") {
         QVERIFY(!in<QPushButton>(page, "buildRemoveDolbyVision")->isEnabled());
+        // Two LPCM descriptors make one entry: removing LPCM removes both.
+        QCOMPARE(listed(*in<QListWidget>(page, "buildAudioFormats")),
+                 (QStringList{"LPCM: 2, 8 channels", "AC-3: 6 channels"}));
         QCOMPARE(message->text(), messageBefore);
     } else {
         QCOMPARE(message->text(), "Refused: " + outcome.reason);
