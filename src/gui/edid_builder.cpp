@@ -385,12 +385,19 @@ void EdidBuilderPage::useInEdidText() {
     }
     textBeforeUse_ = QTextDocumentFragment(edidText_->document());
     renderEdidText(*edidText_, std::span<const uint8_t, proto::kEdidSize>(bytes.data(), proto::kEdidSize));
+    textAfterUse_ = edidText_->toPlainText();
     undo_->setEnabled(true);
     message_->setText(tr("The EDID text holds the built EDID: write it with \"Write EDID to Veltrika\"."));
 }
 
 void EdidBuilderPage::undoUse() {
     if (edidText_ == nullptr || !textBeforeUse_) {
+        return;
+    }
+    if (edidText_->toPlainText() != textAfterUse_) {
+        textBeforeUse_.reset();
+        undo_->setEnabled(false);
+        message_->setText(tr("The EDID text has changed since it was used: nothing undone."));
         return;
     }
     edidText_->clear();

@@ -58,6 +58,7 @@ private:
     FileDialogs *fileDialogs_;
     edid::EdidModel model_;
     std::optional<QTextDocumentFragment> textBeforeUse_; // the whole text, formats too
+    QString textAfterUse_; // what the use left; an Undo after later typing would lose that typing
 
     QComboBox *videoFrom_ = nullptr;
     QComboBox *audioFrom_ = nullptr;

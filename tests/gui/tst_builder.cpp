@@ -23,6 +23,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include <functional>
@@ -211,6 +212,7 @@ private slots:
     void refusedEditChangesNothing();
     void videoAndAudioFromTwoSources_data();
     void videoAndAudioFromTwoSources();
+    void undoKeepsLaterTyping();
 
 private:
     EdidBuilderPage &openBuild();
@@ -300,6 +302,21 @@ void TestBuilder::editAndUseInText() {
     QCOMPARE(formatRuns(*text), runsBefore);
     QVERIFY(!in<QPushButton>(page, "buildUndo")->isEnabled());
     QCOMPARE(requestsSince(rig_->box, beforeUse), QList<QByteArray>{});
+}
+
+// What the user typed after a use is theirs: Undo then restores nothing over it.
+void TestBuilder::undoKeepsLaterTyping() {
+    load(EdidBuilderPage::Top, 0);
+    EdidBuilderPage &page = openBuild();
+    click(page, "buildUse");
+    auto *text = rig_->widget<QTextEdit>("EDIDtext");
+    QTextCursor cursor(text->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QStringLiteral("typed"));
+    const QString typed = text->toPlainText();
+    click(page, "buildUndo");
+    QCOMPARE(text->toPlainText(), typed);
+    QVERIFY(!in<QPushButton>(page, "buildUndo")->isEnabled());
 }
 
 void TestBuilder::refusedEditChangesNothing_data() {
