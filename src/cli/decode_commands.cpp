@@ -29,18 +29,6 @@ std::span<const uint8_t> bytesOf(const QByteArray &data) {
     return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
 }
 
-QString sourceText(EdidSource source) {
-    switch (source) {
-    case EdidSource::TopSink:
-        return QStringLiteral("top");
-    case EdidSource::BotSink:
-        return QStringLiteral("bot");
-    case EdidSource::Box:
-        break;
-    }
-    return QStringLiteral("box");
-}
-
 // Reads the box's EDIDs that the invocation names into their places; the reason of each
 // failed read, empty for those that came.
 std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByteArray> &edids,
@@ -56,8 +44,8 @@ std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByt
             edids[i] = QByteArray(reinterpret_cast<const char *>(read.value.data()),
                                   static_cast<qsizetype>(read.value.size()));
         } else {
-            failures[i] =
-                QStringLiteral("edid read %1: %2").arg(sourceText(*input.source), linkErrorName(read.error));
+            failures[i] = QStringLiteral("edid read %1: %2")
+                              .arg(edidSourceName(*input.source), linkErrorName(read.error));
         }
     }
     return failures;

@@ -6,6 +6,18 @@
 #include <QJsonValue>
 
 namespace cli {
+
+QString edidSourceName(EdidSource source) {
+    switch (source) {
+    case EdidSource::TopSink:
+        return QStringLiteral("top");
+    case EdidSource::BotSink:
+        return QStringLiteral("bot");
+    case EdidSource::Box:
+        break;
+    }
+    return QStringLiteral("box");
+}
 namespace {
 
 // Every setting in table order, or the ones asked for in the order asked.

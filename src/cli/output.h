@@ -2,6 +2,7 @@
 // What the commands print: the text lines and the JSON values built from what the box
 // answered. Pure functions of their arguments.
 
+#include "core/box_session.h"
 #include "core/edid_image.h"
 #include "core/settings_table.h"
 #include "core/status_record.h"
@@ -23,6 +24,9 @@ struct Output {
     QJsonObject json;
     QString error;
 };
+
+// "box", "top" or "bot", as the command line names the box's EDIDs.
+QString edidSourceName(EdidSource source);
 
 // The value's name in the settings table, or "unknown(N)" for a value it does not list.
 QString settingValueText(const SettingInfo &info, uint8_t device);

@@ -74,18 +74,6 @@ std::optional<EdidImage> loadEdidFile(const QString &fileName, QString *error) {
     return image;
 }
 
-QString sourceName(EdidSource source) {
-    switch (source) {
-    case EdidSource::TopSink:
-        return QStringLiteral("top");
-    case EdidSource::BotSink:
-        return QStringLiteral("bot");
-    case EdidSource::Box:
-        break;
-    }
-    return QStringLiteral("box");
-}
-
 QString resetName(FactoryReset what) {
     switch (what) {
     case FactoryReset::Edid:
@@ -364,10 +352,10 @@ private:
     int edidRead() {
         const Outcome<EdidImage> read = session_.readEdid(invocation_.source);
         if (!read.ok()) {
-            return fail(QStringLiteral("edid read %1").arg(sourceName(invocation_.source)), read.error);
+            return fail(QStringLiteral("edid read %1").arg(edidSourceName(invocation_.source)), read.error);
         }
         const QString text = formatEdidText(read.value);
-        output_.json = {{QStringLiteral("source"), sourceName(invocation_.source)},
+        output_.json = {{QStringLiteral("source"), edidSourceName(invocation_.source)},
                         {QStringLiteral("edid"), text},
                         {QStringLiteral("checksums_right"), edidChecksumsRight(read.value)}};
         if (!inputs_.output) {

@@ -528,13 +528,7 @@ QJsonObject cecJson(const CecDecoded &d) {
         operands[op.name] = op.value;
     }
     o[QStringLiteral("operands")] = operands;
-    QJsonArray warnings, failures;
-    for (const Finding &f : d.findings) {
-        (f.severity == Finding::Severity::Warning ? warnings : failures)
-            .append(f.where + QLatin1String(": ") + f.text);
-    }
-    o[QStringLiteral("warnings")] = warnings;
-    o[QStringLiteral("failures")] = failures;
+    insertFindings(o, d.findings);
     return o;
 }
 

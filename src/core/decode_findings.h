@@ -3,6 +3,8 @@
 // rule but still mean something, a failure where a part could not be decoded. Decoders
 // collect findings and go on; they never stop at the first one.
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
 
 #include <vector>
@@ -29,4 +31,16 @@ inline QString findingLine(const Finding &finding) {
     return finding.where.isEmpty()
                ? kind + QLatin1String(": ") + finding.text
                : kind + QLatin1String(": ") + finding.where + QLatin1String(": ") + finding.text;
+}
+
+// The findings as the JSON forms carry them: "warnings" and "failures", each a list of
+// "<where>: <text>".
+inline void insertFindings(QJsonObject &object, const Findings &findings) {
+    QJsonArray warnings, failures;
+    for (const Finding &f : findings) {
+        const QString text = f.where.isEmpty() ? f.text : f.where + QLatin1String(": ") + f.text;
+        (f.severity == Finding::Severity::Warning ? warnings : failures).append(text);
+    }
+    object[QStringLiteral("warnings")] = warnings;
+    object[QStringLiteral("failures")] = failures;
 }

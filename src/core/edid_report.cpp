@@ -415,13 +415,7 @@ QJsonObject edidJson(const EdidDecoded &decoded) {
     }
     o[QStringLiteral("hdr10plus")] =
         std::any_of(decoded.cta.begin(), decoded.cta.end(), [](const CtaBlock &c) { return c.hdr10Plus; });
-    QJsonArray warnings, failures;
-    for (const Finding &f : decoded.findings) {
-        const QString text = f.where.isEmpty() ? f.text : f.where + QLatin1String(": ") + f.text;
-        (f.severity == Finding::Severity::Warning ? warnings : failures).append(text);
-    }
-    o[QStringLiteral("warnings")] = warnings;
-    o[QStringLiteral("failures")] = failures;
+    insertFindings(o, decoded.findings);
     return o;
 }
 

@@ -436,13 +436,7 @@ QJsonObject infoframeJson(const InfoframeDecoded &d) {
                         {QStringLiteral("pixel_repetition"), optional(a.pixelRepetition)},
                         {QStringLiteral("content_type"), optional(a.contentType)}};
     }
-    QJsonArray warnings, failures;
-    for (const Finding &f : d.findings) {
-        (f.severity == Finding::Severity::Warning ? warnings : failures)
-            .append(f.where + QLatin1String(": ") + f.text);
-    }
-    o[QStringLiteral("warnings")] = warnings;
-    o[QStringLiteral("failures")] = failures;
+    insertFindings(o, d.findings);
     return o;
 }
 
