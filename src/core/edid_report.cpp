@@ -82,10 +82,10 @@ QString latencyText(const std::optional<uint8_t> &code) {
 
 constexpr std::array<const char *, 8> kColorimetryLow = {"xvYCC601", "xvYCC709",   "sYCC601",   "opYCC601",
                                                          "opRGB",    "BT2020cYCC", "BT2020YCC", "BT2020RGB"};
-constexpr std::array<const char *, 24> kSpeakers = {
-    "FL/FR",     "LFE1", "FC",        "BL/BR",     "BC",   "FLc/FRc", "RLC/RRC", "FLw/FRw",
-    "TpFL/TpFR", "TpC",  "TpFC",      "LS/RS",     "LFE2", "TpBC",    "SiL/SiR", "TpSiL/TpSiR",
-    "TpBL/TpBR", "BtFC", "BtFL/BtFR", "TpLS/TpRS", "",     "",        "",        ""};
+constexpr std::array<const char *, kSpeakerBits> kSpeakers = {
+    "FL/FR",   "LFE1",        "FC",        "BL/BR", "BC",        "FLc/FRc",  "RLC/RRC",
+    "FLw/FRw", "TpFL/TpFR",   "TpC",       "TpFC",  "LS/RS",     "LFE2",     "TpBC",
+    "SiL/SiR", "TpSiL/TpSiR", "TpBL/TpBR", "BtFC",  "BtFL/BtFR", "TpLS/TpRS"};
 
 void audioLines(const AudioFormat &f, QStringList &lines) {
     lines << QStringLiteral("    %1: max %2 channels").arg(audioFormatName(f)).arg(f.maxChannels);
@@ -151,7 +151,7 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
     if (cta.speakerAllocation) {
         QStringList speakers;
         for (size_t bit = 0; bit < kSpeakers.size(); ++bit) {
-            if ((*cta.speakerAllocation & (1u << bit)) != 0 && kSpeakers[bit][0] != '\0') {
+            if ((*cta.speakerAllocation & (1u << bit)) != 0) {
                 speakers << QLatin1String(kSpeakers[bit]);
             }
         }
@@ -313,6 +313,10 @@ QString physicalAddressText(uint16_t address) {
         .arg((address >> 8) & 0xF)
         .arg((address >> 4) & 0xF)
         .arg(address & 0xF);
+}
+
+QString speakerName(int bit) {
+    return bit >= 0 && bit < kSpeakerBits ? QLatin1String(kSpeakers[static_cast<size_t>(bit)]) : QString();
 }
 
 QStringList eotfNames(uint8_t eotfs) {

@@ -67,5 +67,9 @@ std::vector<SummaryRow> compareSummaries(const std::vector<EdidSummary> &summari
 QString physicalAddressText(uint16_t address);
 // "SDR", "HDR", "PQ", "HLG" for the bits set, in that order.
 QStringList eotfNames(uint8_t eotfs);
+// The speakers of the Speaker Allocation bits in order ("FL/FR", "LFE1", ...): the bits that
+// name a speaker, bit 0 first.
+constexpr int kSpeakerBits = 20;
+QString speakerName(int bit);
 
 } // namespace edid

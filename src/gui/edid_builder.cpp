@@ -4,24 +4,19 @@
 #include "core/edid_file.h"
 #include "core/edid_report.h"
 #include "core/spaced_hex.h"
-#include "core/video_formats.h"
 #include "decoded_view.h"
 #include "edid_text.h"
 #include "file_dialogs.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFormLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
-#include <QSpinBox>
+#include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -30,9 +25,6 @@
 #include <array>
 
 namespace {
-
-constexpr int kFrlGbps[] = {0, 9, 18, 24, 32, 40, 48};
-constexpr int kVicRole = Qt::UserRole;
 
 // The box's EDIDs by the entries of the source list.
 EdidSource boxSourceOf(EdidBuilderPage::Source source) {
@@ -70,6 +62,12 @@ EdidBuilderPage::EdidBuilderPage(QTextEdit &edidText, BoxSession &session, QWidg
     sources->addWidget(audioFrom_);
     sources->addWidget(load);
     sources->addStretch(1);
+    takeFrom_ = new QComboBox(this);
+    takeFrom_->setObjectName(QStringLiteral("buildTakeFrom"));
+    takeFrom_->addItems(kSourceNames);
+    takeFrom_->setCurrentIndex(Bot);
+    sources->addWidget(new QLabel(tr("Take blocks from"), this));
+    sources->addWidget(takeFrom_);
 
     message_ = new QLabel(tr("Load an EDID to build on."), this);
     message_->setObjectName(QStringLiteral("buildMessage"));
@@ -89,84 +87,13 @@ EdidBuilderPage::EdidBuilderPage(QTextEdit &edidText, BoxSession &session, QWidg
     name->addWidget(productName_, 1);
     name->addWidget(applyName_);
 
-    vics_ = new QListWidget(this);
-    vics_->setObjectName(QStringLiteral("buildVics"));
-    connect(vics_, &QListWidget::itemChanged, this, &EdidBuilderPage::vicToggled);
-    vicToAdd_ = new QSpinBox(this);
-    vicToAdd_->setObjectName(QStringLiteral("buildVicToAdd"));
-    vicToAdd_->setRange(1, 255);
-    vicToAdd_->setValue(16);
-    addVic_ = new QPushButton(tr("Add VIC"), this);
-    addVic_->setObjectName(QStringLiteral("buildAddVic"));
-    connect(addVic_, &QPushButton::clicked, this, [this] {
-        const auto vic = static_cast<uint8_t>(vicToAdd_->value());
-        apply(edid::addVic(model_, vic), tr("VIC %1 added.").arg(vic));
-    });
-    auto *addVic = new QHBoxLayout;
-    addVic->addWidget(vicToAdd_, 1);
-    addVic->addWidget(addVic_);
-    auto *video = new QVBoxLayout;
-    video->addWidget(vics_);
-    video->addLayout(addVic);
-
-    removeDolbyVision_ = new QPushButton(tr("Remove Dolby Vision"), this);
-    removeDolbyVision_->setObjectName(QStringLiteral("buildRemoveDolbyVision"));
-    connect(removeDolbyVision_, &QPushButton::clicked, this, [this] {
-        apply(edid::removeVendorVideoBlock(model_, edid::VendorVideo::DolbyVision),
-              tr("Dolby Vision removed."));
-    });
-    removeHdr10Plus_ = new QPushButton(tr("Remove HDR10+"), this);
-    removeHdr10Plus_->setObjectName(QStringLiteral("buildRemoveHdr10Plus"));
-    connect(removeHdr10Plus_, &QPushButton::clicked, this, [this] {
-        apply(edid::removeVendorVideoBlock(model_, edid::VendorVideo::Hdr10Plus), tr("HDR10+ removed."));
-    });
-    maxFrl_ = new QComboBox(this);
-    maxFrl_->setObjectName(QStringLiteral("buildMaxFrl"));
-    for (const int gbps : kFrlGbps) {
-        maxFrl_->addItem(tr("%1 Gbps").arg(gbps), gbps);
-    }
-    connect(maxFrl_, &QComboBox::currentIndexChanged, this, [this](int index) {
-        const int gbps = maxFrl_->itemData(index).toInt();
-        apply(edid::setMaxFrl(model_, edid::frlCodeOfGbps(gbps).value_or(0)),
-              tr("Max FRL rate set to %1 Gbps.").arg(gbps));
-    });
-    allm_ = new QCheckBox(tr("ALLM"), this);
-    allm_->setObjectName(QStringLiteral("buildAllm"));
-    connect(allm_, &QCheckBox::toggled, this, [this](bool on) {
-        apply(edid::setAllm(model_, on), on ? tr("ALLM set.") : tr("ALLM cleared."));
-    });
-    auto *vendor = new QFormLayout;
-    vendor->addRow(removeDolbyVision_);
-    vendor->addRow(removeHdr10Plus_);
-    vendor->addRow(tr("Max FRL"), maxFrl_);
-    vendor->addRow(allm_);
-
-    audioFormats_ = new QListWidget(this);
-    audioFormats_->setObjectName(QStringLiteral("buildAudioFormats"));
-    removeAudio_ = new QPushButton(tr("Remove"), this);
-    removeAudio_->setObjectName(QStringLiteral("buildRemoveAudio"));
-    connect(removeAudio_, &QPushButton::clicked, this, [this] {
-        const QListWidgetItem *item = audioFormats_->currentItem();
-        if (item == nullptr) {
-            message_->setText(tr("Choose the audio format to remove."));
-            return;
-        }
-        const QString format = item->data(Qt::UserRole).toString();
-        apply(edid::removeAudioFormat(model_, format), tr("%1 removed.").arg(format));
-    });
-    auto *audio = new QVBoxLayout;
-    audio->addWidget(audioFormats_);
-    audio->addWidget(removeAudio_);
-
-    auto *editsRow = new QHBoxLayout;
-    const auto group = [this](const QString &title, QLayout *content) {
-        auto *box = new QGroupBox(title, this);
-        box->setLayout(content);
-        return box;
-    };
-    editsRow->addWidget(group(tr("Video Data Block"), video), 3);
-    editsRow->addWidget(group(tr("HDR and HDMI"), vendor), 2);
-    editsRow->addWidget(group(tr("Audio formats"), audio), 2);
+    edits_ = new QTabWidget(this);
+    edits_->setObjectName(QStringLiteral("buildEdits"));
+    edits_->addTab(makeVideoEdits(), tr("Video"));
+    edits_->addTab(makeAudioEdits(), tr("Audio"));
+    edits_->addTab(makeSpeakerEdits(), tr("Speakers"));
+    edits_->addTab(makeHdrEdits(), tr("HDR"));
+    edits_->addTab(makeHdmiEdits(), tr("HDMI"));
 
     decoded_ = decoded::makeView(this);
     decoded_->setObjectName(QStringLiteral("buildDecoded"));
@@ -189,7 +116,7 @@ EdidBuilderPage::EdidBuilderPage(QTextEdit &edidText, BoxSession &session, QWidg
     layout->addLayout(sources);
     layout->addWidget(message_);
     layout->addLayout(form);
-    layout->addLayout(editsRow, 2);
+    layout->addWidget(edits_, 2);
     layout->addWidget(decoded_, 3);
     layout->addLayout(bottom);
     showModel();
@@ -301,17 +228,20 @@ void EdidBuilderPage::apply(const edid::EditOutcome &outcome, const QString &don
     showModel();
 }
 
-void EdidBuilderPage::vicToggled(QListWidgetItem *item) {
-    const auto vic = static_cast<uint8_t>(item->data(kVicRole).toInt());
-    if (item->checkState() == Qt::Unchecked) {
-        apply(edid::removeVic(model_, vic), tr("VIC %1 removed.").arg(vic));
+void EdidBuilderPage::takeFromOther(edid::EditOutcome (*take)(edid::EdidModel &, const edid::EdidModel &),
+                                    const QString &done) {
+    const auto source = static_cast<Source>(takeFrom_->currentIndex());
+    const std::optional<edid::EdidModel> other = readSource(source, kSourceNames[source]);
+    if (other) {
+        apply(take(model_, *other), done.arg(kSourceNames[source]));
     }
 }
 
 void EdidBuilderPage::showModel() {
     const std::vector<uint8_t> bytes = encoded();
     const edid::EdidDecoded decoded = edid::decodeEdid(bytes);
-    const edid::CtaBlock *cta = decoded.cta.empty() ? nullptr : &decoded.cta.front();
+    // A CTA block that is carried unchanged offers no edit: its controls stay empty.
+    const edid::CtaBlock *cta = model_.ctaEditable && !decoded.cta.empty() ? &decoded.cta.front() : nullptr;
     const bool loaded = model_.valid;
 
     byteCount_->setText(model_.extension == edid::EdidModel::Extension::Cta
@@ -320,56 +250,14 @@ void EdidBuilderPage::showModel() {
                                   .arg(edid::kCtaContentBytes)
                             : tr("CTA-861 block: none"));
 
-    const QSignalBlocker blockVics(vics_);
-    vics_->clear();
-    audioFormats_->clear();
-    if (cta != nullptr) {
-        for (const edid::VideoDescriptor &video : cta->videos) {
-            auto *item =
-                new QListWidgetItem(tr("VIC %1: %2%3")
-                                        .arg(video.vic)
-                                        .arg(vicName(video.vic), video.native ? tr(" (native)") : QString()),
-                                    vics_);
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-            item->setCheckState(Qt::Checked);
-            item->setData(kVicRole, video.vic);
-        }
-        // One entry per format: removing a format removes each of its descriptors.
-        QStringList names;
-        std::vector<QStringList> channels;
-        for (const edid::AudioFormat &format : cta->audio) {
-            const QString name = edid::audioFormatName(format);
-            qsizetype at = names.indexOf(name);
-            if (at < 0) {
-                at = names.size();
-                names << name;
-                channels.emplace_back();
-            }
-            channels[static_cast<size_t>(at)] << QString::number(format.maxChannels);
-        }
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            auto *item = new QListWidgetItem(
-                tr("%1: %2 channels")
-                    .arg(names[i], channels[static_cast<size_t>(i)].join(QLatin1String(", "))),
-                audioFormats_);
-            item->setData(Qt::UserRole, names[i]);
-        }
-    }
     productName_->setEnabled(loaded);
     applyName_->setEnabled(loaded);
     productName_->setText(decoded.base.productName.value_or(QString()));
-    vicToAdd_->setEnabled(loaded);
-    addVic_->setEnabled(loaded);
-    removeAudio_->setEnabled(audioFormats_->count() > 0);
-    removeDolbyVision_->setEnabled(cta != nullptr && cta->dolbyVision.has_value());
-    removeHdr10Plus_->setEnabled(cta != nullptr && cta->hdr10Plus);
-    const bool forum = cta != nullptr && cta->hdmiForum.has_value();
-    maxFrl_->setEnabled(forum);
-    allm_->setEnabled(forum);
-    const QSignalBlocker blockAllm(allm_);
-    allm_->setChecked(forum && cta->hdmiForum->allm);
-    const QSignalBlocker blockFrl(maxFrl_);
-    maxFrl_->setCurrentIndex(forum ? maxFrl_->findData(edid::frlGbps(cta->hdmiForum->maxFrlCode)) : 0);
+    showVideo(cta);
+    showAudio(cta);
+    showSpeakers(cta);
+    showHdr(cta);
+    showHdmi(cta);
     use_->setEnabled(loaded);
     if (loaded) {
         decoded::showLines(*decoded_, edid::edidDetailLines(decoded));

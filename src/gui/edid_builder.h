@@ -25,7 +25,12 @@ class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
+class QTabWidget;
 class QTextEdit;
+
+namespace edid {
+struct CtaBlock;
+}
 
 class EdidBuilderPage : public QWidget {
     Q_OBJECT
@@ -48,10 +53,29 @@ private:
     void load();
     std::optional<edid::EdidModel> readSource(Source source, const QString &role);
     void apply(const edid::EditOutcome &outcome, const QString &done);
+    // An edit with a block of the EDID chosen in "Take blocks from".
+    void takeFromOther(edid::EditOutcome (*take)(edid::EdidModel &, const edid::EdidModel &),
+                       const QString &done);
     void showModel();
     void useInEdidText();
     void undoUse();
     void vicToggled(QListWidgetItem *item);
+
+    // The tabs of the edits (edid_builder_edits.cpp): each made once, shown from the
+    // decoded model after every edit.
+    QWidget *makeVideoEdits();
+    QWidget *makeAudioEdits();
+    QWidget *makeSpeakerEdits();
+    QWidget *makeHdrEdits();
+    QWidget *makeHdmiEdits();
+    void showVideo(const edid::CtaBlock *cta);
+    void showCurrentVic();
+    void showAudio(const edid::CtaBlock *cta);
+    void showCurrentAudioFormat();
+    void showSpeakers(const edid::CtaBlock *cta);
+    void showHdr(const edid::CtaBlock *cta);
+    void showHdmi(const edid::CtaBlock *cta);
+    std::optional<uint8_t> currentVic() const;
 
     QPointer<QTextEdit> edidText_;
     BoxSession &session_;
@@ -62,19 +86,50 @@ private:
 
     QComboBox *videoFrom_ = nullptr;
     QComboBox *audioFrom_ = nullptr;
+    QComboBox *takeFrom_ = nullptr;
     QLabel *message_ = nullptr;
     QLabel *byteCount_ = nullptr;
     QLineEdit *productName_ = nullptr;
     QPushButton *applyName_ = nullptr;
+    QTabWidget *edits_ = nullptr;
+
     QListWidget *vics_ = nullptr;
+    QPushButton *nativeVic_ = nullptr;
+    QCheckBox *vic420_ = nullptr;
+    QPushButton *preferredVic_ = nullptr;
     QSpinBox *vicToAdd_ = nullptr;
     QPushButton *addVic_ = nullptr;
+    QPushButton *add420Only_ = nullptr;
+    QListWidget *only420_ = nullptr;
+
+    QListWidget *audioFormats_ = nullptr;
+    QSpinBox *audioChannels_ = nullptr;
+    std::vector<QCheckBox *> audioRates_; // bit 0 (32 kHz) first
+    QPushButton *setAudio_ = nullptr;
+    QPushButton *removeAudio_ = nullptr;
+    QPushButton *takeAudio_ = nullptr;
+    std::vector<QCheckBox *> speakers_; // bit 0 (FL/FR) first
+    uint32_t shownSpeakers_ = 0;        // with the bits no speaker is named for
+
+    std::vector<QCheckBox *> eotfs_; // bit 0 (SDR) first
+    uint8_t shownEotfs_ = 0;
+    std::vector<QSpinBox *> luminance_; // max, max frame-average, min; -1: not stated
+    QPushButton *setLuminance_ = nullptr;
     QPushButton *removeDolbyVision_ = nullptr;
+    QPushButton *takeDolbyVision_ = nullptr;
     QPushButton *removeHdr10Plus_ = nullptr;
+    QPushButton *takeHdr10Plus_ = nullptr;
+
     QComboBox *maxFrl_ = nullptr;
     QCheckBox *allm_ = nullptr;
-    QListWidget *audioFormats_ = nullptr;
-    QPushButton *removeAudio_ = nullptr;
+    QSpinBox *vrrMin_ = nullptr;
+    QSpinBox *vrrMax_ = nullptr;
+    QPushButton *setVrr_ = nullptr;
+    QSpinBox *maxTmdsRate_ = nullptr;
+    QPushButton *setMaxTmdsRate_ = nullptr;
+    QSpinBox *maxTmdsClock_ = nullptr;
+    QPushButton *setMaxTmdsClock_ = nullptr;
+    std::vector<QCheckBox *> deepColor_; // 30, 36, 48 bit, YCbCr 4:4:4
     QPlainTextEdit *decoded_ = nullptr;
     QPushButton *use_ = nullptr;
     QPushButton *undo_ = nullptr;

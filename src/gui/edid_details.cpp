@@ -138,6 +138,7 @@ EdidDetailsWindow::EdidDetailsWindow(QTextEdit &edidText, BoxSession &session, Q
     : QWidget(parent, Qt::Window), edidText_(&edidText), session_(session) {
     setWindowTitle(tr("EDID Details"));
     tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("edidDetailsTabs"));
     tabs_->addTab(makeDetailsPage(), tr("Details"));
     tabs_->addTab(makeComparePage(), tr("Compare"));
     builder_ = new EdidBuilderPage(edidText, session, this);

@@ -1,17 +1,90 @@
 // Pictures of the window for the README: the utility on the simulated box, as the demo
-// starts it, one picture of each tab. The scale comes from QT_SCALE_FACTOR, the folder
-// from the command line.
+// starts it, one picture of each tab, then EDID Details (the Build page with the video of
+// a TV with Dolby Vision and 4K120 on TOP and the audio of one with Atmos on BOT, one
+// picture per edit tab) and Signal Details. The scale
+// comes from QT_SCALE_FACTOR, the folder from the command line.
 
 #include "VeltrikaForm.h"
 #include "dialog_font.h"
+#include "edid_builder.h"
+#include "edid_details.h"
+#include "signal_details.h"
 #include "sim/simulated_box.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int failures = 0;
+
+// Saves the picture of the widget as NAME.png in the folder.
+void picture(QWidget &widget, const QDir &folder, const char *name) {
+    QCoreApplication::processEvents();
+    const QString path = folder.filePath(QStringLiteral("%1.png").arg(QLatin1String(name)));
+    if (widget.grab().save(path)) {
+        std::printf("%s\n", qPrintable(path));
+    } else {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        ++failures;
+    }
+}
+
+template <typename T> T &child(QWidget &parent, const char *name) {
+    T *found = parent.findChild<T *>(QLatin1String(name));
+    if (found == nullptr) {
+        std::fprintf(stderr, "no %s in the window\n", name);
+        std::exit(1);
+    }
+    return *found;
+}
+
+// A captured EDID of the test corpus.
+bool loadCorpusEdid(const char *name, EdidImage &image) {
+    QFile file(QStringLiteral(VELTRIKA_SOURCE_DIR "/tests/data/edid/") + QLatin1String(name));
+    image.fill(0);
+    if (file.open(QIODevice::ReadOnly) &&
+        file.read(reinterpret_cast<char *>(image.data()), qint64(image.size())) == qint64(image.size())) {
+        return true;
+    }
+    std::fprintf(stderr, "cannot read %s\n", qPrintable(file.fileName()));
+    return false;
+}
+
+void detailsPictures(MainWindow &window, const QDir &folder) {
+    child<QAction>(window, "actionEdidDetails").trigger();
+    auto &details = *window.findChild<EdidDetailsWindow *>();
+    auto &tabs = child<QTabWidget>(details, "edidDetailsTabs");
+    picture(details, folder, "edid-details");
+    tabs.setCurrentIndex(1);
+    child<QPushButton>(details, "readCompare").click();
+    picture(details, folder, "edid-compare");
+    tabs.setCurrentIndex(2);
+    child<QComboBox>(details, "buildVideoFrom").setCurrentIndex(EdidBuilderPage::Top);
+    child<QComboBox>(details, "buildAudioFrom").setCurrentIndex(EdidBuilderPage::Bot + 1);
+    child<QPushButton>(details, "buildLoad").click();
+    auto &edits = child<QTabWidget>(details, "buildEdits");
+    const char *const names[] = {"edid-build", "edid-build-audio", "edid-build-speakers", "edid-build-hdr",
+                                 "edid-build-hdmi"};
+    for (int page = 0; page < edits.count() && page < int(std::size(names)); ++page) {
+        edits.setCurrentIndex(page);
+        picture(details, folder, names[page]);
+    }
+    details.close();
+    child<QAction>(window, "actionSignalDetails").trigger();
+    picture(*window.findChild<SignalDetailsWindow *>(), folder, "signal-details");
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     Q_INIT_RESOURCE(resqrc);
@@ -38,22 +111,20 @@ int main(int argc, char **argv) {
     installPlatform(&box, &clock);
 
     const char *const names[] = {"edid-manager", "cec-commander", "hdr-if", "config"};
-    int failures = 0;
     {
         MainWindow window;
         window.show();
         QCoreApplication::processEvents();
-        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-        for (int page = 0; page < tabs->count() && page < int(std::size(names)); ++page) {
-            tabs->setCurrentIndex(page);
-            QCoreApplication::processEvents();
-            const QString path = folder.filePath(QStringLiteral("%1.png").arg(QLatin1String(names[page])));
-            if (window.grab().save(path)) {
-                std::printf("%s\n", qPrintable(path));
-            } else {
-                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-                ++failures;
-            }
+        auto &tabs = child<QTabWidget>(window, "tabWidget");
+        for (int page = 0; page < tabs.count() && page < int(std::size(names)); ++page) {
+            tabs.setCurrentIndex(page);
+            picture(window, folder, names[page]);
+        }
+        if (loadCorpusEdid("lg-oled-c9-hdmi.bin", box.topSinkEdid()) &&
+            loadCorpusEdid("sony-x900f-hdmi.bin", box.botSinkEdid())) {
+            detailsPictures(window, folder);
+        } else {
+            ++failures;
         }
     }
     installPlatform(nullptr, nullptr);

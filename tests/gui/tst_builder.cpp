@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -88,8 +89,18 @@ template <typename T> T *in(QWidget &page, const char *name) {
     return found;
 }
 
+// Brings the tabs that hold the widget to the front: a click goes where the window shows it.
+QWidget *reveal(QWidget *widget) {
+    for (QWidget *child = widget; child->parentWidget() != nullptr; child = child->parentWidget()) {
+        if (auto *stack = qobject_cast<QStackedWidget *>(child->parentWidget())) {
+            stack->setCurrentWidget(child);
+        }
+    }
+    return widget;
+}
+
 void click(QWidget &page, const char *button) {
-    QTest::mouseClick(in<QPushButton>(page, button), Qt::LeftButton);
+    QTest::mouseClick(reveal(in<QPushButton>(page, button)), Qt::LeftButton);
 }
 
 Edit editNamed(const QString &kind, uint8_t vic) {
