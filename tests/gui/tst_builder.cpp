@@ -103,63 +103,223 @@ void click(QWidget &page, const char *button) {
     QTest::mouseClick(reveal(in<QPushButton>(page, button)), Qt::LeftButton);
 }
 
-Edit editNamed(const QString &kind, uint8_t vic) {
-    if (kind == "name") {
-        return {[](EdidBuilderPage &page) {
-                    in<QLineEdit>(page, "buildProductName")->setText("MIX TV");
-                    click(page, "buildApplyName");
-                },
-                [](edid::EdidModel &m) { return edid::setProductName(m, "MIX TV"); }};
+// The CTA block of the model as the decoder reads it back.
+edid::CtaBlock ctaOf(const edid::EdidModel &model) {
+    const edid::EdidDecoded decoded = edid::decodeEdid(encoded256(model));
+    return decoded.cta.empty() ? edid::CtaBlock{} : decoded.cta.front();
+}
+
+// The audio format names in the order of the page's list, which names each format once.
+QStringList audioNames(const edid::EdidModel &model) {
+    QStringList names;
+    for (const edid::AudioFormat &format : ctaOf(model).audio) {
+        if (!names.contains(edid::audioFormatName(format))) {
+            names << edid::audioFormatName(format);
+        }
     }
-    if (kind == "name not ASCII") {
-        return {[](EdidBuilderPage &page) {
-                    in<QLineEdit>(page, "buildProductName")->setText("FERNSEHER Ü");
+    return names;
+}
+
+void selectVic(EdidBuilderPage &page, uint8_t vic) {
+    auto *vics = in<QListWidget>(page, "buildVics");
+    for (int row = 0; row < vics->count(); ++row) {
+        if (vics->item(row)->data(Qt::UserRole).toInt() == vic) {
+            vics->setCurrentRow(row);
+        }
+    }
+}
+
+void setSpin(EdidBuilderPage &page, const char *name, int value) {
+    in<QSpinBox>(page, name)->setValue(value);
+}
+
+void toggle(EdidBuilderPage &page, const QString &box) {
+    // A click at the centre of a wide box misses its label: the box's own click() stands for it.
+    in<QCheckBox>(page, qPrintable(box))->click();
+}
+
+// The edit of each kind, on the page and on a model; VIC is the one the edit names, OTHER
+// the EDID the page's "Take blocks from" reads.
+Edit editNamed(const QString &kind, uint8_t vic, const edid::EdidModel &other = {}) {
+    using Model = edid::EdidModel;
+    const auto onVic = [vic](const char *control) {
+        return [vic, control](EdidBuilderPage &page) {
+            selectVic(page, vic);
+            if (QString(control) == "buildVic420") {
+                toggle(page, control);
+            } else {
+                click(page, control);
+            }
+        };
+    };
+    if (kind == "name" || kind == "name not ASCII") {
+        const QString name = kind == "name" ? "MIX TV" : "FERNSEHER Ü";
+        return {[name](EdidBuilderPage &page) {
+                    in<QLineEdit>(page, "buildProductName")->setText(name);
                     click(page, "buildApplyName");
                 },
-                [](edid::EdidModel &m) { return edid::setProductName(m, "FERNSEHER Ü"); }};
+                [name](Model &m) { return edid::setProductName(m, name); }};
     }
     if (kind == "uncheck VIC") {
-        return {[](EdidBuilderPage &page) {
-                    in<QListWidget>(page, "buildVics")->item(0)->setCheckState(Qt::Unchecked);
-                },
-                [vic](edid::EdidModel &m) { return edid::removeVic(m, vic); }};
-    }
-    if (kind == "add VIC") {
         return {[vic](EdidBuilderPage &page) {
-                    in<QSpinBox>(page, "buildVicToAdd")->setValue(vic);
-                    click(page, "buildAddVic");
+                    selectVic(page, vic);
+                    in<QListWidget>(page, "buildVics")->currentItem()->setCheckState(Qt::Unchecked);
                 },
-                [vic](edid::EdidModel &m) { return edid::addVic(m, vic); }};
+                [vic](Model &m) { return edid::removeVic(m, vic); }};
+    }
+    if (kind == "add VIC" || kind == "add 4:2:0 only") {
+        const bool only = kind != "add VIC";
+        return {
+            [vic, only](EdidBuilderPage &page) {
+                setSpin(page, "buildVicToAdd", vic);
+                click(page, only ? "buildAdd420Only" : "buildAddVic");
+            },
+            [vic, only](Model &m) { return only ? edid::addYcbcr420OnlyVic(m, vic) : edid::addVic(m, vic); }};
+    }
+    if (kind == "add and uncheck 4:2:0 only") {
+        // Two added, the first unchecked: the second stays.
+        const auto second = uint8_t(vic + 1);
+        return {[vic, second](EdidBuilderPage &page) {
+                    for (const uint8_t added : {vic, second}) {
+                        setSpin(page, "buildVicToAdd", added);
+                        click(page, "buildAdd420Only");
+                    }
+                    in<QListWidget>(page, "buildOnly420")->item(0)->setCheckState(Qt::Unchecked);
+                },
+                [vic, second](Model &m) {
+                    for (const uint8_t added : {vic, second}) {
+                        if (const edid::EditOutcome outcome = edid::addYcbcr420OnlyVic(m, added);
+                            !outcome.ok) {
+                            return outcome;
+                        }
+                    }
+                    return edid::removeYcbcr420OnlyVic(m, vic);
+                }};
+    }
+    if (kind == "native VIC") {
+        return {onVic("buildNativeVic"), [vic](Model &m) { return edid::setNativeVic(m, vic); }};
+    }
+    if (kind == "also 4:2:0") {
+        return {onVic("buildVic420"), [vic](Model &m) { return edid::setYcbcr420Capable(m, vic, true); }};
+    }
+    if (kind == "preferred timing") {
+        return {onVic("buildPreferredVic"),
+                [vic](Model &m) { return edid::setPreferredTimingFromVic(m, vic); }};
     }
     if (kind == "remove DV") {
         return {[](EdidBuilderPage &page) { click(page, "buildRemoveDolbyVision"); },
-                [](edid::EdidModel &m) {
-                    return edid::removeVendorVideoBlock(m, edid::VendorVideo::DolbyVision);
-                }};
+                [](Model &m) { return edid::removeVendorVideoBlock(m, edid::VendorVideo::DolbyVision); }};
+    }
+    if (kind == "take DV" || kind == "take HDR10+") {
+        const auto which = kind == "take DV" ? edid::VendorVideo::DolbyVision : edid::VendorVideo::Hdr10Plus;
+        return {[which](EdidBuilderPage &page) {
+                    click(page, which == edid::VendorVideo::DolbyVision ? "buildTakeDolbyVision"
+                                                                        : "buildTakeHdr10Plus");
+                },
+                [which, other](Model &m) { return edid::takeVendorVideoBlock(m, other, which); }};
+    }
+    if (kind == "take audio") {
+        return {[](EdidBuilderPage &page) { click(page, "buildTakeAudio"); },
+                [other](Model &m) { return edid::takeAudioBlock(m, other); }};
     }
     if (kind == "max FRL 24") {
         return {[](EdidBuilderPage &page) { in<QComboBox>(page, "buildMaxFrl")->setCurrentText("24 Gbps"); },
-                [](edid::EdidModel &m) { return edid::setMaxFrl(m, *edid::frlCodeOfGbps(24)); }};
+                [](Model &m) { return edid::setMaxFrl(m, *edid::frlCodeOfGbps(24)); }};
     }
     if (kind == "ALLM off") {
-        return {[](EdidBuilderPage &page) { in<QCheckBox>(page, "buildAllm")->click(); },
-                [](edid::EdidModel &m) { return edid::setAllm(m, false); }};
+        return {[](EdidBuilderPage &page) { toggle(page, "buildAllm"); },
+                [](Model &m) { return edid::setAllm(m, false); }};
     }
-    // "remove audio": the second format of the list, which names each format once
+    if (kind == "VRR 48-120") {
+        return {[](EdidBuilderPage &page) {
+                    setSpin(page, "buildVrrMin", 48);
+                    setSpin(page, "buildVrrMax", 120);
+                    click(page, "buildSetVrr");
+                },
+                [](Model &m) { return edid::setVrrRange(m, 48, 120); }};
+    }
+    if (kind == "TMDS rate 500" || kind == "TMDS rate 100") {
+        const int mhz = kind == "TMDS rate 500" ? 500 : 100;
+        return {[mhz](EdidBuilderPage &page) {
+                    setSpin(page, "buildMaxTmdsRate", mhz);
+                    click(page, "buildSetMaxTmdsRate");
+                },
+                [mhz](Model &m) { return edid::setMaxTmdsCharacterRate(m, uint16_t(mhz)); }};
+    }
+    if (kind == "TMDS clock 340") {
+        return {[](EdidBuilderPage &page) {
+                    setSpin(page, "buildMaxTmdsClock", 340);
+                    click(page, "buildSetMaxTmdsClock");
+                },
+                [](Model &m) { return edid::setHdmiMaxTmdsClock(m, 340); }};
+    }
+    if (kind == "deep colour 48") {
+        return {[](EdidBuilderPage &page) { toggle(page, "buildDeepColor64"); },
+                [](Model &m) {
+                    const edid::HdmiVsdb hdmi = ctaOf(m).hdmi.value_or(edid::HdmiVsdb{});
+                    const int bits = 0x40 | (hdmi.deepColor36 ? 0x20 : 0) | (hdmi.deepColor30 ? 0x10 : 0) |
+                                     (hdmi.deepColorY444 ? 0x08 : 0);
+                    return edid::setDeepColor(m, uint8_t(bits));
+                }};
+    }
+    if (kind == "EOTF HDR") {
+        return {[](EdidBuilderPage &page) { toggle(page, "buildEotf1"); },
+                [](Model &m) {
+                    return edid::setHdrEotfs(
+                        m, uint8_t(ctaOf(m).hdrStatic.value_or(edid::HdrStatic{}).eotfs | 2));
+                }};
+    }
+    if (kind == "luminance" || kind == "min luminance alone") {
+        const bool all = kind == "luminance";
+        return {[all](EdidBuilderPage &page) {
+                    setSpin(page, "buildMaxLuminance", all ? 96 : -1);
+                    setSpin(page, "buildFrameAverageLuminance", all ? 80 : -1);
+                    setSpin(page, "buildMinLuminance", 20);
+                    click(page, "buildSetLuminance");
+                },
+                [all](Model &m) {
+                    return edid::setHdrLuminance(
+                        m, all ? edid::HdrLuminanceCodes{96, 80, 20}
+                               : edid::HdrLuminanceCodes{std::nullopt, std::nullopt, 20});
+                }};
+    }
+    if (kind == "speaker TpFL/TpFR") {
+        return {[](EdidBuilderPage &page) { toggle(page, "buildSpeaker8"); },
+                [](Model &m) {
+                    return edid::setSpeakerAllocation(m, ctaOf(m).speakerAllocation.value_or(0) | 0x100);
+                }};
+    }
+    // The first format of the list, which names each format once: its channels (6 for all
+    // its descriptors), or its rates without 192 kHz, or the format removed.
+    const auto format = [](Model &m) { return audioNames(m).value(0); };
+    if (kind == "audio 6 channels") {
+        return {[](EdidBuilderPage &page) {
+                    in<QListWidget>(page, "buildAudioFormats")->setCurrentRow(0);
+                    setSpin(page, "buildAudioChannels", 6);
+                    click(page, "buildSetAudio");
+                },
+                [format](Model &m) { return edid::setAudioFormat(m, format(m), 6, std::nullopt); }};
+    }
+    if (kind == "audio without 192 kHz") {
+        return {[](EdidBuilderPage &page) {
+                    in<QListWidget>(page, "buildAudioFormats")->setCurrentRow(0);
+                    toggle(page, "buildAudioRate192");
+                    click(page, "buildSetAudio");
+                },
+                [format](Model &m) {
+                    uint8_t rates = 0;
+                    for (const edid::AudioFormat &f : ctaOf(m).audio) {
+                        rates |= edid::audioFormatName(f) == format(m) ? f.sampleRates : 0;
+                    }
+                    return edid::setAudioFormat(m, format(m), std::nullopt, uint8_t(rates & ~0x40));
+                }};
+    }
+    // "remove audio": the second format of the list
     return {[](EdidBuilderPage &page) {
                 in<QListWidget>(page, "buildAudioFormats")->setCurrentRow(1);
                 click(page, "buildRemoveAudio");
             },
-            [](edid::EdidModel &m) {
-                QStringList names;
-                const edid::EdidDecoded decoded = edid::decodeEdid(encoded256(m));
-                for (const edid::AudioFormat &format : decoded.cta[0].audio) {
-                    if (!names.contains(edid::audioFormatName(format))) {
-                        names << edid::audioFormatName(format);
-                    }
-                }
-                return edid::removeAudioFormat(m, names.value(1));
-            }};
+            [](Model &m) { return edid::removeAudioFormat(m, audioNames(m).value(1)); }};
 }
 
 // The first VIC of the table the model's Video Data Block does not list yet.
@@ -258,18 +418,61 @@ void TestBuilder::load(Source video, int audioIndex) {
 void TestBuilder::editAndUseInText_data() {
     QTest::addColumn<int>("source");
     QTest::addColumn<QString>("edit");
-    QTest::newRow("box, name") << int(EdidBuilderPage::Box) << "name";
-    QTest::newRow("TOP, uncheck the first VIC") << int(EdidBuilderPage::Top) << "uncheck VIC";
-    QTest::newRow("TOP, add a VIC") << int(EdidBuilderPage::Top) << "add VIC";
-    QTest::newRow("TOP, remove Dolby Vision") << int(EdidBuilderPage::Top) << "remove DV";
-    QTest::newRow("TOP, max FRL 24 Gbps") << int(EdidBuilderPage::Top) << "max FRL 24";
-    QTest::newRow("TOP, ALLM off") << int(EdidBuilderPage::Top) << "ALLM off";
-    QTest::newRow("BOT, remove an audio format") << int(EdidBuilderPage::Bot) << "remove audio";
+    QTest::addColumn<int>("takeFrom");      // the source of "Take blocks from", -1 none
+    QTest::addColumn<QString>("otherFile"); // the file chosen for it
+    const int top = EdidBuilderPage::Top;
+    const int bot = EdidBuilderPage::Bot;
+    const auto row = [](const char *name, int source, const char *edit, int takeFrom = -1,
+                        const QString &file = QString()) {
+        QTest::newRow(name) << source << QString(edit) << takeFrom << file;
+    };
+    row("box, name", EdidBuilderPage::Box, "name");
+    row("TOP, uncheck a VIC", top, "uncheck VIC");
+    row("TOP, add a VIC", top, "add VIC");
+    row("TOP, native VIC", top, "native VIC");
+    row("TOP, a VIC also as 4:2:0", top, "also 4:2:0");
+    row("TOP, a VIC as 4:2:0 only", top, "add 4:2:0 only");
+    row("BOT, a 4:2:0 only VIC added and unchecked", bot, "add and uncheck 4:2:0 only");
+    row("BOT, preferred timing from a VIC", bot, "preferred timing");
+    row("TOP, remove Dolby Vision", top, "remove DV");
+    row("TOP, Dolby Vision taken from BOT", top, "take DV", bot);
+    row("box, HDR10+ taken from a file", EdidBuilderPage::Box, "take HDR10+", EdidBuilderPage::File,
+        "samsung-q800t-hdmi2.1.bin");
+    row("TOP, EOTF traditional HDR", top, "EOTF HDR");
+    row("TOP, luminance codes", top, "luminance");
+    row("TOP, max FRL 24 Gbps", top, "max FRL 24");
+    row("TOP, ALLM off", top, "ALLM off");
+    row("TOP, VRR 48 to 120 Hz", top, "VRR 48-120");
+    row("TOP, max TMDS character rate", top, "TMDS rate 500");
+    row("TOP, max TMDS clock", top, "TMDS clock 340");
+    row("TOP, deep colour 48 bit", top, "deep colour 48");
+    row("TOP, audio taken from BOT", top, "take audio", bot);
+    row("BOT, remove an audio format", bot, "remove audio");
+    row("BOT, 6 channels for each descriptor of a format", bot, "audio 6 channels");
+    row("BOT, a format without 192 kHz", bot, "audio without 192 kHz");
+    row("BOT, speakers TpFL/TpFR", bot, "speaker TpFL/TpFR");
+}
+
+// The VIC an edit of the kind names in the model.
+uint8_t vicFor(const QString &kind, const edid::EdidModel &model) {
+    const std::vector<uint8_t> bytes = encoded256(model);
+    for (const edid::VideoDescriptor &video : ctaOf(model).videos) {
+        edid::EdidModel copy = model;
+        if ((kind == "uncheck VIC") || (kind == "native VIC" && !video.native && video.vic <= 64) ||
+            (kind == "also 4:2:0" && !video.ycbcr420Capable) ||
+            (kind == "preferred timing" && edid::setPreferredTimingFromVic(copy, video.vic).ok &&
+             encoded256(copy) != bytes)) {
+            return video.vic;
+        }
+    }
+    return kind == "preferred timing" ? 0 : unlistedVic(model);
 }
 
 void TestBuilder::editAndUseInText() {
     QFETCH(int, source);
     QFETCH(QString, edit);
+    QFETCH(int, takeFrom);
+    QFETCH(QString, otherFile);
     auto *text = rig_->widget<QTextEdit>("EDIDtext");
     const QString plainBefore = text->toPlainText();
     const QStringList runsBefore = formatRuns(*text);
@@ -284,10 +487,19 @@ void TestBuilder::editAndUseInText() {
                                                             : corpusImage(kReceiver);
     edid::EdidModel expected = edid::readEdidModel(read);
     QCOMPARE(page.encoded(), encoded256(expected));
-    const Edit change = editNamed(edit, unlistedVic(expected));
-    const uint8_t firstVic = edid::decodeEdid(encoded256(expected)).cta[0].videos[0].vic;
-    const Edit applied = edit == "uncheck VIC" ? editNamed(edit, firstVic) : change;
-    QVERIFY(applied.onModel(expected).ok);
+    edid::EdidModel other;
+    if (takeFrom >= 0) {
+        in<QComboBox>(page, "buildTakeFrom")->setCurrentIndex(takeFrom);
+        other = corpusModel(takeFrom == EdidBuilderPage::Bot ? kReceiver : otherFile);
+        dialogs_.names = otherFile.isEmpty() ? QStringList{} : QStringList{corpusPath(otherFile)};
+    }
+    const uint8_t vic = vicFor(edit, expected);
+    QVERIFY(vic != 0);
+    const Edit applied = editNamed(edit, vic, other);
+    const std::vector<uint8_t> unedited = encoded256(expected);
+    const edid::EditOutcome outcome = applied.onModel(expected);
+    QVERIFY2(outcome.ok, qPrintable(outcome.reason));
+    QVERIFY(encoded256(expected) != unedited);
     applied.onPage(page);
     QVERIFY2(!in<QLabel>(page, "buildMessage")->text().startsWith("Refused"),
              qPrintable(in<QLabel>(page, "buildMessage")->text()));
@@ -341,6 +553,14 @@ void TestBuilder::refusedEditChangesNothing_data() {
     QTest::newRow("CTA block full") << int(EdidBuilderPage::Top) << "add VIC" << 0 << true;
     // The box's own EDID has no Dolby Vision block: the button is disabled, the click does nothing.
     QTest::newRow("no Dolby Vision") << int(EdidBuilderPage::Box) << "remove DV" << 0 << false;
+    QTest::newRow("min luminance without max")
+        << int(EdidBuilderPage::Top) << "min luminance alone" << 0 << false;
+    QTest::newRow("TMDS character rate 100 MHz")
+        << int(EdidBuilderPage::Top) << "TMDS rate 100" << 0 << false;
+    // "Take blocks from" is BOT: the receiver's EDID has no HDR10+ block.
+    QTest::newRow("HDR10+ from an EDID without") << int(EdidBuilderPage::Top) << "take HDR10+" << 0 << false;
+    QTest::newRow("preferred timing of a VIC without a timing")
+        << int(EdidBuilderPage::Top) << "preferred timing" << 118 << false;
 }
 
 void TestBuilder::refusedEditChangesNothing() {
@@ -367,7 +587,7 @@ void TestBuilder::refusedEditChangesNothing() {
                            : vic > 0 ? uint8_t(vic)
                            : vic < 0 ? edid::decodeEdid(bytesBefore).cta[0].videos[0].vic
                                      : unlistedVic(before);
-    const Edit change = editNamed(edit, chosen);
+    const Edit change = editNamed(edit, chosen, corpusModel(kReceiver));
     edid::EdidModel copy = before;
     const edid::EditOutcome outcome = change.onModel(copy);
     QVERIFY(!outcome.ok);
