@@ -1,7 +1,7 @@
 // Pictures of the window for the README: the utility on the simulated box, as the demo
 // starts it, one picture of each tab, then EDID Details (the Build page with the video of
-// a TV with Dolby Vision and 4K120 on TOP and the audio of one with Atmos on BOT, one
-// picture per edit tab) and Signal Details. The scale
+// a TV with Dolby Vision and 4K120 on TOP with the audio formats and speakers of an AV
+// receiver with Atmos on BOT, one picture per edit tab) and Signal Details. The scale
 // comes from QT_SCALE_FACTOR, the folder from the command line.
 
 #include "VeltrikaForm.h"
@@ -13,12 +13,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,9 +73,24 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
     child<QPushButton>(details, "readCompare").click();
     picture(details, folder, "edid-compare");
     tabs.setCurrentIndex(2);
+    // The TV's blocks and the receiver's audio blocks do not fit one CTA block together: the
+    // TV's EDID drops its 4096x2160 formats and takes the receiver's audio formats and
+    // speakers in place of its own.
     child<QComboBox>(details, "buildVideoFrom").setCurrentIndex(EdidBuilderPage::Top);
-    child<QComboBox>(details, "buildAudioFrom").setCurrentIndex(EdidBuilderPage::Bot + 1);
+    child<QComboBox>(details, "buildAudioFrom").setCurrentIndex(0);
     child<QPushButton>(details, "buildLoad").click();
+    auto &vics = child<QListWidget>(details, "buildVics");
+    for (int row = vics.count() - 1; row >= 0; --row) {
+        if (vics.item(row)->text().contains(QLatin1String("4096x2160"))) {
+            vics.item(row)->setCheckState(Qt::Unchecked);
+        }
+    }
+    child<QComboBox>(details, "buildTakeFrom").setCurrentIndex(EdidBuilderPage::Bot);
+    child<QPushButton>(details, "buildTakeAudio").click();
+    for (const char *speaker : {"buildSpeaker0", "buildSpeaker1", "buildSpeaker2", "buildSpeaker3",
+                                "buildSpeaker4", "buildSpeaker6"}) {
+        child<QCheckBox>(details, speaker).click();
+    }
     auto &edits = child<QTabWidget>(details, "buildEdits");
     const char *const names[] = {"edid-build", "edid-build-audio", "edid-build-speakers", "edid-build-hdr",
                                  "edid-build-hdmi"};
@@ -80,6 +99,10 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
         picture(details, folder, names[page]);
     }
     details.close();
+    // The lively source turns to HDR after 8 s: the next status tick captures its infoframe.
+    QEventLoop ticks;
+    QTimer::singleShot(9500, &ticks, &QEventLoop::quit);
+    ticks.exec();
     child<QAction>(window, "actionSignalDetails").trigger();
     picture(*window.findChild<SignalDetailsWindow *>(), folder, "signal-details");
 }
@@ -121,7 +144,7 @@ int main(int argc, char **argv) {
             picture(window, folder, names[page]);
         }
         if (loadCorpusEdid("lg-oled-c9-hdmi.bin", box.topSinkEdid()) &&
-            loadCorpusEdid("sony-x900f-hdmi.bin", box.botSinkEdid())) {
+            loadCorpusEdid("lg-oled55b6v-hdmi-denon-avr-x2300w-hdmi.bin", box.botSinkEdid())) {
             detailsPictures(window, folder);
         } else {
             ++failures;
