@@ -33,6 +33,20 @@ EdidSource boxSourceOf(EdidBuilderPage::Source source) {
                                             : EdidSource::Box;
 }
 
+// A source as it stands within a sentence: "Loaded from the EDID text."
+QString sourceInSentence(EdidBuilderPage::Source source) {
+    switch (source) {
+    case EdidBuilderPage::EdidText:
+        return EdidBuilderPage::tr("the EDID text");
+    case EdidBuilderPage::Box:
+        return EdidBuilderPage::tr("the box");
+    case EdidBuilderPage::File:
+        return EdidBuilderPage::tr("the file");
+    default:
+        return EdidBuilderPage::kSourceNames[source];
+    }
+}
+
 std::span<const uint8_t> bytesOf(const EdidImage &image) {
     return image;
 }
@@ -202,7 +216,7 @@ void EdidBuilderPage::load() {
     }
     if (sameAudio) {
         model_ = *videoModel;
-        message_->setText(tr("Loaded from %1.").arg(kSourceNames[video]));
+        message_->setText(tr("Loaded from %1.").arg(sourceInSentence(video)));
     } else {
         const std::optional<edid::EdidModel> audioModel = readSource(audio, tr("Audio"));
         if (!audioModel) {
@@ -214,7 +228,8 @@ void EdidBuilderPage::load() {
             return;
         }
         model_ = merged.model;
-        message_->setText(tr("Video from %1, audio from %2.").arg(kSourceNames[video], kSourceNames[audio]));
+        message_->setText(
+            tr("Video from %1, audio from %2.").arg(sourceInSentence(video), sourceInSentence(audio)));
     }
     if (!model_.ctaProblem.isEmpty()) {
         message_->setText(message_->text() + QLatin1Char(' ') + model_.ctaProblem);
@@ -231,9 +246,9 @@ void EdidBuilderPage::apply(const edid::EditOutcome &outcome, const QString &don
 void EdidBuilderPage::takeFromOther(edid::EditOutcome (*take)(edid::EdidModel &, const edid::EdidModel &),
                                     const QString &done) {
     const auto source = static_cast<Source>(takeFrom_->currentIndex());
-    const std::optional<edid::EdidModel> other = readSource(source, kSourceNames[source]);
+    const std::optional<edid::EdidModel> other = readSource(source, tr("Take blocks from"));
     if (other) {
-        apply(take(model_, *other), done.arg(kSourceNames[source]));
+        apply(take(model_, *other), done.arg(sourceInSentence(source)));
     }
 }
 
