@@ -60,6 +60,12 @@ QGroupBox *group(QWidget *parent, const QString &title, QLayout *content) {
     return box;
 }
 
+// The value with one bit set or cleared: a box of the page stands for one bit of a byte.
+template <typename T> T withBit(T value, int bit, bool on) {
+    const auto mask = static_cast<T>(1u << bit);
+    return static_cast<T>(on ? value | mask : value & ~mask);
+}
+
 QString vicText(uint8_t vic) {
     return QObject::tr("VIC %1: %2").arg(vic).arg(vicName(vic));
 }
@@ -355,7 +361,7 @@ QWidget *EdidBuilderPage::makeSpeakerEdits() {
         speakers_.push_back(checkBox(tab, name, QStringLiteral("buildSpeaker%1").arg(bit)));
         layout->addWidget(speakers_.back(), bit / kColumns, bit % kColumns);
         connect(speakers_.back(), &QCheckBox::toggled, this, [this, bit, name](bool on) {
-            const uint32_t allocation = on ? shownSpeakers_ | (1u << bit) : shownSpeakers_ & ~(1u << bit);
+            const uint32_t allocation = withBit(shownSpeakers_, bit, on);
             apply(edid::setSpeakerAllocation(model_, allocation),
                   (on ? tr("%1 added to the speakers.") : tr("%1 removed from the speakers.")).arg(name));
         });
@@ -382,8 +388,7 @@ QWidget *EdidBuilderPage::makeHdrEdits() {
         eotfs_.push_back(checkBox(tab, name, QStringLiteral("buildEotf%1").arg(bit)));
         eotfs->addWidget(eotfs_.back());
         connect(eotfs_.back(), &QCheckBox::toggled, this, [this, bit, name](bool on) {
-            const auto bits =
-                static_cast<uint8_t>(on ? shownEotfs_ | (1u << bit) : shownEotfs_ & ~(1u << bit));
+            const uint8_t bits = withBit(shownEotfs_, bit, on);
             apply(edid::setHdrEotfs(model_, bits),
                   (on ? tr("EOTF %1 set.") : tr("EOTF %1 cleared.")).arg(name));
         });
