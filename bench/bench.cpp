@@ -3,13 +3,13 @@
 // waits put under it. scripts/bench builds it optimised and runs it.
 
 #include "VeltrikaForm.h"
-#include "core/edid_decode.h"
-#include "core/edid_report.h"
-#include "core/infoframe_decode.h"
-#include "core/spaced_hex.h"
-#include "core/status_record.h"
-#include "core/status_texts.h"
-#include "core/usbxpress.h"
+#include "core/box/status_record.h"
+#include "core/box/status_texts.h"
+#include "core/box/usbxpress.h"
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_report.h"
+#include "core/edid/spaced_hex.h"
+#include "core/signal/infoframe_report.h"
 #include "edid_details.h"
 #include "edid_text.h"
 #include "measure.h"
@@ -598,7 +598,7 @@ void decoderFigures(std::vector<Figure> &figures) {
         hdr.runs.push_back(
             cpuMs([&] {
                 for (int i = 0; i < kDecodeBatch; ++i) {
-                    lines += infoframe::infoframeDetailLines(infoframe::decodeHdrCapture(capture)).size();
+                    lines += infoframe::infoframeDetailLines(status::decodeHdrCapture(capture)).size();
                 }
             }) *
             kUsPerMs / kDecodeBatch);

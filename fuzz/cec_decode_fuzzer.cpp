@@ -1,6 +1,6 @@
 // The CEC decoder on any bytes, exactly as long as given.
 
-#include "core/cec_decode.h"
+#include "core/signal/cec_report.h"
 
 #include <QJsonDocument>
 

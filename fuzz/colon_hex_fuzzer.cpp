@@ -2,10 +2,10 @@
 // the CEC and infoframe senders use it: the text is prepared, checked, parsed, and put in
 // a frame. Every byte a sender would send comes from two hexadecimal digits of the text.
 
-#include "core/colon_hex.h"
-#include "core/frames.h"
-#include "core/hex_digits.h"
-#include "core/packet_text.h"
+#include "core/base/colon_hex.h"
+#include "core/base/hex_digits.h"
+#include "core/box/frames.h"
+#include "core/box/packet_text.h"
 
 #include <QByteArray>
 #include <QList>

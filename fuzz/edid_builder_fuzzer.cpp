@@ -3,9 +3,9 @@
 // taken or refused, leaves a model that is written in at most 256 bytes, whose CTA content
 // fits its block, and that reads back to the same bytes; a refused edit changes nothing.
 
-#include "core/edid_decode.h"
-#include "core/edid_image.h"
-#include "core/edid_model.h"
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_image.h"
+#include "core/edid/edid_model.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // The EDID decoder on any bytes: the image exactly as given, on the heap, so that a read
 // past its end is caught; then every front-end form of what was decoded.
 
-#include "core/edid_decode.h"
-#include "core/edid_report.h"
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_report.h"
 
 #include <QJsonDocument>
 

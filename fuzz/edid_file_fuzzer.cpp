@@ -1,8 +1,8 @@
 // The EDID file loader's conversion on any file of up to 4096 bytes, as the loader reads
 // it (the first 1024 bytes into a cleared area) and on the bytes alone.
 
-#include "core/edid_file.h"
-#include "core/spaced_hex.h"
+#include "core/edid/edid_file.h"
+#include "core/edid/spaced_hex.h"
 
 #include <QString>
 

@@ -4,7 +4,7 @@
 // of the tick count). The session's reporter checks that every warning is one of the
 // link's own and that a transaction shows at most one.
 
-#include "core/box_session.h"
+#include "core/box/box_session.h"
 #include "sim/simulated_box.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 // the layout leaves an all-zero image, every byte it reads comes from two hexadecimal
 // digits of the text, and what it reads formats and parses back alike.
 
-#include "core/hex_digits.h"
-#include "core/spaced_hex.h"
+#include "core/base/hex_digits.h"
+#include "core/edid/spaced_hex.h"
 
 #include <QByteArrayView>
 #include <QString>

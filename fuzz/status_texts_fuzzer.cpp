@@ -1,6 +1,7 @@
-// The status-text builders on any reply blocks, and the video format names on any code.
+// The status-text builders and the capture decode on any reply blocks, and the video format
+// names on any code.
 
-#include "core/status_texts.h"
+#include "core/box/status_texts.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -29,6 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     check(status::sourceInfoLine(block));
     check(status::hdrLine(block));
     check(status::hdrCaptureDump(block));
+    if (status::decodeHdrCapture(block).payloadBytes > infoframe::kHdrPayloadLength) {
+        std::abort();
+    }
     if (size >= 2) {
         const char *name = status::lookupVideoFormatName(static_cast<uint16_t>(data[0] | data[1] << 8));
         if (name == nullptr || std::strlen(name) > 64) {

@@ -1,8 +1,8 @@
 #include "arguments.h"
 
-#include "core/colon_hex.h"
-#include "core/edid_model.h"
-#include "core/messages.h"
+#include "core/base/colon_hex.h"
+#include "core/box/messages.h"
+#include "core/edid/edid_model.h"
 
 #include <algorithm>
 #include <array>

@@ -2,10 +2,10 @@
 // The command line of `veltrika`, read into one invocation before the box is touched:
 // every name, value and hex text is checked here, so a bad argument never costs a frame.
 
-#include "core/box_session.h"
-#include "core/infoframe_decode.h"
-#include "core/packet_text.h"
-#include "core/settings_table.h"
+#include "core/box/box_session.h"
+#include "core/box/packet_text.h"
+#include "core/box/settings_table.h"
+#include "core/signal/infoframe_decode.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,14 +1,14 @@
 #include "decode_commands.h"
 
-#include "core/cec_decode.h"
-#include "core/edid_decode.h"
-#include "core/edid_file.h"
-#include "core/edid_model.h"
-#include "core/edid_report.h"
-#include "core/infoframe_decode.h"
-#include "core/messages.h"
-#include "core/spaced_hex.h"
-#include "core/status_texts.h"
+#include "core/box/messages.h"
+#include "core/box/status_texts.h"
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_file.h"
+#include "core/edid/edid_model.h"
+#include "core/edid/edid_report.h"
+#include "core/edid/spaced_hex.h"
+#include "core/signal/cec_report.h"
+#include "core/signal/infoframe_report.h"
 #include "run_cli.h"
 
 #include <QFile>

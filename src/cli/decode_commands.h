@@ -3,7 +3,7 @@
 // a CEC message. They need the box only for what they read from it.
 
 #include "arguments.h"
-#include "core/box_session.h"
+#include "core/box/box_session.h"
 #include "output.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "demo_state.h"
 
-#include "core/saved_file.h"
+#include "core/base/saved_file.h"
 
 #include <QDir>
 #include <QFile>

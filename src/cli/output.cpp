@@ -1,7 +1,7 @@
 #include "output.h"
 
 #include "arguments.h"
-#include "core/spaced_hex.h"
+#include "core/edid/spaced_hex.h"
 
 #include <QJsonValue>
 

@@ -2,10 +2,10 @@
 // What the commands print: the text lines and the JSON values built from what the box
 // answered. Pure functions of their arguments.
 
-#include "core/box_session.h"
-#include "core/edid_image.h"
-#include "core/settings_table.h"
-#include "core/status_record.h"
+#include "core/box/box_session.h"
+#include "core/box/settings_table.h"
+#include "core/box/status_record.h"
+#include "core/edid/edid_image.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

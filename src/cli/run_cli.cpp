@@ -1,13 +1,13 @@
 #include "run_cli.h"
 
 #include "arguments.h"
-#include "core/box_session.h"
-#include "core/edid_file.h"
-#include "core/messages.h"
+#include "core/base/saved_file.h"
+#include "core/box/box_session.h"
+#include "core/box/messages.h"
+#include "core/box/status_texts.h"
+#include "core/edid/edid_file.h"
+#include "core/edid/spaced_hex.h"
 #include "core/product.h"
-#include "core/saved_file.h"
-#include "core/spaced_hex.h"
-#include "core/status_texts.h"
 #include "decode_commands.h"
 #include "demo_state.h"
 #include "output.h"
@@ -32,25 +32,6 @@ namespace {
 // again every 100 ms for up to 5 s, longer than the box takes.
 constexpr uint32_t kBusyRetryMs = 100;
 constexpr int kBusyRetries = 50;
-
-// A box that stopped answering is not asked again: every further read would wait out the
-// link's time-out. A refusal is an answer.
-bool linkLost(LinkError error) {
-    switch (error) {
-    case LinkError::NoDevice:
-    case LinkError::Silent:
-    case LinkError::WriteFailed:
-    case LinkError::ReadFailed:
-    case LinkError::RxQueueFailed:
-        return true;
-    case LinkError::None:
-    case LinkError::Refused:
-    case LinkError::Short:
-    case LinkError::Busy:
-        break;
-    }
-    return false;
-}
 
 // What is read before the box is opened.
 struct Inputs {
@@ -298,14 +279,14 @@ private:
         if (version.ok()) {
             view.firmware = status::firmwareVersionText(version.value);
         }
-        if (!linkLost(version.error)) {
+        if (!isLinkLoss(version.error)) {
             const Outcome<record::StatusRecord> settings = readSettings();
             note(settings.error, "status: settings");
             if (settings.ok()) {
                 view.settings = settings.value;
             }
         }
-        const StatusBlocks blocks = linkLost(firstError) ? StatusBlocks{} : session_.readStatusBlocks();
+        const StatusBlocks blocks = isLinkLoss(firstError) ? StatusBlocks{} : session_.readStatusBlocks();
         if (blocks.shown) {
             view.lines = {status::inputLine(blocks.videoStatus), status::colourSpaceLine(blocks.videoStatus),
                           status::sourceInfoLine(blocks.sourceProduct), status::hdrLine(blocks.hdrCapture)};

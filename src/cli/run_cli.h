@@ -3,7 +3,7 @@
 // is opened (the simulated one with --demo), the command runs over the box session, and
 // its output goes to standard output as text or one JSON document.
 
-#include "core/usbxpress.h"
+#include "core/box/usbxpress.h"
 
 #include <QString>
 #include <QStringList>

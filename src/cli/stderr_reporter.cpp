@@ -1,6 +1,6 @@
 #include "stderr_reporter.h"
 
-#include "core/spaced_hex.h"
+#include "core/edid/spaced_hex.h"
 
 namespace cli {
 

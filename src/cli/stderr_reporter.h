@@ -3,7 +3,7 @@
 // transfer's progress when standard error is a terminal, and with --trace every frame.
 // Quiet, the messages are kept and shown only when the command fails.
 
-#include "core/box_reporter.h"
+#include "core/box/box_reporter.h"
 
 #include <QStringList>
 #include <QTextStream>

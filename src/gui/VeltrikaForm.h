@@ -3,10 +3,10 @@
 // show the outcome; each is defined in the source file of its room (settings, EDID,
 // packets, status, window).
 
-#include "core/box_session.h"
-#include "core/frames.h"
-#include "core/settings_table.h"
-#include "core/status_record.h"
+#include "core/box/box_session.h"
+#include "core/box/frames.h"
+#include "core/box/settings_table.h"
+#include "core/box/status_record.h"
 
 #include <QMainWindow>
 #include <QPointer>

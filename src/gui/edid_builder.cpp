@@ -1,9 +1,9 @@
 #include "edid_builder.h"
 
-#include "core/edid_decode.h"
-#include "core/edid_file.h"
-#include "core/edid_report.h"
-#include "core/spaced_hex.h"
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_file.h"
+#include "core/edid/edid_report.h"
+#include "core/edid/spaced_hex.h"
 #include "decoded_view.h"
 #include "edid_text.h"
 #include "file_dialogs.h"

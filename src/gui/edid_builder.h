@@ -4,8 +4,8 @@
 // text as the window renders an EDID. Nothing reaches the box from here: the user writes
 // the text with the window's own EDID write.
 
-#include "core/box_session.h"
-#include "core/edid_model.h"
+#include "core/box/box_session.h"
+#include "core/edid/edid_model.h"
 
 #include <QPointer>
 #include <QString>

@@ -2,9 +2,9 @@
 // every edit, done or refused, shows the model again, so a control never shows what the
 // model does not hold.
 
-#include "core/edid_decode.h"
-#include "core/edid_report.h"
-#include "core/video_formats.h"
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_report.h"
+#include "core/edid/video_formats.h"
 #include "edid_builder.h"
 
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #include "edid_details.h"
 
-#include "core/decode_findings.h"
-#include "core/edid_decode.h"
-#include "core/edid_report.h"
-#include "core/spaced_hex.h"
+#include "core/base/decode_findings.h"
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_report.h"
+#include "core/edid/spaced_hex.h"
 #include "decoded_view.h"
 #include "edid_builder.h"
 

@@ -3,7 +3,7 @@
 // changes, and the comparison of the box's own EDID with the EDIDs of the two TVs. The
 // window only reads: the text, the files and the box's EDIDs stay as they are.
 
-#include "core/box_session.h"
+#include "core/box/box_session.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,9 +1,9 @@
 // Loading and saving EDID files.
 
 #include "VeltrikaForm.h"
-#include "core/edid_file.h"
+#include "core/base/saved_file.h"
+#include "core/edid/edid_file.h"
 #include "core/product.h"
-#include "core/saved_file.h"
 #include "edid_text.h"
 #include "file_dialogs.h"
 #include "ui_VeltrikaForm.h"

@@ -3,9 +3,9 @@
 #include "edid_text.h"
 
 #include "VeltrikaForm.h"
-#include "core/messages.h"
+#include "core/box/messages.h"
+#include "core/edid/spaced_hex.h"
 #include "core/product.h"
-#include "core/spaced_hex.h"
 #include "ui_VeltrikaForm.h"
 
 #include <QMessageBox>

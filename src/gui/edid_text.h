@@ -1,7 +1,7 @@
 #pragma once
 // The EDID in its text box: the rendering with the checksum bytes in bold.
 
-#include "core/frames.h"
+#include "core/box/frames.h"
 
 #include <cstdint>
 #include <span>

@@ -2,9 +2,9 @@
 // EDID and the EDIDs of the TVs on its two outputs) and the write of a custom EDID.
 
 #include "VeltrikaForm.h"
-#include "core/messages.h"
+#include "core/box/messages.h"
+#include "core/edid/spaced_hex.h"
 #include "core/product.h"
-#include "core/spaced_hex.h"
 #include "transfer_progress.h"
 #include "ui_VeltrikaForm.h"
 

@@ -2,9 +2,9 @@
 // the status timer, and the orderly end on close and on File > Exit.
 
 #include "VeltrikaForm.h"
-#include "core/colon_hex.h"
+#include "core/base/colon_hex.h"
+#include "core/box/status_texts.h"
 #include "core/product.h"
-#include "core/status_texts.h"
 #include "edid_details.h"
 #include "file_dialogs.h"
 #include "ui_VeltrikaForm.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The program around the window, the same for the real box and the simulated one.
 
-#include "core/usbxpress.h"
+#include "core/box/usbxpress.h"
 
 // Builds the application and the one main window on this USB library and clock, and
 // runs the event loop; its result is the exit code. The caller keeps ownership.

@@ -3,7 +3,7 @@
 // register takes it and which shadow byte follows it.
 
 #include "VeltrikaForm.h"
-#include "core/messages.h"
+#include "core/box/messages.h"
 #include "ui_VeltrikaForm.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "signal_details.h"
 
-#include "core/cec_decode.h"
-#include "core/colon_hex.h"
-#include "core/decode_findings.h"
-#include "core/infoframe_decode.h"
-#include "core/packet_text.h"
+#include "core/base/colon_hex.h"
+#include "core/base/decode_findings.h"
+#include "core/box/packet_text.h"
+#include "core/signal/cec_report.h"
+#include "core/signal/infoframe_report.h"
 #include "decoded_view.h"
 
 #include <QClipboard>

@@ -1,7 +1,7 @@
 // The status tick, the control synchronisation and the status texts.
 
 #include "VeltrikaForm.h"
-#include "core/status_texts.h"
+#include "core/box/status_texts.h"
 #include "signal_details.h"
 #include "ui_VeltrikaForm.h"
 

@@ -2,7 +2,7 @@
 // infoframes and the CEC command mean. They only read; nothing they do is sent or stored.
 
 #include "VeltrikaForm.h"
-#include "core/status_texts.h"
+#include "core/box/status_texts.h"
 #include "edid_details.h"
 #include "signal_details.h"
 #include "ui_VeltrikaForm.h"

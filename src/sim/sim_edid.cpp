@@ -3,7 +3,7 @@
 
 #include "sim/simulated_box.h"
 
-#include "core/edid_image.h"
+#include "core/edid/edid_image.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "sim/simulated_box.h"
 
-#include "core/settings_table.h"
-#include "core/status_texts.h"
+#include "core/box/settings_table.h"
+#include "core/box/status_texts.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,10 +4,10 @@
 // stored packets, and can be told to misbehave. Time is the installed LinkClock's, so
 // under a fake clock every busy period and time-out costs no real time.
 
-#include "core/edid_image.h"
-#include "core/frames.h"
-#include "core/status_record.h"
-#include "core/usbxpress.h"
+#include "core/box/frames.h"
+#include "core/box/status_record.h"
+#include "core/box/usbxpress.h"
+#include "core/edid/edid_image.h"
 
 #include <array>
 #include <cstdint>

@@ -9,8 +9,8 @@
 // stalled endpoint fails and clears the halt, so that the next one can work. A device
 // that is unplugged while open makes every later call on its handle fail at once.
 
-#include "core/frames.h"
-#include "core/usbxpress.h"
+#include "core/box/frames.h"
+#include "core/box/usbxpress.h"
 #include "usb/device_facts.h"
 #include "usb/libusb_api.h"
 

@@ -3,7 +3,7 @@
 // taken by ordinal. Without the library (or with one that lacks a call) the utility
 // sees no device attached.
 
-#include "core/usbxpress.h"
+#include "core/box/usbxpress.h"
 
 class SiUsbXpLibrary : public UsbXpress {
 public:

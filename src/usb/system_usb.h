@@ -2,7 +2,7 @@
 // The USB library of the platform the utility runs on: libusb on Linux, the vendor's
 // library on Windows.
 
-#include "core/usbxpress.h"
+#include "core/box/usbxpress.h"
 
 #include <memory>
 

@@ -4,9 +4,9 @@
 
 #include "arguments.h"
 #include "cli_rig.h"
-#include "core/settings_table.h"
-#include "core/spaced_hex.h"
-#include "core/status_texts.h"
+#include "core/box/settings_table.h"
+#include "core/box/status_texts.h"
+#include "core/edid/spaced_hex.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // EDIDs made for the decoder tests: a base block with a 3840x2160 60 Hz preferred timing
 // and a name, followed by one CTA-861 block holding the given data blocks.
 
-#include "core/edid_image.h"
+#include "core/edid/edid_image.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The EDID decoder on exact bytes: the formulas and bit fields that are easy to get
 // wrong, the bounds on cut-short and garbage blocks, and the JSON and comparison forms.
 
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_report.h"
 #include "core/edid_builder.h"
-#include "core/edid_decode.h"
-#include "core/edid_report.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

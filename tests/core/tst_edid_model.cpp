@@ -2,10 +2,10 @@
 // bytes and as the decoder reads them back, refused edits with the bytes they lack, and
 // edid-decode --check on everything the model writes.
 
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_model.h"
+#include "core/edid/video_formats.h"
 #include "core/edid_builder.h"
-#include "core/edid_decode.h"
-#include "core/edid_model.h"
-#include "core/video_formats.h"
 
 #include <QDir>
 #include <QProcess>

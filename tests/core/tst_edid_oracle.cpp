@@ -2,9 +2,9 @@
 // a set made here for the fields that are easy to get wrong are run through both, and the
 // facts a source cares about must agree.
 
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_report.h"
 #include "core/edid_builder.h"
-#include "core/edid_decode.h"
-#include "core/edid_report.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,6 +1,6 @@
 // Every request frame kind, byte for byte.
 
-#include "core/frames.h"
+#include "core/box/frames.h"
 
 #include <QTest>
 

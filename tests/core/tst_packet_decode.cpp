@@ -1,8 +1,9 @@
 // The infoframe and CEC decoders on exact bytes: checksum and length findings of each
 // form, the HDR mastering fields and AVI bit fields, CEC names and operands.
 
-#include "core/cec_decode.h"
-#include "core/infoframe_decode.h"
+#include "core/box/status_texts.h"
+#include "core/signal/cec_report.h"
+#include "core/signal/infoframe_report.h"
 
 #include <QtTest>
 
@@ -156,14 +157,14 @@ void TestPacketDecode::hdrCapture() {
     block[2] = 0x87;
     block[3] = 26;
     std::copy(kHdrPayload.begin(), kHdrPayload.end(), block.begin() + 4);
-    const infoframe::InfoframeDecoded d = infoframe::decodeHdrCapture(block);
+    const infoframe::InfoframeDecoded d = status::decodeHdrCapture(block);
     QVERIFY(d.findings.empty());
     QCOMPARE(d.hdr->maxCll, std::optional<uint16_t>(1000));
     // A length past the block is cut at its end (27 bytes), of which the 26 of the payload count.
     block[3] = 0xFF;
-    QCOMPARE(infoframe::decodeHdrCapture(block).payloadBytes, size_t{26});
+    QCOMPARE(status::decodeHdrCapture(block).payloadBytes, size_t{26});
     block[2] = 0x00;
-    QCOMPARE(findingTexts(infoframe::decodeHdrCapture(block).findings),
+    QCOMPARE(findingTexts(status::decodeHdrCapture(block).findings),
              QStringList{"Warning: Capture: no HDR infoframe captured"});
 }
 

@@ -1,8 +1,8 @@
 // The box session without widgets: finding, opening and closing the box, the link
 // transaction and its error kinds, and every operation's frames, waits, results and reports.
 
-#include "core/box_session.h"
-#include "core/spaced_hex.h"
+#include "core/box/box_session.h"
+#include "core/edid/spaced_hex.h"
 #include "sim/simulated_box.h"
 #include "support/recording_reporter.h"
 

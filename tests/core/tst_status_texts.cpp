@@ -1,7 +1,7 @@
 // The status panel texts: the line builders on exact reply bytes, the video format
 // names, and the window's rendering from the simulated box's register blocks.
 
-#include "core/status_texts.h"
+#include "core/box/status_texts.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 // the edits by meaning with the core's outcome, and "Use in EDID text", which renders the
 // encoded bytes into the text as the window renders any EDID and sends the box nothing.
 
-#include "core/edid_decode.h"
-#include "core/edid_model.h"
-#include "core/spaced_hex.h"
+#include "core/edid/edid_decode.h"
+#include "core/edid/edid_model.h"
+#include "core/edid/spaced_hex.h"
 #include "edid_builder.h"
 #include "edid_details.h"
 #include "edid_text.h"

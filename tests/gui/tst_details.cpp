@@ -3,7 +3,7 @@
 // nothing, a failed read shows in its column, and Signal Details follows the status tick
 // and the typed infoframes and CEC command. Nothing the windows do changes a text.
 
-#include "core/spaced_hex.h"
+#include "core/edid/spaced_hex.h"
 #include "decoded_view.h"
 #include "edid_details.h"
 #include "signal_details.h"

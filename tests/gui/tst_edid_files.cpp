@@ -1,7 +1,7 @@
 // Loading EDID files (raw images and hex text) and saving the EDID of the text box.
 
-#include "core/edid_file.h"
-#include "core/spaced_hex.h"
+#include "core/edid/edid_file.h"
+#include "core/edid/spaced_hex.h"
 #include "edid_text.h"
 #include "file_dialogs.h"
 #include "support/test_support.h"

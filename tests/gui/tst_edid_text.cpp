@@ -1,8 +1,8 @@
 // The two hex text layouts: the EDID text with its renderer, parser and checksum check,
 // and the colon hex parser of the packet senders.
 
-#include "core/colon_hex.h"
-#include "core/spaced_hex.h"
+#include "core/base/colon_hex.h"
+#include "core/edid/spaced_hex.h"
 #include "edid_text.h"
 #include "support/test_support.h"
 

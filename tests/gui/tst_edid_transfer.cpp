@@ -1,6 +1,6 @@
 // Reading EDIDs from the device and the TVs behind it, and writing a custom EDID.
 
-#include "core/spaced_hex.h"
+#include "core/edid/spaced_hex.h"
 #include "support/test_support.h"
 #include "transfer_progress.h"
 

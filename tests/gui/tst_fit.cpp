@@ -4,9 +4,9 @@
 // longest allowed content. CTest runs it at scale 1 and, in a process of its own, at
 // QT_SCALE_FACTOR=2.
 
-#include "core/frames.h"
-#include "core/packet_text.h"
-#include "core/status_texts.h"
+#include "core/box/frames.h"
+#include "core/box/packet_text.h"
+#include "core/box/status_texts.h"
 #include "dialog_font.h"
 #include "edid_text.h"
 #include "support/test_support.h"
@@ -201,15 +201,15 @@ struct StatusLine {
 };
 
 const StatusLine kStatusLines[] = {
-    {"input, every form", "label_video_format", proto::kRegVideoStatus, status::kVideoStatusLength,
+    {"input, every form", "label_video_format", proto::kRegVideoStatus, proto::kVideoStatusLength,
      inputLineBlocks, status::inputLine, true},
-    {"input, format table", "label_video_format", proto::kRegVideoStatus, status::kVideoStatusLength,
+    {"input, format table", "label_video_format", proto::kRegVideoStatus, proto::kVideoStatusLength,
      plainInputLineBlocks, status::inputLine, false},
-    {"colour space", "lblCsc", proto::kRegVideoStatus, status::kVideoStatusLength, colourSpaceBlocks,
+    {"colour space", "lblCsc", proto::kRegVideoStatus, proto::kVideoStatusLength, colourSpaceBlocks,
      status::colourSpaceLine, false},
-    {"source", "lblVideoSource", proto::kRegSourceProduct, status::kSourceProductLength, sourceBlocks,
+    {"source", "lblVideoSource", proto::kRegSourceProduct, proto::kSourceProductLength, sourceBlocks,
      status::sourceInfoLine, true},
-    {"HDR", "lblHdrInput", proto::kRegHdrCapture, status::kHdrCaptureLength, hdrBlocks, status::hdrLine,
+    {"HDR", "lblHdrInput", proto::kRegHdrCapture, proto::kHdrCaptureLength, hdrBlocks, status::hdrLine,
      false},
 };
 
@@ -449,7 +449,7 @@ void TestFit::textBoxes() {
         }
         const proto::ReplyBuffer block = captureBlock(uint8_t(widestValue));
         const QString widestDump = status::hdrCaptureDump(block);
-        std::copy_n(block.begin(), status::kHdrCaptureLength,
+        std::copy_n(block.begin(), proto::kHdrCaptureLength,
                     rig_->box.registerBlock(proto::kRegHdrCapture).begin());
         tick();
         QCOMPARE(box->toPlainText(), widestDump);

@@ -2,7 +2,7 @@
 // length limits at their edges and far past them, the 100 ms before each activate
 // command, the traces on standard output and the refused paths.
 
-#include "core/packet_text.h"
+#include "core/box/packet_text.h"
 #include "support/test_support.h"
 
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 // its byte of the settings shadow; the combo boxes wait for the end of start-up; the
 // factory reset, the EDID mode change and the settings block write.
 
-#include "core/spaced_hex.h"
+#include "core/edid/spaced_hex.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 // Start-up with and without the box, the first texts of the window, and its end.
 
-#include "core/colon_hex.h"
+#include "core/base/colon_hex.h"
 #include "support/test_support.h"
 
 #include <QAbstractEventDispatcher>

@@ -2,7 +2,7 @@
 // The device actions of the window for the robustness tests: how to run each, what it
 // shows when its requests fail or get through, and how long it may take.
 
-#include "core/spaced_hex.h"
+#include "core/edid/spaced_hex.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>

@@ -1,10 +1,10 @@
 // The simulated box as the device link sees it: library calls, request frames and the
 // bytes that come back, all on a fake clock.
 
-#include "core/frames.h"
-#include "core/settings_table.h"
-#include "core/status_record.h"
-#include "core/usbxpress.h"
+#include "core/box/frames.h"
+#include "core/box/settings_table.h"
+#include "core/box/status_record.h"
+#include "core/box/usbxpress.h"
 #include "sim/simulated_box.h"
 
 #include <QTest>

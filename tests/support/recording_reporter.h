@@ -1,7 +1,7 @@
 #pragma once
 // A reporter for tests without widgets: every report of a session as one line, in order.
 
-#include "core/box_reporter.h"
+#include "core/box/box_reporter.h"
 
 #include <QString>
 #include <QStringList>

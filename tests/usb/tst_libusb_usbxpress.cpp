@@ -2,7 +2,7 @@
 // requests of open, close and flush, the packet sizes it reads with, the receive queue,
 // time-outs, stalls, failed reads, status codes, stale handles and a device that goes away.
 
-#include "core/box_session.h"
+#include "core/box/box_session.h"
 #include "fake_libusb.h"
 #include "support/recording_reporter.h"
 #include "support/test_support.h"

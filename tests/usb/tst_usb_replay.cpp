@@ -3,7 +3,7 @@
 // from tests/usb/replay. The replay is strictly in order, so each step below only
 // succeeds when every request before it went out exactly as captured.
 
-#include "core/box_session.h"
+#include "core/box/box_session.h"
 #include "support/recording_reporter.h"
 #include "usb/libusb_usbxpress.h"
 #include "usb/system_libusb.h"

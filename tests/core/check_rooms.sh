@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Fails when a file of the core includes from a room above its own: the floor (base)
+# includes no room, the EDID room neither the signal nor the box room, the signal room
+# not the box room; and no file of the core includes a widget header.
+set -euo pipefail
+core="${1:?usage: check_rooms.sh SRC_CORE_DIR}"
+failed=0
+check() {
+    local room="$1" pattern="$2"
+    local hits
+    hits=$(grep -nE "^#include [\"<]($pattern)" -r "$core/$room" || true)
+    if [ -n "$hits" ]; then
+        echo "core/$room includes from a room above it:"
+        echo "$hits"
+        failed=1
+    fi
+}
+check base 'core/(edid|signal|box)/'
+check edid 'core/(signal|box)/'
+check signal 'core/box/'
+widgets=$(grep -nE '^#include [<"](QtWidgets|QtGui|QWidget|QMainWindow|QMessageBox|VeltrikaForm)' -r "$core" || true)
+if [ -n "$widgets" ]; then
+    echo "the core includes a widget header:"
+    echo "$widgets"
+    failed=1
+fi
+exit "$failed"
