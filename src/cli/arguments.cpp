@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace cli {
 namespace {
@@ -20,8 +21,9 @@ constexpr std::array<CommandInfo, 17> kCommands = {{
      "writes each setting in the order given; stops at the first refusal", true},
     {Command::EdidRead,  "edid read",  "[box|top|bot] [-o FILE] [--hex]",
      "reads the box's own EDID or a TV's; -o saves the 256 bytes (--hex: the hex text)", true},
-    {Command::EdidWrite, "edid write", "FILE [--fix-checksums|--as-is]",
-     "writes a raw or hex text EDID file as the box's custom EDID", true},
+    {Command::EdidWrite, "edid write", "FILE [--fix-checksums|--as-is] [--fit]",
+     "writes a raw or hex text EDID file as the box's custom EDID; --fit keeps the first two blocks of a longer one",
+     true},
     {Command::EdidCheck, "edid check", "FILE...",                                "the checksum of every block of each file", false},
     {Command::CecSend,   "cec send",   "HEX",                                    "sends a CEC message (colon hex)", true},
     {Command::CecStore,  "cec store",  "sp|lp HEX",                              "stores a CEC command for the SP or LP button", true},
@@ -64,6 +66,102 @@ QString valueList(const SettingInfo &info) {
         names << textOf(value.name);
     }
     return names.join(QStringLiteral(", "));
+}
+
+// The edit distance of two names: insertions, deletions, substitutions and swaps of two
+// neighbours count one each.
+qsizetype editDistance(const QString &a, const QString &b) {
+    const qsizetype n = a.size();
+    const qsizetype m = b.size();
+    std::vector<std::vector<qsizetype>> d(static_cast<size_t>(n + 1),
+                                          std::vector<qsizetype>(static_cast<size_t>(m + 1), 0));
+    const auto at = [&d](qsizetype i, qsizetype j) -> qsizetype & {
+        return d[static_cast<size_t>(i)][static_cast<size_t>(j)];
+    };
+    for (qsizetype i = 0; i <= n; ++i) {
+        at(i, 0) = i;
+    }
+    for (qsizetype j = 0; j <= m; ++j) {
+        at(0, j) = j;
+    }
+    for (qsizetype i = 1; i <= n; ++i) {
+        for (qsizetype j = 1; j <= m; ++j) {
+            const qsizetype cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            at(i, j) = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                at(i, j) = std::min(at(i, j), at(i - 2, j - 2) + 1);
+            }
+        }
+    }
+    return at(n, m);
+}
+
+// The candidate nearest to the name, when it is near enough to be what was meant: at most
+// two edits, and fewer than the name has characters. Empty otherwise.
+QString nearestName(const QString &name, const QStringList &candidates) {
+    constexpr qsizetype kMostEdits = 2;
+    QString nearest;
+    qsizetype best = kMostEdits + 1;
+    for (const QString &candidate : candidates) {
+        const qsizetype distance = editDistance(name, candidate);
+        if (distance < best && distance < name.size()) {
+            best = distance;
+            nearest = candidate;
+        }
+    }
+    return nearest;
+}
+
+// " — did you mean input?" when a name is near the misspelled one.
+QString suggestion(const QString &name, const QStringList &candidates) {
+    const QString nearest = nearestName(name, candidates);
+    return nearest.isEmpty() ? QString() : QStringLiteral(" — did you mean %1?").arg(nearest);
+}
+
+QStringList settingNames() {
+    QStringList names;
+    for (const SettingInfo &setting : allSettings()) {
+        names << textOf(setting.name);
+    }
+    return names;
+}
+
+// The first word of a command of more than one ("edid" of "edid read"), else empty.
+QString groupOf(std::string_view words) {
+    const QString text = textOf(words);
+    const qsizetype space = text.indexOf(QLatin1Char(' '));
+    return space < 0 ? QString() : text.left(space);
+}
+
+bool isGroup(const QString &word) {
+    return std::any_of(kCommands.begin(), kCommands.end(),
+                       [&word](const CommandInfo &info) { return groupOf(info.words) == word; });
+}
+
+// The command name nearest to the unknown words, each name held against as many words.
+QString commandSuggestion(const QStringList &words) {
+    QString best;
+    qsizetype bestDistance = 0;
+    for (const CommandInfo &info : kCommands) {
+        const QString name = textOf(info.words);
+        const qsizetype count = name.count(QLatin1Char(' ')) + 1;
+        const QString typed = words.mid(0, count).join(QLatin1Char(' '));
+        if (words.size() < count || nearestName(typed, {name}).isEmpty()) {
+            continue;
+        }
+        const qsizetype distance = editDistance(typed, name);
+        if (best.isEmpty() || distance < bestDistance) {
+            best = name;
+            bestDistance = distance;
+        }
+    }
+    return best.isEmpty() ? QString() : QStringLiteral(" — did you mean %1?").arg(best);
+}
+
+// A command's two lines in a usage text: its words and synopsis, then its summary.
+QString commandLines(const CommandInfo &info) {
+    const QString line = textOf(info.words) + QLatin1Char(' ') + textOf(info.synopsis);
+    return QStringLiteral("  %1\n      %2\n").arg(line.trimmed(), textOf(info.summary));
 }
 
 // The command whose words begin the arguments, and how many arguments they took.
@@ -133,7 +231,9 @@ private:
     static QString emptyFileName() { return QStringLiteral("empty file name"); }
 
     static QString unknownSetting(const QString &name) {
-        return QStringLiteral("unknown setting: %1").arg(name);
+        const QString nearest = suggestion(name, settingNames());
+        return nearest.isEmpty() ? QStringLiteral("unknown setting: %1").arg(name)
+                                 : QStringLiteral("unknown setting %1%2").arg(name, nearest);
     }
 
     QString names() {
@@ -450,7 +550,9 @@ private:
         for (const QString &argument : arguments_) {
             const bool fix = argument == QLatin1String("--fix-checksums");
             const bool asIs = argument == QLatin1String("--as-is");
-            if (fix || asIs) {
+            if (argument == QLatin1String("--fit")) {
+                invocation_.fit = true;
+            } else if (fix || asIs) {
                 const ChecksumPolicy policy = fix ? ChecksumPolicy::Fix : ChecksumPolicy::AsIs;
                 if (policyGiven && invocation_.checksums != policy) {
                     return QStringLiteral("--fix-checksums and --as-is exclude each other");
@@ -614,8 +716,22 @@ Parsed parseArguments(const QStringList &arguments) {
     }
     qsizetype taken = 0;
     const CommandInfo *info = commandOf(arguments, at, &taken);
+    if (info == nullptr && isGroup(arguments[at])) {
+        const QStringList rest = arguments.mid(at + 1);
+        invocation.group = arguments[at];
+        if (rest.contains(QLatin1String("--help"))) {
+            invocation.request = Request::GroupHelp;
+            return {invocation, {}};
+        }
+        if (rest.isEmpty()) {
+            return fail(
+                QStringLiteral("%1 needs a command:\n%2").arg(arguments[at], groupUsageText(arguments[at])));
+        }
+    }
     if (info == nullptr) {
-        return fail(QStringLiteral("unknown command: %1").arg(arguments.mid(at).join(QLatin1Char(' '))));
+        const QStringList words = arguments.mid(at);
+        return fail(QStringLiteral("unknown command: %1%2")
+                        .arg(words.join(QLatin1Char(' ')), commandSuggestion(words)));
     }
     invocation.command = info->command;
     const QStringList rest = arguments.mid(at + taken);
@@ -643,6 +759,16 @@ QString commandUsageText(const CommandInfo &info) {
     return usage;
 }
 
+QString groupUsageText(const QString &group) {
+    QString usage;
+    for (const CommandInfo &info : kCommands) {
+        if (groupOf(info.words) == group) {
+            usage += commandLines(info);
+        }
+    }
+    return usage;
+}
+
 QString usageText() {
     QString usage =
         QStringLiteral("usage: veltrika [--demo[=FILE]] [--json] [--trace] [--quiet] COMMAND [ARGS]\n"
@@ -655,8 +781,7 @@ QString usageText() {
                        "  --quiet        messages only when the command fails\n\n"
                        "Commands:\n");
     for (const CommandInfo &info : kCommands) {
-        const QString line = textOf(info.words) + QLatin1Char(' ') + textOf(info.synopsis);
-        usage += QStringLiteral("  %1\n      %2\n").arg(line.trimmed(), textOf(info.summary));
+        usage += commandLines(info);
     }
     usage += QStringLiteral("\nSettings:\n");
     for (const SettingInfo &setting : allSettings()) {

@@ -49,7 +49,7 @@ struct CommandInfo {
 std::span<const CommandInfo> allCommands();
 const CommandInfo &commandInfo(Command command);
 
-enum class Request : uint8_t { Run, Help, Version, CommandHelp };
+enum class Request : uint8_t { Run, Help, Version, CommandHelp, GroupHelp };
 // What an EDID write does with a block whose checksum is wrong.
 enum class ChecksumPolicy : uint8_t { Stop, Fix, AsIs };
 
@@ -101,6 +101,8 @@ struct Invocation {
     bool hexFile = false; // edid read --hex
     QStringList files;    // edid write (one), edid check (one or more)
     ChecksumPolicy checksums = ChecksumPolicy::Stop;
+    bool fit = false;            // edid write --fit: a file of more blocks cut to the two the box holds
+    QString group;               // the first word of the commands `GROUP --help` lists ("edid")
     QString packetText;          // cec, hdr and avi commands, as typed
     packets::PacketBytes packet; // cec send, hdr send, avi send
     packets::PacketText storedText;
@@ -132,5 +134,7 @@ QString textOf(std::string_view view);
 // The text of `--help` and of `COMMAND --help`.
 QString usageText();
 QString commandUsageText(const CommandInfo &info);
+// The commands whose first word is the group's, with their synopses and summaries.
+QString groupUsageText(const QString &group);
 
 } // namespace cli

@@ -5,6 +5,7 @@
 #include "core/box/box_session.h"
 #include "core/box/messages.h"
 #include "core/box/status_texts.h"
+#include "core/edid/edid_check.h"
 #include "core/edid/edid_file.h"
 #include "core/edid/spaced_hex.h"
 #include "core/product.h"
@@ -16,6 +17,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
 
@@ -42,17 +44,66 @@ struct Inputs {
     std::vector<QByteArray> edids; // edid decode, edid compare
 };
 
-// The first 256 bytes of the file as the window's loader takes them (zero where the file
-// holds fewer). A file without a single byte is no EDID.
+// The first 256 bytes of the data as the window's loader takes them (zero where it holds fewer).
+EdidImage imageOf(const QByteArray &data) {
+    EdidImage image{};
+    std::copy_n(data.constData(), std::min<qsizetype>(data.size(), static_cast<qsizetype>(image.size())),
+                reinterpret_cast<char *>(image.data()));
+    return image;
+}
+
+// The first 256 bytes of the file. A file without a single byte is no EDID.
 std::optional<EdidImage> loadEdidFile(const QString &fileName, QString *error) {
     const std::optional<QByteArray> data = readEdidFile(fileName, error);
     if (!data) {
         return std::nullopt;
     }
-    EdidImage image{};
-    std::copy_n(data->constData(), std::min<qsizetype>(data->size(), static_cast<qsizetype>(image.size())),
-                reinterpret_cast<char *>(image.data()));
-    return image;
+    return imageOf(*data);
+}
+
+// Puts into inputs.image what `edid write` would send, when a source can read it: a file of
+// more blocks than the box holds only with --fit (its first two, the extension count set to
+// one and block 0's checksum moved with it), any other fault only with --as-is.
+int checkEdidToWrite(const Invocation &invocation, StderrReporter &reporter, const QByteArray &data,
+                     Inputs &inputs, Output &output) {
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(data.constData()),
+                                         static_cast<size_t>(data.size()));
+    EdidCheck check = checkEdidForSource(bytes, EdidOrigin::File);
+    inputs.image = imageOf(data);
+    const qsizetype boxBlocks = static_cast<qsizetype>(proto::kEdidSize) / kEdidBlockSize;
+    if (check.blocksHeld() > boxBlocks) {
+        if (!invocation.fit) {
+            output.error = QStringLiteral("edid write: nothing was written: %1 (--fit keeps the first two)")
+                               .arg(check.reasons.first());
+            return kExitFailed;
+        }
+        // The extension count and the checksum change by the same amount: the block's sum stays,
+        // so a checksum that was right stays right and one that was wrong is still caught below.
+        const uint8_t stated = inputs.image[kEdidExtensionCountByte];
+        inputs.image[kEdidExtensionCountByte] = 1;
+        inputs.image[kEdidChecksum0] = static_cast<uint8_t>(inputs.image[kEdidChecksum0] + stated - 1);
+        reporter.message(QStringLiteral("%1: kept the first %2 of %3 blocks, the extension count set to 1")
+                             .arg(invocation.files.first())
+                             .arg(boxBlocks)
+                             .arg(check.blocksHeld()));
+        check = checkEdidForSource(inputs.image, static_cast<qsizetype>(proto::kEdidSize), EdidOrigin::File);
+    }
+    if (check.ok()) {
+        return kExitOk;
+    }
+    QJsonArray reasons;
+    for (const QString &reason : check.reasons) {
+        reasons.append(reason);
+    }
+    output.json.insert(QStringLiteral("source_check"), reasons);
+    if (invocation.checksums == ChecksumPolicy::AsIs) {
+        reporter.message(QStringLiteral("%1: written as it is: %2")
+                             .arg(invocation.files.first(), check.reasons.join(QStringLiteral("; "))));
+        return kExitOk;
+    }
+    output.error = QStringLiteral("edid write: nothing was written: %1 (--as-is writes it as it is)")
+                       .arg(check.reasons.join(QStringLiteral("; ")));
+    return kExitFailed;
 }
 
 QString resetName(FactoryReset what) {
@@ -123,11 +174,14 @@ int openOutputFile(const Invocation &invocation, Inputs &inputs, Output &output)
 int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs &inputs, Output &output) {
     switch (invocation.command) {
     case Command::EdidWrite: {
-        const std::optional<EdidImage> image = loadEdidFile(invocation.files.first(), &output.error);
-        if (!image) {
+        const std::optional<QByteArray> data = readEdidFile(invocation.files.first(), &output.error);
+        if (!data) {
             return kExitUsage;
         }
-        inputs.image = *image;
+        const int checked = checkEdidToWrite(invocation, reporter, *data, inputs, output);
+        if (checked != kExitOk) {
+            return checked;
+        }
         inputs.verdicts = edidVerdicts(inputs.image);
         if (allRight(inputs.verdicts)) {
             return kExitOk;
@@ -322,9 +376,6 @@ private:
                 output_.json.insert(QStringLiteral("failed"), name);
                 return fail(QStringLiteral("set %1=%2").arg(name, value), error);
             }
-            if (write.setting == Setting::EdidMode) {
-                reporter_.message(QLatin1String(kEdidWritingBusy));
-            }
             output_.json.insert(name, value);
         }
         return kExitOk;
@@ -516,6 +567,10 @@ int runCli(const QStringList &arguments, const Environment &environment) {
         return kExitOk;
     case Request::CommandHelp:
         environment.out << commandUsageText(commandInfo(invocation.command));
+        environment.out.flush();
+        return kExitOk;
+    case Request::GroupHelp:
+        environment.out << groupUsageText(invocation.group);
         environment.out.flush();
         return kExitOk;
     case Request::Run:

@@ -15,6 +15,7 @@
 #include <memory>
 #include <span>
 
+struct EdidCheck;
 class EdidDetailsWindow;
 class FileDialogs;
 class SignalDetailsWindow;
@@ -110,9 +111,11 @@ private:
     // True when all 256 bytes arrived and replaced the text.
     bool readEdidIntoText(EdidSource source);
     bool askAboutWrongChecksums(const QString &title, const QString &question);
-    // Parses EDIDtext into image; a text that breaks the layout or holds no byte at all
-    // shows "Hex Format Error".
-    bool parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image);
+    // Whether to write an EDID the check found a source may not read; true on Yes.
+    bool askAboutUnreadableEdid(const EdidCheck &check);
+    // Parses EDIDtext into image and, when asked, the count of bytes the text holds; a text
+    // that breaks the layout or holds no byte at all shows "Hex Format Error".
+    bool parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image, qsizetype *groups = nullptr);
     void showStatus(const char *text, int ms);
     enum class SettingWrite { NothingToWrite, Refused, Accepted };
     // Writes the setting with the value its controls give (its register and its shadow

@@ -1,5 +1,6 @@
 #include "edid_builder.h"
 
+#include "core/edid/edid_check.h"
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_file.h"
 #include "core/edid/edid_report.h"
@@ -14,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -149,7 +151,8 @@ std::vector<uint8_t> EdidBuilderPage::encoded() const {
     return bytes;
 }
 
-std::optional<edid::EdidModel> EdidBuilderPage::readSource(Source source, const QString &role) {
+std::optional<edid::EdidModel> EdidBuilderPage::readSource(Source source, const QString &role,
+                                                           const QString &sourceList) {
     const auto failed = [this, &role](const QString &why) {
         message_->setText(tr("%1: %2").arg(role, why));
         return std::nullopt;
@@ -167,8 +170,9 @@ std::optional<edid::EdidModel> EdidBuilderPage::readSource(Source source, const 
         }
         model = edid::readEdidModel(bytesOf(image));
     } else if (source == File) {
-        const QString fileName = fileDialogs_->openFileName(this, tr("Open file"), QString(),
-                                                            tr("Binary Files (*.bin);;All files (*.*)"));
+        const QString fileName =
+            fileDialogs_->openFileName(this, tr("%1: open an EDID file").arg(sourceList), QString(),
+                                       tr("Binary Files (*.bin);;All files (*.*)"));
         if (fileName.isEmpty()) {
             return failed(tr("no file chosen"));
         }
@@ -210,7 +214,7 @@ void EdidBuilderPage::load() {
     const int audioIndex = audioFrom_->currentIndex();
     const auto audio = static_cast<Source>(std::max(audioIndex - 1, 0));
     const bool sameAudio = audioIndex == 0 || (audio == video && video != File);
-    const std::optional<edid::EdidModel> videoModel = readSource(video, tr("Video"));
+    const std::optional<edid::EdidModel> videoModel = readSource(video, tr("Video"), tr("Video from"));
     if (!videoModel) {
         return;
     }
@@ -218,7 +222,7 @@ void EdidBuilderPage::load() {
         model_ = *videoModel;
         message_->setText(tr("Loaded from %1.").arg(sourceInSentence(video)));
     } else {
-        const std::optional<edid::EdidModel> audioModel = readSource(audio, tr("Audio"));
+        const std::optional<edid::EdidModel> audioModel = readSource(audio, tr("Audio"), tr("Audio from"));
         if (!audioModel) {
             return;
         }
@@ -234,6 +238,9 @@ void EdidBuilderPage::load() {
     if (!model_.ctaProblem.isEmpty()) {
         message_->setText(message_->text() + QLatin1Char(' ') + model_.ctaProblem);
     }
+    removedVics_.clear();
+    // The rows of VICs removed from the last model go with it.
+    vics_->clear();
     showModel();
 }
 
@@ -246,7 +253,8 @@ void EdidBuilderPage::apply(const edid::EditOutcome &outcome, const QString &don
 void EdidBuilderPage::takeFromOther(edid::EditOutcome (*take)(edid::EdidModel &, const edid::EdidModel &),
                                     const QString &done) {
     const auto source = static_cast<Source>(takeFrom_->currentIndex());
-    const std::optional<edid::EdidModel> other = readSource(source, tr("Take blocks from"));
+    const std::optional<edid::EdidModel> other =
+        readSource(source, tr("Take blocks from"), tr("Take blocks from"));
     if (other) {
         apply(take(model_, *other), done.arg(sourceInSentence(source)));
     }
@@ -286,11 +294,16 @@ void EdidBuilderPage::useInEdidText() {
     if (edidText_ == nullptr || bytes.size() != proto::kEdidSize) {
         return;
     }
+    const std::span<const uint8_t, proto::kEdidSize> image(bytes.data(), proto::kEdidSize);
     textBeforeUse_ = QTextDocumentFragment(edidText_->document());
-    renderEdidText(*edidText_, std::span<const uint8_t, proto::kEdidSize>(bytes.data(), proto::kEdidSize));
+    renderEdidText(*edidText_, image);
     textAfterUse_ = edidText_->toPlainText();
     undo_->setEnabled(true);
-    message_->setText(tr("The EDID text holds the built EDID: write it with \"Write EDID to Veltrika\"."));
+    const EdidCheck check = checkEdidForSource(image, static_cast<qsizetype>(bytes.size()), EdidOrigin::Text);
+    message_->setText(
+        check.ok() ? tr("The EDID text holds the built EDID: write it with \"Write EDID to Veltrika\".")
+                   : tr("The EDID text holds the built EDID, but a source may not be able to read it: %1.")
+                         .arg(check.reasons.join(QStringLiteral("; "))));
 }
 
 void EdidBuilderPage::undoUse() {

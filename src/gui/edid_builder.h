@@ -51,7 +51,9 @@ public:
 
 private:
     void load();
-    std::optional<edid::EdidModel> readSource(Source source, const QString &role);
+    // role names the source in a refusal ("Video: no file chosen"); sourceList is the list
+    // it was chosen in, for the caption of the file dialog.
+    std::optional<edid::EdidModel> readSource(Source source, const QString &role, const QString &sourceList);
     void apply(const edid::EditOutcome &outcome, const QString &done);
     // An edit with a block of the EDID chosen in "Take blocks from".
     void takeFromOther(edid::EditOutcome (*take)(edid::EdidModel &, const edid::EdidModel &),
@@ -94,6 +96,9 @@ private:
     QTabWidget *edits_ = nullptr;
 
     QListWidget *vics_ = nullptr;
+    // The VICs removed since the last Load, in the order of their removal: their rows stay
+    // in the list, struck through, so that no row moves under the pointer.
+    std::vector<uint8_t> removedVics_;
     QPushButton *nativeVic_ = nullptr;
     QCheckBox *vic420_ = nullptr;
     QPushButton *preferredVic_ = nullptr;

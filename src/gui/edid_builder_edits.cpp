@@ -26,6 +26,7 @@ constexpr int kFrlGbps[] = {0, 9, 18, 24, 32, 40, 48};
 constexpr int kVicRole = Qt::UserRole;
 constexpr int kNativeRole = Qt::UserRole + 1;
 constexpr int k420Role = Qt::UserRole + 2;
+constexpr int kRemovedRole = Qt::UserRole + 3;
 constexpr int kFormatRole = Qt::UserRole;
 constexpr int kChannelsRole = Qt::UserRole + 1;
 constexpr int kRatesRole = Qt::UserRole + 2;
@@ -70,6 +71,74 @@ QString vicText(uint8_t vic) {
     return QObject::tr("VIC %1: %2").arg(vic).arg(vicName(vic));
 }
 
+QString descriptorText(const edid::VideoDescriptor &video) {
+    QString text = vicText(video.vic);
+    if (video.native) {
+        text += QObject::tr(" (native)");
+    }
+    if (video.ycbcr420Capable) {
+        text += QObject::tr(" (also 4:2:0)");
+    }
+    return text;
+}
+
+void showDescriptor(QListWidgetItem &item, const edid::VideoDescriptor &video) {
+    item.setText(descriptorText(video));
+    item.setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item.setCheckState(Qt::Checked);
+    item.setData(kVicRole, video.vic);
+    item.setData(kNativeRole, video.native);
+    item.setData(k420Role, video.ycbcr420Capable);
+    item.setData(kRemovedRole, false);
+}
+
+// A row whose VIC the model no longer holds: unchecked, struck through and greyed, where
+// it stood, until the next Load.
+void showRemoved(QListWidgetItem &item) {
+    QFont font = item.font();
+    font.setStrikeOut(true);
+    item.setFont(font);
+    item.setCheckState(Qt::Unchecked);
+    item.setFlags(Qt::ItemIsSelectable);
+    item.setData(kRemovedRole, true);
+}
+
+bool isRemoved(const QListWidgetItem &item) {
+    return item.data(kRemovedRole).toBool();
+}
+
+// Shows the descriptors in the rows as they stand when the model lost only VICs the rows
+// show (a removal, or nothing): the rows of the lost VICs are struck through. False, with
+// the rows unchanged, when the descriptors are not the live rows less some.
+bool keepRows(QListWidget &list, const std::vector<edid::VideoDescriptor> &videos) {
+    std::vector<bool> lost(static_cast<size_t>(list.count()), false);
+    size_t next = 0;
+    for (int row = 0; row < list.count(); ++row) {
+        const QListWidgetItem &item = *list.item(row);
+        if (isRemoved(item)) {
+            continue;
+        }
+        if (next < videos.size() && item.data(kVicRole).toInt() == videos[next].vic) {
+            ++next;
+        } else {
+            lost[static_cast<size_t>(row)] = true;
+        }
+    }
+    if (next != videos.size() || list.count() == 0) {
+        return false;
+    }
+    next = 0;
+    for (int row = 0; row < list.count(); ++row) {
+        QListWidgetItem &item = *list.item(row);
+        if (lost[static_cast<size_t>(row)]) {
+            showRemoved(item);
+        } else if (!isRemoved(item)) {
+            showDescriptor(item, videos[next++]);
+        }
+    }
+    return true;
+}
+
 // Shows the item whose role holds the value as the current one, else the first.
 void restoreCurrent(QListWidget &list, int role, const QVariant &value) {
     for (int row = 0; row < list.count(); ++row) {
@@ -85,7 +154,7 @@ void restoreCurrent(QListWidget &list, int role, const QVariant &value) {
 
 std::optional<uint8_t> EdidBuilderPage::currentVic() const {
     const QListWidgetItem *item = vics_->currentItem();
-    if (item == nullptr) {
+    if (item == nullptr || isRemoved(*item)) {
         return std::nullopt;
     }
     return static_cast<uint8_t>(item->data(kVicRole).toInt());
@@ -167,34 +236,41 @@ QWidget *EdidBuilderPage::makeVideoEdits() {
 }
 
 void EdidBuilderPage::vicToggled(QListWidgetItem *item) {
-    const auto vic = static_cast<uint8_t>(item->data(kVicRole).toInt());
-    if (item->checkState() == Qt::Unchecked) {
-        apply(edid::removeVic(model_, vic), tr("VIC %1 removed.").arg(vic));
+    if (isRemoved(*item) || item->checkState() != Qt::Unchecked) {
+        return;
     }
+    const auto vic = static_cast<uint8_t>(item->data(kVicRole).toInt());
+    const edid::EditOutcome outcome = edid::removeVic(model_, vic);
+    if (!outcome.ok) {
+        apply(outcome, QString());
+        return;
+    }
+    // Every removal stands in the message, not only the last of several quick ones.
+    removedVics_.push_back(vic);
+    QStringList removed;
+    for (const uint8_t each : removedVics_) {
+        removed << QString::number(each);
+    }
+    apply(outcome, removedVics_.size() == 1 ? tr("VIC %1 removed.").arg(vic)
+                                            : tr("VIC %1 removed; since the last Load: VICs %2.")
+                                                  .arg(vic)
+                                                  .arg(removed.join(QStringLiteral(", "))));
 }
 
 void EdidBuilderPage::showVideo(const edid::CtaBlock *cta) {
     const std::optional<uint8_t> current = currentVic();
     const QSignalBlocker blockVics(vics_);
     const QSignalBlocker blockOnly(only420_);
-    vics_->clear();
     only420_->clear();
-    if (cta != nullptr) {
-        for (const edid::VideoDescriptor &video : cta->videos) {
-            QString text = vicText(video.vic);
-            if (video.native) {
-                text += tr(" (native)");
-            }
-            if (video.ycbcr420Capable) {
-                text += tr(" (also 4:2:0)");
-            }
-            auto *item = new QListWidgetItem(text, vics_);
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-            item->setCheckState(Qt::Checked);
-            item->setData(kVicRole, video.vic);
-            item->setData(kNativeRole, video.native);
-            item->setData(k420Role, video.ycbcr420Capable);
+    const std::vector<edid::VideoDescriptor> none;
+    const std::vector<edid::VideoDescriptor> &videos = cta != nullptr ? cta->videos : none;
+    if (!keepRows(*vics_, videos)) {
+        vics_->clear();
+        for (const edid::VideoDescriptor &video : videos) {
+            showDescriptor(*new QListWidgetItem(vics_), video);
         }
+    }
+    if (cta != nullptr) {
         for (const uint8_t vic : cta->ycbcr420OnlyVics) {
             auto *item = new QListWidgetItem(vicText(vic), only420_);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
@@ -202,7 +278,9 @@ void EdidBuilderPage::showVideo(const edid::CtaBlock *cta) {
             item->setData(kVicRole, vic);
         }
     }
-    restoreCurrent(*vics_, kVicRole, current ? QVariant(int(*current)) : QVariant());
+    if (current || vics_->currentItem() == nullptr) {
+        restoreCurrent(*vics_, kVicRole, current ? QVariant(int(*current)) : QVariant());
+    }
     const bool editable = cta != nullptr;
     vicToAdd_->setEnabled(editable);
     addVic_->setEnabled(editable);

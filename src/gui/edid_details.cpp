@@ -1,6 +1,7 @@
 #include "edid_details.h"
 
 #include "core/base/decode_findings.h"
+#include "core/edid/edid_check.h"
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_report.h"
 #include "core/edid/spaced_hex.h"
@@ -36,11 +37,22 @@ struct DecodedText {
     QStringList lines;
 };
 
-// "line 3, column 15" of a position in the text.
+// "line 3, column 15" of a position in the text, both counted from 1 in characters as the
+// text shows them: a tab or another control character is one, and so is a character
+// outside the Basic Multilingual Plane (two UTF-16 units).
 QString positionText(const QString &text, qsizetype at) {
-    const qsizetype lineStart = text.lastIndexOf(QLatin1Char('\n'), at - 1) + 1;
-    const qsizetype line = text.left(lineStart).count(QLatin1Char('\n')) + 1;
-    return QStringLiteral("line %1, column %2").arg(line).arg(at - lineStart + 1);
+    qsizetype line = 1;
+    qsizetype column = 1;
+    const qsizetype end = std::clamp<qsizetype>(at, 0, text.size());
+    for (qsizetype i = 0; i < end; ++i) {
+        if (text[i] == QLatin1Char('\n')) {
+            ++line;
+            column = 1;
+        } else if (!text[i].isLowSurrogate()) {
+            ++column;
+        }
+    }
+    return QStringLiteral("line %1, column %2").arg(line).arg(column);
 }
 
 // Characters as they may be shown: control characters as C escapes.
@@ -84,9 +96,30 @@ QString layoutFailure(const QString &text) {
             .arg(positionText(text, group), visibleText(text.mid(group, 3))));
 }
 
+// The first character that is no character of a text file, as its byte: a file that is
+// not text (a picture) loaded or pasted into the box.
+std::optional<qsizetype> nonTextAt(const QString &text) {
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const char16_t c = text[at].unicode();
+        if (c <= 0xFF) {
+            const char byte = static_cast<char>(c);
+            if (firstNonTextByte(QByteArrayView(&byte, 1)) == 0) {
+                return at;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 DecodedText decodeEdidText(const QString &text) {
     std::array<uint8_t, proto::kEdidSize> image{};
     const qsizetype groups = parseEdidText(text, image);
+    if (const std::optional<qsizetype> at = nonTextAt(text); groups < 0 && at) {
+        return {QStringLiteral("The EDID text is not text."),
+                {failureLine(QStringLiteral("not text: byte 0x%1 at offset %2")
+                                 .arg(text[*at].unicode(), 2, 16, QLatin1Char('0'))
+                                 .arg(*at))}};
+    }
     if (groups < 0) {
         return {QStringLiteral("The EDID text is not spaced hex."), {layoutFailure(text)}};
     }
@@ -104,6 +137,12 @@ DecodedText decodeEdidText(const QString &text) {
     } else if (groups > size) {
         textWarnings << warningLine(
             QStringLiteral("the text holds %1 bytes; only the first %2 are the EDID").arg(groups).arg(size));
+    }
+    // What a source would find, as the write asks about it.
+    const EdidCheck check = checkEdidForSource(image, groups, EdidOrigin::Text);
+    // The text's length is told above already.
+    for (qsizetype i = check.whole() ? 0 : 1; i < check.reasons.size(); ++i) {
+        textWarnings << warningLine(QStringLiteral("a source may not read it: %1").arg(check.reasons[i]));
     }
     const edid::EdidDecoded decoded = edid::decodeEdid(image);
     const QStringList lines = textWarnings + edid::edidDetailLines(decoded);

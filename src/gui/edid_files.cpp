@@ -2,6 +2,7 @@
 
 #include "VeltrikaForm.h"
 #include "core/base/saved_file.h"
+#include "core/edid/edid_check.h"
 #include "core/edid/edid_file.h"
 #include "core/product.h"
 #include "edid_text.h"
@@ -11,8 +12,10 @@
 #include <QColor>
 #include <QFile>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -41,19 +44,39 @@ void MainWindow::LoadEDIDfromFile() {
     }
     std::array<uint8_t, kEdidFileReadSize> area{};
     // A read that fails after the open is reported like a failed open: the text stays.
-    if (file.read(reinterpret_cast<char *>(area.data()), kEdidFileReadSize) < 0) {
+    const qint64 read = file.read(reinterpret_cast<char *>(area.data()), kEdidFileReadSize);
+    if (read < 0) {
         showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName, file.errorString());
         return;
     }
+    // Taken as 256 zeros, an empty file would stand in the text as an EDID nobody made.
+    if (read == 0) {
+        showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName, tr("the file is empty"));
+        return;
+    }
+    // The blocks past the two the box holds, counted over the whole file.
+    const qint64 fileSize = std::max(file.size(), read);
     file.close();
 
     if (edidFileIsRaw(area)) {
         renderEdidText(*ui->EDIDtext, edidFileImage(area));
+        const qint64 blocks = (fileSize + kEdidBlockSize - 1) / kEdidBlockSize;
+        const qint64 boxBlocks = static_cast<qint64>(proto::kEdidSize) / kEdidBlockSize;
+        if (blocks > boxBlocks) {
+            statusBar()->showMessage(
+                tr("File loaded: %1 of %2 blocks dropped").arg(blocks - boxBlocks).arg(blocks), kConfirmMs);
+            return;
+        }
     } else {
-        ui->EDIDtext->setFontPointSize(kTextModePointSize);
-        ui->EDIDtext->setTextColor(kTextModeColour);
-        ui->EDIDtext->setFontWeight(QFont::Bold);
-        ui->EDIDtext->setText(QString::fromLatin1(edidTextFromFile(area)));
+        const QByteArray text = edidTextFromFile(area);
+        // Neither an EDID nor text (a picture, say): nothing of it would mean anything in the box.
+        if (firstNonTextByte(text) >= 0) {
+            showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName,
+                          tr("the file is neither an EDID nor text"));
+            return;
+        }
+        replaceEdidText(*ui->EDIDtext, QString::fromLatin1(text), kTextModePointSize, kTextModeColour,
+                        QFont::Bold);
     }
     showStatus("File loaded", kConfirmMs);
 }

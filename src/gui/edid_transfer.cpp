@@ -3,8 +3,10 @@
 
 #include "VeltrikaForm.h"
 #include "core/box/messages.h"
+#include "core/edid/edid_check.h"
 #include "core/edid/spaced_hex.h"
 #include "core/product.h"
+#include "edid_text.h"
 #include "transfer_progress.h"
 #include "ui_VeltrikaForm.h"
 
@@ -45,10 +47,7 @@ bool MainWindow::readEdidIntoText(EdidSource source) {
     if (!read.ok()) {
         return false;
     }
-    ui->EDIDtext->setFontPointSize(kEdidFontPointSize);
-    ui->EDIDtext->setTextColor(Qt::black);
-    ui->EDIDtext->setFontWeight(QFont::Normal);
-    ui->EDIDtext->setText(formatEdidText(read.value));
+    replaceEdidText(*ui->EDIDtext, formatEdidText(read.value), kEdidFontPointSize, Qt::black, QFont::Normal);
     return true;
 }
 
@@ -77,7 +76,21 @@ void MainWindow::WriteEDID() {
     }
     prepareTransferProgress();
     std::array<uint8_t, proto::kEdidSize> image{};
-    if (!parseEdidTextBox(image)) {
+    qsizetype groups = 0;
+    if (!parseEdidTextBox(image, &groups)) {
+        return;
+    }
+    // Only a whole EDID is sent: the bytes a shorter or longer text leaves out are none the
+    // user meant. What else a source may not read, the user may still want to send.
+    const EdidCheck check = checkEdidForSource(image, groups, EdidOrigin::Text);
+    if (!check.whole()) {
+        QMessageBox::warning(
+            this, tr(kProductTitle),
+            tr("The EDID text holds no whole EDID: %1.\nNothing was written.").arg(check.reasons.first()),
+            QMessageBox::Ok);
+        return;
+    }
+    if (!check.ok() && !askAboutUnreadableEdid(check)) {
         return;
     }
     // A Yes sends the bytes as they are: the checksums are not corrected.

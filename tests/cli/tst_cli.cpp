@@ -154,6 +154,10 @@ private slots:
     void quietShowsMessagesOnlyOnFailure();
     void progressOnlyOnATerminal();
     void busyBoxIsAskedAgain();
+    void groupListsItsCommands_data();
+    void groupListsItsCommands();
+    void fitWritesTheFirstTwoBlocks();
+    void edidModeChangeIsNoFailure();
     void halfWrittenEdidIsNeverCommitted();
     void silentBoxEndsWithinTheTimeOuts_data();
     void silentBoxEndsWithinTheTimeOuts();
@@ -170,6 +174,15 @@ private:
     }
     QString path(const char *name) const { return dir_.filePath(QLatin1String(name)); }
 
+    // The good EDID stating a third block, which follows it.
+    QByteArray threeBlocks() const {
+        EdidImage stated = good_;
+        stated[126] = 2;
+        stated[kEdidChecksum0] = edidBlockChecksum(std::span<const uint8_t, 128>(stated.data(), 128));
+        QByteArray bytes = bytesOf(stated);
+        return bytes + bytes.mid(128);
+    }
+
     QTemporaryDir dir_;
     EdidImage good_ = sim::buildEdid("FILE TV", 0x0101);
 };
@@ -185,6 +198,8 @@ void TestCli::initTestCase() {
     writeFile(path("junk.txt"), "zz,zz\n");
     writeFile(path("gg.txt"), "00 FF GG 00\n");
     writeFile(path("junk.bin"), QByteArray(128, '\0'));
+    writeFile(path("short.txt"), "00 FF FF FF FF FF FF 00\n");
+    writeFile(path("three.bin"), threeBlocks());
 }
 
 void TestCli::exitStatus_data() {
@@ -201,7 +216,23 @@ void TestCli::exitStatus_data() {
     // Usage and input errors: the box is not even looked for.
     QTest::newRow("no command") << "" << Setup::None << 2 << "veltrika: no command given" << false;
     QTest::newRow("unknown command") << "bogus" << Setup::None << 2 << "veltrika: unknown command: bogus" << false;
-    QTest::newRow("edid alone") << "edid" << Setup::None << 2 << "veltrika: unknown command: edid" << false;
+    QTest::newRow("edid alone") << "edid" << Setup::None << 2 << "veltrika: edid needs a command:" << false;
+    QTest::newRow("misspelled command") << "edid wrtie @/good.bin" << Setup::None << 2
+                                        << "veltrika: unknown command: edid wrtie @/good.bin — did you mean edid write?" << false;
+    QTest::newRow("misspelled command word") << "staus" << Setup::None << 2
+                                             << "veltrika: unknown command: staus — did you mean status?" << false;
+    QTest::newRow("misspelled setting") << "get inptu" << Setup::None << 2
+                                        << "veltrika: unknown setting inptu — did you mean input?" << false;
+    QTest::newRow("misspelled setting to set") << "set edid-mod=custom" << Setup::None << 2
+                                               << "veltrika: unknown setting edid-mod — did you mean edid-mode?" << false;
+    QTest::newRow("8 bytes with --fix-checksums") << "edid write @/short.txt --fix-checksums" << Setup::CustomMode << 1
+                                                  << "veltrika: edid write: nothing was written: the file holds 8 of 256 bytes (--as-is writes it as it is)" << false;
+    QTest::newRow("zeros") << "edid write @/junk.bin" << Setup::CustomMode << 1
+                           << "veltrika: edid write: nothing was written: block 0 does not start with the EDID header (--as-is writes it as it is)" << false;
+    QTest::newRow("3 blocks") << "edid write @/three.bin" << Setup::CustomMode << 1
+                              << "veltrika: edid write: nothing was written: the file holds 3 blocks, the box holds 2 (--fit keeps the first two)" << false;
+    QTest::newRow("3 blocks as is") << "edid write @/three.bin --as-is" << Setup::CustomMode << 1
+                                    << "veltrika: edid write: nothing was written: the file holds 3 blocks, the box holds 2 (--fit keeps the first two)" << false;
     QTest::newRow("unknown option") << "--frobnicate status" << Setup::None << 2 << "veltrika: unknown option: --frobnicate" << false;
     QTest::newRow("demo without file") << "--demo= status" << Setup::None << 2 << "veltrika: --demo= needs a file name" << false;
     QTest::newRow("option after command") << "status --json" << Setup::None << 2 << "veltrika: unexpected argument: --json" << false;
@@ -249,6 +280,7 @@ void TestCli::exitStatus_data() {
     QTest::newRow("help") << "--help" << Setup::NoDevice << 0 << "" << false;
     QTest::newRow("version") << "--version" << Setup::NoDevice << 0 << "" << false;
     QTest::newRow("command help") << "set --help" << Setup::NoDevice << 0 << "" << false;
+    QTest::newRow("edid help") << "edid --help" << Setup::NoDevice << 0 << "" << false;
     QTest::newRow("check without box") << "edid check @/good.bin @/good.txt" << Setup::NoDevice << 0 << "" << false;
     QTest::newRow("decode a file without box") << "edid decode @/good.txt" << Setup::NoDevice << 0 << "" << false;
     QTest::newRow("compare files without box") << "edid compare @/good.bin @/bad.bin" << Setup::NoDevice << 0 << "" << false;
@@ -286,6 +318,10 @@ void TestCli::exitStatus_data() {
     QTest::newRow("set") << "set input=bot" << Setup::None << 0 << "" << true;
     QTest::newRow("edid read") << "edid read" << Setup::None << 0 << "EDID values read." << true;
     QTest::newRow("edid write") << "edid write @/good.bin" << Setup::CustomMode << 0 << "EDID values written..." << true;
+    QTest::newRow("3 blocks fitted") << "edid write @/three.bin --fit" << Setup::CustomMode << 0
+                                     << "@/three.bin: kept the first 2 of 3 blocks, the extension count set to 1" << true;
+    QTest::newRow("zeros as is") << "edid write @/junk.bin --as-is" << Setup::CustomMode << 0
+                                 << "@/junk.bin: written as it is: block 0 does not start with the EDID header" << true;
     QTest::newRow("cec send") << "cec send 50:04" << Setup::None << 0 << "CEC values written..." << true;
     QTest::newRow("cec store") << "cec store lp 0f:36" << Setup::None << 0 << "CEC values written..." << true;
     QTest::newRow("hdr send") << "hdr send 87:01:1a" << Setup::None << 0 << "Infoframe values written..." << true;
@@ -726,6 +762,48 @@ void TestCli::busyBoxIsAskedAgain() {
     QCOMPARE(rig.run({"get"}), 1);
     QVERIFY(rig.clock.tickCount() - start <= 6000);
     QCOMPARE(rig.errLines().last(), QStringLiteral("veltrika: get: busy"));
+}
+
+void TestCli::groupListsItsCommands_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("exitStatus");
+    QTest::newRow("edid alone: usage error") << "edid" << 2;
+    QTest::newRow("edid --help") << "edid --help" << 0;
+}
+
+// Every edid command and no other, on standard output for --help, with the error otherwise.
+void TestCli::groupListsItsCommands() {
+    QFETCH(QString, line);
+    QFETCH(int, exitStatus);
+    CliRig rig;
+    QCOMPARE(rig.run(arguments(line)), exitStatus);
+    const QString shown = exitStatus == 0 ? rig.out() : rig.errLines().join(QLatin1Char('\n'));
+    QStringList listed;
+    for (const QString &text : shown.split(QLatin1Char('\n'))) {
+        if (text.startsWith(QLatin1String("  edid "))) {
+            listed << text.mid(2).section(QLatin1Char(' '), 0, 1);
+        }
+    }
+    QCOMPARE(listed, (QStringList{"edid read", "edid write", "edid check", "edid decode", "edid compare",
+                                  "edid edit", "edid merge"}));
+    QVERIFY(!shown.contains(QLatin1String("cec send")));
+}
+
+// --fit writes the first two blocks with the extension count set to 1 and block 0's
+// checksum moved with it: here exactly the good EDID the file was made from.
+void TestCli::fitWritesTheFirstTwoBlocks() {
+    CliRig rig;
+    prepare(rig, Setup::CustomMode);
+    QCOMPARE(rig.run(arguments("edid write @/three.bin --fit")), 0);
+    QVERIFY(rig.box.customEdid() == good_);
+}
+
+// The box is busy for a while after an EDID mode change; that is no failure to report.
+void TestCli::edidModeChangeIsNoFailure() {
+    CliRig rig;
+    QCOMPARE(rig.run({"set", "edid-mode=custom"}), 0);
+    QVERIFY2(!rig.errLines().contains(QStringLiteral("EDID Writing Busy")),
+             qPrintable(rig.errLines().join('|')));
 }
 
 void TestCli::halfWrittenEdidIsNeverCommitted() {

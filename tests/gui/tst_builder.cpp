@@ -22,11 +22,13 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -70,8 +72,10 @@ QList<QByteArray> edidReadFrames(int fetchCode) {
 
 class FixedFileDialogs : public FileDialogs {
 public:
-    QStringList names; // answered in turn
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override {
+    QStringList names;    // answered in turn
+    QStringList captions; // of the dialogs asked, in turn
+    QString openFileName(QWidget *, const QString &caption, const QString &, const QString &) override {
+        captions << caption;
         return names.isEmpty() ? QString() : names.takeFirst();
     }
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
@@ -384,6 +388,11 @@ private slots:
     void videoAndAudioFromTwoSources_data();
     void videoAndAudioFromTwoSources();
     void undoKeepsLaterTyping();
+    void fileDialogsSayWhatTheyOpen_data();
+    void fileDialogsSayWhatTheyOpen();
+    void quickRemovalsRemoveTheClickedVics();
+    void useIsOneUndoStepOfTheText();
+    void useSaysWhatASourceCannotRead();
 
 private:
     EdidBuilderPage &openBuild();
@@ -398,7 +407,127 @@ void TestBuilder::init() {
     rig_->box.botSinkEdid() = corpusImage(kReceiver);
     holdStatusTimer(rig_->start());
     dialogs_.names.clear();
+    dialogs_.captions.clear();
     rig_->window().setFileDialogs(&dialogs_);
+}
+
+void TestBuilder::fileDialogsSayWhatTheyOpen_data() {
+    QTest::addColumn<int>("video");
+    QTest::addColumn<int>("audio");
+    QTest::addColumn<bool>("take");
+    QTest::addColumn<QStringList>("captions");
+    const int file = EdidBuilderPage::File;
+    QTest::newRow("video and audio from files")
+        << file << file + 1 << false
+        << QStringList{"Video from: open an EDID file", "Audio from: open an EDID file"};
+    QTest::newRow("blocks taken from a file")
+        << int(EdidBuilderPage::Top) << 0 << true << QStringList{"Take blocks from: open an EDID file"};
+}
+
+void TestBuilder::fileDialogsSayWhatTheyOpen() {
+    QFETCH(int, video);
+    QFETCH(int, audio);
+    QFETCH(bool, take);
+    QFETCH(QStringList, captions);
+    dialogs_.names = {corpusPath(kTv), corpusPath(kReceiver), corpusPath(kReceiver)};
+    load(Source(video), audio);
+    EdidBuilderPage &page = openBuild();
+    if (take) {
+        in<QComboBox>(page, "buildTakeFrom")->setCurrentIndex(EdidBuilderPage::File);
+        click(page, "buildTakeAudio");
+    }
+    QCOMPARE(dialogs_.captions, captions);
+}
+
+// Four quick clicks on the boxes of the 4096x2160 VICs, each where the row stood before the
+// first: each removes the VIC it hit, the rows stay put, and every removal is told.
+void TestBuilder::quickRemovalsRemoveTheClickedVics() {
+    load(EdidBuilderPage::Top, 0);
+    EdidBuilderPage &page = openBuild();
+    auto *vics = in<QListWidget>(page, "buildVics");
+    reveal(vics);
+    page.window()->resize(900, 900);
+    page.window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.window()));
+    const QStringList rowsBefore = listed(*vics);
+    const QList<int> clicked{102, 101, 219, 218};
+    QList<QPoint> boxes;
+    const int indicator = vics->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, vics);
+    for (const int vic : clicked) {
+        for (int row = 0; row < vics->count(); ++row) {
+            if (vics->item(row)->data(Qt::UserRole).toInt() == vic) {
+                const QRect rect = vics->visualItemRect(vics->item(row));
+                boxes << QPoint(rect.left() + 2 + indicator / 2, rect.center().y());
+            }
+        }
+    }
+    QCOMPARE(boxes.size(), clicked.size());
+    for (const QPoint &at : boxes) {
+        QVERIFY(vics->viewport()->rect().contains(at));
+    }
+    for (const QPoint &at : boxes) {
+        QTest::mouseClick(vics->viewport(), Qt::LeftButton, {}, at);
+    }
+    const edid::EdidDecoded decoded = edid::decodeEdid(page.encoded());
+    std::vector<int> left;
+    for (const edid::VideoDescriptor &video : decoded.cta.front().videos) {
+        left.push_back(video.vic);
+    }
+    for (const int vic : clicked) {
+        QVERIFY2(std::find(left.begin(), left.end(), vic) == left.end(), qPrintable(QString::number(vic)));
+    }
+    QVERIFY(std::find(left.begin(), left.end(), 16) != left.end());
+    QCOMPARE(int(left.size()), rowsBefore.size() - clicked.size());
+    // The rows stand where they stood: the removed ones unchecked and struck through.
+    QStringList rowsAfter = rowsBefore;
+    for (qsizetype row = 4; row < 8; ++row) {
+        rowsAfter[row].remove(QStringLiteral(" [x]"));
+    }
+    QCOMPARE(listed(*vics), rowsAfter);
+    for (int row = 0; row < vics->count(); ++row) {
+        const QListWidgetItem *item = vics->item(row);
+        const bool removed = clicked.contains(item->data(Qt::UserRole).toInt());
+        QCOMPARE(item->checkState(), removed ? Qt::Unchecked : Qt::Checked);
+        QCOMPARE(item->font().strikeOut(), removed);
+    }
+    QCOMPARE(in<QLabel>(page, "buildMessage")->text(),
+             QString("VIC 218 removed; since the last Load: VICs 102, 101, 219, 218."));
+    const QString shots = qEnvironmentVariable("VELTRIKA_TEST_SHOTS");
+    if (!shots.isEmpty()) {
+        QVERIFY(page.window()->grab().save(shots + QStringLiteral("/build-four-removals.png")));
+    }
+    // The next Load shows the model's rows alone.
+    load(EdidBuilderPage::Top, 0);
+    QCOMPARE(listed(*vics), rowsBefore);
+    QCOMPARE(in<QLabel>(page, "buildMessage")->text(), QString("Loaded from TOP."));
+}
+
+// Use replaces the text as one step of its undo history: Ctrl+Z brings back what was typed.
+void TestBuilder::useIsOneUndoStepOfTheText() {
+    auto *text = rig_->widget<QTextEdit>("EDIDtext");
+    text->setPlainText(QString());
+    QTest::keyClicks(text, QStringLiteral("00 FF typed"));
+    const QString typed = text->toHtml();
+    load(EdidBuilderPage::Top, 0);
+    EdidBuilderPage &page = openBuild();
+    click(page, "buildUse");
+    const std::vector<uint8_t> built = page.encoded();
+    QCOMPARE(text->toPlainText(),
+             formatEdidText(std::span<const uint8_t, proto::kEdidSize>(built.data(), 256)));
+    QTest::keyClick(text, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(text->toHtml(), typed);
+}
+
+// Use says when a source may not read what it put into the text (the file's extension
+// count of 2 is kept as it was read).
+void TestBuilder::useSaysWhatASourceCannotRead() {
+    dialogs_.names = {corpusPath("acer-xv273k-dp1.bin")};
+    load(EdidBuilderPage::File, 0);
+    EdidBuilderPage &page = openBuild();
+    click(page, "buildUse");
+    QCOMPARE(in<QLabel>(page, "buildMessage")->text(),
+             QString("The EDID text holds the built EDID, but a source may not be able to read it: the EDID "
+                     "states 2 extension blocks, the box holds 1."));
 }
 
 EdidBuilderPage &TestBuilder::openBuild() {

@@ -195,8 +195,12 @@ void TestDetails::edidDetailsFollowTheText_data() {
                                     << "Failure: Block 0, Checksum: 0x00, should be 0x"
                                     << decoded::kFailureColour;
     QTest::newRow("half an EDID")
-        << good.left(383) << "EDID MANAGER text: 2 of 2 blocks decoded, 1 warning(s), 0 failure(s)."
+        << good.left(383) << "EDID MANAGER text: 2 of 2 blocks decoded, 2 warning(s), 0 failure(s)."
         << "Warning: EDID text: the text holds 128 of 256 bytes; the bytes after them count as zero"
+        << decoded::kWarningColour;
+    QTest::newRow("half an EDID: what a source finds")
+        << good.left(383) << "EDID MANAGER text: 2 of 2 blocks decoded, 2 warning(s), 0 failure(s)."
+        << "Warning: EDID text: a source may not read it: the EDID states 1 extension block, block 1 is empty"
         << decoded::kWarningColour;
     QTest::newRow("more than 256 bytes")
         << good + "00 11"
@@ -229,6 +233,17 @@ void TestDetails::edidDetailsFollowTheText_data() {
         << "The EDID text is not spaced hex."
         << "Failure: EDID text: line 2, column 2: the text ends one digit into a byte"
         << decoded::kFailureColour;
+    QTest::newRow("PNG loaded as text")
+        << QString::fromLatin1("\x89PNG\n\x1a\nIHDR") << "The EDID text is not text."
+        << "Failure: EDID text: not text: byte 0x89 at offset 0" << decoded::kFailureColour;
+    QTest::newRow("xrandr dump") << "\tEDID:\n\t\t00ffffffffffff00\n"
+                                 << "The EDID text is not spaced hex."
+                                 << "Failure: EDID text: line 1, column 1: '\\tED" + notAByte
+                                 << decoded::kFailureColour;
+    QTest::newRow("break after tabs on line 3")
+        << "00 FF\n00 11\n\t\tZZ"
+        << "The EDID text is not spaced hex."
+        << "Failure: EDID text: line 3, column 1: '\\t\\tZ" + notAByte << decoded::kFailureColour;
     QTest::newRow("empty") << ""
                            << "The EDID text holds no byte."
                            << "Failure: EDID text: the text holds no byte" << decoded::kFailureColour;

@@ -239,6 +239,10 @@ private slots:
     void savedFileIs256Bytes();
     void rawFileLoads_data();
     void rawFileLoads();
+    void fileThatIsNoEdidIsRefused_data();
+    void fileThatIsNoEdidIsRefused();
+    void loadIsOneUndoStep_data();
+    void loadIsOneUndoStep();
     void realEdidsLoadAndSaveBack_data();
     void realEdidsLoadAndSaveBack();
     void savedRealEdidPassesEdidDecode_data();
@@ -422,28 +426,82 @@ void TestEdidFiles::savedFileIs256Bytes() {
     QCOMPARE(files.rig.statusRecorder.messages(), (QList<StatusMessage>{kSaving, kSaved}));
 }
 
+// A file of more blocks than the box holds loads its first two and says how many it left out.
 void TestEdidFiles::rawFileLoads_data() {
     QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("status");
     const QByteArray edid = testEdid("lg-34wk95uw-thunderbolt-dp1-tile0.bin");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("1 byte") << QByteArray(1, '\0');
-    QTest::newRow("128 bytes") << edid.left(128);
-    QTest::newRow("255 bytes") << edid.left(255);
-    QTest::newRow("256 bytes") << edid.left(256);
-    QTest::newRow("384 bytes") << edid.left(384);
-    QTest::newRow("512 bytes") << edid;
-    QTest::newRow("5000 bytes") << edid + QByteArray(4488, '\x5A');
+    const QString loaded = kLoaded.text;
+    QTest::newRow("1 byte") << QByteArray(1, '\0') << loaded;
+    QTest::newRow("128 bytes") << edid.left(128) << loaded;
+    QTest::newRow("255 bytes") << edid.left(255) << loaded;
+    QTest::newRow("256 bytes") << edid.left(256) << loaded;
+    QTest::newRow("257 bytes") << edid.left(257) << "File loaded: 1 of 3 blocks dropped";
+    QTest::newRow("384 bytes") << edid.left(384) << "File loaded: 1 of 3 blocks dropped";
+    QTest::newRow("512 bytes") << edid << "File loaded: 2 of 4 blocks dropped";
+    QTest::newRow("5000 bytes") << edid + QByteArray(4488, '\x5A') << "File loaded: 38 of 40 blocks dropped";
 }
 
 void TestEdidFiles::rawFileLoads() {
     QFETCH(QByteArray, file);
+    QFETCH(QString, status);
     FileRig files;
     QVERIFY(writeFile(path("raw.bin"), file));
     files.load(path("raw.bin"));
     QCOMPARE(files.text().toPlainText(), formatEdidText(imageOf(file)));
     verifyRawLook(files.text());
-    QCOMPARE(files.rig.statusRecorder.messages(), QList<StatusMessage>{kLoaded});
+    QCOMPARE(files.rig.statusRecorder.messages(), (QList<StatusMessage>{{status, 2000}}));
     QVERIFY(files.rig.boxWatcher.boxes().isEmpty());
+}
+
+// Neither an empty file nor one that is neither an EDID nor text replaces the text.
+void TestEdidFiles::fileThatIsNoEdidIsRefused_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("empty") << QByteArray() << "the file is empty.";
+    QTest::newRow("PNG") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
+                         << "the file is neither an EDID nor text.";
+    QTest::newRow("escape in text") << QByteArray("00 FF FF \x1b[0m")
+                                    << "the file is neither an EDID nor text.";
+}
+
+void TestEdidFiles::fileThatIsNoEdidIsRefused() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, reason);
+    FileRig files;
+    files.text().setPlainText(QStringLiteral("00 FF"));
+    const QString before = files.text().toHtml();
+    QVERIFY(writeFile(path("no.bin"), file));
+    files.load(path("no.bin"));
+    QCOMPARE(files.rig.boxWatcher.texts(),
+             QStringList{QStringLiteral("Cannot read file %1:\n%2").arg(path("no.bin"), reason)});
+    verifyFileBox(files.rig.boxWatcher, QStringLiteral("Cannot read file "));
+    QCOMPARE(files.text().toHtml(), before);
+    QVERIFY(files.rig.statusRecorder.messages().isEmpty());
+}
+
+// A load replaces the text as one step: Undo brings back what was typed, formats and all.
+void TestEdidFiles::loadIsOneUndoStep_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("raw file") << "lg-oled-c9-hdmi.bin";
+    QTest::newRow("hex text file") << "lg-oled-c9-hdmi.txt";
+}
+
+void TestEdidFiles::loadIsOneUndoStep() {
+    QFETCH(QString, name);
+    FileRig files;
+    QTextEdit &text = files.text();
+    text.setPlainText(QString());
+    text.setFocus();
+    QTest::keyClicks(&text, QStringLiteral("00 FF typed"));
+    const QString typed = text.toHtml();
+    files.load(testEdidPath(name));
+    QVERIFY(text.toPlainText().startsWith(QStringLiteral("00 FF FF FF FF FF FF 00")));
+    text.undo();
+    QCOMPARE(text.toHtml(), typed);
+    QCOMPARE(text.toPlainText(), QStringLiteral("00 FF typed"));
+    text.redo();
+    QVERIFY(text.toPlainText().startsWith(QStringLiteral("00 FF FF FF FF FF FF 00")));
 }
 
 void TestEdidFiles::realEdidsLoadAndSaveBack_data() {
@@ -464,7 +522,14 @@ void TestEdidFiles::realEdidsLoadAndSaveBack() {
     files.save(path("back.bin"));
     QCOMPARE(readAll(path("back.bin")), toBytes(imageOf(edid)));
     QCOMPARE(readAll(path("back.bin")).left(edid.size()), edid.left(256));
-    QCOMPARE(files.rig.statusRecorder.messages(), (QList<StatusMessage>{kLoaded, kSaving, kSaved}));
+    const qsizetype blocks = edid.size() / 128;
+    const StatusMessage loaded = blocks > 2
+                                     ? StatusMessage{QStringLiteral("File loaded: %1 of %2 blocks dropped")
+                                                         .arg(blocks - 2)
+                                                         .arg(blocks),
+                                                     2000}
+                                     : kLoaded;
+    QCOMPARE(files.rig.statusRecorder.messages(), (QList<StatusMessage>{loaded, kSaving, kSaved}));
 }
 
 // The checksum lines of edid-decode for the two blocks: true where it finds no fault.

@@ -13,7 +13,10 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include <algorithm>
+
 using sim::Fault;
+Q_DECLARE_METATYPE(sim::EdidImage)
 
 namespace {
 
@@ -24,11 +27,15 @@ QByteArray windowRead(int offset) {
     return bytes({0x11, 0x10, 0xB0, offset});
 }
 
+// Numbered bytes behind the EDID header, one extension block stated: an EDID a source reads.
 sim::EdidImage numberedImage() {
     sim::EdidImage image{};
     for (size_t i = 0; i < image.size(); ++i) {
         image[i] = static_cast<uint8_t>(i * 7 + 3);
     }
+    const uint8_t header[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    std::copy(std::begin(header), std::end(header), image.begin());
+    image[126] = 1;
     return image;
 }
 
@@ -77,6 +84,12 @@ private slots:
     void failingBlockIsNotCommitted();
     void writeWithWrongChecksums_data();
     void writeWithWrongChecksums();
+    void writeAsksWhatASourceCannotRead_data();
+    void writeAsksWhatASourceCannotRead();
+    void writeRefusesAPartialEdid_data();
+    void writeRefusesAPartialEdid();
+    void readIsOneUndoStep_data();
+    void readIsOneUndoStep();
     void writeOfBadTextSendsNothing_data();
     void writeOfBadTextSendsNothing();
     void commitRefused();
@@ -380,6 +393,146 @@ void TestEdidTransfer::writeWithWrongChecksums() {
         QCOMPARE(rig.box.frames().size(), framesBefore);
         QVERIFY(rig.box.customEdid() == customBefore);
     }
+}
+
+// Its own question before the checksums', default No; a No sends nothing, a Yes the
+// bytes exactly as they stand.
+void TestEdidTransfer::writeAsksWhatASourceCannotRead_data() {
+    QTest::addColumn<sim::EdidImage>("image");
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("sent");
+    const QString question = QStringLiteral("A source may not be able to read this EDID:\n%1.");
+    const QString header = question.arg(QStringLiteral("block 0 does not start with the EDID header"));
+    const QString twoExtensions =
+        question.arg(QStringLiteral("the EDID states 2 extension blocks, the box holds 1"));
+    const QString checksum = QStringLiteral("The EDID Checksum is not correct.");
+    sim::EdidImage twoStated = numberedImage();
+    twoStated[126] = 2;
+    sim::EdidImage brokenHeader = withChecksums(numberedImage());
+    brokenHeader[1] = 0xFE;
+    sim::EdidImage emptyBlock1 = numberedImage();
+    std::fill(emptyBlock1.begin() + 128, emptyBlock1.end(), uint8_t{0});
+    QTest::newRow("zeros of an empty file: No")
+        << sim::EdidImage{} << QList<int>{QMessageBox::No} << QStringList{header} << false;
+    QTest::newRow("2 extensions stated: Escape")
+        << withChecksums(twoStated) << QList<int>{} << QStringList{twoExtensions} << false;
+    QTest::newRow("broken header: Yes, then the checksum question: No")
+        << brokenHeader << QList<int>{QMessageBox::Yes, QMessageBox::No} << QStringList{header, checksum}
+        << false;
+    QTest::newRow("2 extensions stated: Yes sends it")
+        << withChecksums(twoStated) << QList<int>{QMessageBox::Yes} << QStringList{twoExtensions} << true;
+    QTest::newRow("block 1 empty: Yes, Yes sends it as it is")
+        << emptyBlock1 << QList<int>{QMessageBox::Yes, QMessageBox::Yes}
+        << QStringList{question.arg(QStringLiteral("the EDID states 1 extension block, block 1 is empty")),
+                       checksum}
+        << true;
+}
+
+void TestEdidTransfer::writeAsksWhatASourceCannotRead() {
+    QFETCH(sim::EdidImage, image);
+    QFETCH(QList<int>, answers);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, sent);
+    Rig rig;
+    MainWindow &window = rig.start();
+    chooseCustomMode(rig);
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText(formatEdidText(image));
+    const int from = static_cast<int>(rig.box.frames().size());
+    const sim::EdidImage customBefore = rig.box.customEdid();
+    rig.boxWatcher.clear();
+    for (const int answer : answers) {
+        rig.boxWatcher.queueAnswer(QMessageBox::StandardButton(answer));
+    }
+    invoke(window, "WriteEDID");
+    QCOMPARE(rig.boxWatcher.texts(), texts);
+    const ShownBox &question = rig.boxWatcher.boxes().first();
+    QCOMPARE(question.title, QString("VELTRIKA Utility"));
+    QCOMPARE(question.informativeText, QString("Write it to the box anyway?"));
+    QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(question.defaultButton, QMessageBox::No);
+    QCOMPARE(question.icon, QMessageBox::Warning);
+    const QList<QByteArray> requests = requestsSince(rig.box, from);
+    if (sent) {
+        QCOMPARE(requests.size(), int(kEdidWindowWrites) + 1);
+        QCOMPARE(requests.first(), bytes({0x10, 0x08, 0xB0, 0x00}) +
+                                       QByteArray(reinterpret_cast<const char *>(image.data()), 8));
+        QCOMPARE(requests.constLast(), bytes({0x10, 0x08, 0xB1}));
+        QVERIFY(rig.box.customEdid() == image);
+    } else {
+        QVERIFY(requests.isEmpty());
+        QVERIFY(rig.box.customEdid() == customBefore);
+    }
+}
+
+// Neither 128 nor 256 bytes: refused outright, no question, nothing sent. A base block alone
+// is completed with an empty block as before.
+void TestEdidTransfer::writeRefusesAPartialEdid_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("requests");
+    const QString refused = QStringLiteral("The EDID text holds no whole EDID: %1.\nNothing was written.");
+    sim::EdidImage base = withChecksums(numberedImage());
+    base[126] = 0;
+    base[127] = edidBlockChecksum(std::span<const uint8_t, 128>(base.data(), 128));
+    const QString full = formatEdidText(base);
+    QTest::newRow("8 bytes of header")
+        << "00 FF FF FF FF FF FF 00"
+        << QStringList{refused.arg(QStringLiteral("the text holds 8 of 256 bytes"))} << 0;
+    QTest::newRow("255 bytes") << full.left(255 * 3 - 1)
+                               << QStringList{refused.arg(QStringLiteral("the text holds 255 of 256 bytes"))}
+                               << 0;
+    QTest::newRow("3 blocks") << full + full.left(128 * 3)
+                              << QStringList{refused.arg(
+                                     QStringLiteral("the text holds 3 blocks, the box holds 2"))}
+                              << 0;
+    QTest::newRow("base block alone") << full.left(128 * 3) << QStringList{} << int(kEdidWindowWrites) + 1;
+}
+
+void TestEdidTransfer::writeRefusesAPartialEdid() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, texts);
+    QFETCH(int, requests);
+    Rig rig;
+    MainWindow &window = rig.start();
+    chooseCustomMode(rig);
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText(text);
+    const int from = static_cast<int>(rig.box.frames().size());
+    rig.boxWatcher.clear();
+    invoke(window, "WriteEDID");
+    QCOMPARE(rig.boxWatcher.texts(), texts);
+    QCOMPARE(requestsSince(rig.box, from).size(), requests);
+    if (!texts.isEmpty()) {
+        QCOMPARE(rig.boxWatcher.boxes().first().icon, QMessageBox::Warning);
+        QCOMPARE(rig.boxWatcher.boxes().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+}
+
+// A read replaces the text as one step: Undo brings back the typed text and its formats.
+void TestEdidTransfer::readIsOneUndoStep_data() {
+    QTest::addColumn<QString>("slot");
+    QTest::newRow("Read Veltrika EDID") << "ReadEDID";
+    QTest::newRow("Read TV EDID (TOP)") << "readTvEdidA";
+    QTest::newRow("Read TV EDID (BOT)") << "readTvEdidB";
+}
+
+void TestEdidTransfer::readIsOneUndoStep() {
+    QFETCH(QString, slot);
+    Rig rig;
+    MainWindow &window = rig.start();
+    auto *text = rig.widget<QTextEdit>("EDIDtext");
+    text->setPlainText(QString());
+    QTest::keyClicks(text, QStringLiteral("00 11 typed"));
+    text->setTextColor(Qt::red);
+    QTest::keyClicks(text, QStringLiteral(" red"));
+    const QString typed = text->toHtml();
+    rig.clock.advance(rig.box.fetchBusyMs);
+    invoke(window, slot.toLatin1().constData());
+    QVERIFY(edidText(rig).startsWith(QStringLiteral("00 FF FF FF FF FF FF 00")));
+    QCOMPARE(text->currentCharFormat().fontPointSize(), 8.0);
+    text->undo();
+    QCOMPARE(text->toHtml(), typed);
+    QCOMPARE(edidText(rig), QStringLiteral("00 11 typed red"));
 }
 
 // An empty box (as after a failed EDID read at start-up) is no EDID either: 256 zeros have
