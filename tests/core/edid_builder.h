@@ -84,14 +84,19 @@ inline Bytes concat(std::initializer_list<Bytes> parts) {
 }
 
 // A data block of tag 7 with the extended tag and payload.
+// Both build their block in a buffer of its final size: GCC 12 at -O3 takes an insert
+// that grows a one- or two-byte vector for a write out of bounds (-Warray-bounds).
 inline Bytes extendedBlock(uint8_t extendedTag, const Bytes &payload) {
-    Bytes b = {static_cast<uint8_t>(0xE0 | (payload.size() + 1)), extendedTag};
-    b.insert(b.end(), payload.begin(), payload.end());
+    Bytes b(payload.size() + 2);
+    b[0] = static_cast<uint8_t>(0xE0 | (payload.size() + 1));
+    b[1] = extendedTag;
+    std::copy(payload.begin(), payload.end(), b.begin() + 2);
     return b;
 }
 inline Bytes block(uint8_t tag, const Bytes &payload) {
-    Bytes b = {static_cast<uint8_t>(tag << 5 | payload.size())};
-    b.insert(b.end(), payload.begin(), payload.end());
+    Bytes b(payload.size() + 1);
+    b[0] = static_cast<uint8_t>(tag << 5 | payload.size());
+    std::copy(payload.begin(), payload.end(), b.begin() + 1);
     return b;
 }
 
