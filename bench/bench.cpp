@@ -82,6 +82,10 @@ constexpr int kCliRuns = 21;
 constexpr double kCliAboveFloorMs = 50;
 const char *const kDecodersMode = "--decoders";
 const char *const kDetailsMode = "--details";
+// The EDID write alone, on a clock that never waits, for an instruction profile of what the
+// write does beside its waits: valgrind --tool=callgrind veltrika-bench --write-profile
+const char *const kWriteProfileMode = "--write-profile";
+constexpr int kWriteProfileRuns = 5;
 constexpr int kDetailsOpenRuns = 21;
 constexpr int kCaptureBatch = 10; // captures shown together, for the clock's resolution
 const QByteArray kProbeLine = "first-paint-ns ";
@@ -279,6 +283,22 @@ void edidFigures(LinkClock &clock, std::vector<Figure> &figures) {
         roundTrip.runs.clear();
     }
     figures.push_back(roundTrip);
+}
+
+// Writes the EDID kWriteProfileRuns times on a clock that keeps time but never waits.
+int writeProfileRun() {
+    const BoxGuard guard;
+    sim::FakeLinkClock clock;
+    Session session(clock, kCustomEdidMode);
+    MainWindow &window = *session.window;
+    window.findChild<QRadioButton *>(QStringLiteral("customEDID"))->setChecked(true);
+    window.findChild<QComboBox *>(QStringLiteral("cmBEdid"))->setCurrentIndex(0);
+    QCoreApplication::processEvents();
+    for (int run = 0; run < kWriteProfileRuns; ++run) {
+        QMetaObject::invokeMethod(&window, "WriteEDID", Qt::DirectConnection);
+        QCoreApplication::processEvents();
+    }
+    return guard.sawBox() ? 1 : 0;
 }
 
 // What the write's waits alone take on this machine: the clock's sleeps wake late by the
@@ -622,6 +642,10 @@ int main(int argc, char **argv) {
     if (argc > 1 && std::strcmp(argv[1], kCliMode) == 0) {
         bench::printMachine();
         return bench::printTable({cliStatusFigure()}) ? 0 : 1;
+    }
+
+    if (argc > 1 && std::strcmp(argv[1], kWriteProfileMode) == 0) {
+        return writeProfileRun();
     }
 
     std::vector<Figure> figures;
