@@ -152,33 +152,59 @@ Outcome failAt(qsizetype lineNumber, const QString &what) {
     return outcome;
 }
 
+// The outcome of a form whose mark stands at line `index` (counted from 0).
+Outcome begunAt(qsizetype index) {
+    Outcome outcome;
+    outcome.markerLine = index + 1;
+    return outcome;
+}
+
+// The first line that is one of the two titles, blanks around it aside; -1 when none is.
+qsizetype findTitle(const Lines &lines, QByteArrayView first, QByteArrayView second) {
+    return lines.find([first, second](QByteArrayView line) {
+        const QByteArrayView text = trimmed(line);
+        return text == first || text == second;
+    });
+}
+
 // Blank-separated groups of two hex digits onto `out`: how many, or why a group is no byte.
 struct Groups {
     qsizetype count = 0;
     QString error;
 };
 
-Groups readGroups(QByteArrayView payload, QByteArray &out) {
-    Groups groups;
+// Hands each word of the text between separators to `take` until it returns false; false then.
+template <typename Separator, typename Take>
+bool eachWord(QByteArrayView text, Separator isSeparator, Take take) {
     qsizetype at = 0;
-    while (at < payload.size()) {
-        if (isBlank(payload[at])) {
+    while (at < text.size()) {
+        if (isSeparator(text[at])) {
             ++at;
             continue;
         }
         qsizetype end = at;
-        while (end < payload.size() && !isBlank(payload[end])) {
+        while (end < text.size() && !isSeparator(text[end])) {
             ++end;
         }
-        const QByteArrayView group = payload.sliced(at, end - at);
+        if (!take(text.sliced(at, end - at))) {
+            return false;
+        }
+        at = end;
+    }
+    return true;
+}
+
+Groups readGroups(QByteArrayView payload, QByteArray &out) {
+    Groups groups;
+    eachWord(payload, isBlank, [&](QByteArrayView group) {
         if (group.size() != 2 || !allHex(group)) {
             groups.error = QStringLiteral("%1 is no byte").arg(quoted(group));
-            return groups;
+            return false;
         }
         out.append(static_cast<char>(byteOf(group)));
         ++groups.count;
-        at = end;
-    }
+        return true;
+    });
     return groups;
 }
 
@@ -205,15 +231,11 @@ bool readRow(QByteArrayView payload, qsizetype index, qsizetype perRow, Outcome 
 
 // 2. edid-decode's hex dump: rows of 16 bytes after its title, a blank line between blocks.
 std::optional<Outcome> readEdidDecodeHex(const Lines &lines) {
-    const qsizetype marker = lines.find([](QByteArrayView line) {
-        const QByteArrayView text = trimmed(line);
-        return text == "edid-decode (hex):" || text == "EDID (hex):";
-    });
+    const qsizetype marker = findTitle(lines, "edid-decode (hex):", "EDID (hex):");
     if (marker < 0) {
         return std::nullopt;
     }
-    Outcome outcome;
-    outcome.markerLine = marker + 1;
+    Outcome outcome = begunAt(marker);
     for (qsizetype i = marker + 1; i < lines.count(); ++i) {
         const QByteArrayView line = lines.at(i);
         if (trimmed(line).isEmpty()) {
@@ -266,8 +288,7 @@ std::optional<Outcome> readCArray(const Lines &lines) {
         return std::nullopt;
     }
     const QByteArrayView text = lines.text();
-    Outcome outcome;
-    outcome.markerLine = marker + 1;
+    Outcome outcome = begunAt(marker);
     qsizetype at = lines.offsetOf(marker) + brace + 1;
     while (true) {
         if (!skipSpaceAndComments(text, at)) {
@@ -402,15 +423,11 @@ bool readDigitRow(QByteArrayView payload, qsizetype index, Outcome &outcome) {
 
 // 3. xrandr --verbose: below "EDID:" (or "EDID_DATA:"), rows of 32 hex digits indented further.
 std::optional<Outcome> readXrandr(const Lines &lines) {
-    const qsizetype marker = lines.find([](QByteArrayView line) {
-        const QByteArrayView text = trimmed(line);
-        return text == "EDID:" || text == "EDID_DATA:";
-    });
+    const qsizetype marker = findTitle(lines, "EDID:", "EDID_DATA:");
     if (marker < 0) {
         return std::nullopt;
     }
-    Outcome outcome;
-    outcome.markerLine = marker + 1;
+    Outcome outcome = begunAt(marker);
     const qsizetype depth = indentation(lines.at(marker));
     for (qsizetype i = marker + 1; i < lines.count(); ++i) {
         const QByteArrayView line = lines.at(i);
@@ -461,8 +478,7 @@ std::optional<Outcome> readXorgLog(const Lines &lines) {
     if (marker < 0) {
         return std::nullopt;
     }
-    Outcome outcome;
-    outcome.markerLine = marker + 1;
+    Outcome outcome = begunAt(marker);
     for (qsizetype i = marker + 1; i < lines.count(); ++i) {
         const std::optional<QByteArrayView> payload = logPayload(lines.at(i));
         if (!payload) {
@@ -486,8 +502,7 @@ std::optional<Outcome> readNvidiaLog(const Lines &lines) {
     if (marker < 0) {
         return std::nullopt;
     }
-    Outcome outcome;
-    outcome.markerLine = marker + 1;
+    Outcome outcome = begunAt(marker);
     for (qsizetype i = marker + 1; i < lines.count(); ++i) {
         const std::optional<QByteArrayView> payload = logPayload(lines.at(i));
         if (!payload) {
@@ -652,8 +667,7 @@ std::optional<Outcome> readAsciiDump(const Lines &lines) {
     if (first < 0) {
         return std::nullopt;
     }
-    Outcome outcome;
-    outcome.markerLine = first + 1;
+    Outcome outcome = begunAt(first);
     for (qsizetype i = first; i < lines.count(); ++i) {
         const QByteArrayView line = lines.at(i);
         if (readDumpRow(line, &outcome.bytes)) {
@@ -790,8 +804,7 @@ std::optional<Outcome> readInfOverride(const Lines &lines) {
         blocks[block] = bytes;
         blockLines[block] = i + 1;
     }
-    Outcome outcome;
-    outcome.markerLine = marker + 1;
+    Outcome outcome = begunAt(marker);
     int expected = 0;
     for (const auto &[block, bytes] : blocks) {
         if (block != expected) {
@@ -830,8 +843,7 @@ std::optional<Outcome> readInfComment(const Lines &lines) {
     if (first < 0) {
         return std::nullopt;
     }
-    Outcome outcome;
-    outcome.markerLine = first + 1;
+    Outcome outcome = begunAt(first);
     for (qsizetype i = first; i < lines.count(); ++i) {
         const std::optional<QByteArrayView> payload = commentPayload(lines.at(i));
         if (!payload || (!payload->isEmpty() && !startsWithByte(*payload))) {
@@ -860,8 +872,7 @@ std::optional<Outcome> readReg(const Lines &lines) {
     const LogicalLine logical = logicalLine(lines, index, false);
     const qsizetype start = QLatin1String(logical.text)
                                 .indexOf(QLatin1String(kValue.data(), kValue.size()), 0, Qt::CaseInsensitive);
-    Outcome outcome;
-    outcome.markerLine = marker + 1;
+    Outcome outcome = begunAt(marker);
     const auto parts = fields(logical.text, start + kValue.size());
     for (size_t f = 0; f < parts.size(); ++f) {
         const auto &[field, offset] = parts[f];
@@ -886,31 +897,21 @@ bool isBareSeparator(char c) {
 // None when anything else stands in the text.
 std::optional<QByteArray> readBareHex(QByteArrayView text) {
     QByteArray bytes;
-    qsizetype at = 0;
-    while (at < text.size()) {
-        if (isBareSeparator(text[at])) {
-            ++at;
-            continue;
-        }
-        qsizetype end = at;
-        while (end < text.size() && !isBareSeparator(text[end])) {
-            ++end;
-        }
-        const QByteArrayView token = text.sliced(at, end - at);
+    const bool read = eachWord(text, isBareSeparator, [&bytes](QByteArrayView token) {
         if (startsWith(token, "0x") || startsWith(token, "0X")) {
             const std::optional<uint8_t> value = byteValue(token);
-            if (!value) {
-                return std::nullopt;
+            if (value) {
+                bytes.append(static_cast<char>(*value));
             }
-            bytes.append(static_cast<char>(*value));
-        } else if (token.size() % 2 == 0 && allHex(token)) {
-            bytes += QByteArray::fromHex(token.toByteArray());
-        } else {
-            return std::nullopt;
+            return value.has_value();
         }
-        at = end;
-    }
-    if (bytes.isEmpty()) {
+        if (token.size() % 2 != 0 || !allHex(token)) {
+            return false;
+        }
+        bytes += QByteArray::fromHex(token.toByteArray());
+        return true;
+    });
+    if (!read || bytes.isEmpty()) {
         return std::nullopt;
     }
     return bytes;
