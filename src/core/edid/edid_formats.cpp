@@ -474,7 +474,10 @@ std::optional<QByteArrayView> logPayload(QByteArrayView line) {
 
 // 4. Xorg.0.log: after "EDID (in hex):", log lines of 32 hex digits.
 std::optional<Outcome> readXorgLog(const Lines &lines) {
-    const qsizetype marker = lines.find([](QByteArrayView line) { return line.contains("EDID (in hex):"); });
+    const qsizetype marker = lines.find([](QByteArrayView line) {
+        const std::optional<QByteArrayView> payload = logPayload(line);
+        return payload && trimmed(*payload) == "EDID (in hex):";
+    });
     if (marker < 0) {
         return std::nullopt;
     }
@@ -498,7 +501,11 @@ std::optional<Outcome> readXorgLog(const Lines &lines) {
 
 // 4. NVIDIA's X log: after "Raw EDID bytes:", log lines of 16 bytes (8, two blanks, 8).
 std::optional<Outcome> readNvidiaLog(const Lines &lines) {
-    const qsizetype marker = lines.find([](QByteArrayView line) { return line.contains("Raw EDID bytes:"); });
+    // "Raw EDID bytes:", after the display's name in newer drivers ("DFP-1: Raw EDID bytes:").
+    const qsizetype marker = lines.find([](QByteArrayView line) {
+        const std::optional<QByteArrayView> payload = logPayload(line);
+        return payload && trimmed(*payload).endsWith("Raw EDID bytes:");
+    });
     if (marker < 0) {
         return std::nullopt;
     }
