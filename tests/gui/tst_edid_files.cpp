@@ -255,8 +255,6 @@ private slots:
     void rawLoadAfterTextLoadIsBlack();
     void otherToolsFilesLoad_data();
     void otherToolsFilesLoad();
-    void fileInNoFormIsRefused_data();
-    void fileInNoFormIsRefused();
     void unreadableFile_data();
     void unreadableFile();
     void unwritableTarget_data();
@@ -459,7 +457,8 @@ void TestEdidFiles::rawFileLoads() {
     QVERIFY(files.rig.boxWatcher.boxes().isEmpty());
 }
 
-// Neither an empty file nor one that is neither an EDID nor text replaces the text.
+// Neither an empty file, nor one that is neither an EDID nor text, nor a text in no form
+// (or one that breaks its form) replaces the text.
 void TestEdidFiles::fileThatIsNoEdidIsRefused_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("reason");
@@ -468,6 +467,15 @@ void TestEdidFiles::fileThatIsNoEdidIsRefused_data() {
                          << "the file is neither an EDID nor text.";
     QTest::newRow("escape in text") << QByteArray("00 FF FF \x1b[0m")
                                     << "the file is neither an EDID nor text.";
+    // A form that breaks says where, a text in no form says so.
+    QByteArray xrandr = "HDMI-1 connected\n\tEDID:\n";
+    for (int row = 0; row < 8; ++row) {
+        xrandr += "\t\t" + QByteArray(row == 2 ? 31 : 32, 'a') + '\n';
+    }
+    QTest::newRow("xrandr, a digit short")
+        << xrandr << "xrandr --verbose output, line 5: 31 hex digits, 32 expected.";
+    QTest::newRow("a letter") << QByteArray("Dear box,\nplease show a picture.\n")
+                              << "no EDID found: neither raw nor hex, nor any form of EDID text read.";
 }
 
 void TestEdidFiles::fileThatIsNoEdidIsRefused() {
@@ -703,34 +711,6 @@ void TestEdidFiles::otherToolsFilesLoad() {
     verifyRawLook(files.text());
     QCOMPARE(files.rig.statusRecorder.messages(), (QList<StatusMessage>{{status, 2000}}));
     QVERIFY(files.rig.boxWatcher.boxes().isEmpty());
-}
-
-// A form that breaks says where, a text in no form says so; the text stays as it was.
-void TestEdidFiles::fileInNoFormIsRefused_data() {
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("reason");
-    QByteArray xrandr = "HDMI-1 connected\n\tEDID:\n";
-    for (int row = 0; row < 8; ++row) {
-        xrandr += "\t\t" + QByteArray(row == 2 ? 31 : 32, 'a') + '\n';
-    }
-    QTest::newRow("xrandr, a digit short")
-        << xrandr << "xrandr --verbose output, line 5: 31 hex digits, 32 expected.";
-    QTest::newRow("a letter") << QByteArray("Dear box,\nplease show a picture.\n")
-                              << "no EDID found: neither raw nor hex, nor any form of EDID text read.";
-}
-
-void TestEdidFiles::fileInNoFormIsRefused() {
-    QFETCH(QByteArray, file);
-    QFETCH(QString, reason);
-    FileRig files;
-    files.text().setPlainText(QStringLiteral("00 FF"));
-    const QString before = files.text().toHtml();
-    QVERIFY(writeFile(path("other.txt"), file));
-    files.load(path("other.txt"));
-    QCOMPARE(files.rig.boxWatcher.texts(),
-             QStringList{QStringLiteral("Cannot read file %1:\n%2").arg(path("other.txt"), reason)});
-    QCOMPARE(files.text().toHtml(), before);
-    QVERIFY(files.rig.statusRecorder.messages().isEmpty());
 }
 
 void TestEdidFiles::unreadableFile_data() {
