@@ -19,10 +19,11 @@ constexpr std::array<CommandInfo, 17> kCommands = {{
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
     {Command::Set,       "set",        "NAME=VALUE...",
      "writes each setting in the order given; stops at the first refusal", true},
-    {Command::EdidRead,  "edid read",  "[box|top|bot] [-o FILE] [--hex]",
-     "reads the box's own EDID or a TV's; -o saves the 256 bytes (--hex: the hex text)", true},
+    {Command::EdidRead,  "edid read",  "[box|top|bot] [-o FILE] [--format raw|hex|carray|inf] [--hex]",
+     "reads the box's own EDID or a TV's; -o saves the 256 bytes (--format: raw, hex text, C array or Windows "
+     ".inf; --hex: hex)", true},
     {Command::EdidWrite, "edid write", "FILE [--fix-checksums|--as-is] [--fit]",
-     "writes a raw or hex text EDID file as the box's custom EDID; --fit keeps the first two blocks of a longer one",
+     "writes an EDID file of any form read as the box's custom EDID; --fit keeps the first two blocks of a longer one",
      true},
     {Command::EdidCheck, "edid check", "FILE...",                                "the checksum of every block of each file", false},
     {Command::CecSend,   "cec send",   "HEX",                                    "sends a CEC message (colon hex)", true},
@@ -39,9 +40,9 @@ constexpr std::array<CommandInfo, 17> kCommands = {{
     {Command::CecDecode, "cec decode", "HEX", "what a CEC message means", false},
     {Command::EdidEdit, "edid edit",
      "SOURCE -o FILE [--name TEXT] [--remove-vic N]... [--add-vic N]... [--native-vic N] [--audio-from SOURCE] "
-     "[--remove-audio FORMAT]... [--no-dolby-vision] [--no-hdr10plus] [--max-frl GBPS] [--no-allm] [--hex]",
+     "[--remove-audio FORMAT]... [--no-dolby-vision] [--no-hdr10plus] [--max-frl GBPS] [--no-allm] [--format FORM] [--hex]",
      "edits an EDID (a file, box, top or bot) by meaning into FILE", false},
-    {Command::EdidMerge, "edid merge", "--video SOURCE --audio SOURCE -o FILE [--hex]",
+    {Command::EdidMerge, "edid merge", "--video SOURCE --audio SOURCE -o FILE [--format FORM] [--hex]",
      "the video of one EDID with the audio of another, into FILE", false},
 }};
 // clang-format on
@@ -275,13 +276,16 @@ private:
         bool sourceGiven = false;
         for (qsizetype i = 0; i < arguments_.size(); ++i) {
             const QString &argument = arguments_[i];
+            QString error;
             if (argument == QLatin1String("-o")) {
                 if (i + 1 >= arguments_.size() || arguments_[i + 1].isEmpty()) {
                     return QStringLiteral("-o needs a file name");
                 }
                 invocation_.outputFile = arguments_[++i];
-            } else if (argument == QLatin1String("--hex")) {
-                invocation_.hexFile = true;
+            } else if (formatOption(i, &error)) {
+                if (!error.isEmpty()) {
+                    return error;
+                }
             } else if (!sourceGiven && !argument.startsWith(QLatin1Char('-'))) {
                 const std::optional<EdidSource> source = sourceNamed(argument);
                 if (!source) {
@@ -293,7 +297,38 @@ private:
                 return QStringLiteral("unexpected argument: %1").arg(argument);
             }
         }
-        return {};
+        return formatGiven_ && invocation_.outputFile.isEmpty() ? QStringLiteral("--format needs -o FILE")
+                                                                : QString();
+    }
+
+    // --format FORM, and --hex for --format hex; false when the argument is neither. A second
+    // form that differs from the first is an error.
+    bool formatOption(qsizetype &i, QString *error) {
+        std::optional<EdidWriteFormat> format;
+        if (arguments_[i] == QLatin1String("--hex")) {
+            format = EdidWriteFormat::Hex;
+        } else if (arguments_[i] == QLatin1String("--format")) {
+            const std::optional<QString> name = valueOf(i, error);
+            if (!name) {
+                return true;
+            }
+            format = edidWriteFormatNamed(*name);
+            if (!format) {
+                *error =
+                    QStringLiteral("bad value for --format: %1 (one of: raw, hex, carray, inf)").arg(*name);
+                return true;
+            }
+            formatGiven_ = true;
+        } else {
+            return false;
+        }
+        if (formatSet_ && invocation_.fileFormat != *format) {
+            *error = QStringLiteral("one --format (or --hex) only");
+            return true;
+        }
+        invocation_.fileFormat = *format;
+        formatSet_ = true;
+        return true;
     }
 
     static std::optional<EdidSource> sourceNamed(const QString &name) {
@@ -423,10 +458,10 @@ private:
         return number;
     }
 
-    // -o FILE and --hex, the options both builders share; false when the argument is neither.
+    // -o FILE, --format FORM and --hex, the options both builders share; false when the argument
+    // is none of them.
     bool outputOption(qsizetype &i, QString *error) {
-        if (arguments_[i] == QLatin1String("--hex")) {
-            invocation_.hexFile = true;
+        if (formatOption(i, error)) {
             return true;
         }
         if (arguments_[i] != QLatin1String("-o")) {
@@ -652,6 +687,8 @@ private:
     Invocation &invocation_;
     QStringList arguments_;
     std::vector<EdidInput> audioSources_; // edid edit's --audio-from, in order
+    bool formatSet_ = false;              // by --format or --hex
+    bool formatGiven_ = false;            // by --format
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "core/box/box_session.h"
 #include "core/box/packet_text.h"
 #include "core/box/settings_table.h"
+#include "core/edid/edid_formats.h"
 #include "core/signal/infoframe_decode.h"
 
 #include <QString>
@@ -97,9 +98,9 @@ struct Invocation {
     std::vector<Setting> settings;    // get: empty for every setting
     std::vector<SettingWrite> writes; // set, in the order given
     EdidSource source = EdidSource::Box;
-    QString outputFile;   // edid read -o
-    bool hexFile = false; // edid read --hex
-    QStringList files;    // edid write (one), edid check (one or more)
+    QString outputFile;                                // edid read, edit and merge -o
+    EdidWriteFormat fileFormat = EdidWriteFormat::Raw; // their --format (--hex: hex)
+    QStringList files;                                 // edid write (one), edid check (one or more)
     ChecksumPolicy checksums = ChecksumPolicy::Stop;
     bool fit = false;            // edid write --fit: a file of more blocks cut to the two the box holds
     QString group;               // the first word of the commands `GROUP --help` lists ("edid")

@@ -3,7 +3,7 @@
 #include "core/box/messages.h"
 #include "core/box/status_texts.h"
 #include "core/edid/edid_decode.h"
-#include "core/edid/edid_file.h"
+#include "core/edid/edid_formats.h"
 #include "core/edid/edid_model.h"
 #include "core/edid/edid_report.h"
 #include "core/edid/spaced_hex.h"
@@ -287,25 +287,26 @@ std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) 
     if (!(standardInput ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly))) {
         return cannotRead(file.errorString());
     }
-    QByteArray data = file.read(kMaxEdidFileBytes);
+    const QByteArray data = file.read(kEdidFileMaxBytes);
     if (data.isEmpty()) {
         return cannotRead(file.error() == QFileDevice::NoError ? QStringLiteral("the file is empty")
                                                                : file.errorString());
     }
-    std::array<uint8_t, kEdidFileReadSize> area{};
-    std::copy_n(data.constData(), std::min<qsizetype>(data.size(), kEdidFileReadSize),
-                reinterpret_cast<char *>(area.data()));
-    if (edidFileIsRaw(area)) {
-        return data;
+    const EdidFileContent content = readEdidFileContent(QByteArrayView(data));
+    if (content.format == EdidFileFormat::Raw) {
+        return data.left(kMaxEdidFileBytes);
     }
-    EdidImage image{};
-    const qsizetype groups = parseEdidText(QString::fromLatin1(edidTextFromFile(area)), image);
-    if (groups <= 0) {
+    // A text in no form at all, or this program's own text that breaks its layout, as always.
+    if (!content.ok() && (!content.format || *content.format == EdidFileFormat::SpacedHex)) {
         *error = QStringLiteral("%1: %2").arg(fileName, QLatin1String(kHexFormatError));
         return std::nullopt;
     }
-    return QByteArray(reinterpret_cast<const char *>(image.data()),
-                      std::min<qsizetype>(groups, static_cast<qsizetype>(image.size())));
+    // Another tool's form that breaks says where.
+    if (!content.ok()) {
+        *error = QStringLiteral("%1: %2").arg(fileName, content.reason);
+        return std::nullopt;
+    }
+    return content.bytes;
 }
 
 bool loadDecodeInputs(const Invocation &invocation, std::vector<QByteArray> &edids, QString *error) {

@@ -15,8 +15,9 @@
 namespace cli {
 
 // An EDID file for decoding: the whole of a raw file (up to 256 blocks), the bytes of a hex
-// text file as the window's loader reads them; "-" reads standard input. Nothing, with the
-// reason in `error`, for a file that cannot be read, is empty or breaks the hex layout.
+// text file as the window's loader reads them, the EDID of any other tool's form the EDID
+// reader takes (core/edid/edid_formats.h); "-" reads standard input. Nothing, with the reason
+// in `error`, for a file that cannot be read, is empty, is in no form, or breaks its form.
 std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error);
 
 // Every EDID file of the invocation, read before the box is opened; box sources stay empty

@@ -6,7 +6,7 @@
 #include "core/box/messages.h"
 #include "core/box/status_texts.h"
 #include "core/edid/edid_check.h"
-#include "core/edid/edid_file.h"
+#include "core/edid/edid_formats.h"
 #include "core/edid/spaced_hex.h"
 #include "core/product.h"
 #include "decode_commands.h"
@@ -125,15 +125,12 @@ QString checksumPolicyName(ChecksumPolicy policy, bool right) {
     return policy == ChecksumPolicy::Fix ? QStringLiteral("repaired") : QStringLiteral("as-is");
 }
 
-QByteArray bytesOf(std::span<const uint8_t> bytes) {
-    return {reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size())};
-}
-
-// Writes the bytes into the output file opened before the box was touched: the 256 raw
-// bytes, or with --hex their spaced hex text.
+// Writes the bytes into the output file opened before the box was touched, in the form of
+// --format: the 256 raw bytes (the default), their spaced hex text (also --hex), a C array
+// or a Windows .inf.
 int commitOutputFile(const Invocation &invocation, QSaveFile &file,
                      std::span<const uint8_t, proto::kEdidSize> image, Output &output) {
-    const QByteArray bytes = invocation.hexFile ? formatEdidText(image).toLatin1() : bytesOf(image);
+    const QByteArray bytes = writeEdidFileContent(image, invocation.fileFormat);
     if (!writeAll(file, {reinterpret_cast<const uint8_t *>(bytes.constData()),
                          static_cast<size_t>(bytes.size())}) ||
         !file.commit()) {

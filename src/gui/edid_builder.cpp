@@ -3,6 +3,7 @@
 #include "core/edid/edid_check.h"
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_file.h"
+#include "core/edid/edid_formats.h"
 #include "core/edid/edid_report.h"
 #include "core/edid/spaced_hex.h"
 #include "decoded_view.h"
@@ -170,26 +171,37 @@ std::optional<edid::EdidModel> EdidBuilderPage::readSource(Source source, const 
         }
         model = edid::readEdidModel(bytesOf(image));
     } else if (source == File) {
-        const QString fileName =
-            fileDialogs_->openFileName(this, tr("%1: open an EDID file").arg(sourceList), QString(),
-                                       tr("Binary Files (*.bin);;All files (*.*)"));
+        const QString fileName = fileDialogs_->openFileName(this, tr("%1: open an EDID file").arg(sourceList),
+                                                            QString(), tr(kEdidFileFilter));
         if (fileName.isEmpty()) {
             return failed(tr("no file chosen"));
         }
         QFile file(fileName);
-        std::array<uint8_t, kEdidFileReadSize> area{};
+        QByteArray data;
         if (!file.open(QIODevice::ReadOnly) ||
-            file.read(reinterpret_cast<char *>(area.data()), kEdidFileReadSize) < 0) {
+            ((data = file.read(kEdidFileMaxBytes)).isEmpty() && file.error() != QFileDevice::NoError)) {
             return failed(tr("cannot read file %1: %2").arg(fileName, file.errorString()));
         }
-        if (edidFileIsRaw(area)) {
+        const EdidFileContent content = readEdidFileContent(QByteArrayView(data));
+        if (content.format == EdidFileFormat::Raw) {
+            // As the loader has always read a raw file: its first 1024 bytes, zero past its end.
+            std::array<uint8_t, kEdidFileReadSize> area{};
+            std::copy_n(data.constData(), std::min<qsizetype>(data.size(), kEdidFileReadSize),
+                        reinterpret_cast<char *>(area.data()));
             model = edid::readEdidModel(area);
-        } else {
+        } else if (content.format == EdidFileFormat::SpacedHex && content.ok()) {
             EdidImage image{};
-            if (parseEdidText(QString::fromLatin1(edidTextFromFile(area)), image) <= 0) {
-                return failed(tr("%1 is not an EDID file").arg(fileName));
-            }
+            std::copy(content.bytes.begin(), content.bytes.end(), image.begin());
             model = edid::readEdidModel(bytesOf(image));
+        } else if (content.fromOtherTool() && content.ok()) {
+            model = edid::readEdidModel(
+                std::span<const uint8_t>(reinterpret_cast<const uint8_t *>(content.bytes.constData()),
+                                         static_cast<size_t>(content.bytes.size())));
+        } else if (content.fromOtherTool()) {
+            // Another tool's form that breaks says where.
+            return failed(tr("%1: %2").arg(fileName, content.reason));
+        } else {
+            return failed(tr("%1 is not an EDID file").arg(fileName));
         }
     } else {
         // A transaction is under way (a message box's nested loop): reading now would cut into it.

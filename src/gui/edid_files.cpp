@@ -2,8 +2,8 @@
 
 #include "VeltrikaForm.h"
 #include "core/base/saved_file.h"
-#include "core/edid/edid_check.h"
-#include "core/edid/edid_file.h"
+#include "core/edid/edid_formats.h"
+#include "core/edid/edid_image.h"
 #include "core/product.h"
 #include "edid_text.h"
 #include "file_dialogs.h"
@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <array>
-#include <span>
 
 namespace {
 
@@ -32,8 +31,8 @@ void showFileError(MainWindow &window, const char *format, const QString &fileNa
 } // namespace
 
 void MainWindow::LoadEDIDfromFile() {
-    const QString fileName = fileDialogs_->openFileName(this, tr("Open file"), QString(),
-                                                        tr("Binary Files (*.bin);;All files (*.*)"));
+    const QString fileName =
+        fileDialogs_->openFileName(this, tr("Open file"), QString(), tr(kEdidFileFilter));
     if (fileName.isEmpty()) {
         return;
     }
@@ -42,41 +41,48 @@ void MainWindow::LoadEDIDfromFile() {
         showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName, file.errorString());
         return;
     }
-    std::array<uint8_t, kEdidFileReadSize> area{};
     // A read that fails after the open is reported like a failed open: the text stays.
-    const qint64 read = file.read(reinterpret_cast<char *>(area.data()), kEdidFileReadSize);
-    if (read < 0) {
+    const QByteArray data = file.read(kEdidFileMaxBytes);
+    if (data.isEmpty() && file.error() != QFileDevice::NoError) {
         showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName, file.errorString());
         return;
     }
-    // Taken as 256 zeros, an empty file would stand in the text as an EDID nobody made.
-    if (read == 0) {
-        showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName, tr("the file is empty"));
-        return;
-    }
     // The blocks past the two the box holds, counted over the whole file.
-    const qint64 fileSize = std::max(file.size(), read);
+    const qint64 fileSize = std::max<qint64>(file.size(), data.size());
     file.close();
 
-    if (edidFileIsRaw(area)) {
-        renderEdidText(*ui->EDIDtext, edidFileImage(area));
-        const qint64 blocks = (fileSize + kEdidBlockSize - 1) / kEdidBlockSize;
-        const qint64 boxBlocks = static_cast<qint64>(proto::kEdidSize) / kEdidBlockSize;
-        if (blocks > boxBlocks) {
-            statusBar()->showMessage(
-                tr("File loaded: %1 of %2 blocks dropped").arg(blocks - boxBlocks).arg(blocks), kConfirmMs);
-            return;
-        }
-    } else {
-        const QByteArray text = edidTextFromFile(area);
-        // Neither an EDID nor text (a picture, say): nothing of it would mean anything in the box.
-        if (firstNonTextByte(text) >= 0) {
-            showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName,
-                          tr("the file is neither an EDID nor text"));
-            return;
-        }
-        replaceEdidText(*ui->EDIDtext, QString::fromLatin1(text), kTextModePointSize, kTextModeColour,
+    // An empty file (taken as 256 zeros it would stand in the text as an EDID nobody made),
+    // one that is neither an EDID nor text (a picture, say), or text without an EDID in it:
+    // nothing of it would mean anything in the box.
+    const EdidFileContent content = readEdidFileContent(QByteArrayView(data));
+    if (!content.format) {
+        showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName, content.reason);
+        return;
+    }
+    // This program's own text stands as it is, also one that breaks its layout.
+    if (*content.format == EdidFileFormat::SpacedHex) {
+        replaceEdidText(*ui->EDIDtext, QString::fromLatin1(content.text), kTextModePointSize, kTextModeColour,
                         QFont::Bold);
+        showStatus("File loaded", kConfirmMs);
+        return;
+    }
+    // Another tool's form that breaks says where.
+    if (!content.ok()) {
+        showFileError(*this, QT_TR_NOOP("Cannot read file %1:\n%2."), fileName, content.reason);
+        return;
+    }
+    EdidImage image{};
+    std::copy_n(content.bytes.constData(), std::min<qsizetype>(content.bytes.size(), image.size()),
+                reinterpret_cast<char *>(image.data()));
+    renderEdidText(*ui->EDIDtext, image);
+    // Raw files count their blocks over the whole file, the other forms over the EDID they hold.
+    const qint64 bytes = *content.format == EdidFileFormat::Raw ? fileSize : content.bytes.size();
+    const qint64 blocks = (bytes + kEdidBlockSize - 1) / kEdidBlockSize;
+    const qint64 boxBlocks = static_cast<qint64>(proto::kEdidSize) / kEdidBlockSize;
+    if (blocks > boxBlocks) {
+        statusBar()->showMessage(
+            tr("File loaded: %1 of %2 blocks dropped").arg(blocks - boxBlocks).arg(blocks), kConfirmMs);
+        return;
     }
     showStatus("File loaded", kConfirmMs);
 }

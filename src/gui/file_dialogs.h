@@ -6,6 +6,11 @@
 
 class QWidget;
 
+// What the dialogs that open an EDID file offer: the names of the forms the EDID reader
+// takes (it tells them by their content), and every file.
+constexpr char kEdidFileFilter[] =
+    "EDID files (*.bin *.dat *.txt *.inf *.reg *.hex *.edid *.xml *.log);;All files (*)";
+
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;

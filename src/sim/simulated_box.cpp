@@ -155,8 +155,8 @@ void FakeLinkClock::sleep(uint32_t ms) {
 SimulatedBox::SimulatedBox(LinkClock &clock)
     : clock_(clock), devices_{AttachedDevice{"2023"}}, nextHandle_(kFirstHandle), record_(factorySettings()),
       readTimeoutMs_(kDefaultTimeoutMs), writeTimeoutMs_(kDefaultTimeoutMs) {
-    topSinkEdid_ = buildEdid("TOP SINK TV", 0x0165);
-    botSinkEdid_ = buildEdid("BOT SINK AVR", 0x0255);
+    topSinkEdid_ = demoTopSinkEdid();
+    botSinkEdid_ = demoBotSinkEdid();
     customEdid_ = defaultCustomEdid();
 
     RegisterBlock &version = blocks_[proto::kRegVersion];

@@ -205,5 +205,9 @@ private:
 // A well-formed 256-byte EDID (base block and one CTA-861 extension, right checksums)
 // whose monitor name descriptor carries name (at most 13 characters).
 EdidImage buildEdid(const std::string &name, uint16_t productCode);
+// The EDIDs of the TVs on the demo box's outputs: a 4K120 TV with Dolby Vision on TOP, a TV
+// behind an AV receiver with Atmos and DTS-HD on BOT.
+EdidImage demoTopSinkEdid();
+EdidImage demoBotSinkEdid();
 
 } // namespace sim

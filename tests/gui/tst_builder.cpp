@@ -765,6 +765,11 @@ void TestBuilder::videoAndAudioFromTwoSources_data() {
     QTest::newRow("hex text file, audio the same")
         << int(EdidBuilderPage::File) << 0 << QStringList{corpusPath("lg-oled-c9-hdmi.txt")} << sony << kTv
         << QString() << QList<QByteArray>{} << QString();
+    QTest::newRow("colon hex file video, table file audio")
+        << int(EdidBuilderPage::File) << int(EdidBuilderPage::File) + 1
+        << QStringList{corpusPath("formats/lg-oled-c9.colon-hex.txt"),
+                       corpusPath("formats/sony-x900f.edid-bytes.dat")}
+        << sony << kTv << sony << QList<QByteArray>{} << QString();
     QTest::newRow("merge too big") << int(EdidBuilderPage::Top) << int(EdidBuilderPage::Bot) + 1
                                    << QStringList{} << kReceiver << kTv << kReceiver
                                    << edidReadFrames(0xB5) + edidReadFrames(0xB6)

@@ -253,6 +253,8 @@ private slots:
     void textFileCutAnywhere_data();
     void textFileCutAnywhere();
     void rawLoadAfterTextLoadIsBlack();
+    void otherToolsFilesLoad_data();
+    void otherToolsFilesLoad();
     void unreadableFile_data();
     void unreadableFile();
     void unwritableTarget_data();
@@ -325,9 +327,10 @@ void TestEdidFiles::dialogAndCancel_data() {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("directory");
     QTest::addColumn<QString>("filter");
-    QTest::newRow("load") << "LoadEDIDfromFile" << false << "Open file"
-                          << ""
-                          << "Binary Files (*.bin);;All files (*.*)";
+    QTest::newRow("load")
+        << "LoadEDIDfromFile" << false << "Open file"
+        << ""
+        << "EDID files (*.bin *.dat *.txt *.inf *.reg *.hex *.edid *.xml *.log);;All files (*)";
     QTest::newRow("save") << "SaveEDIDtoFile" << true << "Save File"
                           << "VELTRIKA_edid0.bin"
                           << "Binary file (*.bin)";
@@ -454,7 +457,8 @@ void TestEdidFiles::rawFileLoads() {
     QVERIFY(files.rig.boxWatcher.boxes().isEmpty());
 }
 
-// Neither an empty file nor one that is neither an EDID nor text replaces the text.
+// Neither an empty file, nor one that is neither an EDID nor text, nor a text in no form
+// (or one that breaks its form) replaces the text.
 void TestEdidFiles::fileThatIsNoEdidIsRefused_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("reason");
@@ -463,6 +467,15 @@ void TestEdidFiles::fileThatIsNoEdidIsRefused_data() {
                          << "the file is neither an EDID nor text.";
     QTest::newRow("escape in text") << QByteArray("00 FF FF \x1b[0m")
                                     << "the file is neither an EDID nor text.";
+    // A form that breaks says where, a text in no form says so.
+    QByteArray xrandr = "HDMI-1 connected\n\tEDID:\n";
+    for (int row = 0; row < 8; ++row) {
+        xrandr += "\t\t" + QByteArray(row == 2 ? 31 : 32, 'a') + '\n';
+    }
+    QTest::newRow("xrandr, a digit short")
+        << xrandr << "xrandr --verbose output, line 5: 31 hex digits, 32 expected.";
+    QTest::newRow("a letter") << QByteArray("Dear box,\nplease show a picture.\n")
+                              << "no EDID found: neither raw nor hex, nor any form of EDID text read.";
 }
 
 void TestEdidFiles::fileThatIsNoEdidIsRefused() {
@@ -655,6 +668,49 @@ void TestEdidFiles::rawLoadAfterTextLoadIsBlack() {
     files.load(testEdidPath("samsung-q800t-hdmi2.1.bin"));
     QCOMPARE(files.text().toPlainText(), formatEdidText(imageOf(testEdid("samsung-q800t-hdmi2.1.bin"))));
     verifyRawLook(files.text());
+}
+
+// Every form of another tool loads as a raw file does: the first two blocks in the text, the
+// blocks past them told.
+void TestEdidFiles::otherToolsFilesLoad_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("edid");
+    QTest::addColumn<QString>("status");
+    const QString loaded = QStringLiteral("File loaded");
+    QTest::newRow("edid-decode") << "lg-oled-c9.edid-decode.txt"
+                                 << "lg-oled-c9-hdmi.bin" << loaded;
+    QTest::newRow("xrandr, 4 blocks") << "lg-34wk95uw.xrandr-verbose.txt"
+                                      << "lg-34wk95uw-thunderbolt-dp1-tile0.bin"
+                                      << "File loaded: 2 of 4 blocks dropped";
+    QTest::newRow("XML, 3 blocks") << "acer-xv273k-dp1.quantumdata.xml"
+                                   << "acer-xv273k-dp1.bin"
+                                   << "File loaded: 1 of 3 blocks dropped";
+    QTest::newRow("Xorg log") << "panasonic-tx65gxr900.Xorg.0.log"
+                              << "panasonic-tx65gxr900-hdmi.bin" << loaded;
+    QTest::newRow("NVIDIA log, 1 block") << "dell-3007wfp.nvidia-Xorg.0.log"
+                                         << "dell-3007wfp-dvi.bin" << loaded;
+    QTest::newRow("table") << "sony-x900f.edid-bytes.dat"
+                           << "sony-x900f-hdmi.bin" << loaded;
+    QTest::newRow(".inf") << "denon-avr-x2300w.edid-override.inf"
+                          << "lg-oled55b6v-hdmi-denon-avr-x2300w-hdmi.bin" << loaded;
+    QTest::newRow(".reg") << "benq-pd2700u.reg"
+                          << "linuxhw-benq-pd2700u-C457DADB2E45.bin" << loaded;
+    QTest::newRow("continuous hex") << "dell-2408wfp.continuous-hex.txt"
+                                    << "dell-2408wfp-dp.bin" << loaded;
+    QTest::newRow("base64") << "samsung-q800t.base64.txt"
+                            << "samsung-q800t-hdmi2.1.bin" << loaded;
+}
+
+void TestEdidFiles::otherToolsFilesLoad() {
+    QFETCH(QString, file);
+    QFETCH(QString, edid);
+    QFETCH(QString, status);
+    FileRig files;
+    files.load(testEdidPath(QStringLiteral("formats/") + file));
+    QCOMPARE(files.text().toPlainText(), formatEdidText(imageOf(testEdid(edid))));
+    verifyRawLook(files.text());
+    QCOMPARE(files.rig.statusRecorder.messages(), (QList<StatusMessage>{{status, 2000}}));
+    QVERIFY(files.rig.boxWatcher.boxes().isEmpty());
 }
 
 void TestEdidFiles::unreadableFile_data() {
