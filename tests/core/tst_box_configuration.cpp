@@ -1,6 +1,7 @@
 // The box's configuration: its file read strictly (every refusal with its place) and written
-// back the same, the planner's steps and their order, the simulated box's one value and the
-// configuration read from it.
+// back the same, the planner's steps and their order, and restores on the simulated box: a
+// round trip of every part, the exact frames of one changed setting, and a box that refuses
+// the third write.
 
 #include "core/box/box_configuration.h"
 #include "core/box/box_configuration_file.h"
@@ -10,6 +11,8 @@
 #include "support/recording_reporter.h"
 
 #include <QTest>
+
+Q_DECLARE_METATYPE(BoxConfiguration)
 
 namespace {
 
@@ -22,6 +25,13 @@ struct ConfigurationRig {
     ConfigurationRig() {
         session.attach();
         box.clearLog();
+    }
+    QStringList requests(size_t from = 0) const {
+        QStringList list;
+        for (size_t i = from; i < box.frames().size(); ++i) {
+            list << RecordingReporter::hex(box.frames()[i].request);
+        }
+        return list;
     }
 };
 
@@ -76,6 +86,14 @@ QStringList stepNames(const std::vector<RestoreStep> &steps) {
     return names;
 }
 
+QStringList changeNamesOf(const std::vector<ConfigurationChange> &changes) {
+    QStringList names;
+    for (const ConfigurationChange &change : changes) {
+        names << changeName(change);
+    }
+    return names;
+}
+
 // The box's configuration through the session, every part.
 BoxConfiguration readBox(ConfigurationRig &rig) {
     const BoxConfigurationRead read =
@@ -103,6 +121,11 @@ private slots:
     void stepFrames();
     void simulatedBoxKeepsOneValue();
     void readFromBox();
+    void roundTripOnSimulatedBox_data();
+    void roundTripOnSimulatedBox();
+    void oneSettingOneWrite();
+    void thirdWriteRefused();
+    void readBackDiffers();
 };
 
 void TestBoxConfiguration::fileRoundTrip() {
@@ -346,6 +369,104 @@ void TestBoxConfiguration::readFromBox() {
         readBoxConfiguration(rig.session, rig.clock, kAllConfigurationParts, false);
     QCOMPARE(failed.error, LinkError::Short);
     QCOMPARE(failed.failedPart, QStringLiteral("AVI bytes"));
+}
+
+void TestBoxConfiguration::roundTripOnSimulatedBox_data() {
+    QTest::addColumn<BoxConfiguration>("wanted");
+    QTest::newRow("every setting, the EDID and both infoframes") << everythingChanged();
+    BoxConfiguration preset = everythingChanged();
+    preset.customEdid.reset();
+    preset.setSetting(Setting::EdidMode, record::kEdidModeFixed);
+    preset.setSetting(Setting::CustomEdidPreset, 6);
+    QTest::newRow("a preset in fixed mode") << preset;
+}
+
+void TestBoxConfiguration::roundTripOnSimulatedBox() {
+    QFETCH(BoxConfiguration, wanted);
+    // The file is what a backup of a box holding the configuration writes.
+    ConfigurationRig source;
+    source.box.keepConfiguration(wanted);
+    const QByteArray text = configurationText(readBox(source), QDateTime::currentDateTimeUtc());
+    const ConfigurationFileRead file = parseConfigurationText(text);
+    QVERIFY2(file.ok(), qPrintable(file.error.text()));
+
+    ConfigurationRig rig;
+    const BoxConfiguration &fromFile = file.file->configuration;
+    const BoxConfigurationRead box =
+        readBoxConfiguration(rig.session, rig.clock, partsHeld(fromFile), fromFile.firmware.has_value());
+    QVERIFY(box.ok());
+    const std::vector<RestoreStep> steps = planRestore(box.configuration, fromFile);
+    QVERIFY(!steps.empty());
+    const RestoreReport report = runRestore(rig.session, rig.clock, steps, fromFile);
+    QVERIFY2(report.ok(), qPrintable(restoreReportLines(report).join('\n')));
+    QCOMPARE(report.applied.size(), steps.size());
+    // The box holds every part the file holds.
+    BoxConfiguration restored = readBox(rig);
+    if (!fromFile.customEdid) {
+        restored.customEdid.reset();
+    }
+    QCOMPARE(restored, fromFile);
+}
+
+void TestBoxConfiguration::oneSettingOneWrite() {
+    ConfigurationRig rig;
+    const ConfigurationFileRead file = parseConfigurationText(fileWith(R"("settings": {"input": "bot"})"));
+    QVERIFY(file.ok());
+    const BoxConfiguration &wanted = file.file->configuration;
+    const BoxConfigurationRead box = readBoxConfiguration(rig.session, rig.clock, partsHeld(wanted), false);
+    const RestoreReport report =
+        runRestore(rig.session, rig.clock, planRestore(box.configuration, wanted), wanted);
+    QVERIFY(report.ok());
+    // The settings read, the one register write, the settings read back: nothing else.
+    const QString statusRead = QStringLiteral("11 2A E1");
+    const QString videoStatusRead = QStringLiteral("11 0E E0 06");
+    QCOMPARE(rig.requests(),
+             QStringList({statusRead, videoStatusRead, "10 04 E0 00 02", statusRead, videoStatusRead}));
+}
+
+void TestBoxConfiguration::thirdWriteRefused() {
+    ConfigurationRig rig;
+    BoxConfiguration wanted;
+    wanted.setSetting(Setting::ActiveInput, 2);
+    wanted.setSetting(Setting::HdcpVersion, 2);
+    wanted.setSetting(Setting::GreenLed, 0);
+    wanted.hdrInfoframe = StoredHdrInfoframe{0x87, 0x01, 0x1A};
+    const BoxConfigurationRead box = readBoxConfiguration(rig.session, rig.clock, partsHeld(wanted), false);
+    QVERIFY(box.ok());
+    const std::vector<RestoreStep> steps = planRestore(box.configuration, wanted);
+    QCOMPARE(stepNames(steps), QStringList({"input", "hdcp", "green-led", "hdr_infoframe"}));
+    const size_t reads = rig.box.frames().size();
+    rig.box.injectFaultForNext(sim::Fault::Refuse, 1, 2);
+    const RestoreReport report = runRestore(rig.session, rig.clock, steps, wanted);
+    QCOMPARE(report.error, LinkError::Refused);
+    QCOMPARE(changeNamesOf(report.applied), QStringList({"input", "hdcp"}));
+    QCOMPARE(changeNamesOf(report.notApplied), QStringList({"green-led", "hdr_infoframe"}));
+    QCOMPARE(restoreReportLines(report),
+             QStringList({"applied: input: top -> bot", "applied: hdcp: 2.2 -> 1.4",
+                          "not applied (refused): green-led: on -> off",
+                          "not applied: hdr_infoframe: 31 bytes differ in 25 places"}));
+    // Nothing after the refused write was sent, and nothing was tried again.
+    QCOMPARE(rig.requests(reads), QStringList({"10 04 E0 00 02", "10 04 E0 03 02", "10 04 E0 16 00"}));
+    QCOMPARE(rig.box.statusRecord()[record::kActiveInput], 2);
+    QCOMPARE(rig.box.statusRecord()[record::kGreenLed], 1);
+}
+
+void TestBoxConfiguration::readBackDiffers() {
+    ConfigurationRig rig;
+    BoxConfiguration wanted;
+    wanted.setSetting(Setting::ActiveInput, 2);
+    const BoxConfigurationRead box = readBoxConfiguration(rig.session, rig.clock, partsHeld(wanted), false);
+    // The box takes the write, but the input is switched back before it is read again.
+    const RestoreReport report = runRestore(rig.session, rig.clock, planRestore(box.configuration, wanted),
+                                            wanted, [&rig](int done, int) {
+                                                if (done == 1) {
+                                                    rig.box.statusRecord()[record::kActiveInput] = 1;
+                                                }
+                                            });
+    QVERIFY(!report.ok());
+    QCOMPARE(changeNamesOf(report.applied), QStringList{"input"});
+    QCOMPARE(restoreReportLines(report),
+             QStringList({"applied: input: top -> bot", "read back otherwise: input: top -> bot"}));
 }
 
 QTEST_GUILESS_MAIN(TestBoxConfiguration)
