@@ -228,33 +228,19 @@ bool MainWindow::confirmRestore(const QString &shownName, const std::vector<Rest
 }
 
 void MainWindow::showRestoreSummary(const QString &shownName, const RestoreReport &report, int planned) {
-    const int applied = static_cast<int>(report.applied.size());
-    const QString informative = linesOf(restoreReportLines(report));
-    if (report.ok()) {
-        QMessageBox summary(QMessageBox::Information, tr(kLoadTitle),
-                            tr("Applied %1 of %2 changes from %3; the box holds them.")
-                                .arg(applied)
-                                .arg(planned)
-                                .arg(shownName),
-                            QMessageBox::Ok, this);
-        summary.setInformativeText(informative);
-        summary.exec();
-        return;
+    const char *outcome = "Applied %1 of %2 changes from %3; the box holds them.";
+    if (report.error != LinkError::None) {
+        outcome =
+            "Applied %1 of %2 changes from %3; the box refused the next one, and the rest were not sent.";
+    } else if (report.readBackError != LinkError::None) {
+        outcome = "Applied %1 of %2 changes from %3, but the box could not be read back.";
+    } else if (!report.mismatched.empty()) {
+        outcome = "Applied %1 of %2 changes from %3, but the box does not hold them all.";
     }
-    QMessageBox summary(
-        QMessageBox::Warning, tr(kLoadTitle),
-        report.error != LinkError::None
-            ? tr("Applied %1 of %2 changes from %3; the box refused the next one, and the rest "
-                 "were not sent.")
-                  .arg(applied)
-                  .arg(planned)
-                  .arg(shownName)
-            : tr("Applied %1 of %2 changes from %3, but the box does not hold them all.")
-                  .arg(applied)
-                  .arg(planned)
-                  .arg(shownName),
-        QMessageBox::Ok, this);
-    summary.setInformativeText(informative);
+    QMessageBox summary(report.ok() ? QMessageBox::Information : QMessageBox::Warning, tr(kLoadTitle),
+                        tr(outcome).arg(report.applied.size()).arg(planned).arg(shownName), QMessageBox::Ok,
+                        this);
+    summary.setInformativeText(linesOf(restoreReportLines(report)));
     summary.exec();
 }
 
