@@ -29,6 +29,13 @@ QString linesOf(const QStringList &lines) {
     return lines.join(QLatin1Char('\n'));
 }
 
+// One difference a line in the box's informative text: the box is as wide as its longest line.
+void keepLinesWhole(QMessageBox &box) {
+    if (auto *list = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        list->setWordWrap(false);
+    }
+}
+
 } // namespace
 
 // Before File > Exit: the two file actions and the Configurations submenu, which lists the
@@ -218,10 +225,7 @@ bool MainWindow::confirmRestore(const QString &shownName, const std::vector<Rest
                         this);
     preview.setObjectName(QStringLiteral("configurationPreview"));
     preview.setInformativeText(linesOf(lines));
-    // One difference a line: the list is as wide as its longest line.
-    if (auto *list = preview.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
-        list->setWordWrap(false);
-    }
+    keepLinesWhole(preview);
     preview.setDefaultButton(QMessageBox::Cancel);
     preview.setEscapeButton(QMessageBox::Cancel);
     return preview.exec() == QMessageBox::Apply;
@@ -241,6 +245,7 @@ void MainWindow::showRestoreSummary(const QString &shownName, const RestoreRepor
                         tr(outcome).arg(report.applied.size()).arg(planned).arg(shownName), QMessageBox::Ok,
                         this);
     summary.setInformativeText(linesOf(restoreReportLines(report)));
+    keepLinesWhole(summary);
     summary.exec();
 }
 
