@@ -1,5 +1,6 @@
 #include "arguments.h"
 
+#include "configuration_commands.h"
 #include "core/base/colon_hex.h"
 #include "core/box/messages.h"
 #include "core/edid/edid_model.h"
@@ -13,7 +14,7 @@ namespace cli {
 namespace {
 
 // clang-format off
-constexpr std::array<CommandInfo, 17> kCommands = {{
+constexpr std::array<CommandInfo, 22> kCommands = {{
     {Command::Status,    "status",     "",
      "the status lines, the HDR capture, the firmware version and every setting", true},
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
@@ -44,6 +45,13 @@ constexpr std::array<CommandInfo, 17> kCommands = {{
      "edits an EDID (a file, box, top or bot) by meaning into FILE", false},
     {Command::EdidMerge, "edid merge", "--video SOURCE --audio SOURCE -o FILE [--format FORM] [--hex]",
      "the video of one EDID with the audio of another, into FILE", false},
+    {Command::Backup, "backup", "-o FILE",
+     "the box's configuration (settings, EDID mode and custom EDID, stored infoframes) into FILE", true},
+    {Command::Restore, "restore", "FILE|NAME [--dry-run] [--only settings|edid|packets]...",
+     "puts a saved configuration back: sends only what differs, then reads the box back", true},
+    {Command::ConfigList, "config list", "", "the named configurations", false},
+    {Command::ConfigSave, "config save", "NAME", "the box's configuration as the named configuration NAME", true},
+    {Command::ConfigDelete, "config delete", "NAME", "deletes the named configuration NAME", false},
 }};
 // clang-format on
 
@@ -219,6 +227,12 @@ public:
             return edidEdit();
         case Command::EdidMerge:
             return edidMerge();
+        case Command::Backup:
+        case Command::Restore:
+        case Command::ConfigList:
+        case Command::ConfigSave:
+        case Command::ConfigDelete:
+            return parseConfigurationArguments(invocation_, arguments_);
         }
         return QStringLiteral("unknown command");
     }

@@ -2,6 +2,7 @@
 // The command line of `veltrika`, read into one invocation before the box is touched:
 // every name, value and hex text is checked here, so a bad argument never costs a frame.
 
+#include "core/box/box_configuration.h"
 #include "core/box/box_session.h"
 #include "core/box/packet_text.h"
 #include "core/box/settings_table.h"
@@ -36,6 +37,11 @@ enum class Command : uint8_t {
     CecDecode,
     EdidEdit,
     EdidMerge,
+    Backup,
+    Restore,
+    ConfigList,
+    ConfigSave,
+    ConfigDelete,
 };
 
 // One row of the command table: how the command is named, used and described.
@@ -86,6 +92,13 @@ struct EdidEdit {
     size_t input = 0;
 };
 
+// backup, restore and config: the file or name they take (configuration_commands.h).
+struct ConfigurationArguments {
+    QString target;              // restore: FILE or NAME as given; config save, config delete: NAME
+    bool dryRun = false;         // restore --dry-run
+    ConfigurationParts only = 0; // restore --only, every one given; none: every part
+};
+
 struct Invocation {
     Request request = Request::Run;
     bool demo = false;
@@ -113,6 +126,8 @@ struct Invocation {
     std::vector<EdidEdit> edidEdits;
     infoframe::Form infoframeForm = infoframe::Form::Frame; // infoframe decode
     std::vector<uint8_t> decodeBytes; // infoframe decode (none: the box's HDR capture), cec decode
+    // backup (its -o is outputFile), restore, config
+    ConfigurationArguments configuration;
 };
 
 // Whether the invocation talks to the box.

@@ -1,5 +1,6 @@
 // `veltrika`: the box from the command line.
 
+#include "core/box/named_configurations.h"
 #include "demo_state.h"
 #include "run_cli.h"
 #include "usb/system_usb.h"
@@ -47,6 +48,8 @@ int main(int argc, char **argv) {
         },
         .defaultDemoFile =
             cli::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
+        .configurationDirectory = defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"),
+                                                                 qEnvironmentVariable("HOME")),
     };
     return cli::runCli(QCoreApplication::arguments().mid(1), environment);
 }

@@ -23,6 +23,8 @@ struct Output {
     QStringList lines; // text mode
     QJsonObject json;
     QString error;
+    // A document that is a list (restore --dry-run) instead of the object, when nothing failed.
+    std::optional<QJsonArray> jsonList = std::nullopt;
 };
 
 // "box", "top" or "bot", as the command line names the box's EDIDs.

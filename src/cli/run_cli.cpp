@@ -1,6 +1,7 @@
 #include "run_cli.h"
 
 #include "arguments.h"
+#include "configuration_commands.h"
 #include "core/base/saved_file.h"
 #include "core/box/box_session.h"
 #include "core/box/messages.h"
@@ -42,6 +43,8 @@ struct Inputs {
     std::vector<std::pair<QString, EdidVerdicts>> checked;
     std::unique_ptr<QSaveFile> output;
     std::vector<QByteArray> edids; // edid decode, edid compare
+    // backup, restore, config
+    ConfigurationInputs configuration;
 };
 
 // The first 256 bytes of the data as the window's loader takes them (zero where it holds fewer).
@@ -228,6 +231,11 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
     case Command::Reset:
     case Command::InfoframeDecode:
     case Command::CecDecode:
+    case Command::Backup:
+    case Command::Restore:
+    case Command::ConfigList:
+    case Command::ConfigSave:
+    case Command::ConfigDelete:
         break;
     }
     return kExitOk;
@@ -289,6 +297,13 @@ public:
         case Command::EdidEdit:
         case Command::EdidMerge:
             return buildEdidFile(invocation_, inputs_, &session_, output_);
+        case Command::Backup:
+        case Command::Restore:
+        case Command::ConfigList:
+        case Command::ConfigSave:
+        case Command::ConfigDelete:
+            return runConfigurationCommand(invocation_, session_, clock_, reporter_, inputs_.configuration,
+                                           output_);
         case Command::EdidCheck:
             break;
         }
@@ -506,9 +521,16 @@ int runDemo(const Invocation &invocation, const Environment &environment, Stderr
 int runInvocation(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
                   Output &output) {
     Inputs inputs;
-    const int prepared = prepareInputs(invocation, reporter, inputs, output);
+    int prepared = prepareInputs(invocation, reporter, inputs, output);
+    if (prepared == kExitOk && isConfigurationCommand(invocation.command)) {
+        prepared = prepareConfigurationInputs(invocation, environment.configurationDirectory,
+                                              inputs.configuration, output);
+    }
     if (prepared != kExitOk) {
         return prepared;
+    }
+    if (!needsBox(invocation) && isConfigurationCommand(invocation.command)) {
+        return runConfigurationFiles(invocation, environment.configurationDirectory, output);
     }
     if (!needsBox(invocation)) {
         if (invocation.command == Command::EdidEdit || invocation.command == Command::EdidMerge) {
@@ -528,7 +550,9 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
 }
 
 void print(const Environment &environment, const Invocation &invocation, const Output &output) {
-    if (invocation.json) {
+    if (invocation.json && output.jsonList && output.error.isEmpty()) {
+        environment.out << QJsonDocument(*output.jsonList).toJson(QJsonDocument::Indented);
+    } else if (invocation.json) {
         QJsonObject document = output.json;
         if (!output.error.isEmpty()) {
             document.insert(QStringLiteral("error"), output.error);

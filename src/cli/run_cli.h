@@ -27,6 +27,8 @@ struct Environment {
     std::function<UsbXpress &()> systemUsb;
     // The state file of --demo without a file name.
     QString defaultDemoFile;
+    // Where the named configurations are kept (core/box/named_configurations.h).
+    QString configurationDirectory = {};
 };
 
 // The arguments after the program name; the result is the exit status.

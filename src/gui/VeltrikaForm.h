@@ -14,11 +14,16 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
+struct BoxConfiguration;
 struct EdidCheck;
+struct RestoreReport;
+struct RestoreStep;
 class EdidDetailsWindow;
 class FileDialogs;
 class SignalDetailsWindow;
+class QMenu;
 class QProgressBar;
 namespace Ui {
 class MainWindow;
@@ -107,6 +112,18 @@ private:
     void showEdidDetails();
     void showSignalDetails();
     void closeDetailsWindows();
+    // The File menu's box configurations (configurations.cpp).
+    void addConfigurationActions();
+    void fillConfigurationsMenu();
+    void saveBoxConfiguration();
+    void saveCurrentConfigurationAs();
+    bool saveConfigurationInto(const QString &fileName, const QString &shownName);
+    void loadBoxConfiguration();
+    void loadConfigurationFile(const QString &fileName, const QString &shownName);
+    bool confirmRestore(const QString &shownName, const std::vector<RestoreStep> &steps,
+                        const BoxConfiguration &wanted, const BoxConfiguration &box);
+    void showRestoreSummary(const QString &shownName, const RestoreReport &report, int planned);
+    void followRestore(const RestoreReport &report, const BoxConfiguration &wanted);
     void prepareTransferProgress();
     // True when all 256 bytes arrived and replaced the text.
     bool readEdidIntoText(EdidSource source);
@@ -150,6 +167,7 @@ private:
     QString deviceEdidText;
     QPointer<EdidDetailsWindow> edidDetails_;
     QPointer<SignalDetailsWindow> signalDetails_;
+    QMenu *configurationsMenu_ = nullptr;
     // The HDR capture block of the last status rendering, for Signal Details when it opens.
     proto::ReplyBuffer hdrCaptureBlock_{};
 };

@@ -1,6 +1,11 @@
 #include "file_dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
+
+QString FileDialogs::configurationName(QWidget *parent, const QString &caption, const QString &label) {
+    return QInputDialog::getText(parent, caption, label).trimmed();
+}
 
 namespace {
 

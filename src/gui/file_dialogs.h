@@ -20,6 +20,9 @@ public:
     // The file to write, or an empty string when the user cancels.
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &proposedName,
                                  const QString &filter) = 0;
+    // The name for a named configuration, or an empty string when the user cancels; Qt's own
+    // input dialog unless a subclass answers in its place.
+    virtual QString configurationName(QWidget *parent, const QString &caption, const QString &label);
 };
 
 // Qt's own dialogs.

@@ -1,13 +1,16 @@
 // Pictures of the window for the README: the utility on the simulated box, as the demo
 // starts it, one picture of each tab, then EDID Details (the Build page with the video of
 // a TV with Dolby Vision and 4K120 on TOP with the audio formats and speakers of an AV
-// receiver with Atmos on BOT, one picture per edit tab) and Signal Details. The scale
-// comes from QT_SCALE_FACTOR, the folder from the command line.
+// receiver with Atmos on BOT, one picture per edit tab), Signal Details, and the preview of
+// a box configuration loaded from File > Load Box Configuration. The scale comes from
+// QT_SCALE_FACTOR, the folder from the command line.
 
 #include "VeltrikaForm.h"
+#include "core/box/box_configuration_file.h"
 #include "dialog_font.h"
 #include "edid_builder.h"
 #include "edid_details.h"
+#include "file_dialogs.h"
 #include "signal_details.h"
 #include "sim/simulated_box.h"
 
@@ -19,9 +22,11 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -107,6 +112,66 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
     picture(*window.findChild<SignalDetailsWindow *>(), folder, "signal-details");
 }
 
+// Answers File > Load Box Configuration with one file.
+class OneFile : public FileDialogs {
+public:
+    explicit OneFile(QString file) : file_(std::move(file)) {}
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override {
+        return file_;
+    }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+
+private:
+    QString file_;
+};
+
+// The preview of "movie-night.json": the TV's EDID in custom mode, HDR forced, the input
+// switched and both infoframes of its own. The preview is pictured, then cancelled.
+void configurationPicture(MainWindow &window, const EdidImage &tvEdid, const QDir &folder) {
+    BoxConfiguration movieNight;
+    movieNight.firmware = QStringLiteral("1.8.3.0");
+    movieNight.setSetting(Setting::ActiveInput, 2);
+    movieNight.setSetting(Setting::ForceHdrActive, 1);
+    movieNight.setSetting(Setting::AvrAudio, 1);
+    movieNight.setSetting(Setting::EdidMode, record::kEdidModeCustom);
+    movieNight.setSetting(Setting::CustomEdidPreset, 0);
+    movieNight.customEdid = tvEdid;
+    movieNight.hdrInfoframe = StoredHdrInfoframe{0x87, 0x01, 0x1A, 0x5C, 0x02, 0x00, 0xC2, 0x33, 0xC4, 0x86,
+                                                 0x4C, 0x1D, 0xB8, 0x0B, 0xD0, 0x84, 0x80, 0x3E, 0x13, 0x3D,
+                                                 0x42, 0x40, 0xE8, 0x03, 0x32, 0x00, 0xE8, 0x03, 0x90, 0x01};
+    movieNight.aviBytes = StoredAviBytes{0x60, 0xE8, 0x60, 97};
+    const QTemporaryDir temporary;
+    const QString file = temporary.filePath(QStringLiteral("movie-night.json"));
+    QString error;
+    if (!temporary.isValid() ||
+        !saveConfigurationFile(file, movieNight, QDateTime::currentDateTimeUtc(), nullptr, &error)) {
+        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(file), qPrintable(error));
+        ++failures;
+        return;
+    }
+    OneFile dialogs(file);
+    window.setFileDialogs(&dialogs);
+    bool pictured = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *preview = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (preview == nullptr || preview->objectName() != QLatin1String("configurationPreview")) {
+            return;
+        }
+        picture(*preview, folder, "configuration-preview");
+        pictured = true;
+        preview->button(QMessageBox::Cancel)->click();
+    });
+    poll.start(50);
+    child<QAction>(window, "actionLoadBoxConfiguration").trigger();
+    poll.stop();
+    window.setFileDialogs(nullptr);
+    if (!pictured) {
+        std::fprintf(stderr, "the preview of the box configuration was not shown\n");
+        ++failures;
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -145,6 +210,7 @@ int main(int argc, char **argv) {
         }
         if (loadCorpusEdid("lg-oled-c9-hdmi.bin", box.topSinkEdid()) &&
             loadCorpusEdid("lg-oled55b6v-hdmi-denon-avr-x2300w-hdmi.bin", box.botSinkEdid())) {
+            configurationPicture(window, box.topSinkEdid(), folder);
             detailsPictures(window, folder);
         } else {
             ++failures;

@@ -52,6 +52,7 @@ MainWindow::MainWindow(QWidget *parent)
       fileDialogs_(&qtFileDialogs()) {
     ui->setupUi(this);
     addViewMenu();
+    addConfigurationActions();
     initDevice();
 }
 

@@ -1,4 +1,5 @@
-// The simulated box's persistent state as bytes, for a box that lives across processes.
+// The simulated box's persistent state as bytes, for a box that lives across processes: what
+// it keeps (one BoxConfiguration) and its stored CEC commands.
 // Layout: an 8-byte magic, the version (16 bits), the payload's length (32 bits), the
 // payload's CRC-16 (ISO 3309, 16 bits), all little-endian, then the payload: the status
 // record, the custom EDID, the stored HDR infoframe, the stored AVI bytes, and each stored
@@ -66,7 +67,42 @@ const char *stateErrorText(StateError error) {
     return "damaged";
 }
 
+BoxConfiguration SimulatedBox::keptConfiguration() const {
+    BoxConfiguration kept = configurationOfRecord(record_);
+    kept.customEdid = customEdid_;
+    StoredHdrInfoframe hdr{};
+    std::copy_n(blocks_[proto::kRegStoredHdrInfoframe].begin() + proto::kBlockDataStart, hdr.size(),
+                hdr.begin());
+    kept.hdrInfoframe = hdr;
+    StoredAviBytes avi{};
+    std::copy_n(blocks_[proto::kRegStoredAviBytes].begin() + proto::kBlockDataStart, avi.size(), avi.begin());
+    kept.aviBytes = avi;
+    proto::ReplyBuffer version{};
+    std::copy_n(blocks_[proto::kRegVersion].begin(), version.size(), version.begin());
+    kept.firmware = firmwareVersionOf(version);
+    return kept;
+}
+
+void SimulatedBox::keepConfiguration(const BoxConfiguration &configuration) {
+    record_ = recordWithSettings(configuration, record_);
+    if (configuration.customEdid) {
+        customEdid_ = *configuration.customEdid;
+    }
+    if (configuration.hdrInfoframe) {
+        std::ranges::copy(*configuration.hdrInfoframe,
+                          blocks_[proto::kRegStoredHdrInfoframe].begin() + proto::kBlockDataStart);
+    }
+    if (configuration.aviBytes) {
+        std::ranges::copy(*configuration.aviBytes,
+                          blocks_[proto::kRegStoredAviBytes].begin() + proto::kBlockDataStart);
+    }
+}
+
+// The state is what the box keeps, and the stored CEC commands, which no configuration holds
+// as the box gives them back to nobody. The record's fields that are no setting are the
+// box's to say: written as the factory has them, and not taken.
 std::vector<uint8_t> SimulatedBox::exportState() const {
+    const BoxConfiguration kept = keptConfiguration();
     std::vector<uint8_t> bytes(kHeaderSize + kPayloadSize, 0);
     std::copy(kStateMagic.begin(), kStateMagic.end(), bytes.begin());
     qToLittleEndian<uint16_t>(kStateVersion, bytes.data() + kVersionAt);
@@ -74,12 +110,10 @@ std::vector<uint8_t> SimulatedBox::exportState() const {
 
     const std::span<uint8_t> payload = std::span<uint8_t>(bytes).subspan(kHeaderSize);
     Cursor cursor(payload);
-    std::ranges::copy(record_, cursor.take(record::kSize).begin());
-    std::ranges::copy(customEdid_, cursor.take(proto::kEdidSize).begin());
-    std::copy_n(blocks_[proto::kRegStoredHdrInfoframe].begin() + proto::kBlockDataStart,
-                proto::kStoredHdrBytes, cursor.take(proto::kStoredHdrBytes).begin());
-    std::copy_n(blocks_[proto::kRegStoredAviBytes].begin() + proto::kBlockDataStart, proto::kStoredAviBytes,
-                cursor.take(proto::kStoredAviBytes).begin());
+    std::ranges::copy(recordWithSettings(kept, factorySettings()), cursor.take(record::kSize).begin());
+    std::ranges::copy(*kept.customEdid, cursor.take(proto::kEdidSize).begin());
+    std::ranges::copy(*kept.hdrInfoframe, cursor.take(proto::kStoredHdrBytes).begin());
+    std::ranges::copy(*kept.aviBytes, cursor.take(proto::kStoredAviBytes).begin());
     for (const std::string &cec : storedCec_) {
         const size_t length = std::min(cec.size(), kCecField);
         cursor.take(1)[0] = static_cast<uint8_t>(length);
@@ -123,10 +157,16 @@ StateError SimulatedBox::importState(std::span<const uint8_t> bytes) {
         text.assign(field.begin(), field.begin() + static_cast<std::ptrdiff_t>(length));
     }
 
-    std::ranges::copy(settings, record_.begin());
-    std::ranges::copy(edid, customEdid_.begin());
-    std::ranges::copy(hdr, blocks_[proto::kRegStoredHdrInfoframe].begin() + proto::kBlockDataStart);
-    std::ranges::copy(avi, blocks_[proto::kRegStoredAviBytes].begin() + proto::kBlockDataStart);
+    record::StatusRecord record{};
+    std::ranges::copy(settings, record.begin());
+    BoxConfiguration kept = configurationOfRecord(record);
+    kept.customEdid.emplace();
+    std::ranges::copy(edid, kept.customEdid->begin());
+    kept.hdrInfoframe.emplace();
+    std::ranges::copy(hdr, kept.hdrInfoframe->begin());
+    kept.aviBytes.emplace();
+    std::ranges::copy(avi, kept.aviBytes->begin());
+    keepConfiguration(kept);
     storedCec_ = std::move(cec);
     return StateError::None;
 }

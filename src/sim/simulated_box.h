@@ -4,6 +4,7 @@
 // stored packets, and can be told to misbehave. Time is the installed LinkClock's, so
 // under a fake clock every busy period and time-out costs no real time.
 
+#include "core/box/box_configuration.h"
 #include "core/box/frames.h"
 #include "core/box/status_record.h"
 #include "core/box/usbxpress.h"
@@ -129,6 +130,13 @@ public:
     uint32_t modeChangeBusyMs = 2500; // busy after an EDID mode change
     // The demo's box: now and then the input, colour space, source and HDR change.
     void setLively(bool lively);
+
+    // What the box keeps, as the one value a box configuration file holds too: every setting,
+    // the custom EDID (whatever the EDID mode), the stored HDR infoframe and AVI bytes, and
+    // the firmware version.
+    BoxConfiguration keptConfiguration() const;
+    // Takes each part the configuration holds, but the firmware version, which is the box's own.
+    void keepConfiguration(const BoxConfiguration &configuration);
 
     // What survives a power cycle: the settings record, the custom EDID, the stored HDR
     // infoframe and AVI bytes and the two stored CEC commands, behind a versioned header

@@ -37,6 +37,18 @@ expect "veltrika infoframe decode --form " "frame hdr-payload avi-payload"
 expect "veltrika cec store " "sp lp"
 expect "veltrika cec store sp " ""
 expect "veltrika reset --" "--settings --edid --all --yes --help"
+expect "veltrika backup " "-o --help"
+expect "veltrika restore --only " "settings edid packets"
+expect "veltrika restore --" "--dry-run --only --help"
+expect "veltrika config " "list save delete"
+data=$(mktemp -d)
+trap 'rm -rf "$data"' EXIT
+mkdir -p "$data/veltrika/configurations"
+touch "$data/veltrika/configurations/gaming.json" "$data/veltrika/configurations/movie night.json"
+export XDG_DATA_HOME="$data"
+expect "veltrika config delete " "gaming movie night"
+expect "veltrika restore mo" "movie night"
+expect "veltrika config save gaming " ""
 COMP_WORDBREAKS=$' \t\n'
 expect "veltrika set automix-algo=max" "automix-algo=max-audio-min-video automix-algo=max-audio-max-video"
 exit $((failures > 0))

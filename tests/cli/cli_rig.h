@@ -15,6 +15,7 @@ struct CliRig {
     sim::FakeLinkClock clock{1000};
     sim::SimulatedBox box{clock};
     QString demoFile;
+    QString configurationDirectory;
     bool terminal = false; // standard error is a terminal
     QByteArray outBytes;
     QByteArray errBytes;
@@ -32,6 +33,7 @@ struct CliRig {
             .clock = clock,
             .systemUsb = [this]() -> UsbXpress & { return box; },
             .defaultDemoFile = demoFile,
+            .configurationDirectory = configurationDirectory,
         };
         const int status = cli::runCli(arguments, environment);
         out.flush();

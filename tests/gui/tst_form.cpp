@@ -529,8 +529,9 @@ void TestForm::everyWidgetIsListed() {
     for (const FormWidget &w : kWidgets) {
         listed << QString(w.name);
     }
-    const QStringList frameWidgets = {"centralwidget", "menubar", "statusbar", "menuFile", "menuView",
-                                      "menuHelp",      "tab",     "tab_3",     "tab_2",    "tab_4"};
+    const QStringList frameWidgets = {"centralwidget",     "menubar", "statusbar", "menuFile", "menuView",
+                                      "menuHelp",          "tab",     "tab_3",     "tab_2",    "tab_4",
+                                      "menuConfigurations"};
     QStringList unlisted;
     for (QWidget *widget : rig_->window().findChildren<QWidget *>()) {
         // Children of Qt's own parts (the tab bar's scroll buttons) belong to Qt.
@@ -708,7 +709,14 @@ void TestForm::menus() {
     auto *about = find<QAction>("actionAbout");
     auto *edidDetails = find<QAction>("actionEdidDetails");
     auto *signalDetails = find<QAction>("actionSignalDetails");
-    QCOMPARE(file->actions(), QList<QAction *>{exit});
+    // The box configurations stand before Exit, a separator between.
+    auto *configurations = find<QMenu>("menuConfigurations");
+    QCOMPARE(file->actions().size(), 5);
+    QCOMPARE(file->actions().first(3),
+             (QList<QAction *>{find<QAction>("actionSaveBoxConfiguration"),
+                               find<QAction>("actionLoadBoxConfiguration"), configurations->menuAction()}));
+    QVERIFY(file->actions()[3]->isSeparator());
+    QCOMPARE(file->actions().last(), exit);
     QCOMPARE(view->actions(), (QList<QAction *>{edidDetails, signalDetails}));
     QCOMPARE(help->actions(), QList<QAction *>{about});
     QCOMPARE(exit->text(), QString("Exit"));

@@ -1,0 +1,333 @@
+#include "configuration_commands.h"
+
+#include "core/base/saved_file.h"
+#include "core/box/box_configuration_session.h"
+#include "core/box/named_configurations.h"
+#include "run_cli.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+
+namespace cli {
+namespace {
+
+struct PartName {
+    const char *name;
+    ConfigurationPart part;
+};
+constexpr PartName kPartNames[] = {
+    {"settings", ConfigurationPart::Settings},
+    {"edid", ConfigurationPart::Edid},
+    {"packets", ConfigurationPart::Packets},
+};
+
+QString unexpected(const QString &argument) {
+    return QStringLiteral("unexpected argument: %1").arg(argument);
+}
+
+QString parseBackup(Invocation &invocation, const QStringList &arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] != QLatin1String("-o")) {
+            return unexpected(arguments[i]);
+        }
+        if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+            return QStringLiteral("-o needs a value");
+        }
+        invocation.outputFile = arguments[++i];
+    }
+    return invocation.outputFile.isEmpty() ? QStringLiteral("backup needs -o FILE") : QString();
+}
+
+QString parseRestore(Invocation &invocation, const QStringList &arguments) {
+    ConfigurationArguments &configuration = invocation.configuration;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--dry-run")) {
+            configuration.dryRun = true;
+        } else if (argument == QLatin1String("--only")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+                return QStringLiteral("--only needs a value (one of: settings, edid, packets)");
+            }
+            const QString &value = arguments[++i];
+            const auto *named =
+                std::find_if(std::begin(kPartNames), std::end(kPartNames),
+                             [&value](const PartName &part) { return value == QLatin1String(part.name); });
+            if (named == std::end(kPartNames)) {
+                return QStringLiteral("bad value for --only: %1 (one of: settings, edid, packets)")
+                    .arg(value);
+            }
+            configuration.only |= partBit(named->part);
+        } else if (argument.isEmpty()) {
+            return QStringLiteral("empty file name");
+        } else if (argument.startsWith(QLatin1Char('-')) || !configuration.target.isEmpty()) {
+            return unexpected(argument);
+        } else {
+            configuration.target = argument;
+        }
+    }
+    return configuration.target.isEmpty() ? QStringLiteral("restore needs a FILE or NAME") : QString();
+}
+
+QString parseName(Invocation &invocation, const QStringList &arguments, const char *command) {
+    if (arguments.size() != 1) {
+        return arguments.isEmpty() ? QStringLiteral("%1 needs a NAME").arg(QLatin1String(command))
+                                   : unexpected(arguments[1]);
+    }
+    const QString error = configurationNameError(arguments.first());
+    if (!error.isEmpty()) {
+        return error;
+    }
+    invocation.configuration.target = arguments.first();
+    return {};
+}
+
+// A restore's FILE or NAME: a path (it holds a slash) or a file that exists is a file; else
+// the named configuration.
+QString restoreFileOf(const QString &target, const QString &directory, QString *error) {
+    if (target.contains(QLatin1Char('/')) || QFileInfo::exists(target)) {
+        return target;
+    }
+    if (configurationNameError(target).isEmpty()) {
+        const QString named = namedConfigurationFile(directory, target);
+        if (QFileInfo::exists(named)) {
+            return named;
+        }
+    }
+    *error = QStringLiteral("no file and no configuration named %1").arg(target);
+    return {};
+}
+
+int openFileToWrite(const QString &fileName, ConfigurationInputs &inputs, Output &output) {
+    inputs.fileName = fileName;
+    inputs.output = std::make_unique<QSaveFile>(fileName);
+    if (!inputs.output->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        output.error =
+            QStringLiteral("Cannot write file %1: %2.").arg(fileName, inputs.output->errorString());
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+QJsonArray changeArray(const std::vector<ConfigurationChange> &changes) {
+    QJsonArray array;
+    for (const ConfigurationChange &change : changes) {
+        array.append(changeObject(change));
+    }
+    return array;
+}
+
+QString changeNames(const std::vector<ConfigurationChange> &changes) {
+    QStringList names;
+    for (const ConfigurationChange &change : changes) {
+        names << changeName(change);
+    }
+    return names.isEmpty() ? QStringLiteral("nothing") : names.join(QStringLiteral(", "));
+}
+
+int readFailed(const QString &command, const BoxConfigurationRead &read, Output &output) {
+    output.error = QStringLiteral("%1: reading the box's %2: %3")
+                       .arg(command, read.failedPart, QLatin1String(linkErrorName(read.error)));
+    return kExitFailed;
+}
+
+// backup and config save: the whole configuration into the file opened before.
+int backup(const Invocation &invocation, BoxSession &session, LinkClock &clock, StderrReporter &reporter,
+           ConfigurationInputs &inputs, Output &output) {
+    const QString command = textOf(commandInfo(invocation.command).words);
+    const BoxConfigurationRead read = readBoxConfiguration(session, clock, kAllConfigurationParts, true);
+    if (!read.ok()) {
+        return readFailed(command, read, output);
+    }
+    QStringList leftOut;
+    const QByteArray text = configurationText(read.configuration, QDateTime::currentDateTimeUtc(), &leftOut);
+    for (const QString &line : leftOut) {
+        reporter.message(QStringLiteral("%1: left out: %2").arg(inputs.fileName, line));
+    }
+    // What the box holds may be what no restore takes (an EDID a source cannot read): said now.
+    const ConfigurationFileRead check = parseConfigurationText(text);
+    if (!check.ok()) {
+        reporter.message(
+            QStringLiteral("%1: a restore will refuse it: %2").arg(inputs.fileName, check.error.text()));
+    }
+    if (!writeAll(*inputs.output,
+                  {reinterpret_cast<const uint8_t *>(text.constData()), static_cast<size_t>(text.size())}) ||
+        !inputs.output->commit()) {
+        output.error =
+            QStringLiteral("Cannot write file %1: %2.").arg(inputs.fileName, inputs.output->errorString());
+        return kExitUsage;
+    }
+    output.json.insert(QStringLiteral("file"), inputs.fileName);
+    if (invocation.command == Command::ConfigSave) {
+        output.json.insert(QStringLiteral("name"), invocation.configuration.target);
+    }
+    return kExitOk;
+}
+
+int restore(const Invocation &invocation, BoxSession &session, LinkClock &clock, StderrReporter &reporter,
+            ConfigurationInputs &inputs, Output &output) {
+    const BoxConfiguration &wanted = inputs.file.configuration;
+    const BoxConfigurationRead box =
+        readBoxConfiguration(session, clock, partsHeld(wanted), wanted.firmware.has_value());
+    if (!box.ok()) {
+        return readFailed(QStringLiteral("restore"), box, output);
+    }
+    if (wanted.firmware && box.configuration.firmware != wanted.firmware) {
+        reporter.message(
+            QStringLiteral("%1 was saved from firmware %2; the box runs %3.")
+                .arg(inputs.fileName, *wanted.firmware, box.configuration.firmware.value_or(QString())));
+    }
+    const std::vector<RestoreStep> steps = planRestore(box.configuration, wanted);
+    std::vector<ConfigurationChange> changes;
+    for (const RestoreStep &step : steps) {
+        changes.push_back(step.change);
+        output.lines << changeText(step.change);
+    }
+    if (steps.empty()) {
+        reporter.message(QStringLiteral("The box holds what %1 holds.").arg(inputs.fileName));
+    }
+    if (invocation.configuration.dryRun) {
+        output.jsonList = changeArray(changes);
+        return kExitOk;
+    }
+    output.lines.clear();
+    const RestoreReport report = runRestore(session, clock, steps, wanted, [&reporter](int done, int total) {
+        reporter.transferProgress(done, total);
+    });
+    for (const ConfigurationChange &change : report.applied) {
+        output.lines << changeText(change);
+    }
+    output.json = {{QStringLiteral("file"), inputs.fileName},
+                   {QStringLiteral("applied"), changeArray(report.applied)},
+                   {QStringLiteral("not_applied"), changeArray(report.notApplied)},
+                   {QStringLiteral("mismatched"), changeArray(report.mismatched)}};
+    if (report.error != LinkError::None) {
+        output.error =
+            QStringLiteral("restore: %1 failed (%2); applied: %3; not applied: %4")
+                .arg(changeName(report.notApplied.front()), QLatin1String(linkErrorName(report.error)),
+                     changeNames(report.applied), changeNames(report.notApplied));
+        return kExitFailed;
+    }
+    if (report.readBackError != LinkError::None) {
+        output.error = QStringLiteral("restore: applied: %1; reading the box's %2 back failed (%3)")
+                           .arg(changeNames(report.applied), report.readBackPart,
+                                QLatin1String(linkErrorName(report.readBackError)));
+        return kExitFailed;
+    }
+    if (!report.mismatched.empty()) {
+        QStringList lines;
+        for (const ConfigurationChange &change : report.mismatched) {
+            lines << changeText(change);
+        }
+        output.error = QStringLiteral("restore: the box read back holds otherwise: %1")
+                           .arg(lines.join(QStringLiteral("; ")));
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+bool isConfigurationCommand(Command command) {
+    switch (command) {
+    case Command::Backup:
+    case Command::Restore:
+    case Command::ConfigList:
+    case Command::ConfigSave:
+    case Command::ConfigDelete:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString parseConfigurationArguments(Invocation &invocation, const QStringList &arguments) {
+    switch (invocation.command) {
+    case Command::Backup:
+        return parseBackup(invocation, arguments);
+    case Command::Restore:
+        return parseRestore(invocation, arguments);
+    case Command::ConfigSave:
+        return parseName(invocation, arguments, "config save");
+    case Command::ConfigDelete:
+        return parseName(invocation, arguments, "config delete");
+    case Command::ConfigList:
+        return arguments.isEmpty() ? QString() : unexpected(arguments.first());
+    default:
+        return QStringLiteral("unknown command");
+    }
+}
+
+int prepareConfigurationInputs(const Invocation &invocation, const QString &directory,
+                               ConfigurationInputs &inputs, Output &output) {
+    switch (invocation.command) {
+    case Command::Backup:
+        return openFileToWrite(invocation.outputFile, inputs, output);
+    case Command::ConfigSave:
+        if (!QDir().mkpath(directory)) {
+            output.error = QStringLiteral("Cannot make the folder %1.").arg(directory);
+            return kExitUsage;
+        }
+        return openFileToWrite(namedConfigurationFile(directory, invocation.configuration.target), inputs,
+                               output);
+    case Command::Restore: {
+        inputs.fileName = restoreFileOf(invocation.configuration.target, directory, &output.error);
+        if (inputs.fileName.isEmpty()) {
+            return kExitUsage;
+        }
+        const ConfigurationFileRead read = readConfigurationFile(inputs.fileName);
+        if (!read.ok()) {
+            output.error =
+                read.error.unread
+                    ? QStringLiteral("Cannot read file %1: %2.").arg(inputs.fileName, read.error.reason)
+                    : QStringLiteral("%1: %2; nothing was sent").arg(inputs.fileName, read.error.text());
+            return kExitUsage;
+        }
+        inputs.file = *read.file;
+        if (invocation.configuration.only != 0) {
+            inputs.file.configuration = onlyParts(inputs.file.configuration, invocation.configuration.only);
+        }
+        return kExitOk;
+    }
+    default:
+        return kExitOk;
+    }
+}
+
+int runConfigurationFiles(const Invocation &invocation, const QString &directory, Output &output) {
+    if (invocation.command == Command::ConfigList) {
+        QJsonArray list;
+        for (const QString &name : namedConfigurations(directory)) {
+            output.lines << name;
+            list.append(QJsonObject{{QStringLiteral("name"), name},
+                                    {QStringLiteral("file"), namedConfigurationFile(directory, name)}});
+        }
+        output.json = {{QStringLiteral("directory"), directory}, {QStringLiteral("configurations"), list}};
+        return kExitOk;
+    }
+    const QString &name = invocation.configuration.target;
+    const QString file = namedConfigurationFile(directory, name);
+    if (!QFileInfo::exists(file)) {
+        output.error = QStringLiteral("no configuration named %1").arg(name);
+        return kExitUsage;
+    }
+    QFile named(file);
+    if (!named.remove()) {
+        output.error = QStringLiteral("Cannot delete file %1: %2.").arg(file, named.errorString());
+        return kExitUsage;
+    }
+    output.json = {{QStringLiteral("deleted"), name}, {QStringLiteral("file"), file}};
+    return kExitOk;
+}
+
+int runConfigurationCommand(const Invocation &invocation, BoxSession &session, LinkClock &clock,
+                            StderrReporter &reporter, ConfigurationInputs &inputs, Output &output) {
+    if (invocation.command == Command::Restore) {
+        return restore(invocation, session, clock, reporter, inputs, output);
+    }
+    return backup(invocation, session, clock, reporter, inputs, output);
+}
+
+} // namespace cli
