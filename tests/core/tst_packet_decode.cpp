@@ -7,6 +7,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
@@ -106,8 +107,8 @@ void TestPacketDecode::infoframeFindings_data() {
         << QStringList{"Failure: Frame: 3 bytes: a frame starts with three header bytes and "
                        "the checksum"}
         << 0;
-    Bytes overlong = {0x87, 0x01, 0xFF, 0x00};
-    overlong.resize(40, 0x10);
+    Bytes overlong(40, 0x10);
+    std::copy_n(Bytes{0x87, 0x01, 0xFF, 0x00}.begin(), 4, overlong.begin());
     QTest::newRow("length past 27")
         << overlong << Form::Frame
         << QStringList{"Failure: Header: length 255 is more than the 27 bytes an "

@@ -66,7 +66,7 @@ def main():
     ran = 0
     with tempfile.TemporaryDirectory(prefix="veltrika-readme-") as folder:
         state = os.path.join(folder, "demo-box")
-        environment = dict(os.environ, XDG_STATE_HOME=folder, QT_QPA_PLATFORM="offscreen")
+        environment = dict(os.environ, XDG_STATE_HOME=folder, XDG_DATA_HOME=folder, QT_QPA_PLATFORM="offscreen")
         for line in lines:
             words = shlex.split(line, comments=True)
             if "|" in words:
