@@ -1,8 +1,10 @@
 // The EDID decoder on any bytes: the image exactly as given, on the heap, so that a read
-// past its end is caught; then every front-end form of what was decoded.
+// past its end is caught; then, for a fixed share of the inputs, every front-end form of
+// what was decoded.
 
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_report.h"
+#include "render_share.h"
 
 #include <QJsonDocument>
 
@@ -21,6 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (cta.detailedTimings.size() > 6 || cta.videos.size() > 123) {
             std::abort();
         }
+    }
+    if (!fuzzing::rendersInput(data, size)) {
+        return 0;
     }
     if (edid::edidDetailLines(decoded).isEmpty()) {
         std::abort();

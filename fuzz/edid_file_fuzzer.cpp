@@ -19,7 +19,7 @@ void checkText(const QByteArray &text, size_t inputSize) {
     if (static_cast<size_t>(text.size()) > inputSize || text.contains('\0')) {
         std::abort();
     }
-    std::array<uint8_t, proto::kEdidSize> image{};
+    std::array<uint8_t, kEdidImageSize> image{};
     parseEdidText(QString::fromLatin1(text), image);
 }
 } // namespace
@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::copy_n(data, std::min(size, area.size()), area.begin());
     if (edidFileIsRaw(area)) {
         const auto image = edidFileImage(area);
-        std::array<uint8_t, proto::kEdidSize> again{};
-        if (parseEdidText(formatEdidText(image), again) != proto::kEdidSize ||
+        std::array<uint8_t, kEdidImageSize> again{};
+        if (parseEdidText(formatEdidText(image), again) != kEdidImageSize ||
             !std::equal(again.begin(), again.end(), image.begin())) {
             std::abort();
         }

@@ -1,7 +1,9 @@
 // The infoframe decoder on any bytes: the first byte picks the form (a whole frame, an HDR
-// payload or an AVI payload), the rest is the infoframe, exactly as long as given.
+// payload or an AVI payload), the rest is the infoframe, exactly as long as given; its
+// lines and JSON for a fixed share of the inputs.
 
 #include "core/signal/infoframe_report.h"
+#include "render_share.h"
 
 #include <QJsonDocument>
 
@@ -20,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         (decoded.checksumOk && form != infoframe::Form::Frame) ||
         (decoded.checksumOk && bytes.size() < 4u + decoded.length.value_or(0))) {
         std::abort();
+    }
+    if (!fuzzing::rendersInput(data, size)) {
+        return 0;
     }
     if (infoframe::infoframeDetailLines(decoded).isEmpty()) {
         std::abort();

@@ -14,7 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArrayView text(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    std::array<uint8_t, proto::kEdidSize> image;
+    std::array<uint8_t, kEdidImageSize> image;
     image.fill(0xA5);
     const qsizetype groups = parseEdidText(text, image);
     const auto isZero = [](uint8_t byte) { return byte == 0; };
@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     }
 
-    std::array<uint8_t, proto::kEdidSize> again{};
+    std::array<uint8_t, kEdidImageSize> again{};
     const QString formatted = formatEdidText(image);
-    if (formatted.size() != kEdidTextLength || parseEdidText(formatted, again) != proto::kEdidSize ||
+    if (formatted.size() != kEdidTextLength || parseEdidText(formatted, again) != kEdidImageSize ||
         again != image) {
         std::abort();
     }

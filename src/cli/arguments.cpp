@@ -3,6 +3,7 @@
 #include "configuration_commands.h"
 #include "core/base/colon_hex.h"
 #include "core/box/messages.h"
+#include "core/edid/cta861.h"
 #include "core/edid/edid_model.h"
 
 #include <algorithm>
@@ -520,10 +521,11 @@ private:
                 invocation_.edidEdits.push_back({Kind::AudioFrom, {}, 0, audioSources_.size()});
             }
         } else if (option == QLatin1String("--max-frl")) {
-            const std::optional<int> gbps = numberOf(i, 0, 48, error);
+            const std::optional<int> gbps = numberOf(i, 0, edid::kFrlRates.back().gbps, error);
             if (gbps && !edid::frlCodeOfGbps(*gbps)) {
-                *error = QStringLiteral("bad value for --max-frl: %1 (one of: 0, 9, 18, 24, 32, 40, 48)")
-                             .arg(*gbps);
+                *error = QStringLiteral("bad value for --max-frl: %1 (one of: %2)")
+                             .arg(*gbps)
+                             .arg(edid::frlGbpsList());
             } else if (gbps) {
                 invocation_.edidEdits.push_back({Kind::MaxFrl, {}, *gbps});
             }

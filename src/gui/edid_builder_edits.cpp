@@ -2,6 +2,7 @@
 // every edit, done or refused, shows the model again, so a control never shows what the
 // model does not hold.
 
+#include "core/edid/cta861.h"
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_report.h"
 #include "core/edid/video_formats.h"
@@ -22,7 +23,6 @@
 
 namespace {
 
-constexpr int kFrlGbps[] = {0, 9, 18, 24, 32, 40, 48};
 constexpr int kVicRole = Qt::UserRole;
 constexpr int kNativeRole = Qt::UserRole + 1;
 constexpr int k420Role = Qt::UserRole + 2;
@@ -306,10 +306,9 @@ QWidget *EdidBuilderPage::makeAudioEdits() {
 
     audioChannels_ = spinBox(tab, "buildAudioChannels", 1, 8);
     auto *rates = new QHBoxLayout;
-    static const char *const kRateNames[] = {"32", "44.1", "48", "88.2", "96", "176.4", "192"};
-    for (const char *rate : kRateNames) {
-        audioRates_.push_back(
-            checkBox(tab, QLatin1String(rate), QStringLiteral("buildAudioRate%1").arg(rate)));
+    for (const double khz : edid::kSampleRatesKhz) {
+        const QString rate = QString::number(khz);
+        audioRates_.push_back(checkBox(tab, rate, QStringLiteral("buildAudioRate%1").arg(rate)));
         rates->addWidget(audioRates_.back());
     }
     rates->addWidget(new QLabel(tr("kHz"), tab));
@@ -460,9 +459,8 @@ void EdidBuilderPage::showSpeakers(const edid::CtaBlock *cta) {
 QWidget *EdidBuilderPage::makeHdrEdits() {
     auto *tab = new QWidget(this);
     auto *eotfs = new QVBoxLayout;
-    static const char *const kEotfNames[] = {"SDR", "Traditional HDR", "PQ (SMPTE ST 2084)", "HLG"};
-    for (int bit = 0; bit < int(std::size(kEotfNames)); ++bit) {
-        const QString name = QLatin1String(kEotfNames[bit]);
+    for (int bit = 0; bit < int(edid::kEotfs.size()); ++bit) {
+        const QString name = QLatin1String(edid::kEotfs[size_t(bit)].name);
         eotfs_.push_back(checkBox(tab, name, QStringLiteral("buildEotf%1").arg(bit)));
         eotfs->addWidget(eotfs_.back());
         connect(eotfs_.back(), &QCheckBox::toggled, this, [this, bit, name](bool on) {
@@ -559,8 +557,8 @@ QWidget *EdidBuilderPage::makeHdmiEdits() {
     auto *tab = new QWidget(this);
     maxFrl_ = new QComboBox(tab);
     maxFrl_->setObjectName(QStringLiteral("buildMaxFrl"));
-    for (const int gbps : kFrlGbps) {
-        maxFrl_->addItem(tr("%1 Gbps").arg(gbps), gbps);
+    for (const edid::FrlRate &rate : edid::kFrlRates) {
+        maxFrl_->addItem(tr("%1 Gbps").arg(rate.gbps), rate.gbps);
     }
     connect(maxFrl_, &QComboBox::currentIndexChanged, this, [this](int index) {
         const int gbps = maxFrl_->itemData(index).toInt();

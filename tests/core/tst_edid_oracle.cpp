@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <map>
+#include <tuple>
 
 using namespace testedid;
 Q_DECLARE_METATYPE(testedid::Bytes)
@@ -40,6 +41,12 @@ struct Facts {
     bool allm = false;
     QString vrr; // "40-120"
     bool dolbyVision = false;
+    // What the decoded view shows of the parts it once disagreed on, read from its lines.
+    QStringList
+        audioNotes; // each descriptor: "E-AC-3 JOC ACMOD28", "DTS-HD DTS:X", "MPEG-H 3D Audio level 5 LC"
+    QStringList dolbyAudio;   // "version 2 (7 bytes)", "headphone only", "height", ..., "MAT PCM 48 kHz only"
+    QString videoCapability;  // "YCbCr no data, RGB selectable, PT 0 IT 3 CE 3"
+    QStringList textWarnings; // "display product name": a non-printable byte ends the text
 };
 
 // edid-decode's names of the audio codings ("Linear PCM") by our names.
@@ -73,6 +80,29 @@ const std::map<QString, QString> &oracleAudioNames() {
 }
 
 // edid-decode's texts of the FRL codes 1 to 6.
+// edid-decode's scan behaviours of the Video Capability Data Block by their codes 0 to 3.
+int oracleScanCode(const QString &text) {
+    if (text == QLatin1String("Always Overscanned")) {
+        return 1;
+    }
+    if (text == QLatin1String("Always Underscanned")) {
+        return 2;
+    }
+    return text == QLatin1String("Supports both over- and underscan") ? 3 : 0;
+}
+
+// The level of an MPEG-H 3D Audio descriptor as the decoded view says it.
+QString oracleMpegHLevel(const QString &text) {
+    static const QRegularExpression unknown(
+        QStringLiteral("^Unknown MPEG-H 3D Audio Level \\(0x([0-9a-f]+)\\)$"));
+    if (text == QLatin1String("Unspecified")) {
+        return QStringLiteral("level unspecified");
+    }
+    const QRegularExpressionMatch m = unknown.match(text);
+    return m.hasMatch() ? QStringLiteral("reserved level %1").arg(m.captured(1).toInt(nullptr, 16))
+                        : text.toLower();
+}
+
 const QStringList kOracleFrlTexts = {
     "3 Gbps per lane on 3 lanes",
     "3 and 6 Gbps per lane on 3 lanes",
@@ -86,8 +116,21 @@ QString rateText(double khz) {
     return QString::number(khz);
 }
 
-Facts oracleFacts(const QString &output) {
+Facts oracleFacts(const QString &fullOutput) {
     Facts f;
+    // --check adds the warnings and failures after the blocks.
+    static const QRegularExpression checkPart(QStringLiteral("^(Warnings:|Failures:|EDID conformity:)"),
+                                              QRegularExpression::MultilineOption);
+    const qsizetype checkAt = fullOutput.indexOf(checkPart);
+    const QString output = checkAt < 0 ? fullOutput : fullOutput.left(checkAt);
+    static const QRegularExpression textWarning(
+        QStringLiteral("^  (Display Product Name|Display Product Serial Number|Alphanumeric Data String): "
+                       "Non-printable character\\.$"),
+        QRegularExpression::MultilineOption);
+    for (auto it = textWarning.globalMatch(fullOutput.mid(checkAt < 0 ? fullOutput.size() : checkAt));
+         it.hasNext();) {
+        f.textWarnings << it.next().captured(1).toLower();
+    }
     QString section;   // "Block 1, CTA-861 Extension Block"
     QString dataBlock; // "Audio Data Block"
     QString audioEntry;
@@ -154,11 +197,63 @@ Facts oracleFacts(const QString &output) {
                 const QString name = trimmed.chopped(1);
                 const auto known = oracleAudioNames().find(name);
                 f.audio << (known != oracleAudioNames().end() ? known->second : QStringLiteral("? ") + name);
-            } else if (trimmed.startsWith(QLatin1String("Max channels: ")) && !f.audio.isEmpty()) {
+                f.audioNotes << f.audio.back();
+            } else if (trimmed.startsWith(QLatin1String("Max channels: ")) && !f.audio.isEmpty() &&
+                       f.audio.back() != QLatin1String("AC-4")) {
+                // AC-4 states no channel count: its bits F10-F12 must be 0, which edid-decode
+                // shows as "Max channels: 1" (and shows nothing for the bits set).
                 f.audio.back() += QLatin1Char(' ') + trimmed.mid(14);
             } else if (trimmed.startsWith(QLatin1String("Supported sample rates (kHz): ")) &&
                        !f.audio.isEmpty()) {
                 f.audio.back() += QLatin1Char(' ') + trimmed.mid(30);
+            } else if (trimmed == QLatin1String("Supports Joint Object Coding") && !f.audioNotes.isEmpty()) {
+                f.audioNotes.back() += QLatin1String(" JOC");
+            } else if (trimmed == QLatin1String("Supports Joint Object Coding with ACMOD28") &&
+                       !f.audioNotes.isEmpty()) {
+                f.audioNotes.back() += QLatin1String(" ACMOD28");
+            } else if (trimmed.startsWith(QLatin1String("MPEG-H 3D Audio Level: ")) &&
+                       !f.audioNotes.isEmpty()) {
+                f.audioNotes.back() += QLatin1Char(' ') + oracleMpegHLevel(trimmed.mid(23));
+            } else if (trimmed == QLatin1String("Supports MPEG-H 3D Audio Low Complexity Profile") &&
+                       !f.audioNotes.isEmpty()) {
+                f.audioNotes.back() += QLatin1String(" LC");
+            } else if (!f.audioNotes.isEmpty() && f.audioNotes.back().startsWith(QLatin1String("DTS-HD")) &&
+                       !f.audioNotes.back().endsWith(QLatin1String("DTS:X")) &&
+                       (trimmed == QLatin1String("Supports DTS:X") ||
+                        (trimmed.startsWith(QLatin1String("Audio Format Code dependent value: 0x")) &&
+                         (trimmed.mid(37).toInt(nullptr, 16) & 0x02) != 0))) {
+                // edid-decode 2022 shows the byte; later versions name DTS:X by its bit 1.
+                f.audioNotes.back() += QLatin1String(" DTS:X");
+            }
+        } else if (dataBlock.startsWith(QLatin1String("Vendor-Specific Audio Data Block (Dolby)")) &&
+                   line.startsWith(QLatin1String("    "))) {
+            static const std::map<QString, QString> kDolbyAudio = {
+                {"Headphone playback only", "headphone only"},
+                {"Height speaker zone present", "height"},
+                {"Surround speaker zone present", "surround"},
+                {"Center speaker zone present", "center"},
+                {"Supports Dolby MAT PCM decoding at 48 kHz only, does not support TrueHD",
+                 "MAT PCM 48 kHz only"}};
+            const auto known = kDolbyAudio.find(trimmed);
+            if (trimmed.startsWith(QLatin1String("Version: "))) {
+                f.dolbyAudio << QStringLiteral("version ") + trimmed.mid(9);
+            } else {
+                f.dolbyAudio << (known != kDolbyAudio.end() ? known->second : QStringLiteral("? ") + trimmed);
+            }
+        } else if (dataBlock == QLatin1String("Video Capability Data Block:")) {
+            const QString value = trimmed.section(QLatin1String(": "), 1);
+            const QString meaning = value == QLatin1String("No Data") ? QStringLiteral("no data")
+                                    : value.startsWith(QLatin1String("Selectable"))
+                                        ? QStringLiteral("selectable")
+                                        : value;
+            if (trimmed.startsWith(QLatin1String("YCbCr quantization: "))) {
+                f.videoCapability = QStringLiteral("YCbCr ") + meaning;
+            } else if (trimmed.startsWith(QLatin1String("RGB quantization: "))) {
+                f.videoCapability += QStringLiteral(", RGB ") + meaning;
+            } else if (trimmed.contains(QLatin1String(" scan behavior: "))) {
+                f.videoCapability +=
+                    (trimmed.startsWith(QLatin1String("PT")) ? QStringLiteral(", ") : QStringLiteral(" ")) +
+                    trimmed.left(2) + QLatin1Char(' ') + QString::number(oracleScanCode(value));
             }
         } else if (dataBlock.startsWith(QLatin1String("Vendor-Specific Data Block (HDMI), "))) {
             if (trimmed.startsWith(QLatin1String("Source physical address: "))) {
@@ -198,6 +293,70 @@ Facts oracleFacts(const QString &output) {
         }
     }
     return f;
+}
+
+// The facts of issue 25 as the decoded view shows them.
+void shownFacts(const QStringList &lines, const Findings &findings, Facts &f) {
+    static const QRegularExpression audioEntry(
+        QStringLiteral("^    (.+?)(: max \\d+ channels|: (level .*|reserved level .*))?$"));
+    static const QRegularExpression videoCapability(
+        QStringLiteral("^  Video Capability: YCC quantization (.+), RGB quantization (.+), scan (PT \\d) (IT "
+                       "\\d) (CE \\d)$"));
+    static const std::map<QString, QString> kAudioNotes = {{"Joint Object Coding (Dolby Atmos)", "JOC"},
+                                                           {"Joint Object Coding with ACMOD28", "ACMOD28"},
+                                                           {"DTS:X", "DTS:X"},
+                                                           {"Low Complexity Profile", "LC"}};
+    QString part; // "  Audio Data Block:", "  Dolby Audio: ...", ...
+    for (const QString &line : lines) {
+        if (line.startsWith(QLatin1String("  ")) && !line.startsWith(QLatin1String("   "))) {
+            part = line;
+            if (line.startsWith(QLatin1String("  Dolby Audio: "))) {
+                f.dolbyAudio << line.mid(15);
+            }
+            const QRegularExpressionMatch m = videoCapability.match(line);
+            if (m.hasMatch()) {
+                f.videoCapability =
+                    QStringLiteral("YCbCr %1, RGB %2, %3 %4 %5")
+                        .arg(m.captured(1), m.captured(2), m.captured(3), m.captured(4), m.captured(5));
+            }
+            continue;
+        }
+        const QString trimmed = line.trimmed();
+        if (part == QLatin1String("  Audio Data Block:") && !line.startsWith(QLatin1String("     "))) {
+            const QRegularExpressionMatch m = audioEntry.match(line);
+            f.audioNotes << m.captured(1) +
+                                (m.captured(3).isEmpty() ? QString() : QLatin1Char(' ') + m.captured(3));
+        } else if (part == QLatin1String("  Audio Data Block:")) {
+            const auto known = kAudioNotes.find(trimmed);
+            if (known != kAudioNotes.end() && !f.audioNotes.isEmpty()) {
+                f.audioNotes.back() += QLatin1Char(' ') + known->second;
+            }
+        } else if (part.startsWith(QLatin1String("  Dolby Audio: "))) {
+            if (trimmed.startsWith(QLatin1String("Speaker zones: "))) {
+                f.dolbyAudio << trimmed.mid(15).split(QLatin1String(", "));
+            } else {
+                f.dolbyAudio << (trimmed == QLatin1String("Headphone playback only")
+                                     ? QStringLiteral("headphone only")
+                                 : trimmed == QLatin1String("Dolby MAT PCM at 48 kHz only, no TrueHD")
+                                     ? QStringLiteral("MAT PCM 48 kHz only")
+                                     : QStringLiteral("? ") + trimmed);
+            }
+        } else if (part.startsWith(QLatin1String("  HDMI Forum ")) &&
+                   trimmed.startsWith(QLatin1String("VRR: "))) {
+            // "VRR: 40 to 120 Hz"; a range of 0 to 0 Hz is no VRR, which edid-decode leaves unsaid.
+            f.vrr = trimmed == QLatin1String("VRR: not supported")
+                        ? QString()
+                        : trimmed.mid(5)
+                              .remove(QLatin1String(" Hz"))
+                              .replace(QLatin1String(" to "), QLatin1String("-"));
+        }
+    }
+    for (const Finding &finding : findings) {
+        const qsizetype at = finding.text.indexOf(QLatin1String(": non-printable byte "));
+        if (finding.severity == Finding::Severity::Warning && at > 0) {
+            f.textWarnings << finding.text.left(at).toLower();
+        }
+    }
 }
 
 Facts ourFacts(const edid::EdidDecoded &d) {
@@ -257,12 +416,10 @@ Facts ourFacts(const edid::EdidDecoded &d) {
                 f.forumTmds = QString::number(forum.maxTmdsMhz);
             }
             f.allm = forum.allm;
-            if (forum.vrrMin && (*forum.vrrMin != 0 || *forum.vrrMax != 0)) {
-                f.vrr = QStringLiteral("%1-%2").arg(*forum.vrrMin).arg(*forum.vrrMax);
-            }
         }
         f.dolbyVision = f.dolbyVision || cta.dolbyVision.has_value();
     }
+    shownFacts(edid::edidDetailLines(d), d.findings, f);
     return f;
 }
 
@@ -354,6 +511,45 @@ std::vector<std::pair<QString, Bytes>> generatedEdids() {
     list.push_back({"dolby vision 1", ctaEdid(extendedBlock(0x01, dv1))});
     list.push_back({"dolby vision 2", ctaEdid(extendedBlock(0x01, dv2))});
     list.push_back({"hdmi address", ctaEdid(block(3, {0x03, 0x0C, 0x00, 0x12, 0x34, 0x80, 0x3C}))});
+    // Where the decoded view and edid-decode once disagreed (issue 25). An HF-VSDB with
+    // VRRmin = VRRmax = 0 supports no VRR: edid-decode says nothing, the view says so.
+    list.push_back(
+        {"vrr 0 to 0", ctaEdid(block(3, {0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x63, 0x22, 0x00, 0x00}))});
+    // The Dolby Vendor-Specific Audio Data Block: version, headphone playback, speaker
+    // zones, MAT PCM at 48 kHz only; one with nothing set.
+    list.push_back({"dolby audio", ctaEdid(extendedBlock(0x11, {0x46, 0xD0, 0x00, 0xF1, 0x01}))});
+    list.push_back({"dolby audio bare", ctaEdid(extendedBlock(0x11, {0x46, 0xD0, 0x00, 0x00, 0x00}))});
+    // DTS-HD with and without DTS:X (byte 3 bit 1), E-AC-3 with joint object coding alone,
+    // with ACMOD28 alone and with both.
+    list.push_back({"dts:x and acmod28", audioEdid({0x5F, 0x7F, 0x03, 0x5F, 0x7F, 0x01, 0x57, 0x06, 0x01,
+                                                    0x57, 0x06, 0x02, 0x57, 0x06, 0x03})});
+    // MPEG-H 3D Audio: its level (unspecified, 2, 5, reserved 6) in place of the channels,
+    // and the Low Complexity Profile; AC-4 states no channel count.
+    list.push_back({"mpeg-h and ac-4", audioEdid({0x78, 0x07, 0x58, 0x7A, 0x07, 0x59, 0x7D, 0x07, 0x59, 0x7E,
+                                                  0x07, 0x58, 0x78, 0x07, 0x60, 0x78, 0x06, 0x61})});
+    // Product names cut by a byte that is not printable: a zero before the line feed, a
+    // control byte, DEL; and a serial number and a data string with a zero.
+    for (const auto &[label, text] :
+         {std::pair{"name zero", "55R635\0\n     "}, std::pair{"name control", "55R6\00135\n     "},
+          std::pair{"name del", "AB\177CD\n       "}}) {
+        Bytes edid = ctaEdid({});
+        std::copy_n(text, 13, &edid[77]);
+        fixChecksum(edid, 0);
+        list.push_back({label, edid});
+    }
+    Bytes texts = ctaEdid({});
+    for (const auto &[at, tag, text] :
+         {std::tuple{90, 0xFF, "Q7JLK\0\n      "}, std::tuple{108, 0xFE, "AB\0CD\n       "}}) {
+        texts[size_t(at) + 3] = uint8_t(tag);
+        std::copy_n(text, 13, &texts[size_t(at) + 5]);
+    }
+    fixChecksum(texts, 0);
+    list.push_back({"serial and text zero", texts});
+    // The Video Capability Data Block's QY and QS: selectable, or no data (not "fixed").
+    for (uint8_t capability : {0x00, 0x3F, 0x95, 0x6A, 0xC0}) {
+        list.push_back({QStringLiteral("video capability 0x%1").arg(capability, 2, 16, QLatin1Char('0')),
+                        ctaEdid(extendedBlock(0x00, {capability}))});
+    }
     return list;
 }
 
@@ -406,7 +602,7 @@ void TestEdidOracle::agrees() {
         file.write(reinterpret_cast<const char *>(edid.data()), static_cast<qint64>(edid.size()));
     }
     QProcess process;
-    process.start(oracle, {QStringLiteral("--skip-hex-dump"), path});
+    process.start(oracle, {QStringLiteral("--check"), QStringLiteral("--skip-hex-dump"), path});
     QVERIFY(process.waitForFinished(30000));
     Facts want = oracleFacts(QString::fromUtf8(process.readAllStandardOutput()));
     const Facts got = ourFacts(edid::decodeEdid(edid));
@@ -433,6 +629,10 @@ void TestEdidOracle::agrees() {
     QCOMPARE(got.allm, want.allm);
     QCOMPARE(got.vrr, want.vrr);
     QCOMPARE(got.dolbyVision, want.dolbyVision);
+    QCOMPARE(got.audioNotes, want.audioNotes);
+    QCOMPARE(got.dolbyAudio, want.dolbyAudio);
+    QCOMPARE(got.videoCapability, want.videoCapability);
+    QCOMPARE(got.textWarnings, want.textWarnings);
 }
 
 QTEST_GUILESS_MAIN(TestEdidOracle)

@@ -12,6 +12,10 @@ namespace {
 
 // Display names by video identification code (CTA-861 numbering): width, height,
 // p or i, the rate, and n (4:3) or w (16:9) where the code has a twin of the other shape.
+// They are the box's texts as its firmware writes them, which the one table of video
+// formats (video_formats.h) does not make: rates in whole hertz (720x480p60 for 59.94 Hz),
+// the 1440-wide pixel-repeated formats at 720 (720x480i60), the 64:27 formats under their
+// 16:9 names, and no n on the 4:3 twins of codes 3, 7, 18 and 22.
 // clang-format off
 constexpr const char *kVideoFormatNames[] = {
     /*   0 */ "",               "640x480p60",     "720x480p60",     "720x480p60w",    "1280x720p60",

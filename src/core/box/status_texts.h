@@ -50,6 +50,7 @@ constexpr int kCaptureLast = 30;   // the last byte of the block
 constexpr uint8_t kHdrInfoframeType = 0x87;
 
 // The display name of a video identification code; empty for 0 and above 107.
+// Not derived from video_formats.h: these are the box's own texts (83 of 107 differ from it).
 const char *lookupVideoFormatName(uint16_t code);
 
 // "Input : <format> <word>, [suffix], Output: <outputs>" from the video status block.

@@ -18,48 +18,51 @@ constexpr int kFirstDescriptor = 54;
 constexpr int kDescriptorCount = 4;
 constexpr int kExtensionCountByte = 126;
 
-constexpr uint8_t kTagCta = 0x02;
+// Where in the EDID a finding stands: "Block 1, Audio Data Block", of a part or of a data
+// block. Its text is made for the first finding only, and shared by the ones after it.
+class Place {
+public:
+    Place(int block, const char *part) : block_(block), part_(part) {}
+    Place(int block, const DataBlockEntry &entry) : block_(block), entry_(&entry) {}
+    const QString &text() const {
+        if (text_.isNull()) {
+            text_ = QStringLiteral("Block %1, %2")
+                        .arg(block_)
+                        .arg(entry_ != nullptr ? dataBlockName(*entry_) : QLatin1String(part_));
+        }
+        return text_;
+    }
 
-// Vendor OUIs as the blocks store them, least significant byte first.
-constexpr uint32_t kOuiHdmi = 0x000C03;
-constexpr uint32_t kOuiHdmiForum = 0xC45DD8;
-constexpr uint32_t kOuiDolby = 0x00D046;
-constexpr uint32_t kOuiHdr10Plus = 0x90848B;
-
-constexpr std::array<double, 7> kRatesKhz = {32, 44.1, 48, 88.2, 96, 176.4, 192};
-
-QString blockWhere(int block, const char *part) {
-    return QStringLiteral("Block %1, %2").arg(block).arg(QLatin1String(part));
-}
-
-// Where in the EDID a data block's finding stands; its text is made only for a finding.
-struct Place {
-    int block;
-    const DataBlockEntry &entry;
+private:
+    int block_;
+    const char *part_ = nullptr;
+    const DataBlockEntry *entry_ = nullptr; // no data block is added while the place is in use
+    mutable QString text_;
 };
-QString placeText(const Place &place) {
-    return QStringLiteral("Block %1, %2").arg(place.block).arg(dataBlockName(place.entry));
-}
 void addWarning(Findings &findings, const Place &place, const QString &text) {
-    ::addWarning(findings, placeText(place), text);
+    ::addWarning(findings, place.text(), text);
 }
 void addFailure(Findings &findings, const Place &place, const QString &text) {
-    ::addFailure(findings, placeText(place), text);
+    ::addFailure(findings, place.text(), text);
 }
 
-uint32_t ouiOf(Bytes payload) {
-    return payload.size() < 3 ? 0
-                              : uint32_t{payload[0]} | uint32_t{payload[1]} << 8 | uint32_t{payload[2]} << 16;
-}
-
-// The text of a display descriptor: up to 13 characters, ended by a line feed.
-QString descriptorText(Bytes text) {
+// The text of a display descriptor: up to 13 characters, ended by a line feed. A byte that
+// is not printable ASCII ends it too, with a warning (as edid-decode reads it).
+QString descriptorText(Bytes text, const char *label, Findings &findings) {
     QString out;
     for (uint8_t c : text) {
         if (c == 0x0A) {
             break;
         }
-        out += QChar(c >= 0x20 && c < 0x7F ? c : '.');
+        if (c < 0x20 || c >= 0x7F) {
+            addWarning(findings, QStringLiteral("Block 0, Base EDID"),
+                       QStringLiteral("%1: non-printable byte 0x%2 ends the text after '%3'")
+                           .arg(QLatin1String(label))
+                           .arg(c, 2, 16, QLatin1Char('0'))
+                           .arg(out));
+            break;
+        }
+        out += QChar(c);
     }
     // Padding spaces after the line feed are dropped with it; trailing spaces without
     // one are part of the text as the display gave it.
@@ -93,7 +96,7 @@ DetailedTiming decodeDetailedTiming(Bytes d, int block) {
     return t;
 }
 
-void checkDetailedTiming(const DetailedTiming &t, Findings &findings, const QString &where) {
+void checkDetailedTiming(const DetailedTiming &t, Findings &findings, const Place &where) {
     if (t.hActive == 0 || t.vActive == 0) {
         addFailure(findings, where, QStringLiteral("detailed timing with no active pixels or lines"));
     } else if (t.hFrontPorch + t.hSync > t.hBlank || t.vFrontPorch + t.vSync > t.vBlank) {
@@ -105,10 +108,18 @@ void checkDetailedTiming(const DetailedTiming &t, Findings &findings, const QStr
 }
 
 // Bytes 35 to 37, most significant bit first; the last seven bits are the manufacturer's.
-constexpr std::array<const char *, 17> kEstablishedTimings = {
-    "720x400@70",  "720x400@88",  "640x480@60",  "640x480@67",   "640x480@72", "640x480@75",
-    "800x600@56",  "800x600@60",  "800x600@72",  "800x600@75",   "832x624@75", "1024x768i@87",
-    "1024x768@60", "1024x768@70", "1024x768@75", "1280x1024@75", "1152x870@75"};
+// As literals, so that a decoded EDID shares their text instead of copying it.
+constexpr size_t kEstablishedTimingCount = 17;
+QString establishedTimingName(size_t bit) {
+    static const std::array<QString, kEstablishedTimingCount> kNames = {
+        QStringLiteral("720x400@70"),   QStringLiteral("720x400@88"),  QStringLiteral("640x480@60"),
+        QStringLiteral("640x480@67"),   QStringLiteral("640x480@72"),  QStringLiteral("640x480@75"),
+        QStringLiteral("800x600@56"),   QStringLiteral("800x600@60"),  QStringLiteral("800x600@72"),
+        QStringLiteral("800x600@75"),   QStringLiteral("832x624@75"),  QStringLiteral("1024x768i@87"),
+        QStringLiteral("1024x768@60"),  QStringLiteral("1024x768@70"), QStringLiteral("1024x768@75"),
+        QStringLiteral("1280x1024@75"), QStringLiteral("1152x870@75")};
+    return kNames[bit];
+}
 
 void decodeRangeLimits(Bytes d, BaseBlock &base) {
     RangeLimits limits;
@@ -124,7 +135,7 @@ void decodeRangeLimits(Bytes d, BaseBlock &base) {
 void decodeBase(Bytes b, EdidDecoded &out) {
     BaseBlock &base = out.base;
     Findings &findings = out.findings;
-    const QString where = QStringLiteral("Block 0, Base EDID");
+    const Place where(0, "Base EDID");
     base.headerRight = std::equal(kHeader.begin(), kHeader.end(), b.begin());
     if (!base.headerRight) {
         addFailure(findings, where, QStringLiteral("the header is not 00 FF FF FF FF FF FF 00"));
@@ -164,9 +175,9 @@ void decodeBase(Bytes b, EdidDecoded &out) {
     c.whiteY = tenBit(34, 26, 0);
 
     const uint32_t established = uint32_t{b[35]} << 16 | uint32_t{b[36]} << 8 | b[37];
-    for (size_t i = 0; i < kEstablishedTimings.size(); ++i) {
+    for (size_t i = 0; i < kEstablishedTimingCount; ++i) {
         if ((established & (0x800000u >> i)) != 0) {
-            base.establishedTimings.push_back(QLatin1String(kEstablishedTimings[i]));
+            base.establishedTimings.push_back(establishedTimingName(i));
         }
     }
 
@@ -214,13 +225,13 @@ void decodeBase(Bytes b, EdidDecoded &out) {
         const Bytes text = d.subspan(5, 13);
         switch (d[3]) {
         case 0xFC:
-            base.productName = descriptorText(text);
+            base.productName = descriptorText(text, "Display product name", findings);
             break;
         case 0xFF:
-            base.serialText = descriptorText(text);
+            base.serialText = descriptorText(text, "Display product serial number", findings);
             break;
         case 0xFE:
-            base.asciiTexts.push_back(descriptorText(text));
+            base.asciiTexts.push_back(descriptorText(text, "Alphanumeric data string", findings));
             break;
         case 0xFD:
             decodeRangeLimits(d, base);
@@ -237,102 +248,28 @@ void decodeBase(Bytes b, EdidDecoded &out) {
 
 // --- CTA-861 -------------------------------------------------------------------------
 
-QString blockName(uint8_t tag, std::optional<uint8_t> extendedTag, uint32_t oui) {
-    switch (tag) {
-    case 1:
-        return QStringLiteral("Audio Data Block");
-    case 2:
-        return QStringLiteral("Video Data Block");
-    case 3:
-        switch (oui) {
-        case kOuiHdmi:
-            return QStringLiteral("Vendor-Specific Data Block (HDMI), OUI 00-0C-03");
-        case kOuiHdmiForum:
-            return QStringLiteral("Vendor-Specific Data Block (HDMI Forum), OUI C4-5D-D8");
-        default:
-            return QStringLiteral("Vendor-Specific Data Block, OUI %1")
-                .arg(QStringLiteral("%1-%2-%3")
-                         .arg(oui >> 16, 2, 16, QLatin1Char('0'))
-                         .arg((oui >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-                         .arg(oui & 0xFF, 2, 16, QLatin1Char('0'))
-                         .toUpper());
+// A flag of a decoded part: the byte it stands in (counted as the decoder's bytes are), its
+// bit, and the part's field.
+template <typename Part> struct Flag {
+    size_t byte;
+    uint8_t bit;
+    bool Part::*field;
+};
+// Sets every flag whose byte the bytes hold.
+template <typename Part, size_t N> void readFlags(Bytes p, const Flag<Part> (&flags)[N], Part &part) {
+    for (const Flag<Part> &flag : flags) {
+        if (flag.byte < p.size()) {
+            part.*flag.field = (p[flag.byte] & flag.bit) != 0;
         }
-    case 4:
-        return QStringLiteral("Speaker Allocation Data Block");
-    case 5:
-        return QStringLiteral("VESA Display Transfer Characteristics Data Block");
-    case 7:
-        break;
-    default:
-        return QStringLiteral("Unknown Data Block (tag %1)").arg(tag);
-    }
-    if (!extendedTag) {
-        return QStringLiteral("Extended tag data block without its tag");
-    }
-    switch (*extendedTag) {
-    case 0:
-        return QStringLiteral("Video Capability Data Block");
-    case 1:
-        switch (oui) {
-        case kOuiDolby:
-            return QStringLiteral("Vendor-Specific Video Data Block (Dolby), OUI 00-D0-46");
-        case kOuiHdr10Plus:
-            return QStringLiteral("Vendor-Specific Video Data Block (HDR10+), OUI 90-84-8B");
-        default:
-            return QStringLiteral("Vendor-Specific Video Data Block");
-        }
-    case 2:
-        return QStringLiteral("VESA Video Display Device Data Block");
-    case 3:
-        return QStringLiteral("VESA Video Timing Block Extension");
-    case 5:
-        return QStringLiteral("Colorimetry Data Block");
-    case 6:
-        return QStringLiteral("HDR Static Metadata Data Block");
-    case 7:
-        return QStringLiteral("HDR Dynamic Metadata Data Block");
-    case 8:
-        return QStringLiteral("Native Video Resolution Data Block");
-    case 13:
-        return QStringLiteral("Video Format Preference Data Block");
-    case 14:
-        return QStringLiteral("YCbCr 4:2:0 Video Data Block");
-    case 15:
-        return QStringLiteral("YCbCr 4:2:0 Capability Map Data Block");
-    case 17:
-        return QStringLiteral("Vendor-Specific Audio Data Block");
-    case 18:
-        return QStringLiteral("HDMI Audio Data Block");
-    case 19:
-        return QStringLiteral("Room Configuration Data Block");
-    case 20:
-        return QStringLiteral("Speaker Location Data Block");
-    case 32:
-        return QStringLiteral("InfoFrame Data Block");
-    case 34:
-        return QStringLiteral("DisplayID Type VII Video Timing Data Block");
-    case 35:
-        return QStringLiteral("DisplayID Type VIII Video Timing Data Block");
-    case 42:
-        return QStringLiteral("DisplayID Type X Video Timing Data Block");
-    case 120:
-        return QStringLiteral("HDMI Forum EDID Extension Override Data Block");
-    case 121:
-        return QStringLiteral("HDMI Forum Sink Capability Data Block");
-    default:
-        return QStringLiteral("Unknown Extended Data Block (extended tag %1)").arg(*extendedTag);
     }
 }
 
-// A short video descriptor byte: codes 129 to 192 are VIC 1 to 64 marked native.
+// A short video descriptor, or nullopt for a reserved code.
 std::optional<VideoDescriptor> videoDescriptor(uint8_t svd) {
-    if (svd == 0 || svd == 128 || svd >= 254) {
+    if (cta::svdReserved(svd)) {
         return std::nullopt;
     }
-    if (svd > 128 && svd <= 192) {
-        return VideoDescriptor{static_cast<uint8_t>(svd & 0x7F), true, false};
-    }
-    return VideoDescriptor{svd, false, false};
+    return VideoDescriptor{cta::svdVic(svd), cta::svdNative(svd), false};
 }
 
 void decodeVideoBlock(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
@@ -348,48 +285,61 @@ void decodeVideoBlock(Bytes p, CtaBlock &cta, Findings &findings, const Place &w
 }
 
 void decodeAudioBlock(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
-    if (p.size() % 3 != 0) {
+    if (p.size() % cta::kSadBytes != 0) {
         addFailure(findings, where, QStringLiteral("length %1 is not a multiple of 3").arg(p.size()));
     }
-    for (size_t at = 0; at + 3 <= p.size(); at += 3) {
+    for (size_t at = 0; at + cta::kSadBytes <= p.size(); at += cta::kSadBytes) {
+        const Bytes sad = p.subspan(at, cta::kSadBytes);
         AudioFormat f;
-        f.code = (p[at] >> 3) & 0x0F;
-        f.maxChannels = static_cast<uint8_t>((p[at] & 0x07) + 1);
-        f.sampleRates = p[at + 1] & 0x7F;
-        f.codeDependent = p[at + 2];
-        switch (f.code) {
-        case 0:
-            addWarning(findings, where, QStringLiteral("reserved audio format code 0"));
+        f.code = cta::sadCoding(sad);
+        f.maxChannels = static_cast<uint8_t>((sad[0] & 0x07) + 1);
+        f.sampleRates = sad[1] & 0x7F;
+        f.codeDependent = sad[2];
+        switch (static_cast<AudioCoding>(f.code)) {
+        case AudioCoding::Lpcm:
+            f.bitDepths = sad[2] & 0x07;
             break;
-        case 1:
-            f.bitDepths = p[at + 2] & 0x07;
+        case AudioCoding::Ac3:
+        case AudioCoding::Mpeg1:
+        case AudioCoding::Mp3:
+        case AudioCoding::Mpeg2:
+        case AudioCoding::AacLc:
+        case AudioCoding::Dts:
+        case AudioCoding::Atrac:
+            f.maxBitrateKbps = static_cast<uint16_t>(sad[2] * 8);
             break;
-        case 2:
-        case 3:
-        case 4:
-        case 5:
-        case 6:
-        case 7:
-        case 8:
-            f.maxBitrateKbps = static_cast<uint16_t>(p[at + 2] * 8);
+        case AudioCoding::EnhancedAc3:
+            f.jointObjectCoding = (sad[2] & 0x01) != 0;
+            f.acmod28 = (sad[2] & 0x02) != 0;
             break;
-        case 10:
-            f.jointObjectCoding = (p[at + 2] & 0x01) != 0;
+        case AudioCoding::DtsHd:
+            f.dtsX = (sad[2] & 0x02) != 0;
             break;
-        case 12:
-            f.matObjectPcm = (p[at + 2] & 0x01) != 0;
+        case AudioCoding::Mat:
+            f.matObjectPcm = (sad[2] & 0x01) != 0;
             break;
-        case 15:
-            f.extendedCode = p[at + 2] >> 3;
-            if (f.extendedCode == 11 || f.extendedCode == 12) {
-                f.maxChannels = 0; // MPEG-H 3D Audio and AC-4 state no channel count there
-            } else if (f.extendedCode == 13) {
-                // L-PCM 3D Audio: five bits; bit 3 is bit 7 of the first byte, bit 4 bit 7 of the rates.
-                f.maxChannels = static_cast<uint8_t>(
-                    ((p[at] & 0x07) | (p[at] & 0x80) >> 4 | (p[at + 1] & 0x80) >> 3) + 1);
+        case AudioCoding::Extended:
+            f.extendedCode = cta::sadExtendedCoding(sad);
+            switch (static_cast<ExtendedAudioCoding>(f.extendedCode)) {
+            case ExtendedAudioCoding::MpegH3d:
+                f.maxChannels = 0; // it states its level there instead
+                f.mpegHLevel = sad[0] & 0x07;
+                f.mpegHLowComplexity = (sad[2] & 0x01) != 0;
+                break;
+            case ExtendedAudioCoding::Ac4:
+                f.maxChannels = 0; // no channel count there
+                break;
+            case ExtendedAudioCoding::Lpcm3d:
+                // Five bits; bit 3 is bit 7 of the first byte, bit 4 bit 7 of the rates.
+                f.maxChannels =
+                    static_cast<uint8_t>(((sad[0] & 0x07) | (sad[0] & 0x80) >> 4 | (sad[1] & 0x80) >> 3) + 1);
+                break;
             }
             break;
         default:
+            if (f.code == 0) {
+                addWarning(findings, where, QStringLiteral("reserved audio format code 0"));
+            }
             break;
         }
         if (f.sampleRates == 0) {
@@ -435,18 +385,14 @@ void decodeHdmiVsdb(Bytes p, CtaBlock &cta, Findings &findings, const Place &whe
         addFailure(findings, where, QStringLiteral("too short for the physical address"));
         return;
     }
+    static constexpr Flag<HdmiVsdb> kFlags[] = {
+        {2, 0x80, &HdmiVsdb::supportsAi},    {2, 0x40, &HdmiVsdb::deepColor48},
+        {2, 0x20, &HdmiVsdb::deepColor36},   {2, 0x10, &HdmiVsdb::deepColor30},
+        {2, 0x08, &HdmiVsdb::deepColorY444}, {2, 0x01, &HdmiVsdb::dviDual}};
     HdmiVsdb h;
     h.physicalAddress = static_cast<uint16_t>(p[0] << 8 | p[1]);
-    size_t at = 2;
-    if (p.size() > at) {
-        const uint8_t flags = p[at++];
-        h.supportsAi = (flags & 0x80) != 0;
-        h.deepColor48 = (flags & 0x40) != 0;
-        h.deepColor36 = (flags & 0x20) != 0;
-        h.deepColor30 = (flags & 0x10) != 0;
-        h.deepColorY444 = (flags & 0x08) != 0;
-        h.dviDual = (flags & 0x01) != 0;
-    }
+    readFlags(p, kFlags, h);
+    size_t at = std::min<size_t>(p.size(), 3); // after the flags
     if (p.size() > at) {
         h.maxTmdsMhz = static_cast<uint16_t>(p[at++] * 5);
     }
@@ -497,34 +443,33 @@ void decodeHdmiForum(Bytes p, bool fromScdb, CtaBlock &cta, Findings &findings, 
         addFailure(findings, where, QStringLiteral("length too short"));
         return;
     }
+    static constexpr Flag<HdmiForum> kFlags[] = {{2, 0x80, &HdmiForum::scdc},
+                                                 {2, 0x40, &HdmiForum::readRequest},
+                                                 {2, 0x10, &HdmiForum::ccbpci},
+                                                 {2, 0x08, &HdmiForum::lte340Scramble},
+                                                 {2, 0x04, &HdmiForum::independentView},
+                                                 {2, 0x02, &HdmiForum::dualView},
+                                                 {2, 0x01, &HdmiForum::osdDisparity},
+                                                 {3, 0x08, &HdmiForum::uhdVic},
+                                                 {3, 0x04, &HdmiForum::deepColor420_48},
+                                                 {3, 0x02, &HdmiForum::deepColor420_36},
+                                                 {3, 0x01, &HdmiForum::deepColor420_30},
+                                                 {4, 0x80, &HdmiForum::fapaEndExtended},
+                                                 {4, 0x40, &HdmiForum::qms},
+                                                 {4, 0x20, &HdmiForum::mDelta},
+                                                 {4, 0x10, &HdmiForum::cinemaVrr},
+                                                 {4, 0x08, &HdmiForum::negativeMvrr},
+                                                 {4, 0x04, &HdmiForum::fva},
+                                                 {4, 0x02, &HdmiForum::allm},
+                                                 {4, 0x01, &HdmiForum::fapaStart}};
     HdmiForum f;
     f.fromScdb = fromScdb;
     f.version = p[0];
     f.maxTmdsMhz = static_cast<uint16_t>(p[1] * 5);
-    f.scdc = (p[2] & 0x80) != 0;
-    f.readRequest = (p[2] & 0x40) != 0;
-    f.ccbpci = (p[2] & 0x10) != 0;
-    f.lte340Scramble = (p[2] & 0x08) != 0;
-    f.independentView = (p[2] & 0x04) != 0;
-    f.dualView = (p[2] & 0x02) != 0;
-    f.osdDisparity = (p[2] & 0x01) != 0;
     f.maxFrlCode = p[3] >> 4;
-    f.uhdVic = (p[3] & 0x08) != 0;
-    f.deepColor420_48 = (p[3] & 0x04) != 0;
-    f.deepColor420_36 = (p[3] & 0x02) != 0;
-    f.deepColor420_30 = (p[3] & 0x01) != 0;
+    readFlags(p, kFlags, f);
     if (f.maxFrlCode > 6) {
         addFailure(findings, where, QStringLiteral("reserved Max_FRL_Rate %1").arg(f.maxFrlCode));
-    }
-    if (p.size() >= 5) {
-        f.fapaEndExtended = (p[4] & 0x80) != 0;
-        f.qms = (p[4] & 0x40) != 0;
-        f.mDelta = (p[4] & 0x20) != 0;
-        f.cinemaVrr = (p[4] & 0x10) != 0;
-        f.negativeMvrr = (p[4] & 0x08) != 0;
-        f.fva = (p[4] & 0x04) != 0;
-        f.allm = (p[4] & 0x02) != 0;
-        f.fapaStart = (p[4] & 0x01) != 0;
     }
     if (p.size() >= 7) {
         f.vrrMin = p[5] & 0x3F;
@@ -577,33 +522,32 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const Place &
         }
         break;
     case 1:
+    case 2:
+        // The DM version, and 2160p60 (version 1) or backlight control (version 2).
         dv.dmVersion = ((p[0] >> 2) & 0x07) + 2;
-        dv.supports2160p60 = (p[0] & 0x02) != 0;
-        if (p.size() >= 3) {
+        if (dv.version == 1) {
+            dv.supports2160p60 = (p[0] & 0x02) != 0;
+        } else {
+            dv.backlightControl = (p[0] & 0x02) != 0;
+        }
+        if (p.size() < 3) {
+            addFailure(findings, where, QStringLiteral("version %1 cut short").arg(dv.version));
+        } else if (dv.version == 1) {
             dv.globalDimming = (p[1] & 0x01) != 0;
             dv.targetMaxLuminance = 100.0 + 50.0 * (p[1] >> 1);
             const double minCode = (p[2] >> 1) / 127.0;
             dv.targetMinLuminance = minCode * minCode;
             dv.colorimetryP3 = (p[2] & 0x01) != 0;
+            if (p.size() == 7) { // the 12-byte block of low-latency sinks
+                dv.interfaceCode = p[3] & 0x03;
+            }
         } else {
-            addFailure(findings, where, QStringLiteral("version 1 cut short"));
-        }
-        if (p.size() == 7) { // the 12-byte block of low-latency sinks
-            dv.interfaceCode = p[3] & 0x03;
-        }
-        break;
-    case 2:
-        dv.dmVersion = ((p[0] >> 2) & 0x07) + 2;
-        dv.backlightControl = (p[0] & 0x02) != 0;
-        if (p.size() >= 3) {
             dv.globalDimming = (p[1] & 0x04) != 0;
             dv.targetMinPq = static_cast<uint16_t>(20 * (p[1] >> 3));
             dv.targetMaxPq = static_cast<uint16_t>(2055 + 65 * (p[2] >> 3));
             dv.targetMinLuminance = pqToNits(*dv.targetMinPq);
             dv.targetMaxLuminance = pqToNits(*dv.targetMaxPq);
             dv.interfaceCode = p[2] & 0x03;
-        } else {
-            addFailure(findings, where, QStringLiteral("version 2 cut short"));
         }
         break;
     default:
@@ -613,42 +557,85 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const Place &
     cta.dolbyVision = dv;
 }
 
-void decodeDataBlock(uint8_t tag, Bytes p, CtaBlock &cta, Findings &findings, int block) {
-    DataBlockEntry entry;
-    entry.tag = tag;
-    entry.length = static_cast<uint8_t>(p.size());
-    uint32_t oui = 0;
-    Bytes ext = p;
-    if (tag == 7 && !p.empty()) {
-        entry.extendedTag = p[0];
-        ext = p.subspan(1);
-        if (p[0] == 1) {
-            oui = ouiOf(ext);
-        }
-    } else if (tag == 3) {
-        oui = ouiOf(p);
+void decodeDolbyAudio(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
+    // p starts after the OUI.
+    if (p.size() < 2) {
+        addFailure(findings, where, QStringLiteral("length %1 is too short").arg(p.size() + 4));
+        return;
     }
-    entry.oui = oui;
+    static constexpr Flag<DolbyAudio> kFlags[] = {{0, 0x80, &DolbyAudio::headphoneOnly},
+                                                  {0, 0x40, &DolbyAudio::heightZone},
+                                                  {0, 0x20, &DolbyAudio::surroundZone},
+                                                  {0, 0x10, &DolbyAudio::centerZone},
+                                                  {1, 0x01, &DolbyAudio::matPcm48kOnly}};
+    DolbyAudio a;
+    a.length = static_cast<uint8_t>(p.size());
+    a.version = static_cast<uint8_t>((p[0] & 0x07) + 1);
+    readFlags(p, kFlags, a);
+    cta.dolbyAudio = a;
+}
+
+void decodeHdr10Plus(Bytes p, CtaBlock &cta, Findings &, const Place &) {
+    // p starts after the OUI.
+    cta.hdr10Plus = true;
+    if (!p.empty()) {
+        cta.hdr10PlusApplicationVersion = p[0] & 0x03;
+    }
+}
+
+// The vendor-specific blocks the decoder reads: the block, the OUI, and the decoder of the
+// bytes after the OUI.
+struct VendorDecoder {
+    cta::VendorBlock block;
+    uint32_t oui;
+    void (*decode)(Bytes, CtaBlock &, Findings &, const Place &);
+};
+constexpr VendorDecoder kVendorDecoders[] = {
+    {cta::kVsdb, cta::kOuiHdmi, decodeHdmiVsdb},
+    {cta::kVsdb, cta::kOuiHdmiForum,
+     [](Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
+         decodeHdmiForum(p, false, cta, findings, where);
+     }},
+    {cta::kVsvdb, cta::kOuiDolby, decodeDolbyVision},
+    {cta::kVsvdb, cta::kOuiHdr10Plus, decodeHdr10Plus},
+    {cta::kVsadb, cta::kOuiDolby, decodeDolbyAudio}};
+
+void decodeVendorBlock(const cta::DataBlock &b, CtaBlock &cta, Findings &findings, const Place &where) {
+    const Bytes body = b.body();
+    // The vendor-specific data and video data blocks need their OUI.
+    if (body.size() < 3 && b.vendorBlock() != cta::kVsadb) {
+        addFailure(findings, where, QStringLiteral("too short for its OUI"));
+        return;
+    }
+    for (const VendorDecoder &vendor : kVendorDecoders) {
+        if (vendor.block == b.vendorBlock() && vendor.oui == b.oui()) {
+            vendor.decode(body.subspan(3), cta, findings, where);
+        }
+    }
+}
+
+void decodeDataBlock(const cta::DataBlock &b, CtaBlock &cta, Findings &findings, int block) {
+    DataBlockEntry entry;
+    entry.tag = b.tag;
+    entry.length = static_cast<uint8_t>(b.payload.size());
+    entry.extendedTag = b.extendedTag;
+    entry.oui = b.oui();
     cta.dataBlocks.push_back(entry);
     // Only this function adds to the list while the place is in use.
-    const Place where{block, cta.dataBlocks.back()};
-    switch (tag) {
-    case 1:
+    const Place where(block, cta.dataBlocks.back());
+    const Bytes p = b.payload;
+    const Bytes ext = b.body();
+    switch (b.tag) {
+    case cta::kTagAudio:
         decodeAudioBlock(p, cta, findings, where);
         return;
-    case 2:
+    case cta::kTagVideo:
         decodeVideoBlock(p, cta, findings, where);
         return;
-    case 3:
-        if (p.size() < 3) {
-            addFailure(findings, where, QStringLiteral("too short for its OUI"));
-        } else if (oui == kOuiHdmi) {
-            decodeHdmiVsdb(p.subspan(3), cta, findings, where);
-        } else if (oui == kOuiHdmiForum) {
-            decodeHdmiForum(p.subspan(3), false, cta, findings, where);
-        }
+    case cta::kTagVendor:
+        decodeVendorBlock(b, cta, findings, where);
         return;
-    case 4:
+    case cta::kTagSpeakers:
         if (p.size() >= 3) {
             cta.speakerAllocation = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
         } else if (!p.empty()) {
@@ -658,57 +645,49 @@ void decodeDataBlock(uint8_t tag, Bytes p, CtaBlock &cta, Findings &findings, in
             addFailure(findings, where, QStringLiteral("empty"));
         }
         return;
-    case 7:
+    case cta::kTagExtended:
         break;
     default:
         return;
     }
-    if (!entry.extendedTag) {
+    if (!b.extendedTag) {
         addFailure(findings, where, QStringLiteral("length 0"));
         return;
     }
-    switch (*entry.extendedTag) {
-    case 0:
+    switch (*b.extendedTag) {
+    case cta::kExtVideoCapability:
         if (ext.empty()) {
             addFailure(findings, where, QStringLiteral("empty"));
         } else {
             cta.videoCapability = ext[0];
         }
         break;
-    case 1:
-        if (ext.size() < 3) {
-            addFailure(findings, where, QStringLiteral("too short for its OUI"));
-        } else if (oui == kOuiDolby) {
-            decodeDolbyVision(ext.subspan(3), cta, findings, where);
-        } else if (oui == kOuiHdr10Plus) {
-            cta.hdr10Plus = true;
-            if (ext.size() >= 4) {
-                cta.hdr10PlusApplicationVersion = ext[3] & 0x03;
-            }
-        }
+    case cta::kExtVendorVideo:
+    case cta::kExtVendorAudio:
+        decodeVendorBlock(b, cta, findings, where);
         break;
-    case 5:
+    case cta::kExtColorimetry:
         if (ext.size() >= 2) {
             cta.colorimetry = static_cast<uint16_t>(ext[0] | ext[1] << 8);
         } else {
             addFailure(findings, where, QStringLiteral("length %1, should be 3").arg(p.size()));
         }
         break;
-    case 6:
+    case cta::kExtHdrStatic:
         decodeHdrStatic(ext, cta, findings, where);
         break;
-    case 14:
+    case cta::kExtYcbcr420Video:
         for (uint8_t svd : ext) {
             if (const auto descriptor = videoDescriptor(svd)) {
                 cta.ycbcr420OnlyVics.push_back(descriptor->vic);
             }
         }
         break;
-    case 15:
+    case cta::kExtYcbcr420Map:
         // Resolved once all Video Data Blocks of the extension are known.
         cta.ycbcr420MapPresent = true;
         break;
-    case 121:
+    case cta::kExtHdmiForumScdb:
         if (ext.size() < 2) {
             addFailure(findings, where, QStringLiteral("too short"));
         } else {
@@ -723,7 +702,7 @@ void decodeDataBlock(uint8_t tag, Bytes p, CtaBlock &cta, Findings &findings, in
 // Marks the descriptors a 4:2:0 capability map names: bit n of the map stands for the nth
 // descriptor of the Video Data Blocks; an empty map names them all.
 void applyYcbcr420Map(Bytes map, CtaBlock &cta, Findings &findings, int block) {
-    const QString where = blockWhere(block, "YCbCr 4:2:0 Capability Map Data Block");
+    const Place where(block, "YCbCr 4:2:0 Capability Map Data Block");
     if (map.empty()) {
         for (VideoDescriptor &v : cta.videos) {
             v.ycbcr420Capable = true;
@@ -742,13 +721,12 @@ void applyYcbcr420Map(Bytes map, CtaBlock &cta, Findings &findings, int block) {
     }
 }
 
-void decodeCta(Bytes b, int block, EdidDecoded &out) {
+void decodeCta(std::span<const uint8_t, kEdidBlockSize> b, int block, EdidDecoded &out) {
     Findings &findings = out.findings;
-    const QString where = blockWhere(block, "CTA-861 Extension Block");
+    const Place where(block, "CTA-861 Extension Block");
     CtaBlock cta;
     cta.block = block;
     cta.revision = b[1];
-    size_t dtdStart = b[2];
     if (cta.revision >= 2) {
         cta.underscan = (b[3] & 0x80) != 0;
         cta.basicAudio = (b[3] & 0x40) != 0;
@@ -759,57 +737,34 @@ void decodeCta(Bytes b, int block, EdidDecoded &out) {
     if (cta.revision < 1 || cta.revision > 3) {
         addWarning(findings, where, QStringLiteral("unknown revision %1").arg(cta.revision));
     }
-    // The checksum byte is the last one: blocks and timings end before it.
-    const size_t end = kEdidBlockSize - 1;
-    if (dtdStart > end) {
+    const cta::CtaLayout layout(b);
+    if (layout.timingOffset() == cta::TimingOffset::PastBlock) {
         addFailure(findings, where,
-                   QStringLiteral("detailed timings said to start at %1, past the block").arg(dtdStart));
-        dtdStart = end;
-    } else if (dtdStart != 0 && dtdStart < 4) {
+                   QStringLiteral("detailed timings said to start at %1, past the block").arg(b[2]));
+    } else if (layout.timingOffset() == cta::TimingOffset::InHeader) {
         addFailure(findings, where,
-                   QStringLiteral("detailed timings said to start at %1, inside the header").arg(dtdStart));
-        dtdStart = 4;
+                   QStringLiteral("detailed timings said to start at %1, inside the header").arg(b[2]));
     }
     std::optional<Bytes> ycbcr420Map;
-    if (cta.revision >= 3 && dtdStart > 4) {
-        size_t at = 4;
-        while (at < dtdStart) {
-            const uint8_t tag = b[at] >> 5;
-            const size_t length = b[at] & 0x1F;
-            if (at + 1 + length > dtdStart) {
-                addFailure(
-                    findings, where,
-                    QStringLiteral(
-                        "data block at %1 of length %2 runs past the data block collection (ends at %3)")
-                        .arg(at)
-                        .arg(length)
-                        .arg(dtdStart));
-                break;
+    for (const cta::DataBlock &dataBlock : layout.dataBlocks()) {
+        decodeDataBlock(dataBlock, cta, findings, block);
+        if (dataBlock.extendedTag == cta::kExtYcbcr420Map) {
+            if (ycbcr420Map) {
+                addWarning(findings, where, QStringLiteral("a second YCbCr 4:2:0 Capability Map Data Block"));
             }
-            const Bytes payload = b.subspan(at + 1, length);
-            decodeDataBlock(tag, payload, cta, findings, block);
-            if (tag == 7 && length >= 1 && payload[0] == 15) {
-                if (ycbcr420Map) {
-                    addWarning(findings, where,
-                               QStringLiteral("a second YCbCr 4:2:0 Capability Map Data Block"));
-                }
-                ycbcr420Map = payload.subspan(1);
-            }
-            at += 1 + length;
+            ycbcr420Map = dataBlock.body();
         }
+    }
+    if (const std::optional<QString> overrun = layout.overrun()) {
+        addFailure(findings, where, *overrun);
     }
     if (ycbcr420Map) {
         applyYcbcr420Map(*ycbcr420Map, cta, findings, block);
     }
-    if (dtdStart != 0) {
-        for (size_t at = dtdStart; at + kDescriptorSize <= end; at += kDescriptorSize) {
-            if (b[at] == 0 && b[at + 1] == 0) {
-                break; // padding, or a display descriptor that a CTA block does not carry
-            }
-            const DetailedTiming t = decodeDetailedTiming(b.subspan(at, kDescriptorSize), block);
-            checkDetailedTiming(t, findings, where);
-            cta.detailedTimings.push_back(t);
-        }
+    for (size_t i = 0; i < layout.timingCount(); ++i) {
+        const DetailedTiming t = decodeDetailedTiming(layout.timing(i), block);
+        checkDetailedTiming(t, findings, where);
+        cta.detailedTimings.push_back(t);
     }
     out.cta.push_back(std::move(cta));
 }
@@ -817,36 +772,32 @@ void decodeCta(Bytes b, int block, EdidDecoded &out) {
 } // namespace
 
 QString extensionName(uint8_t tag) {
-    switch (tag) {
-    case 0x02:
-        return QStringLiteral("CTA-861");
-    case 0x10:
-        return QStringLiteral("Video Timing Extension");
-    case 0x20:
-        return QStringLiteral("EDID 2.0 Extension");
-    case 0x40:
-        return QStringLiteral("Display Information Extension");
-    case 0x50:
-        return QStringLiteral("Localized String Extension");
-    case 0x60:
-        return QStringLiteral("Microdisplay Interface Extension");
-    case 0x70:
-        return QStringLiteral("DisplayID");
-    case 0xA7:
-    case 0xAF:
-    case 0xBF:
-        return QStringLiteral("Display Transfer Characteristics Data Block");
-    case 0xF0:
-        return QStringLiteral("Block Map");
-    case 0xFF:
-        return QStringLiteral("Manufacturer-Specific Extension");
-    default:
-        return QStringLiteral("Unknown Extension (tag 0x%1)").arg(tag, 2, 16, QLatin1Char('0'));
+    struct Named {
+        uint8_t tag;
+        const char *name;
+    };
+    static constexpr Named kNames[] = {{cta::kExtensionTag, "CTA-861"},
+                                       {0x10, "Video Timing Extension"},
+                                       {0x20, "EDID 2.0 Extension"},
+                                       {0x40, "Display Information Extension"},
+                                       {0x50, "Localized String Extension"},
+                                       {0x60, "Microdisplay Interface Extension"},
+                                       {0x70, "DisplayID"},
+                                       {0xA7, "Display Transfer Characteristics Data Block"},
+                                       {0xAF, "Display Transfer Characteristics Data Block"},
+                                       {0xBF, "Display Transfer Characteristics Data Block"},
+                                       {0xF0, "Block Map"},
+                                       {0xFF, "Manufacturer-Specific Extension"}};
+    for (const Named &named : kNames) {
+        if (named.tag == tag) {
+            return QLatin1String(named.name);
+        }
     }
+    return QStringLiteral("Unknown Extension (tag 0x%1)").arg(tag, 2, 16, QLatin1Char('0'));
 }
 
 QString dataBlockName(const DataBlockEntry &entry) {
-    return blockName(entry.tag, entry.extendedTag, entry.oui);
+    return cta::dataBlockName(entry.tag, entry.extendedTag, entry.oui);
 }
 
 QString manufacturerId(uint8_t high, uint8_t low) {
@@ -860,66 +811,11 @@ QString manufacturerId(uint8_t high, uint8_t low) {
 }
 
 QString audioFormatName(const AudioFormat &format) {
-    static constexpr std::array<const char *, 16> kNames = {
-        "reserved", "LPCM",          "AC-3",   "MPEG-1", "MP3",          "MPEG-2", "AAC LC",  "DTS",
-        "ATRAC",    "One Bit Audio", "E-AC-3", "DTS-HD", "MAT (TrueHD)", "DST",    "WMA Pro", ""};
-    if (format.code != 15) {
-        return QLatin1String(kNames[format.code & 0x0F]);
-    }
-    switch (format.extendedCode) {
-    case 4:
-        return QStringLiteral("MPEG-4 HE AAC");
-    case 5:
-        return QStringLiteral("MPEG-4 HE AAC v2");
-    case 6:
-        return QStringLiteral("MPEG-4 AAC LC");
-    case 7:
-        return QStringLiteral("DRA");
-    case 8:
-        return QStringLiteral("MPEG-4 HE AAC + MPEG Surround");
-    case 10:
-        return QStringLiteral("MPEG-4 AAC LC + MPEG Surround");
-    case 11:
-        return QStringLiteral("MPEG-H 3D Audio");
-    case 12:
-        return QStringLiteral("AC-4");
-    case 13:
-        return QStringLiteral("L-PCM 3D Audio");
-    default:
-        return QStringLiteral("extended audio type %1").arg(format.extendedCode);
-    }
+    return cta::audioCodingName(format.code, format.extendedCode);
 }
 
-std::vector<double> audioRatesKhz(uint8_t rateMask) {
-    std::vector<double> rates;
-    for (size_t bit = kRatesKhz.size(); bit-- > 0;) {
-        if ((rateMask & (1u << bit)) != 0) {
-            rates.push_back(kRatesKhz[bit]);
-        }
-    }
-    return rates;
-}
-
-int frlGbps(uint8_t code) {
-    static constexpr std::array<int, 7> kGbps = {0, 9, 18, 24, 32, 40, 48};
-    return code < kGbps.size() ? kGbps[code] : 0;
-}
-
-QString frlText(uint8_t code) {
-    static constexpr std::array<const char *, 7> kTexts = {"none",
-                                                           "3 Gbps x 3 lanes",
-                                                           "6 Gbps x 3 lanes",
-                                                           "6 Gbps x 4 lanes",
-                                                           "8 Gbps x 4 lanes",
-                                                           "10 Gbps x 4 lanes",
-                                                           "12 Gbps x 4 lanes"};
-    if (code == 0) {
-        return QLatin1String(kTexts[0]);
-    }
-    if (code >= kTexts.size()) {
-        return QStringLiteral("reserved (%1)").arg(code);
-    }
-    return QStringLiteral("%1 (%2 Gbps)").arg(QLatin1String(kTexts[code])).arg(frlGbps(code));
+bool vrrSupported(const HdmiForum &forum) {
+    return forum.vrrMin && (*forum.vrrMin != 0 || *forum.vrrMax != 0);
 }
 
 const DetailedTiming *EdidDecoded::preferredTiming() const {
@@ -968,7 +864,7 @@ EdidDecoded decodeEdid(std::span<const uint8_t> bytes) {
         }
         const int blockIndex = static_cast<int>(index);
         out.extensions.push_back({blockIndex, block[0]});
-        if (block[0] == kTagCta) {
+        if (block[0] == cta::kExtensionTag) {
             decodeCta(block, blockIndex, out);
         }
     }

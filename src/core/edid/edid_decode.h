@@ -5,6 +5,7 @@
 // wrong as findings instead of stopping. Texts and the JSON object are in edid_report.h.
 
 #include "core/base/decode_findings.h"
+#include "core/edid/cta861.h"
 
 #include <QString>
 
@@ -79,24 +80,6 @@ struct BaseBlock {
     uint8_t extensionCount = 0;
 };
 
-enum class AudioCoding : uint8_t {
-    Lpcm = 1,
-    Ac3 = 2,
-    Mpeg1 = 3,
-    Mp3 = 4,
-    Mpeg2 = 5,
-    AacLc = 6,
-    Dts = 7,
-    Atrac = 8,
-    OneBitAudio = 9,
-    EnhancedAc3 = 10,
-    DtsHd = 11,
-    Mat = 12,
-    Dst = 13,
-    WmaPro = 14,
-    Extended = 15,
-};
-
 // One Short Audio Descriptor.
 struct AudioFormat {
     uint8_t code = 0;               // bits 6-3 of the first byte
@@ -107,13 +90,19 @@ struct AudioFormat {
     uint16_t maxBitrateKbps = 0;    // codes 2 to 8
     uint8_t codeDependent = 0;      // the third byte as it stands
     bool jointObjectCoding = false; // E-AC-3 carrying Dolby Atmos
+    bool acmod28 = false;           // E-AC-3: joint object coding with ACMOD 28 as well
     bool matObjectPcm = false;      // MAT: object audio PCM and channel-based PCM besides TrueHD
+    bool dtsX = false;              // DTS-HD: DTS:X as well (bit 1 of the third byte)
+    // MPEG-H 3D Audio: the level (bits 2-0 of the first byte, 0 unspecified) and the Low
+    // Complexity Profile; it and AC-4 state no channel count (maxChannels 0).
+    std::optional<uint8_t> mpegHLevel;
+    bool mpegHLowComplexity = false;
+
+    bool statesChannels() const { return maxChannels != 0; }
 };
 
 // The name of a descriptor's coding: "LPCM", "AC-3", "E-AC-3", "MAT (TrueHD)", "DTS-HD", ...
 QString audioFormatName(const AudioFormat &format);
-// The sample rates in kHz, highest first.
-std::vector<double> audioRatesKhz(uint8_t rateMask);
 
 struct VideoDescriptor {
     uint8_t vic = 0;
@@ -161,10 +150,8 @@ struct HdmiForum {
     uint8_t dscMaxFrlCode = 0;
     uint8_t dscMaxSlicesCode = 0;
 };
-// The link rate of an FRL code in Gbps over all its lanes (9, 18, 24, 32, 40, 48), 0 for none
-// and for a reserved code.
-int frlGbps(uint8_t code);
-QString frlText(uint8_t code); // "12 Gbps x 4 lanes (48 Gbps)"
+// VRR is supported when the range is stated and not 0 to 0 Hz.
+bool vrrSupported(const HdmiForum &forum);
 
 struct DolbyVision {
     uint8_t version = 0;
@@ -180,6 +167,15 @@ struct DolbyVision {
     std::optional<bool> colorimetryP3; // version 1
     std::optional<uint8_t> interfaceCode;
     std::optional<bool> backlightControl; // version 2
+};
+
+// The Dolby Vendor-Specific Audio Data Block.
+struct DolbyAudio {
+    uint8_t version = 0; // bits 2-0 of the first byte after the OUI, plus one
+    uint8_t length = 0;  // bytes of the block after its OUI
+    bool headphoneOnly = false;
+    bool heightZone = false, surroundZone = false, centerZone = false; // speaker zones (height: Atmos)
+    bool matPcm48kOnly = false; // Dolby MAT PCM decoding at 48 kHz only, no TrueHD
 };
 
 struct DataBlockEntry {
@@ -210,6 +206,7 @@ struct CtaBlock {
     std::optional<DolbyVision> dolbyVision;
     bool hdr10Plus = false;
     std::optional<uint8_t> hdr10PlusApplicationVersion;
+    std::optional<DolbyAudio> dolbyAudio;
     std::vector<DetailedTiming> detailedTimings;
 };
 

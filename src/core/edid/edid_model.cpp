@@ -12,29 +12,13 @@ namespace edid {
 
 namespace {
 
-constexpr uint8_t kTagCta = 0x02;
+using namespace cta;
+
 constexpr int kExtensionCountByte = 126;
 constexpr int kFirstDescriptor = 54;
 constexpr int kDescriptorCount = 4;
-constexpr int kCtaHeaderBytes = 4;
+constexpr int kCtaHeaderBytes = static_cast<int>(cta::kHeaderBytes);
 constexpr int kNameLength = 13;
-
-constexpr uint8_t kTagAudio = 1;
-constexpr uint8_t kTagVideo = 2;
-constexpr uint8_t kTagVendor = 3;
-constexpr uint8_t kTagSpeakers = 4;
-constexpr uint8_t kTagExtended = 7;
-
-constexpr uint8_t kExtVendorVideo = 1;
-constexpr uint8_t kExtHdrStatic = 6;
-constexpr uint8_t kExtYcbcr420Video = 14;
-constexpr uint8_t kExtYcbcr420Map = 15;
-constexpr uint8_t kExtScdb = 121;
-
-constexpr uint32_t kOuiHdmi = 0x000C03;
-constexpr uint32_t kOuiHdmiForum = 0xC45DD8;
-constexpr uint32_t kOuiDolby = 0x00D046;
-constexpr uint32_t kOuiHdr10Plus = 0x90848B;
 
 EditOutcome refused(const QString &reason) {
     return {false, 0, reason};
@@ -45,7 +29,7 @@ bool isExtended(const CtaDataBlock &b, uint8_t extendedTag) {
 }
 
 bool isHdmiForum(const CtaDataBlock &b) {
-    return (b.tag == kTagVendor && b.oui() == kOuiHdmiForum) || isExtended(b, kExtScdb);
+    return (b.tag == kTagVendor && b.oui() == kOuiHdmiForum) || isExtended(b, kExtHdmiForumScdb);
 }
 
 // The audio blocks a merge takes from the audio source: the Audio Data Blocks, the
@@ -56,7 +40,8 @@ bool isAudioBlock(const CtaDataBlock &b) {
         return true;
     }
     const std::optional<uint8_t> ext = b.extendedTag();
-    return ext && *ext >= 17 && *ext <= 20;
+    return ext && (*ext == kExtVendorAudio || *ext == kExtHdmiAudio || *ext == kExtRoomConfiguration ||
+                   *ext == kExtSpeakerLocation);
 }
 
 uint32_t vendorVideoOui(VendorVideo which) {
@@ -162,42 +147,30 @@ void writeBlock1(const EdidModel &model, std::span<uint8_t, 128> out) {
 // bytes after it mean nothing certain), or the layout does not read back byte for byte.
 std::optional<QString> readCta(EdidModel &model) {
     const std::array<uint8_t, 128> &b = model.block1;
-    const uint8_t offset = b[2];
-    if (offset == 0) {
+    const CtaLayout layout(b);
+    if (layout.timingOffset() == TimingOffset::None) {
         model.timingOffsetZero = true;
         model.collectionTailStart = model.collectionEnd = model.paddingStart = kCtaHeaderBytes;
         return std::nullopt;
     }
-    if (offset < kCtaHeaderBytes || offset > kCtaContentBytes) {
-        return QStringLiteral("the detailed timings are said to start at %1, outside the block").arg(offset);
+    if (layout.timingOffset() != TimingOffset::InBlock) {
+        return QStringLiteral("the detailed timings are said to start at %1, outside the block").arg(b[2]);
     }
-    size_t at = kCtaHeaderBytes;
-    if (b[1] >= 3) {
-        while (at < offset) {
-            const size_t length = b[at] & 0x1F;
-            if (at + 1 + length > offset) {
-                return QStringLiteral("the data block at %1 of length %2 runs past the data block collection "
-                                      "(ends at %3)")
-                    .arg(at)
-                    .arg(length)
-                    .arg(offset);
-            }
-            model.dataBlocks.push_back(
-                makeBlock(static_cast<uint8_t>(b[at] >> 5), std::span(b).subspan(at + 1, length)));
-            at += 1 + length;
-        }
+    if (const std::optional<QString> overrun = layout.overrun()) {
+        return QStringLiteral("the ") + *overrun;
+    }
+    for (const DataBlock &block : layout.dataBlocks()) {
+        model.dataBlocks.push_back(makeBlock(block.tag, block.payload));
     }
     // Revisions 1 and 2 hold no data blocks: what stands before their timings is carried.
-    model.collectionTailStart = static_cast<uint8_t>(at);
-    model.collectionEnd = offset;
-    at = offset;
-    while (at + kTimingBytes <= kCtaContentBytes && (b[at] != 0 || b[at + 1] != 0)) {
+    model.collectionTailStart = static_cast<uint8_t>(layout.blocksEnd());
+    model.collectionEnd = static_cast<uint8_t>(layout.collectionEnd());
+    for (size_t i = 0; i < layout.timingCount(); ++i) {
         TimingBytes t{};
-        std::copy_n(b.begin() + static_cast<std::ptrdiff_t>(at), kTimingBytes, t.begin());
+        std::copy_n(layout.timing(i).begin(), kTimingBytes, t.begin());
         model.timings.push_back(t);
-        at += kTimingBytes;
     }
-    model.paddingStart = static_cast<uint8_t>(at);
+    model.paddingStart = static_cast<uint8_t>(layout.collectionEnd() + layout.timingCount() * kTimingBytes);
     std::array<uint8_t, 128> again{};
     writeBlock1(model, again);
     if (!std::equal(b.begin(), b.begin() + kCtaContentBytes, again.begin())) {
@@ -207,14 +180,6 @@ std::optional<QString> readCta(EdidModel &model) {
 }
 
 // --- Video descriptors ------------------------------------------------------------------
-
-uint8_t vicOfSvd(uint8_t svd) {
-    return svd > 128 && svd <= 192 ? static_cast<uint8_t>(svd & 0x7F) : svd;
-}
-
-bool isNativeSvd(uint8_t svd) {
-    return svd > 128 && svd <= 192;
-}
 
 std::vector<uint8_t> allSvds(const EdidModel &model) {
     std::vector<uint8_t> svds;
@@ -293,6 +258,33 @@ void erasePayload(CtaDataBlock &b, size_t from, size_t count) {
     std::fill(b.payload.begin() + b.length, b.payload.end(), 0);
 }
 
+// Removes every descriptor of the VIC from the block's payload from byte `from` on; calls
+// erased with the index (from `from`) each had among the descriptors kept.
+int eraseVic(CtaDataBlock &b, size_t from, uint8_t vic, const std::function<void(size_t)> &erased) {
+    int removed = 0;
+    for (size_t at = from; at < b.length;) {
+        if (svdVic(b.payload[at]) == vic) {
+            erasePayload(b, at, 1);
+            erased(at - from);
+            ++removed;
+        } else {
+            ++at;
+        }
+    }
+    return removed;
+}
+
+// Removes the VIC from every YCbCr 4:2:0 Video Data Block; how many descriptors it had.
+int eraseYcbcr420OnlyVic(EdidModel &model, uint8_t vic) {
+    int removed = 0;
+    for (CtaDataBlock &b : model.dataBlocks) {
+        if (isExtended(b, kExtYcbcr420Video)) {
+            removed += eraseVic(b, 1, vic, [](size_t) {});
+        }
+    }
+    return removed;
+}
+
 bool appendPayload(CtaDataBlock &b, std::span<const uint8_t> bytes) {
     if (b.length + bytes.size() > kDataBlockPayloadMax) {
         return false;
@@ -308,20 +300,13 @@ QString vicText(uint8_t vic) {
 
 // --- Audio --------------------------------------------------------------------------------
 
-QString sadName(std::span<const uint8_t> sad) {
-    AudioFormat f;
-    f.code = (sad[0] >> 3) & 0x0F;
-    f.extendedCode = sad[2] >> 3;
-    return audioFormatName(f);
-}
-
 bool formatMatches(std::span<const uint8_t> sad, const QString &format) {
-    const uint8_t code = (sad[0] >> 3) & 0x0F;
-    if (code == 12 && (format.compare(QLatin1String("MLP"), Qt::CaseInsensitive) == 0 ||
-                       format.compare(QLatin1String("TrueHD"), Qt::CaseInsensitive) == 0)) {
+    if (sadCoding(sad) == static_cast<uint8_t>(AudioCoding::Mat) &&
+        (format.compare(QLatin1String("MLP"), Qt::CaseInsensitive) == 0 ||
+         format.compare(QLatin1String("TrueHD"), Qt::CaseInsensitive) == 0)) {
         return true;
     }
-    return sadName(sad).compare(format, Qt::CaseInsensitive) == 0;
+    return audioCodingName(sadCoding(sad), sadExtendedCoding(sad)).compare(format, Qt::CaseInsensitive) == 0;
 }
 
 // Calls visit for every descriptor of the format; returns how many there were.
@@ -397,16 +382,7 @@ std::optional<uint8_t> CtaDataBlock::extendedTag() const {
 }
 
 uint32_t CtaDataBlock::oui() const {
-    size_t at = 0;
-    if (tag == kTagExtended && length >= 1 && payload[0] == kExtVendorVideo) {
-        at = 1;
-    } else if (tag != kTagVendor) {
-        return 0;
-    }
-    if (length < at + 3) {
-        return 0;
-    }
-    return uint32_t{payload[at]} | uint32_t{payload[at + 1]} << 8 | uint32_t{payload[at + 2]} << 16;
+    return blockOui(tag, bytes());
 }
 
 EdidModel readEdidModel(std::span<const uint8_t> bytes) {
@@ -442,7 +418,7 @@ EdidModel readEdidModel(std::span<const uint8_t> bytes) {
         return model;
     }
     std::copy_n(bytes.begin() + kEdidBlockSize, kEdidBlockSize, model.block1.begin());
-    if (model.block1[0] != kTagCta) {
+    if (model.block1[0] != kExtensionTag) {
         model.extension = EdidModel::Extension::Other;
         return model;
     }
@@ -531,32 +507,18 @@ EditOutcome fitExtensionCount(EdidModel &model) {
 EditOutcome removeVic(EdidModel &model, uint8_t vic) {
     return editCta(model, [vic](EdidModel &m) {
         std::optional<CapabilityMap> map = capabilityMap(m);
-        int removed = 0;
-        size_t index = 0; // of the descriptor over all Video Data Blocks
+        int removed = eraseYcbcr420OnlyVic(m, vic);
+        size_t first = 0; // the index of a block's first descriptor over all Video Data Blocks
         for (CtaDataBlock &b : m.dataBlocks) {
-            if (b.tag == kTagVideo) {
-                for (size_t at = 0; at < b.length;) {
-                    if (vicOfSvd(b.payload[at]) == vic) {
-                        erasePayload(b, at, 1);
-                        if (map) {
-                            map->capable.erase(map->capable.begin() + static_cast<std::ptrdiff_t>(index));
-                        }
-                        ++removed;
-                    } else {
-                        ++at;
-                        ++index;
-                    }
-                }
-            } else if (isExtended(b, kExtYcbcr420Video)) {
-                for (size_t at = 1; at < b.length;) {
-                    if (vicOfSvd(b.payload[at]) == vic) {
-                        erasePayload(b, at, 1);
-                        ++removed;
-                    } else {
-                        ++at;
-                    }
-                }
+            if (b.tag != kTagVideo) {
+                continue;
             }
+            removed += eraseVic(b, 0, vic, [&](size_t index) {
+                if (map) {
+                    map->capable.erase(map->capable.begin() + static_cast<std::ptrdiff_t>(first + index));
+                }
+            });
+            first += b.length;
         }
         if (removed == 0) {
             return refused(QStringLiteral("the Video Data Block lists no VIC %1").arg(vic));
@@ -578,7 +540,7 @@ EditOutcome addVic(EdidModel &model, uint8_t vic) {
             return refused(QStringLiteral("VIC %1 is not in the video format table").arg(vic));
         }
         const std::vector<uint8_t> svds = allSvds(m);
-        if (std::any_of(svds.begin(), svds.end(), [vic](uint8_t svd) { return vicOfSvd(svd) == vic; })) {
+        if (std::any_of(svds.begin(), svds.end(), [vic](uint8_t svd) { return svdVic(svd) == vic; })) {
             return refused(QStringLiteral("the Video Data Block lists %1 already").arg(vicText(vic)));
         }
         std::optional<CapabilityMap> map = capabilityMap(m);
@@ -610,11 +572,11 @@ EditOutcome setNativeVic(EdidModel &model, uint8_t vic) {
             }
             for (size_t at = 0; at < b.length; ++at) {
                 uint8_t &svd = b.payload[at];
-                if (vicOfSvd(svd) == vic) {
+                if (svdVic(svd) == vic) {
                     listed = true;
                     svd = static_cast<uint8_t>(vic | 0x80);
-                } else if (isNativeSvd(svd)) {
-                    svd = vicOfSvd(svd);
+                } else if (svdNative(svd)) {
+                    svd = svdVic(svd);
                 }
             }
         }
@@ -628,7 +590,7 @@ EditOutcome setNativeVic(EdidModel &model, uint8_t vic) {
 EditOutcome setYcbcr420Capable(EdidModel &model, uint8_t vic, bool capable) {
     return editCta(model, [vic, capable](EdidModel &m) {
         const std::vector<uint8_t> svds = allSvds(m);
-        if (std::none_of(svds.begin(), svds.end(), [vic](uint8_t svd) { return vicOfSvd(svd) == vic; })) {
+        if (std::none_of(svds.begin(), svds.end(), [vic](uint8_t svd) { return svdVic(svd) == vic; })) {
             return refused(QStringLiteral("the Video Data Block lists no VIC %1").arg(vic));
         }
         std::optional<CapabilityMap> map = capabilityMap(m);
@@ -643,7 +605,7 @@ EditOutcome setYcbcr420Capable(EdidModel &model, uint8_t vic, bool capable) {
             map = CapabilityMap{std::vector<bool>(svds.size(), false), false, 0};
         }
         for (size_t i = 0; i < svds.size(); ++i) {
-            if (vicOfSvd(svds[i]) == vic) {
+            if (svdVic(svds[i]) == vic) {
                 map->capable[i] = capable;
             }
         }
@@ -680,21 +642,7 @@ EditOutcome addYcbcr420OnlyVic(EdidModel &model, uint8_t vic) {
 
 EditOutcome removeYcbcr420OnlyVic(EdidModel &model, uint8_t vic) {
     return editCta(model, [vic](EdidModel &m) {
-        int removed = 0;
-        for (CtaDataBlock &b : m.dataBlocks) {
-            if (!isExtended(b, kExtYcbcr420Video)) {
-                continue;
-            }
-            for (size_t at = 1; at < b.length;) {
-                if (vicOfSvd(b.payload[at]) == vic) {
-                    erasePayload(b, at, 1);
-                    ++removed;
-                } else {
-                    ++at;
-                }
-            }
-        }
-        if (removed == 0) {
+        if (eraseYcbcr420OnlyVic(m, vic) == 0) {
             return refused(QStringLiteral("the YCbCr 4:2:0 Video Data Block lists no VIC %1").arg(vic));
         }
         eraseEmpty(
@@ -762,7 +710,8 @@ EditOutcome setAudioFormat(EdidModel &model, const QString &format, std::optiona
         }
         bool extended = false;
         const int found = forEachSad(m, format, [&](uint8_t *sad) {
-            if (((sad[0] >> 3) & 0x0F) == 15) {
+            if (sadCoding(std::span<const uint8_t>(sad, kSadBytes)) ==
+                static_cast<uint8_t>(AudioCoding::Extended)) {
                 extended = true;
             }
         });
@@ -908,15 +857,6 @@ EditOutcome setMaxTmdsCharacterRate(EdidModel &model, uint16_t mhz) {
                 .arg(mhz));
     }
     return editHdmiForumByte(model, 4, [mhz](uint8_t &b) { b = static_cast<uint8_t>(mhz / 5); });
-}
-
-std::optional<uint8_t> frlCodeOfGbps(int gbps) {
-    for (uint8_t code = 0; code <= 6; ++code) {
-        if (frlGbps(code) == gbps) {
-            return code;
-        }
-    }
-    return std::nullopt;
 }
 
 EditOutcome setHdmiMaxTmdsClock(EdidModel &model, uint16_t mhz) {

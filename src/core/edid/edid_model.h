@@ -8,6 +8,7 @@
 // with the number of bytes missing; a refused edit leaves the model as it was.
 
 #include "core/base/decode_findings.h"
+#include "core/edid/cta861.h"
 
 #include <QString>
 
@@ -19,9 +20,9 @@
 
 namespace edid {
 
-constexpr int kCtaContentBytes = 127; // all but the checksum
+constexpr int kCtaContentBytes = static_cast<int>(cta::kContentBytes); // all but the checksum
 constexpr int kDataBlockPayloadMax = 31;
-constexpr int kTimingBytes = 18;
+constexpr int kTimingBytes = static_cast<int>(cta::kDetailedTimingBytes);
 
 // One data block of the collection: the three tag bits of its header and the bytes after
 // the header (for tag 7 the extended tag first).
@@ -32,7 +33,7 @@ struct CtaDataBlock {
 
     std::span<const uint8_t> bytes() const { return std::span<const uint8_t>(payload).first(length); }
     std::optional<uint8_t> extendedTag() const;
-    // The OUI of a vendor-specific block (tag 3, or tag 7 with extended tag 1), else 0.
+    // The OUI of a vendor-specific block (tag 3, or tag 7 with extended tag 1 or 17), else 0.
     uint32_t oui() const;
 };
 
@@ -131,8 +132,6 @@ EditOutcome setMaxFrl(EdidModel &model, uint8_t code); // 0 to 6
 EditOutcome setAllm(EdidModel &model, bool allm);
 EditOutcome setVrrRange(EdidModel &model, uint8_t minHz, uint16_t maxHz); // 0-63, 0-1023
 EditOutcome setMaxTmdsCharacterRate(EdidModel &model, uint16_t mhz);      // 0, or 345 to 1275 in 5s
-// The FRL code of a link rate in Gbps over all lanes (0, 9, 18, 24, 32, 40, 48).
-std::optional<uint8_t> frlCodeOfGbps(int gbps);
 
 // HDMI VSDB: max TMDS clock (5 to 1275 MHz in 5s), deep colour bits (of byte 6: 0x40
 // 48-bit, 0x20 36, 0x10 30, 0x08 4:4:4).

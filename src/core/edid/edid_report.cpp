@@ -22,6 +22,17 @@ QString yesNo(bool value) {
     return value ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
+// The names of the flags that are set, in order.
+QStringList namesOfSet(std::initializer_list<std::pair<bool, const char *>> flags) {
+    QStringList names;
+    for (const auto &[set, name] : flags) {
+        if (set) {
+            names << QLatin1String(name);
+        }
+    }
+    return names;
+}
+
 QJsonValue optionalNumber(const std::optional<double> &value) {
     return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
 }
@@ -82,37 +93,81 @@ QString latencyText(const std::optional<uint8_t> &code) {
 
 constexpr std::array<const char *, 8> kColorimetryLow = {"xvYCC601", "xvYCC709",   "sYCC601",   "opYCC601",
                                                          "opRGB",    "BT2020cYCC", "BT2020YCC", "BT2020RGB"};
-constexpr std::array<const char *, kSpeakerBits> kSpeakers = {
-    "FL/FR",   "LFE1",        "FC",        "BL/BR", "BC",        "FLc/FRc",  "RLC/RRC",
-    "FLw/FRw", "TpFL/TpFR",   "TpC",       "TpFC",  "LS/RS",     "LFE2",     "TpBC",
-    "SiL/SiR", "TpSiL/TpSiR", "TpBL/TpBR", "BtFC",  "BtFL/BtFR", "TpLS/TpRS"};
+
+QString mpegHLevelText(uint8_t level) {
+    return level == 0   ? QStringLiteral("level unspecified")
+           : level <= 5 ? QStringLiteral("level %1").arg(level)
+                        : QStringLiteral("reserved level %1").arg(level);
+}
 
 void audioLines(const AudioFormat &f, QStringList &lines) {
-    lines << QStringLiteral("    %1: max %2 channels").arg(audioFormatName(f)).arg(f.maxChannels);
+    if (f.mpegHLevel) {
+        lines << QStringLiteral("    %1: %2").arg(audioFormatName(f), mpegHLevelText(*f.mpegHLevel));
+    } else if (f.statesChannels()) {
+        lines << QStringLiteral("    %1: max %2 channels").arg(audioFormatName(f)).arg(f.maxChannels);
+    } else {
+        lines << QStringLiteral("    %1").arg(audioFormatName(f));
+    }
     QStringList rates;
     for (double rate : audioRatesKhz(f.sampleRates)) {
         rates << QString::number(rate);
     }
     lines << QStringLiteral("      Sample rates (kHz): %1").arg(rates.join(QLatin1Char(' ')));
-    if (f.code == static_cast<uint8_t>(AudioCoding::Lpcm)) {
-        QStringList depths;
-        for (const auto &[bit, name] : {std::pair{4, "24"}, std::pair{2, "20"}, std::pair{1, "16"}}) {
-            if ((f.bitDepths & bit) != 0) {
-                depths << QLatin1String(name);
-            }
-        }
+    switch (static_cast<AudioCoding>(f.code)) {
+    case AudioCoding::Lpcm: {
+        const QStringList depths = namesOfSet(
+            {{(f.bitDepths & 4) != 0, "24"}, {(f.bitDepths & 2) != 0, "20"}, {(f.bitDepths & 1) != 0, "16"}});
         lines << QStringLiteral("      Sample sizes (bits): %1").arg(depths.join(QLatin1Char(' ')));
-    } else if (f.maxBitrateKbps != 0) {
-        lines << QStringLiteral("      Maximum bit rate: %1 kb/s").arg(f.maxBitrateKbps);
-    } else if (f.code == static_cast<uint8_t>(AudioCoding::EnhancedAc3) && f.jointObjectCoding) {
-        lines << QStringLiteral("      Joint Object Coding (Dolby Atmos)");
-    } else if (f.code == static_cast<uint8_t>(AudioCoding::Mat)) {
+        return;
+    }
+    case AudioCoding::EnhancedAc3:
+        if (f.jointObjectCoding) {
+            lines << QStringLiteral("      Joint Object Coding (Dolby Atmos)");
+        }
+        if (f.acmod28) {
+            lines << QStringLiteral("      Joint Object Coding with ACMOD28");
+        }
+        return;
+    case AudioCoding::Mat:
         lines << (f.matObjectPcm
                       ? QStringLiteral("      Dolby TrueHD, object audio PCM and channel-based PCM")
                       : QStringLiteral("      Dolby TrueHD only"));
-    } else if (f.code == static_cast<uint8_t>(AudioCoding::DtsHd) || f.code == 9 || f.code == 13) {
+        return;
+    case AudioCoding::DtsHd:
+        if (f.dtsX) {
+            lines << QStringLiteral("      DTS:X");
+        }
+        [[fallthrough]];
+    case AudioCoding::OneBitAudio:
+    case AudioCoding::Dst:
         lines << QStringLiteral("      Format-dependent value: 0x%1")
                      .arg(f.codeDependent, 2, 16, QLatin1Char('0'));
+        return;
+    case AudioCoding::Extended:
+        if (f.mpegHLowComplexity) {
+            lines << QStringLiteral("      Low Complexity Profile");
+        }
+        return;
+    default:
+        if (f.maxBitrateKbps != 0) {
+            lines << QStringLiteral("      Maximum bit rate: %1 kb/s").arg(f.maxBitrateKbps);
+        }
+        return;
+    }
+}
+
+void dolbyAudioLines(const DolbyAudio &a, QStringList &lines) {
+    lines << QStringLiteral("  Dolby Audio: version %1 (%2 bytes)").arg(a.version).arg(a.length + 5);
+    if (a.headphoneOnly) {
+        lines << QStringLiteral("    Headphone playback only");
+    }
+    const QStringList zones =
+        namesOfSet({{a.heightZone, "height"}, {a.surroundZone, "surround"}, {a.centerZone, "center"}});
+    if (!zones.isEmpty()) {
+        lines << QStringLiteral("    Speaker zones: %1").arg(zones.join(QLatin1String(", ")));
+    }
+    if (a.matPcm48kOnly) {
+        lines << QStringLiteral("    Dolby MAT PCM at 48 kHz only, no TrueHD");
     }
 }
 
@@ -150,12 +205,15 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
     }
     if (cta.speakerAllocation) {
         QStringList speakers;
-        for (size_t bit = 0; bit < kSpeakers.size(); ++bit) {
+        for (int bit = 0; bit < kSpeakerBits; ++bit) {
             if ((*cta.speakerAllocation & (1u << bit)) != 0) {
-                speakers << QLatin1String(kSpeakers[bit]);
+                speakers << speakerName(bit);
             }
         }
         lines << QStringLiteral("  Speaker Allocation: %1").arg(speakers.join(QLatin1String(", ")));
+    }
+    if (cta.dolbyAudio) {
+        dolbyAudioLines(*cta.dolbyAudio, lines);
     }
     if (cta.colorimetry) {
         QStringList names;
@@ -173,11 +231,16 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
         lines << QStringLiteral("  Colorimetry: %1").arg(names.join(QLatin1String(", ")));
     }
     if (cta.videoCapability) {
+        // QY and QS: the quantization range is selectable through the AVI infoframe, or the
+        // block states nothing about it ("No Data" in CTA-861, not a fixed range).
         const uint8_t v = *cta.videoCapability;
+        const auto quantization = [v](uint8_t bit) {
+            return (v & bit) != 0 ? QStringLiteral("selectable") : QStringLiteral("no data");
+        };
         lines << QStringLiteral(
                      "  Video Capability: YCC quantization %1, RGB quantization %2, scan PT %3 IT %4 CE %5")
-                     .arg((v & 0x80) != 0 ? QStringLiteral("selectable") : QStringLiteral("fixed"))
-                     .arg((v & 0x40) != 0 ? QStringLiteral("selectable") : QStringLiteral("fixed"))
+                     .arg(quantization(0x80))
+                     .arg(quantization(0x40))
                      .arg((v >> 4) & 3)
                      .arg((v >> 2) & 3)
                      .arg(v & 3);
@@ -206,13 +269,8 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
         const HdmiVsdb &h = *cta.hdmi;
         lines
             << QStringLiteral("  HDMI VSDB: physical address %1").arg(physicalAddressText(h.physicalAddress));
-        QStringList deep;
-        for (const auto &[flag, name] : {std::pair{h.deepColor48, "48"}, std::pair{h.deepColor36, "36"},
-                                         std::pair{h.deepColor30, "30"}}) {
-            if (flag) {
-                deep << QLatin1String(name);
-            }
-        }
+        const QStringList deep =
+            namesOfSet({{h.deepColor48, "48"}, {h.deepColor36, "36"}, {h.deepColor30, "30"}});
         lines << QStringLiteral("    Deep colour: %1%2; AI: %3")
                      .arg(deep.isEmpty() ? QStringLiteral("none")
                                          : deep.join(QLatin1String(", ")) + QLatin1String(" bit"))
@@ -242,21 +300,17 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
             lines << QStringLiteral("    Maximum TMDS character rate: %1 MHz").arg(f.maxTmdsMhz);
         }
         lines << QStringLiteral("    SCDC: %1, max FRL: %2").arg(yesNo(f.scdc), frlText(f.maxFrlCode));
-        QStringList deep;
-        for (const auto &[flag, name] :
-             {std::pair{f.deepColor420_48, "16"}, std::pair{f.deepColor420_36, "12"},
-              std::pair{f.deepColor420_30, "10"}}) {
-            if (flag) {
-                deep << QLatin1String(name);
-            }
-        }
+        const QStringList deep =
+            namesOfSet({{f.deepColor420_48, "16"}, {f.deepColor420_36, "12"}, {f.deepColor420_30, "10"}});
         if (!deep.isEmpty()) {
             lines << QStringLiteral("    4:2:0 deep colour: %1 bits/component")
                          .arg(deep.join(QLatin1String(", ")));
         }
         lines << QStringLiteral("    ALLM: %1").arg(yesNo(f.allm));
-        if (f.vrrMin) {
+        if (vrrSupported(f)) {
             lines << QStringLiteral("    VRR: %1 to %2 Hz").arg(*f.vrrMin).arg(*f.vrrMax);
+        } else if (f.vrrMin) {
+            lines << QStringLiteral("    VRR: not supported");
         }
         if (f.dsc) {
             lines << QStringLiteral("    DSC 1.2a: max FRL %1").arg(frlText(f.dscMaxFrlCode));
@@ -315,21 +369,6 @@ QString physicalAddressText(uint16_t address) {
         .arg(address & 0xF);
 }
 
-QString speakerName(int bit) {
-    return bit >= 0 && bit < kSpeakerBits ? QLatin1String(kSpeakers[static_cast<size_t>(bit)]) : QString();
-}
-
-QStringList eotfNames(uint8_t eotfs) {
-    QStringList names;
-    static constexpr std::array<const char *, 4> kNames = {"SDR", "HDR", "PQ", "HLG"};
-    for (size_t bit = 0; bit < kNames.size(); ++bit) {
-        if ((eotfs & (1u << bit)) != 0) {
-            names << QLatin1String(kNames[bit]);
-        }
-    }
-    return names;
-}
-
 QJsonObject edidJson(const EdidDecoded &decoded) {
     QJsonObject o;
     QJsonArray checksums;
@@ -374,9 +413,14 @@ QJsonObject edidJson(const EdidDecoded &decoded) {
             for (double rate : audioRatesKhz(f.sampleRates)) {
                 rates.append(rate);
             }
-            audio.append(QJsonObject{{QStringLiteral("format"), audioFormatName(f)},
-                                     {QStringLiteral("max_channels"), f.maxChannels},
-                                     {QStringLiteral("rates_khz"), rates}});
+            QJsonObject entry{{QStringLiteral("format"), audioFormatName(f)},
+                              {QStringLiteral("max_channels"),
+                               f.statesChannels() ? QJsonValue(f.maxChannels) : QJsonValue(QJsonValue::Null)},
+                              {QStringLiteral("rates_khz"), rates}};
+            if (f.code == static_cast<uint8_t>(AudioCoding::DtsHd)) {
+                entry[QStringLiteral("dts_x")] = f.dtsX;
+            }
+            audio.append(entry);
         }
     }
     o[QStringLiteral("audio")] = audio;
@@ -576,30 +620,23 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
         }
         s.dolbyVision = s.dolbyVision || cta.dolbyVision.has_value();
         s.hdr10Plus = s.hdr10Plus || cta.hdr10Plus;
+        // The codings the comparison names, each a yes or no.
+        static constexpr std::pair<AudioCoding, bool EdidSummary::*> kCodings[] = {
+            {AudioCoding::Ac3, &EdidSummary::ac3},
+            {AudioCoding::EnhancedAc3, &EdidSummary::eac3},
+            {AudioCoding::Mat, &EdidSummary::trueHd},
+            {AudioCoding::Dts, &EdidSummary::dts},
+            {AudioCoding::DtsHd, &EdidSummary::dtsHd}};
         for (const AudioFormat &f : cta.audio) {
-            switch (static_cast<AudioCoding>(f.code)) {
-            case AudioCoding::Lpcm:
-                s.lpcmChannels = std::max<int>(s.lpcmChannels, f.maxChannels);
-                break;
-            case AudioCoding::Ac3:
-                s.ac3 = true;
-                break;
-            case AudioCoding::EnhancedAc3:
-                s.eac3 = true;
-                s.atmos = s.atmos || f.jointObjectCoding;
-                break;
-            case AudioCoding::Mat:
-                s.trueHd = true;
-                break;
-            case AudioCoding::Dts:
-                s.dts = true;
-                break;
-            case AudioCoding::DtsHd:
-                s.dtsHd = true;
-                break;
-            default:
-                break;
+            const auto coding = static_cast<AudioCoding>(f.code);
+            for (const auto &[named, member] : kCodings) {
+                s.*member = s.*member || coding == named;
             }
+            if (coding == AudioCoding::Lpcm) {
+                s.lpcmChannels = std::max<int>(s.lpcmChannels, f.maxChannels);
+            }
+            s.atmos = s.atmos || (coding == AudioCoding::EnhancedAc3 && f.jointObjectCoding);
+            s.dtsX = s.dtsX || (coding == AudioCoding::DtsHd && f.dtsX);
         }
     }
     s.ycbcr420 = !ycbcr420Vics(decoded).empty();
@@ -610,25 +647,27 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
 }
 
 std::vector<SummaryRow> compareSummaries(const std::vector<EdidSummary> &summaries) {
+    // A row shows a text of the summary, or one of its flags as yes or no.
     struct Row {
         const char *label;
-        QString (*text)(const EdidSummary &);
+        QString (*text)(const EdidSummary &) = nullptr;
+        bool EdidSummary::*flag = nullptr;
     };
     static const Row kRows[] = {
         {"Name", [](const EdidSummary &s) { return s.name; }},
         {"Max resolution",
          [](const EdidSummary &s) { return sizeText(s.maxHActive, s.maxVActive, s.maxRefreshHz); }},
-        {"4K", [](const EdidSummary &s) { return yesNo(s.uhd4k); }},
-        {"8K", [](const EdidSummary &s) { return yesNo(s.uhd8k); }},
-        {"YCbCr 4:2:0", [](const EdidSummary &s) { return yesNo(s.ycbcr420); }},
+        {"4K", nullptr, &EdidSummary::uhd4k},
+        {"8K", nullptr, &EdidSummary::uhd8k},
+        {"YCbCr 4:2:0", nullptr, &EdidSummary::ycbcr420},
         {"HDMI 2.1 FRL",
          [](const EdidSummary &s) {
              return s.maxFrlGbps == 0 ? QStringLiteral("no") : QStringLiteral("%1 Gbps").arg(s.maxFrlGbps);
          }},
-        {"HDR10", [](const EdidSummary &s) { return yesNo(s.hdr10); }},
-        {"HLG", [](const EdidSummary &s) { return yesNo(s.hlg); }},
-        {"Dolby Vision", [](const EdidSummary &s) { return yesNo(s.dolbyVision); }},
-        {"HDR10+", [](const EdidSummary &s) { return yesNo(s.hdr10Plus); }},
+        {"HDR10", nullptr, &EdidSummary::hdr10},
+        {"HLG", nullptr, &EdidSummary::hlg},
+        {"Dolby Vision", nullptr, &EdidSummary::dolbyVision},
+        {"HDR10+", nullptr, &EdidSummary::hdr10Plus},
         {"Max luminance", [](const EdidSummary &s) { return nitsOr(s.maxLuminance); }},
         {"Max frame-average luminance",
          [](const EdidSummary &s) { return nitsOr(s.maxFrameAverageLuminance); }},
@@ -637,12 +676,13 @@ std::vector<SummaryRow> compareSummaries(const std::vector<EdidSummary> &summari
          [](const EdidSummary &s) {
              return s.lpcmChannels == 0 ? QStringLiteral("-") : QString::number(s.lpcmChannels);
          }},
-        {"AC-3", [](const EdidSummary &s) { return yesNo(s.ac3); }},
-        {"E-AC-3", [](const EdidSummary &s) { return yesNo(s.eac3); }},
-        {"Dolby Atmos (E-AC-3 JOC)", [](const EdidSummary &s) { return yesNo(s.atmos); }},
-        {"Dolby TrueHD", [](const EdidSummary &s) { return yesNo(s.trueHd); }},
-        {"DTS", [](const EdidSummary &s) { return yesNo(s.dts); }},
-        {"DTS-HD", [](const EdidSummary &s) { return yesNo(s.dtsHd); }},
+        {"AC-3", nullptr, &EdidSummary::ac3},
+        {"E-AC-3", nullptr, &EdidSummary::eac3},
+        {"Dolby Atmos (E-AC-3 JOC)", nullptr, &EdidSummary::atmos},
+        {"Dolby TrueHD", nullptr, &EdidSummary::trueHd},
+        {"DTS", nullptr, &EdidSummary::dts},
+        {"DTS-HD",
+         [](const EdidSummary &s) { return s.dtsX ? QStringLiteral("yes, DTS:X") : yesNo(s.dtsHd); }},
         {"Physical address",
          [](const EdidSummary &s) {
              return s.physicalAddress ? physicalAddressText(*s.physicalAddress) : QStringLiteral("-");
@@ -652,7 +692,7 @@ std::vector<SummaryRow> compareSummaries(const std::vector<EdidSummary> &summari
     for (const Row &row : kRows) {
         SummaryRow out{QLatin1String(row.label), {}, false};
         for (const EdidSummary &s : summaries) {
-            out.values << (s.valid ? row.text(s) : QStringLiteral("-"));
+            out.values << (!s.valid ? QStringLiteral("-") : row.text ? row.text(s) : yesNo(s.*row.flag));
         }
         out.differs = out.values.size() > 1 && out.values.count(out.values.front()) != out.values.size();
         rows.push_back(out);

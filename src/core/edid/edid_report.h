@@ -17,7 +17,8 @@ namespace edid {
 // edid_version, extension_count, preferred_timing, vics, native_vics, ycbcr420_vics,
 // audio, hdr_static, hdmi, hdmi_forum, dolby_vision, hdr10plus, warnings, failures.
 // vics: the Video Data Blocks' VICs in block order; ycbcr420_vics: every VIC that may be
-// sent as 4:2:0, those of the capability map first, then the 4:2:0-only ones.
+// sent as 4:2:0, those of the capability map first, then the 4:2:0-only ones; audio: a
+// DTS-HD entry says dts_x, and max_channels is null where a coding states none.
 QJsonObject edidJson(const EdidDecoded &decoded);
 
 // The decoded EDID as indented lines of text, block by block, findings last.
@@ -48,6 +49,7 @@ struct EdidSummary {
     bool trueHd = false;
     bool dts = false;
     bool dtsHd = false;
+    bool dtsX = false; // a DTS-HD descriptor states DTS:X
     std::optional<uint16_t> physicalAddress;
     int failures = 0;
 };
@@ -65,11 +67,5 @@ std::vector<SummaryRow> compareSummaries(const std::vector<EdidSummary> &summari
 
 // "1.0.0.0"
 QString physicalAddressText(uint16_t address);
-// "SDR", "HDR", "PQ", "HLG" for the bits set, in that order.
-QStringList eotfNames(uint8_t eotfs);
-// The speakers of the Speaker Allocation bits in order ("FL/FR", "LFE1", ...): the bits that
-// name a speaker, bit 0 first.
-constexpr int kSpeakerBits = 20;
-QString speakerName(int bit);
 
 } // namespace edid
