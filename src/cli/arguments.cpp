@@ -13,7 +13,7 @@ namespace cli {
 namespace {
 
 // clang-format off
-constexpr std::array<CommandInfo, 17> kCommands = {{
+constexpr std::array<CommandInfo, 18> kCommands = {{
     {Command::Status,    "status",     "",
      "the status lines, the HDR capture, the firmware version and every setting", true},
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
@@ -43,6 +43,9 @@ constexpr std::array<CommandInfo, 17> kCommands = {{
      "edits an EDID (a file, box, top or bot) by meaning into FILE", false},
     {Command::EdidMerge, "edid merge", "--video SOURCE --audio SOURCE -o FILE [--hex]",
      "the video of one EDID with the audio of another, into FILE", false},
+    {Command::Monitor, "monitor", "[--interval MS] [--for SECONDS] [--count N] [--json]",
+     "waits for the box, prints its whole status once, then every change, attach and detach as it happens",
+     false},
 }};
 // clang-format on
 
@@ -218,6 +221,8 @@ public:
             return edidEdit();
         case Command::EdidMerge:
             return edidMerge();
+        case Command::Monitor:
+            return monitor();
         }
         return QStringLiteral("unknown command");
     }
@@ -543,6 +548,28 @@ private:
         }
         invocation_.edidInputs = {*video, *audio};
         return invocation_.outputFile.isEmpty() ? QStringLiteral("edid merge needs -o FILE") : QString();
+    }
+
+    // --interval MS (250 to 60000), --for SECONDS, --count N, and --json here as before the command.
+    QString monitor() {
+        QString error;
+        for (qsizetype i = 0; i < arguments_.size() && error.isEmpty(); ++i) {
+            const QString &argument = arguments_[i];
+            if (argument == QLatin1String("--json")) {
+                invocation_.json = true;
+            } else if (argument == QLatin1String("--interval")) {
+                if (const std::optional<int> ms = numberOf(i, 250, 60000, &error)) {
+                    invocation_.monitorIntervalMs = static_cast<uint32_t>(*ms);
+                }
+            } else if (argument == QLatin1String("--for")) {
+                invocation_.monitorSeconds = numberOf(i, 1, 31 * 24 * 3600, &error);
+            } else if (argument == QLatin1String("--count")) {
+                invocation_.monitorCount = numberOf(i, 1, 1000000000, &error);
+            } else {
+                error = QStringLiteral("unexpected argument: %1").arg(argument);
+            }
+        }
+        return error;
     }
 
     QString edidWrite() {

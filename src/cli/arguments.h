@@ -35,6 +35,7 @@ enum class Command : uint8_t {
     CecDecode,
     EdidEdit,
     EdidMerge,
+    Monitor,
 };
 
 // One row of the command table: how the command is named, used and described.
@@ -111,7 +112,10 @@ struct Invocation {
     std::vector<EdidInput> edidInputs; // edid decode, compare, edit (the source first), merge (video, audio)
     std::vector<EdidEdit> edidEdits;
     infoframe::Form infoframeForm = infoframe::Form::Frame; // infoframe decode
-    std::vector<uint8_t> decodeBytes; // infoframe decode (none: the box's HDR capture), cec decode
+    std::vector<uint8_t> decodeBytes;  // infoframe decode (none: the box's HDR capture), cec decode
+    uint32_t monitorIntervalMs = 1000; // monitor --interval
+    std::optional<int> monitorSeconds; // monitor --for
+    std::optional<int> monitorCount;   // monitor --count
 };
 
 // Whether the invocation talks to the box.

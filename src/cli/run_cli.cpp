@@ -5,12 +5,14 @@
 #include "core/box/box_session.h"
 #include "core/box/messages.h"
 #include "core/box/status_texts.h"
+#include "core/box/typed_status_json.h"
 #include "core/edid/edid_check.h"
 #include "core/edid/edid_file.h"
 #include "core/edid/spaced_hex.h"
 #include "core/product.h"
 #include "decode_commands.h"
 #include "demo_state.h"
+#include "monitor_command.h"
 #include "output.h"
 #include "sim/simulated_box.h"
 #include "stderr_reporter.h"
@@ -22,6 +24,7 @@
 #include <QSaveFile>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -231,6 +234,7 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
     case Command::Reset:
     case Command::InfoframeDecode:
     case Command::CecDecode:
+    case Command::Monitor:
         break;
     }
     return kExitOk;
@@ -293,6 +297,7 @@ public:
         case Command::EdidMerge:
             return buildEdidFile(invocation_, inputs_, &session_, output_);
         case Command::EdidCheck:
+        case Command::Monitor:
             break;
         }
         return kExitOk;
@@ -333,11 +338,13 @@ private:
         if (version.ok()) {
             view.firmware = status::firmwareVersionText(version.value);
         }
+        std::optional<record::StatusRecord> settingsRead;
         if (!isLinkLoss(version.error)) {
             const Outcome<record::StatusRecord> settings = readSettings();
             note(settings.error, "status: settings");
             if (settings.ok()) {
                 view.settings = settings.value;
+                settingsRead = settings.value;
             }
         }
         const StatusBlocks blocks = isLinkLoss(firstError) ? StatusBlocks{} : session_.readStatusBlocks();
@@ -353,6 +360,8 @@ private:
         }
         output_.lines = statusLines(view);
         output_.json = statusObject(view);
+        output_.json.insert(QStringLiteral("signal"),
+                            status::typedStatusJson(status::typedStatusOf(blocks, settingsRead)));
         return firstError == LinkError::None ? kExitOk : fail(failed, firstError);
     }
 
@@ -487,8 +496,9 @@ int runOnBox(UsbXpress &usb, const Invocation &invocation, const Environment &en
     return status;
 }
 
-int runDemo(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
-            Inputs &inputs, Output &output) {
+// The demo box with its state loaded from the file, `run` on it, and its state saved after.
+int onDemoBox(const Invocation &invocation, const Environment &environment, Output &output,
+              const std::function<int(sim::SimulatedBox &)> &run) {
     const QString fileName =
         invocation.demoFile.isEmpty() ? environment.defaultDemoFile : invocation.demoFile;
     sim::SimulatedBox box(environment.clock);
@@ -497,7 +507,7 @@ int runDemo(const Invocation &invocation, const Environment &environment, Stderr
     if (!loaded) {
         return kExitUsage;
     }
-    const int status = runOnBox(box, invocation, environment, reporter, inputs, output);
+    const int status = run(box);
     QString saveError;
     if (!saveDemoState(fileName, *loaded, box, &saveError)) {
         output.error = output.error.isEmpty() ? saveError : output.error + QStringLiteral("; ") + saveError;
@@ -508,6 +518,16 @@ int runDemo(const Invocation &invocation, const Environment &environment, Stderr
 
 int runInvocation(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
                   Output &output) {
+    // The monitor on the demo box: its source follows its script from the start.
+    if (invocation.command == Command::Monitor) {
+        if (!invocation.demo) {
+            return runMonitor(environment.systemUsb(), invocation, environment);
+        }
+        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box) {
+            box.setLively(true);
+            return runMonitor(box, invocation, environment);
+        });
+    }
     Inputs inputs;
     const int prepared = prepareInputs(invocation, reporter, inputs, output);
     if (prepared != kExitOk) {
@@ -525,7 +545,9 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
         return status;
     }
     if (invocation.demo) {
-        return runDemo(invocation, environment, reporter, inputs, output);
+        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box) {
+            return runOnBox(box, invocation, environment, reporter, inputs, output);
+        });
     }
     return runOnBox(environment.systemUsb(), invocation, environment, reporter, inputs, output);
 }
@@ -586,7 +608,10 @@ int runCli(const QStringList &arguments, const Environment &environment) {
             environment.err.flush();
         }
     }
-    print(environment, invocation, output);
+    // The monitor has printed its lines as they came.
+    if (invocation.command != Command::Monitor || status != kExitOk) {
+        print(environment, invocation, output);
+    }
     return status;
 }
 

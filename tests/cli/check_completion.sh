@@ -33,6 +33,9 @@ expect "veltrika infoframe decode --form " "frame hdr-payload avi-payload"
 expect "veltrika cec store " "sp lp"
 expect "veltrika cec store sp " ""
 expect "veltrika reset --" "--settings --edid --all --yes --help"
+expect "veltrika mon" "monitor"
+expect "veltrika --demo monitor --" "--interval --for --count --json --help"
+expect "veltrika monitor --interval " ""
 COMP_WORDBREAKS=$' \t\n'
 expect "veltrika set automix-algo=max" "automix-algo=max-audio-min-video automix-algo=max-audio-max-video"
 exit $((failures > 0))
