@@ -9,6 +9,7 @@
 #include "edid_builder.h"
 #include "edid_details.h"
 #include "signal_details.h"
+#include "signal_history.h"
 #include "sim/simulated_box.h"
 
 #include <QAction>
@@ -105,6 +106,9 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
     ticks.exec();
     child<QAction>(window, "actionSignalDetails").trigger();
     picture(*window.findChild<SignalDetailsWindow *>(), folder, "signal-details");
+    // The history since the start: the box attached, then the source turning to 4K HDR10.
+    child<QAction>(window, "actionSignalHistory").trigger();
+    picture(*window.findChild<SignalHistoryWindow *>(), folder, "signal-history");
 }
 
 } // namespace

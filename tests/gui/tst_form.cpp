@@ -708,8 +708,9 @@ void TestForm::menus() {
     auto *about = find<QAction>("actionAbout");
     auto *edidDetails = find<QAction>("actionEdidDetails");
     auto *signalDetails = find<QAction>("actionSignalDetails");
+    auto *signalHistory = find<QAction>("actionSignalHistory");
     QCOMPARE(file->actions(), QList<QAction *>{exit});
-    QCOMPARE(view->actions(), (QList<QAction *>{edidDetails, signalDetails}));
+    QCOMPARE(view->actions(), (QList<QAction *>{edidDetails, signalDetails, signalHistory}));
     QCOMPARE(help->actions(), QList<QAction *>{about});
     QCOMPARE(exit->text(), QString("Exit"));
     QCOMPARE(about->text(), QString("About"));
