@@ -56,6 +56,18 @@ QString monitorTime(const QDateTime &time) {
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+// A JSON object sorts its keys; the line puts the time first, where a reader looks for it.
+QString monitorJsonLine(QJsonObject object) {
+    const QString time = object.take(QStringLiteral("time")).toString();
+    const QString first = QString::fromUtf8(
+        QJsonDocument(QJsonObject{{QStringLiteral("time"), time}}).toJson(QJsonDocument::Compact));
+    if (object.isEmpty()) {
+        return first;
+    }
+    const QString rest = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    return first.chopped(1) + QLatin1Char(',') + rest.mid(1);
+}
+
 QString monitorLine(const QString &time, const watch::WatchEvent &event, bool asState) {
     switch (event.kind) {
     case watch::EventKind::Attached: {
@@ -122,9 +134,7 @@ int runMonitor(UsbXpress &usb, const Invocation &invocation, const Environment &
             const bool asState = !stateShown && event.kind == watch::EventKind::Attached;
             const QString time = monitorTime(nowOf());
             if (invocation.json) {
-                environment.out
-                    << QJsonDocument(monitorObject(time, event, asState)).toJson(QJsonDocument::Compact)
-                    << '\n';
+                environment.out << monitorJsonLine(monitorObject(time, event, asState)) << '\n';
             } else {
                 environment.out << monitorLine(time, event, asState) << '\n';
             }

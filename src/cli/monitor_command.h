@@ -35,6 +35,8 @@ QString monitorTime(const QDateTime &time);
 // One event as a text line and as a JSON object; the first attach is shown as the state.
 QString monitorLine(const QString &time, const watch::WatchEvent &event, bool asState);
 QJsonObject monitorObject(const QString &time, const watch::WatchEvent &event, bool asState);
+// The object as one line of JSON Lines, its time first.
+QString monitorJsonLine(QJsonObject object);
 
 // Runs the monitor over the USB library; the result is the exit status.
 int runMonitor(UsbXpress &usb, const Invocation &invocation, const Environment &environment);

@@ -58,6 +58,7 @@ class TestMonitor : public QObject {
 
 private slots:
     void timeStamps();
+    void jsonLineHasTheTimeFirst();
     void statusJsonHasTheSignal();
     void waitsForTheBox();
     void demoFollowsTheScript();
@@ -81,6 +82,13 @@ void TestMonitor::timeStamps() {
     QVERIFY2(
         QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)").match(local).hasMatch(),
         qPrintable(local));
+}
+
+void TestMonitor::jsonLineHasTheTimeFirst() {
+    QCOMPARE(cli::monitorJsonLine(
+                 {{"to", 97}, {"time", "T"}, {"event", "changed"}, {"field", "vic"}, {"from", 16}}),
+             QString(R"({"time":"T","event":"changed","field":"vic","from":16,"to":97})"));
+    QCOMPARE(cli::monitorJsonLine({{"time", "a\"b"}}), QString(R"({"time":"a\"b"})"));
 }
 
 void TestMonitor::statusJsonHasTheSignal() {
@@ -137,6 +145,10 @@ void TestMonitor::jsonLines() {
     const QList<QJsonObject> objects = ::jsonLines(rig);
     QCOMPARE(objects.size(), 4);
     QCOMPARE(objects[0].value("event").toString(), QString("state"));
+    // Each line begins with its time.
+    for (const QString &line : rig.outLines()) {
+        QVERIFY2(line.startsWith("{\"time\":\""), qPrintable(line));
+    }
     QCOMPARE(objects[0].value("firmware").toString(), QString("1.8.3.0"));
     QCOMPARE(objects[0].value("status").toObject().value("resolution").toString(), QString("1920x1080"));
     QCOMPARE(objects[0].value("status").toObject().value("settings").toObject().size(), kSettingCount);
