@@ -4,6 +4,9 @@
 // still works once the box behaves again.
 
 #include "device_actions.h"
+#include "signal_history.h"
+
+#include <QLabel>
 
 using namespace robustness;
 
@@ -16,6 +19,8 @@ private slots:
     void everyActionUnderEveryFault();
     void edidReadCutShortKeepsTheText_data();
     void edidReadCutShortKeepsTheText();
+    void unplugAndReplugAtEveryTransaction_data();
+    void unplugAndReplugAtEveryTransaction();
 
 private:
     QString textWithoutDevice_;
@@ -205,6 +210,95 @@ void TestFaultMatrix::edidReadCutShortKeepsTheText() {
     const QList<QByteArray> sent = requestsSince(rig.box);
     QVERIFY(!sent.isEmpty());
     QVERIFY(sent.size() <= windowStart + kWindowReadBeforeFault + 1);
+}
+
+namespace {
+
+// The window with the box before the action: started, its first tick done, prepared.
+void ready(Rig &rig, const Action &action, bool startup) {
+    if (!startup) {
+        rig.start();
+        tick(rig.window());
+        prepare(rig, action);
+    }
+    rig.box.clearLog();
+    rig.clock.clearSleeps();
+    rig.statusRecorder.clear();
+    rig.boxWatcher.clear();
+}
+
+QString lastHistoryRow(Rig &rig) {
+    if (rig.window().signalHistory().entries().empty()) {
+        return {};
+    }
+    const HistoryEntry &entry = rig.window().signalHistory().entries().back();
+    return QStringList{entry.what, entry.from, entry.to}.join('|');
+}
+
+constexpr int kLastTransaction = -1;
+
+} // namespace
+
+// The box pulled out before each of the first transactions of every action (and before its
+// last): no crash, no message box, no wait beyond the link's time-out, one message on the
+// status bar, the box closed and the status timer stopped; plugged in again (with another
+// firmware), the next look reads it afresh.
+void TestFaultMatrix::unplugAndReplugAtEveryTransaction_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("before");
+    for (const Action &action : actions()) {
+        for (int before : {0, 1, 2, 3, 5, kLastTransaction}) {
+            QTest::addRow("%s, before transaction %d", action.name, before) << QString(action.name) << before;
+        }
+    }
+}
+
+void TestFaultMatrix::unplugAndReplugAtEveryTransaction() {
+    QFETCH(QString, action);
+    QFETCH(int, before);
+    const std::optional<Action> act = actionNamed(action);
+    QVERIFY(act);
+    const bool startup = act->slot == nullptr && action != QLatin1String("tick");
+    int transactions = 0;
+    {
+        Rig probe;
+        ready(probe, *act, startup);
+        perform(probe, *act);
+        transactions = static_cast<int>(probe.box.frames().size());
+    }
+    // An action of fewer transactions loses its box before its last one.
+    const int unplugAt = before == kLastTransaction ? transactions - 1 : std::min(before, transactions - 1);
+    QVERIFY(unplugAt >= 0);
+
+    Rig rig;
+    ready(rig, *act, startup);
+    const uint32_t start = rig.clock.tickCount();
+    rig.box.unplugAfterFrames(unplugAt);
+    perform(rig, *act);
+    QCOMPARE(static_cast<int>(rig.box.frames().size()), unplugAt);
+    QCOMPARE(rig.boxWatcher.texts(), QStringList());
+    // What the transactions before it got through says what it says; the loss is the last
+    // message and the only one after them.
+    const QStringList shown = shownMessages(rig.statusRecorder);
+    QVERIFY2(shown.count(kLost) == 1 && shown.last() == kLost, qPrintable(shown.join(", ")));
+    QVERIFY(!rig.window().session().isOpen());
+    QCOMPARE(statusTimerId(rig.window()), 0);
+    const Timing t = timing(rig, start);
+    QVERIFY2(t.waits <= act->waitsMs, qPrintable(QString::number(t.waits)));
+    QVERIFY2(t.elapsed - t.waits <= kLinkTimeoutMs, qPrintable(QString::number(t.elapsed)));
+    // A box lost during its start was never attached: nothing to detach.
+    QCOMPARE(lastHistoryRow(rig), startup ? QString() : QString("detached||unplugged"));
+
+    rig.box.setFirmwareVersion({2, 0, 1, 7});
+    rig.box.plugIn();
+    QCoreApplication::processEvents();
+    rig.statusRecorder.clear();
+    rig.window().lookForBox();
+    QVERIFY(rig.window().session().isOpen());
+    QVERIFY(statusTimerId(rig.window()) != 0);
+    QCOMPARE(rig.widget<QLabel>("labelFw1")->text(), QString("ver: 2.0.1.7"));
+    QCOMPARE(lastHistoryRow(rig), QString("attached||firmware 2.0.1.7"));
+    QCOMPARE(rig.boxWatcher.texts(), QStringList());
 }
 
 QTEST_MAIN(TestFaultMatrix)
