@@ -13,6 +13,7 @@
 #include "edid_details.h"
 #include "edid_text.h"
 #include "measure.h"
+#include "monitor_figures.h"
 #include "run_cli.h"
 #include "signal_details.h"
 #include "sim/simulated_box.h"
@@ -86,6 +87,9 @@ const char *const kDetailsMode = "--details";
 // write does beside its waits: valgrind --tool=callgrind veltrika-bench --write-profile
 const char *const kWriteProfileMode = "--write-profile";
 constexpr int kWriteProfileRuns = 5;
+// The box over time alone: the watcher's day of polls and a minute of `veltrika monitor`.
+const char *const kMonitorMode = "--monitor";
+const char *const kWatcherMemoryMode = "--watcher-memory";
 constexpr int kDetailsOpenRuns = 21;
 constexpr int kCaptureBatch = 10; // captures shown together, for the clock's resolution
 const QByteArray kProbeLine = "first-paint-ns ";
@@ -638,6 +642,15 @@ int main(int argc, char **argv) {
     if (argc > 1 && std::strcmp(argv[1], kMemoryMode) == 0) {
         return memoryRun();
     }
+    if (argc > 1 && std::strcmp(argv[1], kWatcherMemoryMode) == 0) {
+        return bench::watcherMemoryRun();
+    }
+    if (argc > 1 && std::strcmp(argv[1], kMonitorMode) == 0) {
+        std::vector<Figure> figures;
+        bench::monitorFigures(figures, argv[0], kWatcherMemoryMode);
+        bench::printMachine();
+        return bench::printTable(figures) ? 0 : 1;
+    }
 
     if (argc > 1 && std::strcmp(argv[1], kCliMode) == 0) {
         bench::printMachine();
@@ -677,6 +690,8 @@ int main(int argc, char **argv) {
     demoFigures(figures);
     progress("command line (21 runs of veltrika --demo status)");
     figures.push_back(cliStatusFigure());
+    progress("the box over time (a day of watcher polls, a minute of veltrika monitor)");
+    bench::monitorFigures(figures, argv[0], kWatcherMemoryMode);
 
     bench::printMachine();
     const bool allMet = bench::printTable(figures);

@@ -15,7 +15,7 @@ namespace cli {
 namespace {
 
 // clang-format off
-constexpr std::array<CommandInfo, 22> kCommands = {{
+constexpr std::array<CommandInfo, 23> kCommands = {{
     {Command::Status,    "status",     "",
      "the status lines, the HDR capture, the firmware version and every setting", true},
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
@@ -53,6 +53,9 @@ constexpr std::array<CommandInfo, 22> kCommands = {{
     {Command::ConfigList, "config list", "", "the named configurations", false},
     {Command::ConfigSave, "config save", "NAME", "the box's configuration as the named configuration NAME", true},
     {Command::ConfigDelete, "config delete", "NAME", "deletes the named configuration NAME", false},
+    {Command::Monitor, "monitor", "[--interval MS] [--for SECONDS] [--count N] [--json]",
+     "waits for the box, prints its whole status once, then every change, attach and detach as it happens",
+     false},
 }};
 // clang-format on
 
@@ -234,6 +237,8 @@ public:
         case Command::ConfigSave:
         case Command::ConfigDelete:
             return parseConfigurationArguments(invocation_, arguments_);
+        case Command::Monitor:
+            return monitor();
         }
         return QStringLiteral("unknown command");
     }
@@ -594,6 +599,28 @@ private:
         }
         invocation_.edidInputs = {*video, *audio};
         return invocation_.outputFile.isEmpty() ? QStringLiteral("edid merge needs -o FILE") : QString();
+    }
+
+    // --interval MS (250 to 60000), --for SECONDS, --count N, and --json here as before the command.
+    QString monitor() {
+        QString error;
+        for (qsizetype i = 0; i < arguments_.size() && error.isEmpty(); ++i) {
+            const QString &argument = arguments_[i];
+            if (argument == QLatin1String("--json")) {
+                invocation_.json = true;
+            } else if (argument == QLatin1String("--interval")) {
+                if (const std::optional<int> ms = numberOf(i, 250, 60000, &error)) {
+                    invocation_.monitorIntervalMs = static_cast<uint32_t>(*ms);
+                }
+            } else if (argument == QLatin1String("--for")) {
+                invocation_.monitorSeconds = numberOf(i, 1, 31 * 24 * 3600, &error);
+            } else if (argument == QLatin1String("--count")) {
+                invocation_.monitorCount = numberOf(i, 1, 1000000000, &error);
+            } else {
+                error = QStringLiteral("unexpected argument: %1").arg(argument);
+            }
+        }
+        return error;
     }
 
     QString edidWrite() {

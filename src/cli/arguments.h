@@ -42,6 +42,7 @@ enum class Command : uint8_t {
     ConfigList,
     ConfigSave,
     ConfigDelete,
+    Monitor,
 };
 
 // One row of the command table: how the command is named, used and described.
@@ -128,6 +129,9 @@ struct Invocation {
     std::vector<uint8_t> decodeBytes; // infoframe decode (none: the box's HDR capture), cec decode
     // backup (its -o is outputFile), restore, config
     ConfigurationArguments configuration;
+    uint32_t monitorIntervalMs = 1000; // monitor --interval
+    std::optional<int> monitorSeconds; // monitor --for
+    std::optional<int> monitorCount;   // monitor --count
 };
 
 // Whether the invocation talks to the box.

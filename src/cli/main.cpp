@@ -2,14 +2,19 @@
 
 #include "core/box/named_configurations.h"
 #include "demo_state.h"
+#include "monitor_command.h"
 #include "run_cli.h"
 #include "usb/system_usb.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #ifdef _WIN32
 #include <io.h>
@@ -25,6 +30,31 @@ bool stderrIsTerminal() {
 #else
     return isatty(STDERR_FILENO) != 0;
 #endif
+}
+
+volatile std::sig_atomic_t g_stopAsked = 0;
+
+extern "C" void askToStop(int /*signal*/) {
+    g_stopAsked = 1;
+}
+
+// The monitor's wait: SIGINT and SIGTERM end it (and the monitor with 0) from its first call
+// on; other commands keep the signals' default. Slices of 100 ms let a stop show at once,
+// and sleeping without spinning costs no CPU.
+bool waitUnlessStopped(uint32_t ms) {
+    static const bool installed = [] {
+        std::signal(SIGINT, askToStop);
+        std::signal(SIGTERM, askToStop);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    constexpr uint32_t kSliceMs = 100;
+    while (ms > 0 && g_stopAsked == 0) {
+        const uint32_t slice = std::min(ms, kSliceMs);
+        std::this_thread::sleep_for(std::chrono::milliseconds(slice));
+        ms -= slice;
+    }
+    return g_stopAsked == 0;
 }
 
 } // namespace
@@ -51,5 +81,6 @@ int main(int argc, char **argv) {
         .configurationDirectory = defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"),
                                                                  qEnvironmentVariable("HOME")),
     };
+    cli::setMonitorHooks({.wait = waitUnlessStopped, .now = {}});
     return cli::runCli(QCoreApplication::arguments().mid(1), environment);
 }

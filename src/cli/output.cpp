@@ -1,6 +1,7 @@
 #include "output.h"
 
 #include "arguments.h"
+#include "core/box/typed_status.h"
 #include "core/edid/spaced_hex.h"
 
 #include <QJsonValue>
@@ -42,8 +43,7 @@ constexpr char kFirmwarePrefix[] = "ver: ";
 } // namespace
 
 QString settingValueText(const SettingInfo &info, uint8_t device) {
-    const std::optional<std::string_view> name = settingValueName(info, device);
-    return name ? textOf(*name) : QStringLiteral("unknown(%1)").arg(device);
+    return status::settingValueText(info.setting, device);
 }
 
 QStringList settingLines(const record::StatusRecord &settings, std::span<const Setting> which) {

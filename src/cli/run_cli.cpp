@@ -6,12 +6,14 @@
 #include "core/box/box_session.h"
 #include "core/box/messages.h"
 #include "core/box/status_texts.h"
+#include "core/box/typed_status_json.h"
 #include "core/edid/edid_check.h"
 #include "core/edid/edid_formats.h"
 #include "core/edid/spaced_hex.h"
 #include "core/product.h"
 #include "decode_commands.h"
 #include "demo_state.h"
+#include "monitor_command.h"
 #include "output.h"
 #include "sim/simulated_box.h"
 #include "stderr_reporter.h"
@@ -23,6 +25,7 @@
 #include <QSaveFile>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -236,6 +239,7 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
     case Command::ConfigList:
     case Command::ConfigSave:
     case Command::ConfigDelete:
+    case Command::Monitor:
         break;
     }
     return kExitOk;
@@ -305,6 +309,7 @@ public:
             return runConfigurationCommand(invocation_, session_, clock_, reporter_, inputs_.configuration,
                                            output_);
         case Command::EdidCheck:
+        case Command::Monitor:
             break;
         }
         return kExitOk;
@@ -345,11 +350,13 @@ private:
         if (version.ok()) {
             view.firmware = status::firmwareVersionText(version.value);
         }
+        std::optional<record::StatusRecord> settingsRead;
         if (!isLinkLoss(version.error)) {
             const Outcome<record::StatusRecord> settings = readSettings();
             note(settings.error, "status: settings");
             if (settings.ok()) {
                 view.settings = settings.value;
+                settingsRead = settings.value;
             }
         }
         const StatusBlocks blocks = isLinkLoss(firstError) ? StatusBlocks{} : session_.readStatusBlocks();
@@ -365,6 +372,8 @@ private:
         }
         output_.lines = statusLines(view);
         output_.json = statusObject(view);
+        output_.json.insert(QStringLiteral("signal"),
+                            status::typedStatusJson(status::typedStatusOf(blocks, settingsRead)));
         return firstError == LinkError::None ? kExitOk : fail(failed, firstError);
     }
 
@@ -499,8 +508,9 @@ int runOnBox(UsbXpress &usb, const Invocation &invocation, const Environment &en
     return status;
 }
 
-int runDemo(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
-            Inputs &inputs, Output &output) {
+// The demo box with its state loaded from the file, `run` on it, and its state saved after.
+int onDemoBox(const Invocation &invocation, const Environment &environment, Output &output,
+              const std::function<int(sim::SimulatedBox &)> &run) {
     const QString fileName =
         invocation.demoFile.isEmpty() ? environment.defaultDemoFile : invocation.demoFile;
     sim::SimulatedBox box(environment.clock);
@@ -509,7 +519,7 @@ int runDemo(const Invocation &invocation, const Environment &environment, Stderr
     if (!loaded) {
         return kExitUsage;
     }
-    const int status = runOnBox(box, invocation, environment, reporter, inputs, output);
+    const int status = run(box);
     QString saveError;
     if (!saveDemoState(fileName, *loaded, box, &saveError)) {
         output.error = output.error.isEmpty() ? saveError : output.error + QStringLiteral("; ") + saveError;
@@ -520,6 +530,16 @@ int runDemo(const Invocation &invocation, const Environment &environment, Stderr
 
 int runInvocation(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
                   Output &output) {
+    // The monitor on the demo box: its source follows its script from the start.
+    if (invocation.command == Command::Monitor) {
+        if (!invocation.demo) {
+            return runMonitor(environment.systemUsb(), invocation, environment);
+        }
+        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box) {
+            box.setLively(true);
+            return runMonitor(box, invocation, environment);
+        });
+    }
     Inputs inputs;
     int prepared = prepareInputs(invocation, reporter, inputs, output);
     if (prepared == kExitOk && isConfigurationCommand(invocation.command)) {
@@ -544,7 +564,9 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
         return status;
     }
     if (invocation.demo) {
-        return runDemo(invocation, environment, reporter, inputs, output);
+        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box) {
+            return runOnBox(box, invocation, environment, reporter, inputs, output);
+        });
     }
     return runOnBox(environment.systemUsb(), invocation, environment, reporter, inputs, output);
 }
@@ -607,7 +629,10 @@ int runCli(const QStringList &arguments, const Environment &environment) {
             environment.err.flush();
         }
     }
-    print(environment, invocation, output);
+    // The monitor has printed its lines as they came.
+    if (invocation.command != Command::Monitor || status != kExitOk) {
+        print(environment, invocation, output);
+    }
     return status;
 }
 

@@ -7,6 +7,7 @@
 #include "core/box/frames.h"
 #include "core/box/settings_table.h"
 #include "core/box/status_record.h"
+#include "core/box/typed_status.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -24,7 +25,14 @@ class EdidDetailsWindow;
 class FileDialogs;
 class SignalDetailsWindow;
 class QMenu;
+class SignalHistory;
+class SignalHistoryWindow;
 class QProgressBar;
+class QTimer;
+namespace watch {
+class Watcher;
+struct WatchEvent;
+} // namespace watch
 namespace Ui {
 class MainWindow;
 }
@@ -40,6 +48,11 @@ public:
     BoxSession &session() { return *session_; }
     // The dialogs the EDID file slots ask for a file name; nullptr puts Qt's own back.
     void setFileDialogs(FileDialogs *dialogs);
+    // Every event of the box since the start, as Signal History shows it.
+    SignalHistory &signalHistory() { return *history_; }
+    // One look for a box while none is open, as the 2 s look timer does it: when one is
+    // found, the device part of the start-up runs.
+    void lookForBox();
 
     // Register and status access. Each shows its own failure on the status bar and
     // returns true only when the device accepted the request.
@@ -100,6 +113,11 @@ protected:
 
 private:
     void initDevice();
+    // The start-up from the first read of an open box on: the same at start and when a box
+    // is plugged in later.
+    void startDevice();
+    void startLooking();
+    void addHistory(const std::vector<watch::WatchEvent> &events);
     void startStatusTimer(int intervalMs);
     void stopStatusTimer();
     void addComboBoxItems();
@@ -111,6 +129,7 @@ private:
     void addViewMenu();
     void showEdidDetails();
     void showSignalDetails();
+    void showSignalHistory();
     void closeDetailsWindows();
     // The File menu's box configurations (configurations.cpp).
     void addConfigurationActions();
@@ -152,6 +171,7 @@ private:
     void transferProgress(int value, int total) override;
     void linkWarning(const char *text) override;
     void consoleNote(const char *text) override;
+    void linkLost(LinkError error) override;
 
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<BoxSession> session_;
@@ -170,4 +190,16 @@ private:
     QMenu *configurationsMenu_ = nullptr;
     // The HDR capture block of the last status rendering, for Signal Details when it opens.
     proto::ReplyBuffer hdrCaptureBlock_{};
+    // The box over time: the watcher's events from the window's own reads, into the history.
+    std::unique_ptr<watch::Watcher> watcher_;
+    SignalHistory *history_ = nullptr;
+    QPointer<SignalHistoryWindow> signalHistory_;
+    // Looks for the box every 2 s while none is open.
+    QTimer *lookTimer_ = nullptr;
+    bool comboItemsAdded_ = false;
+    // The settings the last sync read (none when it failed): the typed status of the tick.
+    std::optional<record::StatusRecord> tickSettings_;
+    status::TypedStatus startupStatus_;
+    // "VELTRIKA USB not connected!" stands once for all the failures of one action.
+    bool notConnectedShown_ = false;
 };

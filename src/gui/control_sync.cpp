@@ -67,6 +67,7 @@ void MainWindow::checkPendingEdidRefresh() {
 
 void MainWindow::syncControls() {
     const Outcome<record::StatusRecord> settings = session_->readSettings();
+    tickSettings_ = settings.ok() ? std::optional(settings.value) : std::nullopt;
     if (!settings.ok()) {
         return;
     }

@@ -12,6 +12,7 @@
 #include "edid_details.h"
 #include "file_dialogs.h"
 #include "signal_details.h"
+#include "signal_history.h"
 #include "sim/simulated_box.h"
 
 #include <QAction>
@@ -110,6 +111,9 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
     ticks.exec();
     child<QAction>(window, "actionSignalDetails").trigger();
     picture(*window.findChild<SignalDetailsWindow *>(), folder, "signal-details");
+    // The history since the start: the box attached, then the source turning to 4K HDR10.
+    child<QAction>(window, "actionSignalHistory").trigger();
+    picture(*window.findChild<SignalHistoryWindow *>(), folder, "signal-history");
 }
 
 // Answers File > Load Box Configuration with one file.

@@ -4,16 +4,20 @@
 #include "VeltrikaForm.h"
 #include "core/base/colon_hex.h"
 #include "core/box/status_texts.h"
+#include "core/box/watcher.h"
 #include "core/product.h"
 #include "edid_details.h"
 #include "file_dialogs.h"
+#include "signal_history.h"
 #include "ui_VeltrikaForm.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +25,9 @@
 namespace {
 
 constexpr int kStatusIntervalMs = 3000;
+// While no box is open the window looks for one this often.
+constexpr int kLookIntervalMs = 2000;
+constexpr char kNotConnected[] = "VELTRIKA USB not connected!";
 
 // Item texts in device order: the index is the value the device uses for the setting
 // (plus one for the active input).
@@ -49,8 +56,15 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
       session_(std::make_unique<BoxSession>(*installedUsb(), *installedClock(),
                                             static_cast<BoxReporter &>(*this))),
-      fileDialogs_(&qtFileDialogs()) {
+      fileDialogs_(&qtFileDialogs()),
+      watcher_(std::make_unique<watch::Watcher>(*session_, *installedClock())),
+      history_(new SignalHistory(this)) {
     ui->setupUi(this);
+    lookTimer_ = new QTimer(this);
+    lookTimer_->setObjectName(QStringLiteral("lookForBoxTimer"));
+    lookTimer_->setInterval(kLookIntervalMs);
+    // Connected to itself: the window's connections are the form's alone.
+    connect(lookTimer_, &QTimer::timeout, lookTimer_, [this] { lookForBox(); });
     addViewMenu();
     addConfigurationActions();
     initDevice();
@@ -70,13 +84,46 @@ void MainWindow::setFileDialogs(FileDialogs *dialogs) {
 void MainWindow::initDevice() {
     const Attach attached = session_->attach();
     if (attached == Attach::NotFound) {
+        startLooking();
         return;
     }
     if (attached == Attach::OpenFailed) {
         QMessageBox::warning(this, tr(kProductTitle), tr("Hardware not found"), QMessageBox::Ok,
                              QMessageBox::NoButton);
+        startLooking();
         return;
     }
+    startDevice();
+}
+
+void MainWindow::startLooking() {
+    if (lookTimer_ != nullptr && !lookTimer_->isActive()) {
+        lookTimer_->start();
+    }
+}
+
+// Quietly: a box that is not there yet, or cannot be opened yet, is looked for again.
+void MainWindow::lookForBox() {
+    if (!ui || session_->isOpen() || session_->linkBusy()) {
+        return;
+    }
+    if (session_->attachQuietly() != Attach::Open) {
+        return;
+    }
+    lookTimer_->stop();
+    startDevice();
+}
+
+void MainWindow::addHistory(const std::vector<watch::WatchEvent> &events) {
+    history_->add(events, QDateTime::currentDateTime());
+}
+
+// A box plugged in later starts as one there at the start: the combo boxes take their
+// items once, and their writes wait for the end of this start as they did for the first.
+void MainWindow::startDevice() {
+    startupComplete = false;
+    edidRefreshPending = true;
+    startupStatus_ = {};
     syncControls();
 
     proto::ReplyBuffer version{};
@@ -91,7 +138,10 @@ void MainWindow::initDevice() {
         ui->labelFw1->setText(status::firmwareVersionText(version));
     }
 
-    addComboBoxItems();
+    if (!comboItemsAdded_) {
+        addComboBoxItems();
+        comboItemsAdded_ = true;
+    }
     // An infoframe that was never read stays empty: zeros shown in its place would be sent
     // back over the device's stored one by the next send.
     if (hdrRead) {
@@ -105,10 +155,18 @@ void MainWindow::initDevice() {
     ui->CECtext->setPlainText(QStringLiteral("50:04"));
     ui->CECtext->setEnabled(true);
 
-    startStatusTimer(kStatusIntervalMs);
+    // A box lost during its start has been told of; the window looks for it again.
+    if (session_->isOpen()) {
+        startStatusTimer(kStatusIntervalMs);
+    }
     renderStatusTexts();
     readDeviceEdid();
     startupComplete = true;
+    // Lost during its start: the loss has been told and the window looks again.
+    if (session_->isOpen()) {
+        const QString firmware = versionRead ? status::firmwareVersionText(version).mid(5) : QString();
+        addHistory(watcher_->attached(firmware, startupStatus_));
+    }
 }
 
 void MainWindow::addComboBoxItems() {
@@ -138,8 +196,35 @@ void MainWindow::showStatus(const char *text, int ms) {
     statusBar()->showMessage(tr(text), ms);
 }
 
+// With no box open, every failure of one action is the one message that there is no box.
 void MainWindow::statusMessage(const char *text, int ms) {
-    showStatus(text, ms);
+    if (session_->isOpen()) {
+        showStatus(text, ms);
+        return;
+    }
+    if (notConnectedShown_) {
+        return;
+    }
+    notConnectedShown_ = true;
+    QTimer::singleShot(0, this, [this] { notConnectedShown_ = false; });
+    showStatus(kNotConnected, kRefusalMs);
+}
+
+// The first transaction that meets a loss closes the box: the rest of the action finds no
+// box and says nothing more, the status timer stops and the window looks again. One loss,
+// one message, on the status bar.
+void MainWindow::linkLost(LinkError error) {
+    if (!session_->isOpen()) {
+        return;
+    }
+    stopStatusTimer();
+    addHistory(watcher_->lost(error));
+    if (ui) {
+        statusBar()->showMessage(tr(kNotConnected));
+        notConnectedShown_ = true;
+        QTimer::singleShot(0, this, [this] { notConnectedShown_ = false; });
+        startLooking();
+    }
 }
 
 void MainWindow::transferProgress(int value, int total) {
@@ -182,6 +267,9 @@ void MainWindow::leaveEventLoop() {
 // The timer stops before the close: the close failure's box must not deliver a tick.
 void MainWindow::teardown() {
     stopStatusTimer();
+    if (lookTimer_ != nullptr) {
+        lookTimer_->stop();
+    }
     closeDetailsWindows();
     releaseForm();
     session_->close();

@@ -2,7 +2,9 @@
 
 #include "VeltrikaForm.h"
 #include "core/box/status_texts.h"
+#include "core/box/watcher.h"
 #include "signal_details.h"
+#include "signal_history.h"
 #include "ui_VeltrikaForm.h"
 
 #include <QLabel>
@@ -11,9 +13,9 @@
 #include <utility>
 
 void MainWindow::timerEvent(QTimerEvent * /*event*/) {
-    // A tick delivered by a message box's nested loop inside a transaction, or after
-    // the form is gone, does nothing.
-    if (session_->linkBusy() || !ui) {
+    // A tick delivered by a message box's nested loop inside a transaction, after the form
+    // is gone or once the box is lost, does nothing.
+    if (session_->linkBusy() || !ui || !session_->isOpen()) {
         return;
     }
     checkPendingEdidRefresh();
@@ -24,6 +26,17 @@ void MainWindow::timerEvent(QTimerEvent * /*event*/) {
 void MainWindow::renderStatusTexts() {
     // A failed read leaves its block all zero; only the last one decides.
     const StatusBlocks blocks = session_->readStatusBlocks();
+    // The values of what this tick read go to the watcher, which tells what changed; during
+    // the start-up they are the status the box is attached with.
+    const status::TypedStatus typed = status::typedStatusOf(blocks, tickSettings_);
+    tickSettings_.reset();
+    if (watcher_->isAttached()) {
+        if (session_->isOpen()) {
+            addHistory(watcher_->observe(typed));
+        }
+    } else {
+        startupStatus_ = typed;
+    }
     if (!blocks.shown) {
         return;
     }

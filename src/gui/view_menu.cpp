@@ -5,6 +5,7 @@
 #include "core/box/status_texts.h"
 #include "edid_details.h"
 #include "signal_details.h"
+#include "signal_history.h"
 #include "ui_VeltrikaForm.h"
 
 #include <QAction>
@@ -37,6 +38,21 @@ void MainWindow::addViewMenu() {
     signal->setObjectName(QStringLiteral("actionSignalDetails"));
     signal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     connect(signal, &QAction::triggered, signal, [this] { showSignalDetails(); });
+
+    QAction *history = view->addAction(tr("Signal History…"));
+    history->setObjectName(QStringLiteral("actionSignalHistory"));
+    history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(history, &QAction::triggered, history, [this] { showSignalHistory(); });
+}
+
+void MainWindow::showSignalHistory() {
+    if (!ui) {
+        return;
+    }
+    if (signalHistory_ == nullptr) {
+        signalHistory_ = new SignalHistoryWindow(*history_, fileDialogs_, this);
+    }
+    bringToFront(*signalHistory_);
 }
 
 void MainWindow::showEdidDetails() {
@@ -66,4 +82,5 @@ void MainWindow::showSignalDetails() {
 void MainWindow::closeDetailsWindows() {
     delete edidDetails_;
     delete signalDetails_;
+    delete signalHistory_;
 }

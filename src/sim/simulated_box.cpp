@@ -100,15 +100,21 @@ struct Scenario {
     uint8_t eotf; // kEotfSdr: the source sends no HDR infoframe
 };
 
-// What the lively box's source does in turn; the first is what the box shows at power-up.
+// The script of the lively box's source, one step after the other; the first is what the
+// box shows at power-up.
 constexpr std::array<Scenario, 5> kScenarios = {{
+    // 1080p60 SDR: YCbCr 4:4:4, BT.709, 8-bit, the default quantization range.
     {16, kHdmiMode, 0, kTxA | kTxB, 0, 0, 0x40, 0xA8, 0x00, "STREAMCO", "Stream Box 4K", kEotfSdr},
-    {97, kHdmiMode, 0, kTxA | kTxB, 0, 0, 0x60, 0xE8, 0x60, "GAMEWRKS", "Console One X", kEotfPq},
+    // 4K60 HDR10: YCbCr 4:2:0 10-bit, BT.2020, limited range, PQ.
+    {97, kHdmiMode, 1, kTxA | kTxB, 0, 0, 0x60, 0xE8, 0x64, "GAMEWRKS", "Console One X", kEotfPq},
+    // 4K60 Dolby Vision-style: YCbCr 4:2:2 12-bit on the 600 MHz link, BT.2020, PQ.
+    {97, kHdmiMode, 2, kTxA | kTxB, 0, 0, 0x20, 0xC8, 0x64, "CINEVUE", "Vision Player 12", kEotfPq},
+    // A 4K24 disc, by the HDMI VIC of its vendor-specific infoframe.
     {0, kHdmiMode, 0, kTxA, 3, 0x20, 0x00, 0x00, 0x00, "DISCPLAY", "UHD Player 900", kEotfSdr},
+    // A computer on DVI.
     {4, 0, 0, kTxB, 0, 0, 0x00, 0x00, 0x00, "PCBOX", "Workstation", kEotfSdr},
-    {97, kHdmiMode, 2, kTxA | kTxB, 0, 0, 0x40, 0xC8, 0x60, "GAMEWRKS", "Console One X", kEotfPq},
 }};
-constexpr uint32_t kScenarioPeriodMs = 8000;
+constexpr uint32_t kScenarioPeriodMs = SimulatedBox::kScriptStepMs;
 
 // Mastering display data of an HDR infoframe, 16 bits each, low byte first: BT.2020
 // primaries and D65 in 0.00002 steps, 1000 cd/m2 peak, 0.005 cd/m2 black, MaxCLL, MaxFALL.
@@ -354,6 +360,12 @@ int SimulatedBox::write(UsbHandle handle, const uint8_t *bytes, uint32_t count, 
     if (written != nullptr) {
         *written = 0;
     }
+    if (unplugAfterFrames_ == 0) {
+        unplugAfterFrames_ = -1;
+        unplug();
+    } else if (unplugAfterFrames_ > 0) {
+        --unplugAfterFrames_;
+    }
     if (const int status = unreachable()) {
         return status;
     }
@@ -497,6 +509,31 @@ void SimulatedBox::setAttachedDevices(std::vector<AttachedDevice> devices) {
         openHandle_ = kNoDeviceHandle;
         inQueue_.clear();
     }
+}
+
+void SimulatedBox::unplug() {
+    if (unplugged_) {
+        return;
+    }
+    unplugged_ = true;
+    unpluggedDevices_ = std::move(devices_);
+    devices_.clear();
+    openIndex_ = -1;
+    openHandle_ = kNoDeviceHandle;
+    inQueue_.clear();
+}
+
+void SimulatedBox::plugIn() {
+    if (!unplugged_) {
+        return;
+    }
+    unplugged_ = false;
+    devices_ = std::move(unpluggedDevices_);
+    unpluggedDevices_.clear();
+}
+
+void SimulatedBox::setFirmwareVersion(std::array<uint8_t, 4> version) {
+    std::copy(version.begin(), version.end(), blocks_[proto::kRegVersion].begin() + kVersionStart);
 }
 
 void SimulatedBox::injectFault(Fault fault, uint8_t commandCode) {

@@ -104,6 +104,18 @@ public:
     void setCloseFails(bool fails) { closeFails_ = fails; }
     // The box disappears: every later call fails.
     void vanish() { vanished_ = true; }
+    // The box is pulled out of the USB port: it leaves the device list and its open handle
+    // goes dead (every call on it fails as on a closed handle). It keeps its settings, its
+    // EDIDs and its stored packets, as the real box keeps them without power.
+    void unplug();
+    // ... and put back: listed again as it was, to be found and opened afresh.
+    void plugIn();
+    bool pluggedIn() const { return !unplugged_; }
+    // Unplugged when the frame after the next `frames` frames is written: that write and
+    // everything after it meet a box that is gone.
+    void unplugAfterFrames(int frames) { unplugAfterFrames_ = frames; }
+    // The firmware the version block reports (a box updated while it was unplugged).
+    void setFirmwareVersion(std::array<uint8_t, 4> version);
 
     // Transaction faults.
     void injectFault(Fault fault, uint8_t commandCode);        // every frame with this command code
@@ -128,8 +140,14 @@ public:
     void setBusyFor(uint32_t ms);
     uint32_t fetchBusyMs = 40;        // busy after an EDID fetch or commit
     uint32_t modeChangeBusyMs = 2500; // busy after an EDID mode change
-    // The demo's box: now and then the input, colour space, source and HDR change.
+    // The demo's box: its source follows a fixed script of incoming signals, one step every
+    // kScriptStepMs from when it was made lively: a 1080p SDR source, then 4K HDR10 (4:2:0
+    // 10-bit, PQ), then a 4K Dolby Vision-style 12-bit 4:2:2 source, a 4K24 disc player and a
+    // DVI computer, with the source names changing, and round again.
     void setLively(bool lively);
+    static constexpr uint32_t kScriptStepMs = 8000;
+    // The step of the script the source shows now.
+    uint32_t scriptStep() const { return scenario_; }
 
     // What the box keeps, as the one value a box configuration file holds too: every setting,
     // the custom EDID (whatever the EDID mode), the stored HDR infoframe and AVI bytes, and
@@ -189,6 +207,9 @@ private:
     UsbHandle openHandle_ = kNoDeviceHandle;
     UsbHandle nextHandle_;
     bool deviceCountFails_ = false, openFails_ = false, closeFails_ = false, vanished_ = false;
+    bool unplugged_ = false;
+    int unplugAfterFrames_ = -1;
+    std::vector<AttachedDevice> unpluggedDevices_;
     std::map<uint8_t, Fault> codeFaults_;
     std::map<uint8_t, Fault> registerFaults_;
     Fault nextFault_ = Fault::Refuse;

@@ -49,6 +49,9 @@ export XDG_DATA_HOME="$data"
 expect "veltrika config delete " "gaming movie night"
 expect "veltrika restore mo" "movie night"
 expect "veltrika config save gaming " ""
+expect "veltrika mon" "monitor"
+expect "veltrika --demo monitor --" "--interval --for --count --json --help"
+expect "veltrika monitor --interval " ""
 COMP_WORDBREAKS=$' \t\n'
 expect "veltrika set automix-algo=max" "automix-algo=max-audio-min-video automix-algo=max-audio-max-video"
 exit $((failures > 0))

@@ -2,6 +2,7 @@
 // The command line run in-process against the simulated box on a fake clock: its standard
 // output and error as text, and what the box received.
 
+#include "monitor_command.h"
 #include "run_cli.h"
 #include "sim/simulated_box.h"
 
@@ -11,12 +12,18 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
+
 struct CliRig {
     sim::FakeLinkClock clock{1000};
     sim::SimulatedBox box{clock};
     QString demoFile;
     QString configurationDirectory;
     bool terminal = false; // standard error is a terminal
+    // The monitor's wait and clock of its lines; unset, the fake clock sleeps and the system's
+    // time stamps.
+    std::function<bool(uint32_t)> wait;
+    std::function<QDateTime()> now;
     QByteArray outBytes;
     QByteArray errBytes;
 
@@ -35,6 +42,7 @@ struct CliRig {
             .defaultDemoFile = demoFile,
             .configurationDirectory = configurationDirectory,
         };
+        cli::setMonitorHooks({.wait = wait, .now = now});
         const int status = cli::runCli(arguments, environment);
         out.flush();
         err.flush();

@@ -717,7 +717,8 @@ void TestForm::menus() {
                                find<QAction>("actionLoadBoxConfiguration"), configurations->menuAction()}));
     QVERIFY(file->actions()[3]->isSeparator());
     QCOMPARE(file->actions().last(), exit);
-    QCOMPARE(view->actions(), (QList<QAction *>{edidDetails, signalDetails}));
+    auto *signalHistory = find<QAction>("actionSignalHistory");
+    QCOMPARE(view->actions(), (QList<QAction *>{edidDetails, signalDetails, signalHistory}));
     QCOMPARE(help->actions(), QList<QAction *>{about});
     QCOMPARE(exit->text(), QString("Exit"));
     QCOMPARE(about->text(), QString("About"));

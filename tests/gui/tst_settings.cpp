@@ -215,7 +215,7 @@ void TestSettings::writesWithoutDevice() {
     rig.start();
     rig.statusRecorder.clear();
     act(rig, "check:cb51");
-    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>{{"Error Writing values", 4000}}));
+    QCOMPARE(rig.statusRecorder.messages(), (QList<StatusMessage>{{"VELTRIKA USB not connected!", 4000}}));
     QVERIFY(rig.box.frames().empty());
 }
 

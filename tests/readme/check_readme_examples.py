@@ -16,8 +16,10 @@ command fails or when the README holds no command.
 import os
 import re
 import shlex
+import signal
 import subprocess
 import sys
+import time
 import tempfile
 
 ANNOUNCED = re.compile(r"#.*\bexit status (\d+)")
@@ -58,6 +60,24 @@ def commands(markdown):
             yield text
 
 
+def runs_until_interrupted(arguments):
+    """A monitor without --for or --count runs until the user stops it."""
+    return "monitor" in arguments and not {"--for", "--count"} & set(arguments)
+
+
+def run_example(command, folder, environment):
+    if not runs_until_interrupted(command):
+        return subprocess.run(command, cwd=folder, env=environment, stdin=subprocess.DEVNULL,
+                              capture_output=True, text=True, timeout=60)
+    # Stopped as a user stops it, with Ctrl+C after a few seconds: it must end with status 0.
+    process = subprocess.Popen(command, cwd=folder, env=environment, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    time.sleep(3)
+    process.send_signal(signal.SIGINT)
+    stdout, stderr = process.communicate(timeout=60)
+    return subprocess.CompletedProcess(command, process.returncode, stdout, stderr)
+
+
 def main():
     readme, veltrika = sys.argv[1], os.path.abspath(sys.argv[2])
     with open(readme, encoding="utf-8") as file:
@@ -77,8 +97,7 @@ def main():
             announced = ANNOUNCED.search(line)
             expected = int(announced.group(1)) if announced else 0
             arguments = [word for word in words[1:] if not word.startswith("--demo=")]
-            run = subprocess.run([veltrika, f"--demo={state}", *arguments], cwd=folder, env=environment,
-                                 stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
+            run = run_example([veltrika, f"--demo={state}", *arguments], folder, environment)
             ran += 1
             verdict = "ok" if run.returncode == expected else "FAILED"
             print(f"{verdict}: exit status {run.returncode} (expected {expected}): {line}")

@@ -44,6 +44,27 @@ struct TroubleInfo {
     bool fails; // the action's requests fail; otherwise they get through in full
 };
 
+// A trouble that is a link loss: the window closes the box at the first such transaction,
+// says once on the status bar that it is not connected, and looks for it again.
+inline bool isLoss(Trouble trouble) {
+    switch (trouble) {
+    case Trouble::Silent:
+    case Trouble::WriteFail:
+    case Trouble::ReadFail:
+    case Trouble::RxQueueFail:
+    case Trouble::Vanished:
+        return true;
+    case Trouble::Refuse:
+    case Trouble::Short:
+    case Trouble::Long:
+    case Trouble::ReadOverreport:
+        break;
+    }
+    return false;
+}
+inline const QString kLost = "VELTRIKA USB not connected!@0";
+inline const QString kNotConnected = "VELTRIKA USB not connected!@4000";
+
 constexpr TroubleInfo kTroubles[] = {
     {"refused", Trouble::Refuse, true},
     {"silent", Trouble::Silent, true},

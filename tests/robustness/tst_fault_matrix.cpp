@@ -4,6 +4,9 @@
 // still works once the box behaves again.
 
 #include "device_actions.h"
+#include "signal_history.h"
+
+#include <QLabel>
 
 using namespace robustness;
 
@@ -16,6 +19,8 @@ private slots:
     void everyActionUnderEveryFault();
     void edidReadCutShortKeepsTheText_data();
     void edidReadCutShortKeepsTheText();
+    void unplugAndReplugAtEveryTransaction_data();
+    void unplugAndReplugAtEveryTransaction();
 
 private:
     QString textWithoutDevice_;
@@ -75,8 +80,12 @@ void TestFaultMatrix::everyActionUnderEveryFault() {
         prepare(rig, act);
     }
 
-    // The messages of the failure, or those of success when the requests got through.
+    // The messages of the failure, or those of success when the requests got through; a
+    // loss is one message, whatever the action.
     QStringList expected = info.fails ? act.failMessages : act.goodMessages;
+    if (isLoss(how)) {
+        expected = {kLost};
+    }
     QStringList expectedBoxes;
     const int transactions = writeCalls(rig.box, 0);
     if (how == Trouble::RxQueueFail) {
@@ -87,6 +96,12 @@ void TestFaultMatrix::everyActionUnderEveryFault() {
     if (startup && how == Trouble::Vanished) {
         expected.clear();
         expectedBoxes << "VELTRIKA USB not connected!";
+    }
+    // The first transaction that meets a loss closes the box: no other follows it.
+    if (isLoss(how) && !(startup && how == Trouble::Vanished)) {
+        QCOMPARE(transactions, 1);
+        QVERIFY(!rig.window().session().isOpen());
+        QCOMPARE(statusTimerId(rig.window()), 0);
     }
     QCOMPARE(shownMessages(rig.statusRecorder), expected);
     QCOMPARE(rig.boxWatcher.texts(), expectedBoxes);
@@ -115,9 +130,22 @@ void TestFaultMatrix::everyActionUnderEveryFault() {
     rig.statusRecorder.clear();
     rig.boxWatcher.clear();
     rig.box.clearFaults();
+    // A lost box is found again by the window's next look, unless it is gone for good; the
+    // event loop runs between two actions.
+    QCoreApplication::processEvents();
+    if (isLoss(how)) {
+        rig.window().lookForBox();
+        QCOMPARE(rig.window().session().isOpen(), how != Trouble::Vanished);
+        rig.statusRecorder.clear();
+        rig.boxWatcher.clear();
+        if (how != Trouble::Vanished) {
+            tick(rig.window());
+            rig.statusRecorder.clear();
+        }
+    }
     if (startup) {
-        const QString wanted = how == Trouble::Vanished ? QStringLiteral("Error Writing values@4000")
-                                                        : QStringLiteral("EDID values read.@2000");
+        const QString wanted =
+            how == Trouble::Vanished ? kNotConnected : QStringLiteral("EDID values read.@2000");
         QVERIFY(QMetaObject::invokeMethod(&rig.window(), how == Trouble::Vanished ? "forceHdr" : "ReadEDID"));
         QCOMPARE(shownMessages(rig.statusRecorder), QStringList{wanted});
         if (how != Trouble::Vanished) {
@@ -127,7 +155,11 @@ void TestFaultMatrix::everyActionUnderEveryFault() {
     }
     prepare(rig, act);
     perform(rig, act);
-    const QStringList again = how == Trouble::Vanished ? act.failMessages : act.goodMessages;
+    QStringList again = act.goodMessages;
+    if (how == Trouble::Vanished) {
+        // No box: an action says so and sends nothing; a tick does nothing.
+        again = QLatin1String(act.name) == QLatin1String("tick") ? QStringList() : QStringList{kNotConnected};
+    }
     QCOMPARE(shownMessages(rig.statusRecorder), again);
     if (how != Trouble::Vanished) {
         QCOMPARE(rig.boxWatcher.texts(), QStringList());
@@ -171,12 +203,102 @@ void TestFaultMatrix::edidReadCutShortKeepsTheText() {
     rig.boxWatcher.clear();
     inject(rig, static_cast<Trouble>(trouble), windowStart + kWindowReadBeforeFault, 1);
     QVERIFY(QMetaObject::invokeMethod(&rig.window(), act->slot));
-    QCOMPARE(shownMessages(rig.statusRecorder), QStringList());
+    QCOMPARE(shownMessages(rig.statusRecorder),
+             isLoss(static_cast<Trouble>(trouble)) ? QStringList{kLost} : QStringList());
     QCOMPARE(edidText(rig), textBefore);
     // The read stopped at the lost window read.
     const QList<QByteArray> sent = requestsSince(rig.box);
     QVERIFY(!sent.isEmpty());
     QVERIFY(sent.size() <= windowStart + kWindowReadBeforeFault + 1);
+}
+
+namespace {
+
+// The window with the box before the action: started, its first tick done, prepared.
+void ready(Rig &rig, const Action &action, bool startup) {
+    if (!startup) {
+        rig.start();
+        tick(rig.window());
+        prepare(rig, action);
+    }
+    rig.box.clearLog();
+    rig.clock.clearSleeps();
+    rig.statusRecorder.clear();
+    rig.boxWatcher.clear();
+}
+
+QString lastHistoryRow(Rig &rig) {
+    if (rig.window().signalHistory().entries().empty()) {
+        return {};
+    }
+    const HistoryEntry &entry = rig.window().signalHistory().entries().back();
+    return QStringList{entry.what, entry.from, entry.to}.join('|');
+}
+
+constexpr int kLastTransaction = -1;
+
+} // namespace
+
+// The box pulled out before each of the first transactions of every action (and before its
+// last): no crash, no message box, no wait beyond the link's time-out, one message on the
+// status bar, the box closed and the status timer stopped; plugged in again (with another
+// firmware), the next look reads it afresh.
+void TestFaultMatrix::unplugAndReplugAtEveryTransaction_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("before");
+    for (const Action &action : actions()) {
+        for (int before : {0, 1, 2, 3, 5, kLastTransaction}) {
+            QTest::addRow("%s, before transaction %d", action.name, before) << QString(action.name) << before;
+        }
+    }
+}
+
+void TestFaultMatrix::unplugAndReplugAtEveryTransaction() {
+    QFETCH(QString, action);
+    QFETCH(int, before);
+    const std::optional<Action> act = actionNamed(action);
+    QVERIFY(act);
+    const bool startup = act->slot == nullptr && action != QLatin1String("tick");
+    int transactions = 0;
+    {
+        Rig probe;
+        ready(probe, *act, startup);
+        perform(probe, *act);
+        transactions = static_cast<int>(probe.box.frames().size());
+    }
+    // An action of fewer transactions loses its box before its last one.
+    const int unplugAt = before == kLastTransaction ? transactions - 1 : std::min(before, transactions - 1);
+    QVERIFY(unplugAt >= 0);
+
+    Rig rig;
+    ready(rig, *act, startup);
+    const uint32_t start = rig.clock.tickCount();
+    rig.box.unplugAfterFrames(unplugAt);
+    perform(rig, *act);
+    QCOMPARE(static_cast<int>(rig.box.frames().size()), unplugAt);
+    QCOMPARE(rig.boxWatcher.texts(), QStringList());
+    // What the transactions before it got through says what it says; the loss is the last
+    // message and the only one after them.
+    const QStringList shown = shownMessages(rig.statusRecorder);
+    QVERIFY2(shown.count(kLost) == 1 && shown.last() == kLost, qPrintable(shown.join(", ")));
+    QVERIFY(!rig.window().session().isOpen());
+    QCOMPARE(statusTimerId(rig.window()), 0);
+    const Timing t = timing(rig, start);
+    QVERIFY2(t.waits <= act->waitsMs, qPrintable(QString::number(t.waits)));
+    QVERIFY2(t.elapsed - t.waits <= kLinkTimeoutMs, qPrintable(QString::number(t.elapsed)));
+    // A box lost during its start was never attached: nothing to detach.
+    QCOMPARE(lastHistoryRow(rig), startup ? QString() : QString("detached||unplugged"));
+
+    rig.box.setFirmwareVersion({2, 0, 1, 7});
+    rig.box.plugIn();
+    QCoreApplication::processEvents();
+    rig.statusRecorder.clear();
+    rig.window().lookForBox();
+    QVERIFY(rig.window().session().isOpen());
+    QVERIFY(statusTimerId(rig.window()) != 0);
+    QCOMPARE(rig.widget<QLabel>("labelFw1")->text(), QString("ver: 2.0.1.7"));
+    QCOMPARE(lastHistoryRow(rig), QString("attached||firmware 2.0.1.7"));
+    QCOMPARE(rig.boxWatcher.texts(), QStringList());
 }
 
 QTEST_MAIN(TestFaultMatrix)

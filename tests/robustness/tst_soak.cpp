@@ -5,6 +5,7 @@
 // every failure; VELTRIKA_SOAK_SEED repeats a run.
 
 #include "device_actions.h"
+#include "signal_history.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -50,7 +51,9 @@ constexpr Trouble kRandomTroubles[] = {Trouble::Refuse,         Trouble::Short, 
 
 // Every message an action may show, whichever of its requests fail.
 QStringList allowedMessages(const Action &action) {
-    QStringList allowed = action.failMessages + action.goodMessages + action.laterFailureMessages;
+    // A loss is told once; an action while the box is closed says it is not connected.
+    QStringList allowed = action.failMessages + action.goodMessages + action.laterFailureMessages +
+                          QStringList{kLost, kNotConnected};
     const QString name = QLatin1String(action.name);
     const auto add = [&allowed](const char *other) {
         const std::optional<Action> extra = actionNamed(QLatin1String(other));
@@ -72,8 +75,10 @@ QStringList allowedMessages(const Action &action) {
     return allowed;
 }
 
-// The logs the checks read are emptied before every step and before every measurement.
+// The logs the checks read are emptied before every step and before every measurement; so is
+// the Signal History, which keeps what it is meant to keep (up to 10,000 events).
 void forgetLogs(Rig &rig) {
+    rig.window().signalHistory().clear();
     rig.box.clearLog();
     rig.clock.clearSleeps();
     rig.statusRecorder.clear();
@@ -153,6 +158,13 @@ void TestSoak::ticksAndActionsAgainstAMisbehavingBox() {
         }
         forgetLogs(rig);
         rig.box.clearFaults();
+        // A box lost in the step before is found again, as the window's look does every 2 s.
+        if (!rig.window().session().isOpen()) {
+            QCoreApplication::processEvents();
+            rig.window().lookForBox();
+            holdStatusTimer(rig.window());
+            forgetLogs(rig);
+        }
         if (below(4) == 0) {
             const Trouble trouble = kRandomTroubles[below(std::size(kRandomTroubles))];
             // Silent frames cost the whole time-out each: keep them rare.

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+enum class LinkError : uint8_t; // box_session.h
+
 // How long a status message stands: confirmations, input errors, EDID refusals and a
 // refused block read briefly; refusals of register writes, status reads and packets longer.
 constexpr int kConfirmMs = 2000;
@@ -23,6 +25,9 @@ public:
     virtual void linkWarning(const char *text) = 0;
     // A failure nobody needs to act on at once (a refused activate command), for the console.
     virtual void consoleNote(const char *text) = 0;
+    // A transaction on the open box ended in a link loss (the box is gone or stopped
+    // answering): told once per transaction, after its other reports.
+    virtual void linkLost(LinkError /*error*/) {}
     // Every frame as it goes and its reply as it arrived: a trace for those who ask for it.
     virtual void requestSent(std::span<const uint8_t> /*request*/) {}
     virtual void replyReceived(std::span<const uint8_t> /*reply*/, bool /*silent*/) {}

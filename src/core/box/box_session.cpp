@@ -97,8 +97,7 @@ const char *linkErrorName(LinkError error) {
 BoxSession::BoxSession(UsbXpress &usb, LinkClock &clock, BoxReporter &reporter)
     : usb_(usb), clock_(clock), reporter_(reporter) {}
 
-std::optional<uint32_t> BoxSession::find(const char *serial) {
-    handle_ = kNoDeviceHandle;
+std::optional<uint32_t> BoxSession::findIndex(const char *serial) {
     uint32_t count = 0;
     if (usb_.deviceCount(&count) == usbstatus::kSuccess) {
         for (uint32_t i = 0; i < count; ++i) {
@@ -109,8 +108,44 @@ std::optional<uint32_t> BoxSession::find(const char *serial) {
             }
         }
     }
-    reporter_.linkWarning("VELTRIKA USB not connected!");
     return std::nullopt;
+}
+
+std::optional<uint32_t> BoxSession::find(const char *serial) {
+    handle_ = kNoDeviceHandle;
+    const std::optional<uint32_t> index = findIndex(serial);
+    if (!index) {
+        reporter_.linkWarning("VELTRIKA USB not connected!");
+    }
+    return index;
+}
+
+bool BoxSession::listed(const char *serial) {
+    return findIndex(serial).has_value();
+}
+
+Attach BoxSession::attachQuietly(const char *serial) {
+    if (isOpen()) {
+        return Attach::Open;
+    }
+    const std::optional<uint32_t> index = findIndex(serial);
+    if (!index) {
+        return Attach::NotFound;
+    }
+    if (usb_.open(*index, &handle_) != usbstatus::kSuccess) {
+        handle_ = kNoDeviceHandle;
+        return Attach::OpenFailed;
+    }
+    return Attach::Open;
+}
+
+void BoxSession::closeLost() {
+    if (handle_ == kNoDeviceHandle) {
+        return;
+    }
+    const UsbHandle handle = handle_;
+    handle_ = kNoDeviceHandle;
+    usb_.close(handle);
 }
 
 bool BoxSession::open(uint32_t index) {
@@ -215,12 +250,22 @@ Exchange BoxSession::exchange(const proto::RequestFrame &frame, uint32_t minimum
 }
 
 Exchange BoxSession::transact(const proto::RequestFrame &frame, uint32_t minimumLength) {
-    return exchange(frame, minimumLength);
+    const Exchange result = exchange(frame, minimumLength);
+    tellLoss(result.error);
+    return result;
+}
+
+// A transaction that found no box open lost nothing: only a box that was open is lost.
+void BoxSession::tellLoss(LinkError error) {
+    if (error != LinkError::NoDevice && isLinkLoss(error)) {
+        reporter_.linkLost(error);
+    }
 }
 
 Exchange BoxSession::transactAccepted(const proto::RequestFrame &frame, uint32_t minimumLength,
                                       uint8_t marker) {
     Exchange result = exchange(frame, minimumLength);
+    tellLoss(result.error);
     if (result.ok() && !proto::hasMarker(result.reply, marker)) {
         result.error = LinkError::Refused;
     }
@@ -300,13 +345,19 @@ LinkError BoxSession::factoryReset(FactoryReset what) {
 
 StatusBlocks BoxSession::readStatusBlocks() {
     StatusBlocks blocks;
-    blocks.videoStatus = readRegisters(proto::kRegVideoStatus, proto::kVideoStatusLength).value;
-    blocks.sourceProduct = readRegisters(proto::kRegSourceProduct, proto::kSourceProductLength).value;
-    blocks.hdrCapture = readRegisters(proto::kRegHdrCapture, proto::kHdrCaptureLength).value;
-    const Outcome<proto::ReplyBuffer> inputValid =
-        readRegisters(proto::kRegInputValid, proto::kInputValidLength);
-    blocks.inputValid = inputValid.value;
-    blocks.shown = inputValid.ok();
+    const auto read = [this, &blocks](uint8_t address, uint8_t count, proto::ReplyBuffer &block) {
+        const Outcome<proto::ReplyBuffer> outcome = readRegisters(address, count);
+        block = outcome.value;
+        if (isLinkLoss(outcome.error) && blocks.loss == LinkError::None) {
+            blocks.loss = outcome.error;
+        }
+        return outcome.ok();
+    };
+    blocks.videoStatusRead = read(proto::kRegVideoStatus, proto::kVideoStatusLength, blocks.videoStatus);
+    blocks.sourceProductRead =
+        read(proto::kRegSourceProduct, proto::kSourceProductLength, blocks.sourceProduct);
+    blocks.hdrCaptureRead = read(proto::kRegHdrCapture, proto::kHdrCaptureLength, blocks.hdrCapture);
+    blocks.shown = read(proto::kRegInputValid, proto::kInputValidLength, blocks.inputValid);
     return blocks;
 }
 

@@ -59,13 +59,19 @@ enum class Attach : uint8_t { NotFound, OpenFailed, Open };
 enum class EdidSource : uint8_t { Box, TopSink, BotSink };
 
 // The four register blocks the status panel is rendered from; each is all zero when its
-// read failed. Only the last read decides whether the panel is shown.
+// read failed. Only the last read decides whether the panel is shown; the typed status
+// takes only the blocks that were read.
 struct StatusBlocks {
     proto::ReplyBuffer videoStatus{};
     proto::ReplyBuffer sourceProduct{};
     proto::ReplyBuffer hdrCapture{};
     proto::ReplyBuffer inputValid{};
     bool shown = false;
+    bool videoStatusRead = false;
+    bool sourceProductRead = false;
+    bool hdrCaptureRead = false;
+    // The first link loss among the four reads, None when there was none.
+    LinkError loss = LinkError::None;
 };
 
 // What a factory reset clears.
@@ -85,6 +91,14 @@ public:
     void close();
     // find, then open.
     Attach attach(const char *serial = kDeviceSerial);
+    // find and open without a word to the user: for looking again and again for a box that
+    // may be plugged in at any time.
+    Attach attachQuietly(const char *serial = kDeviceSerial);
+    // Whether a box with the serial is listed, without a word to the user.
+    bool listed(const char *serial = kDeviceSerial);
+    // Drops the handle of a box that was lost: the library is told to close it, and its
+    // failure to (the box is gone) is no news to the user.
+    void closeLost();
     bool isOpen() const { return handle_ != kNoDeviceHandle; }
     // True while a transaction runs: a tick delivered by a message box inside it waits.
     bool linkBusy() const { return busy_; }
@@ -124,6 +138,8 @@ public:
     LinkError storeCec(uint8_t slotCode, const packets::PacketText &text);
 
 private:
+    std::optional<uint32_t> findIndex(const char *serial);
+    void tellLoss(LinkError error);
     bool libraryWrite(const uint8_t *bytes, uint32_t count);
     bool libraryRead(uint8_t *buffer, uint32_t count, uint32_t *got);
     Exchange exchange(const proto::RequestFrame &frame, uint32_t minimumLength);

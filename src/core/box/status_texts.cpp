@@ -60,45 +60,28 @@ constexpr std::array<Form3d, 3> k3dForms = {{
 }};
 
 constexpr std::array<const char *, 4> kColourSpaces = {"RGB", "YCbCr 4:2:2", "YCbCr 4:4:4", "YCbCr 4:2:0"};
-constexpr uint8_t kColourSpaceMask = 0x60;
-constexpr int kColourSpaceShift = 5;
 
-constexpr uint8_t kColorimetryMask = 0xC0;
-constexpr uint8_t kColorimetrySmpte170 = 0x40;
-constexpr uint8_t kColorimetryBt709 = 0x80;
-constexpr uint8_t kColorimetryExtended = 0xC0;
+// Colorimetry codes (C1 C0 of AVI data byte 2).
+constexpr uint8_t kColorimetrySmpte170 = 1;
+constexpr uint8_t kColorimetryBt709 = 2;
+constexpr uint8_t kColorimetryExtended = 3;
 // Extended colorimetry by bits 6 to 4; code 7 has no name.
 constexpr std::array<const char *, 8> kExtendedColorimetries = {
     " xvYCC601",          " xvYCC709", " sYCC601", " AdobeYCC601", " AdobeRGB", " ITU-R BT.2020 YcCbcCrc",
     " ITU-R BT.2020 RGB", ""};
-constexpr uint8_t kExtendedMask = 0x70;
-constexpr int kExtendedShift = 4;
 
 constexpr std::array<const char *, 3> kEotfNames = {" Not Active", " HDR Luminance Range", " SMPTE ST 2084"};
 
-// A name field ends at its first zero byte or at the end of the field.
-QString nameField(const proto::ReplyBuffer &block, int at, int size) {
-    const auto field =
-        std::span<const uint8_t>(block).subspan(static_cast<size_t>(at), static_cast<size_t>(size));
-    const auto end = std::find(field.begin(), field.end(), uint8_t{0});
-    return QString::fromLatin1(reinterpret_cast<const char *>(field.data()), end - field.begin());
-}
-
-QString inputFirstPart(const proto::ReplyBuffer &video) {
-    const QLatin1String name(lookupVideoFormatName(video[kVideoCode]));
-    const QLatin1String word((video[kVideoFlags] & kHdmiModeBit) != 0 ? "HDMI" : "non-HDMI");
-    const uint8_t detail = video[kVideoVsifDetail];
-    if (video[kVideoVsifFormat] == kVsifHdmiVic && detail >= 1 && size_t{detail} <= kHdmiVicFormats.size()) {
+QString inputFirstPart(const VideoStatus &video) {
+    const QLatin1String name(lookupVideoFormatName(video.vic));
+    const QLatin1String word(video.hdmi ? "HDMI" : "non-HDMI");
+    const uint8_t detail = video.vsifDetail;
+    if (video.vsifFormat == kVsifHdmiVic && detail >= 1 && size_t{detail} <= kHdmiVicFormats.size()) {
         return QLatin1String("Input : ") + QLatin1String(kHdmiVicFormats[detail - 1]) +
                QLatin1String(" 300MHz ") + word + QLatin1Char(',');
     }
-    if (video[kVideoVsifFormat] == kVsif3d) {
-        for (const Form3d &form : k3dForms) {
-            if (form.structure == detail) {
-                return QLatin1String("Input : ") + name + QLatin1Char(' ') + QLatin1String(form.name) +
-                       QLatin1Char(',');
-            }
-        }
+    if (const char *form = video.vsifFormat == kVsif3d ? form3dName(detail) : nullptr) {
+        return QLatin1String("Input : ") + name + QLatin1Char(' ') + QLatin1String(form) + QLatin1Char(',');
     }
     // Every other input, and an HDMI VIC or a 3D structure that has no form of its own,
     // shows the format name and the HDMI word.
@@ -107,13 +90,22 @@ QString inputFirstPart(const proto::ReplyBuffer &video) {
 
 } // namespace
 
+const char *form3dName(uint8_t structure) {
+    for (const Form3d &form : k3dForms) {
+        if (form.structure == structure) {
+            return form.name;
+        }
+    }
+    return nullptr;
+}
+
 const char *lookupVideoFormatName(uint16_t code) {
     return size_t{code} < kVideoFormatCount ? kVideoFormatNames[code] : "";
 }
 
-QString inputLine(const proto::ReplyBuffer &videoStatus) {
-    QString line = inputFirstPart(videoStatus);
-    switch (videoStatus[kVideoLinkMode]) {
+QString inputLine(const VideoStatus &video) {
+    QString line = inputFirstPart(video);
+    switch (video.linkMode) {
     case kLink600MHz:
         line += QLatin1String(" [600MHz],");
         break;
@@ -121,7 +113,7 @@ QString inputLine(const proto::ReplyBuffer &videoStatus) {
         line += QLatin1String(" [4:2:0 10-bit],");
         break;
     case kLinkPlain:
-        if (videoStatus[kVideoCode] == kCode3840x2160p60) {
+        if (video.vic == kCode3840x2160p60) {
             line += QLatin1String(" [4:2:0 300MHz],");
         }
         break;
@@ -129,28 +121,21 @@ QString inputLine(const proto::ReplyBuffer &videoStatus) {
         break;
     }
     line += QLatin1String(" Output:");
-    switch (videoStatus[kVideoOutputs] & kOutputsMask) {
-    case kOutputTxA | kOutputTxB:
+    if (video.txA && video.txB) {
         line += QLatin1String(" TX A, TX B");
-        break;
-    case kOutputTxA:
+    } else if (video.txA) {
         line += QLatin1String(" TX A");
-        break;
-    case kOutputTxB:
+    } else if (video.txB) {
         line += QLatin1String(" TX B");
-        break;
-    default:
+    } else {
         line += QLatin1String(" none");
-        break;
     }
     return line;
 }
 
-QString colourSpaceLine(const proto::ReplyBuffer &videoStatus) {
-    QString line =
-        QLatin1String("Color Space: ") +
-        QLatin1String(kColourSpaces[(videoStatus[kVideoAviByte1] & kColourSpaceMask) >> kColourSpaceShift]);
-    switch (videoStatus[kVideoAviByte2] & kColorimetryMask) {
+QString colourSpaceLine(const VideoStatus &video) {
+    QString line = QLatin1String("Color Space: ") + QLatin1String(kColourSpaces[video.colourSpace & 0x03]);
+    switch (video.colorimetry) {
     case kColorimetrySmpte170:
         line += QLatin1String(", SMPTE 170M");
         break;
@@ -159,8 +144,7 @@ QString colourSpaceLine(const proto::ReplyBuffer &videoStatus) {
         break;
     case kColorimetryExtended:
         line += QLatin1String(", Extended:");
-        line += QLatin1String(
-            kExtendedColorimetries[(videoStatus[kVideoAviByte3] & kExtendedMask) >> kExtendedShift]);
+        line += QLatin1String(kExtendedColorimetries[video.extendedColorimetry & 0x07]);
         break;
     default:
         break;
@@ -168,18 +152,39 @@ QString colourSpaceLine(const proto::ReplyBuffer &videoStatus) {
     return line;
 }
 
-QString sourceInfoLine(const proto::ReplyBuffer &sourceProduct) {
-    return QLatin1String("Source Info: ") + nameField(sourceProduct, kSourceVendor, kSourceVendorSize) +
-           QLatin1Char(' ') + nameField(sourceProduct, kSourceProduct, kSourceProductSize);
+QString sourceInfoLine(const SourceProduct &source) {
+    return QLatin1String("Source Info: ") + source.vendor + QLatin1Char(' ') + source.product;
 }
 
-QString hdrLine(const proto::ReplyBuffer &hdrCapture) {
+QString hdrLine(uint8_t eotf) {
     QString line = QLatin1String("HDR input: ");
-    const uint8_t eotf = hdrCapture[kCapturePayload];
     if (size_t{eotf} < kEotfNames.size()) {
         line += QLatin1String(kEotfNames[eotf]);
     }
     return line;
+}
+
+QString inputLine(const proto::ReplyBuffer &videoStatus) {
+    return inputLine(videoStatusOf(videoStatus));
+}
+
+QString colourSpaceLine(const proto::ReplyBuffer &videoStatus) {
+    return colourSpaceLine(videoStatusOf(videoStatus));
+}
+
+QString sourceInfoLine(const proto::ReplyBuffer &sourceProduct) {
+    return sourceInfoLine(sourceProductOf(sourceProduct));
+}
+
+QString hdrLine(const proto::ReplyBuffer &hdrCapture) {
+    return hdrLine(hdrCaptureOf(hdrCapture).eotf);
+}
+
+// A part that was not read shows as its zero block does.
+std::array<QString, 4> statusLinesOf(const TypedStatus &status) {
+    const VideoStatus video = status.video.value_or(VideoStatus{});
+    return {inputLine(video), colourSpaceLine(video), sourceInfoLine(status.source.value_or(SourceProduct{})),
+            hdrLine(status.hdr ? status.hdr->eotf : uint8_t{0})};
 }
 
 std::span<const uint8_t> hdrCapturePayload(const proto::ReplyBuffer &hdrCapture) {

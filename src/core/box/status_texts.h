@@ -4,10 +4,12 @@
 // capture block. Every builder is a pure function of one reply buffer.
 
 #include "core/box/frames.h"
+#include "core/box/typed_status.h"
 #include "core/signal/infoframe_decode.h"
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -49,6 +51,8 @@ constexpr int kCapturePayload = 4; // the first payload byte is the EOTF code
 constexpr int kCaptureLast = 30;   // the last byte of the block
 constexpr uint8_t kHdrInfoframeType = 0x87;
 
+// The name of a 3D structure byte ("Top/Bottom 3D"); nullptr for one without a form.
+const char *form3dName(uint8_t structure);
 // The display name of a video identification code; empty for 0 and above 107.
 // Not derived from video_formats.h: these are the box's own texts (83 of 107 differ from it).
 const char *lookupVideoFormatName(uint16_t code);
@@ -71,6 +75,14 @@ QString hdrCaptureDump(const proto::ReplyBuffer &hdrCapture);
 // length it announces, cut at the end of the block, as the capture text shows it. A block
 // that holds no HDR infoframe is a finding.
 infoframe::InfoframeDecoded decodeHdrCapture(const proto::ReplyBuffer &hdrCapture);
+// The same lines from the values of the blocks.
+QString inputLine(const VideoStatus &video);
+QString colourSpaceLine(const VideoStatus &video);
+QString sourceInfoLine(const SourceProduct &source);
+QString hdrLine(uint8_t eotf);
+// The four lines (input, colour space, source, HDR) of a typed status; a part that was not
+// read shows as its zero block does.
+std::array<QString, 4> statusLinesOf(const TypedStatus &status);
 // "ver: a.b.c.d" from the version block.
 QString firmwareVersionText(const proto::ReplyBuffer &versionBlock);
 
