@@ -144,6 +144,7 @@ private:
     void showRestoreSummary(const QString &shownName, const RestoreReport &report, int planned);
     void followRestore(const RestoreReport &report, const BoxConfiguration &wanted);
     void prepareTransferProgress();
+    void makeTransferProgress();
     // True when all 256 bytes arrived and replaced the text.
     bool readEdidIntoText(EdidSource source);
     bool askAboutWrongChecksums(const QString &title, const QString &question);

@@ -34,12 +34,17 @@ void MainWindow::on_ProgressChange(int value, int total) {
 
 // One bar serves every transfer: made on the first, hidden again at the start of each.
 void MainWindow::prepareTransferProgress() {
-    if (progressBar == nullptr) {
-        progressBar = new TransferProgressBar(statusBar());
-        progressBar->setTextVisible(false);
-        statusBar()->addPermanentWidget(progressBar, 0);
-    }
+    makeTransferProgress();
     progressBar->hide();
+}
+
+void MainWindow::makeTransferProgress() {
+    if (progressBar != nullptr) {
+        return;
+    }
+    progressBar = new TransferProgressBar(statusBar());
+    progressBar->setTextVisible(false);
+    statusBar()->addPermanentWidget(progressBar, 0);
 }
 
 bool MainWindow::readEdidIntoText(EdidSource source) {

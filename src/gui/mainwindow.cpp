@@ -227,8 +227,10 @@ void MainWindow::linkLost(LinkError error) {
     }
 }
 
+// A step only moves the bar: hiding it first would lay the status bar out and paint it
+// again at every step of a transfer, between the waits the box needs.
 void MainWindow::transferProgress(int value, int total) {
-    prepareTransferProgress();
+    makeTransferProgress();
     on_ProgressChange(value, total);
 }
 

@@ -59,6 +59,21 @@ void invoke(MainWindow &window, const char *slot) {
     QVERIFY(QMetaObject::invokeMethod(&window, slot));
 }
 
+// Counts the show and hide events of one widget.
+class ShowHideCounter : public QObject {
+public:
+    explicit ShowHideCounter(QWidget &widget) { widget.installEventFilter(this); }
+    int shown = 0;
+    int hidden = 0;
+
+protected:
+    bool eventFilter(QObject * /*watched*/, QEvent *event) override {
+        shown += event->type() == QEvent::Show ? 1 : 0;
+        hidden += event->type() == QEvent::Hide ? 1 : 0;
+        return false;
+    }
+};
+
 } // namespace
 
 class TestEdidTransfer : public QObject {
@@ -77,6 +92,8 @@ private slots:
     void readWithoutDeviceKeepsTheText();
     void busyPollStopsAfter502Reads();
     void readProgressAndOneBar();
+    void barStaysShownThroughATransfer_data();
+    void barStaysShownThroughATransfer();
     void writeRefusedOutsideCustomMode_data();
     void writeRefusedOutsideCustomMode();
     void writeSendsThe32BlocksAndCommit();
@@ -265,6 +282,32 @@ void TestEdidTransfer::readProgressAndOneBar() {
         invoke(window, "readTvEdidB");
     }
     QCOMPARE(window.statusBar()->findChildren<QProgressBar *>().size(), 1);
+}
+
+void TestEdidTransfer::barStaysShownThroughATransfer_data() {
+    QTest::addColumn<QString>("slot");
+    QTest::newRow("write") << "WriteEDID";
+    QTest::newRow("read") << "ReadEDID";
+    QTest::newRow("read of a TV") << "readTvEdidA";
+}
+
+// A transfer shows the bar at its first step that moves it and hides it at the end; in
+// between the bar only moves. A bar hidden and shown again at every step would lay the
+// status bar out and paint it again between the waits the box needs.
+void TestEdidTransfer::barStaysShownThroughATransfer() {
+    QFETCH(QString, slot);
+    Rig rig;
+    MainWindow &window = rig.start();
+    chooseCustomMode(rig);
+    rig.widget<QTextEdit>("EDIDtext")->setPlainText(formatEdidText(withChecksums(numberedImage())));
+    window.show(); // a hidden window's widgets get no show or hide events
+    auto *bar = window.statusBar()->findChild<QProgressBar *>();
+    QVERIFY(bar != nullptr);
+    ShowHideCounter counter(*bar);
+    invoke(window, slot.toLatin1().constData());
+    QCOMPARE(counter.shown, 1);
+    QCOMPARE(counter.hidden, 1);
+    QVERIFY(bar->isHidden());
 }
 
 void TestEdidTransfer::writeRefusedOutsideCustomMode_data() {
