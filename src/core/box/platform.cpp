@@ -10,6 +10,8 @@ LinkClock *g_clock = nullptr;
 // The system wakes a sleeping thread late by its timer latency, a tenth of a millisecond
 // or more, more on a loaded or virtual machine, and an EDID write waits 32 times. A wait
 // sleeps until this long before its end and spins the rest: it ends on time, never early.
+// The spin keeps the processor: a yield on a busy machine hands it to another process for
+// the rest of a time slice, and the wait would end milliseconds late.
 constexpr auto kSpinBeforeEnd = std::chrono::microseconds(500);
 } // namespace
 
@@ -35,6 +37,5 @@ void SystemLinkClock::sleep(uint32_t ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     std::this_thread::sleep_until(end - kSpinBeforeEnd);
     while (std::chrono::steady_clock::now() < end) {
-        std::this_thread::yield();
     }
 }
