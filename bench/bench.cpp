@@ -87,6 +87,8 @@ const char *const kDetailsMode = "--details";
 // write does beside its waits: valgrind --tool=callgrind veltrika-bench --write-profile
 const char *const kWriteProfileMode = "--write-profile";
 constexpr int kWriteProfileRuns = 5;
+// The EDID figures alone, and where the write's wall time goes beside its waits.
+const char *const kTransfersMode = "--transfers";
 // The box over time alone: the watcher's day of polls and a minute of `veltrika monitor`.
 const char *const kMonitorMode = "--monitor";
 const char *const kWatcherMemoryMode = "--watcher-memory";
@@ -303,6 +305,71 @@ int writeProfileRun() {
         QCoreApplication::processEvents();
     }
     return guard.sawBox() ? 1 : 0;
+}
+
+// A clock that notes, on the steady clock, when each of its sleeps began and ended.
+class TracingClock : public LinkClock {
+public:
+    explicit TracingClock(LinkClock &inner) : inner_(inner) {}
+    uint32_t tickCount() override { return inner_.tickCount(); }
+    void sleep(uint32_t ms) override {
+        const double start = bench::wallNowMs();
+        inner_.sleep(ms);
+        sleeps.push_back({start, bench::wallNowMs(), ms});
+    }
+
+    struct Sleep {
+        double start;
+        double end;
+        uint32_t asked;
+    };
+    std::vector<Sleep> sleeps;
+
+private:
+    LinkClock &inner_;
+};
+
+// The write's wall time split: the work before its first wait, between its waits and after
+// the last, and how late the waits ended.
+void writeTraceFigures(LinkClock &clock, std::vector<Figure> &figures) {
+    TracingClock tracing(clock);
+    Session session(tracing, kCustomEdidMode);
+    MainWindow &window = *session.window;
+    Figure before{"Write trace: work before the first wait", "ms", {}, {}, {}, "-"};
+    Figure between{"Write trace: work between the 32 waits", "ms", {}, {}, {}, "-"};
+    Figure after{"Write trace: work after the last wait", "ms", {}, {}, {}, "-"};
+    Figure late{"Write trace: the 32 waits' lateness", "ms", {}, {}, {}, "-"};
+    for (int run = 0; run < kTransferRuns; ++run) {
+        window.findChild<QRadioButton *>(QStringLiteral("customEDID"))->setChecked(true);
+        window.findChild<QComboBox *>(QStringLiteral("cmBEdid"))->setCurrentIndex(0);
+        QCoreApplication::processEvents();
+        tracing.sleeps.clear();
+        const double start = bench::wallNowMs();
+        QMetaObject::invokeMethod(&window, "WriteEDID", Qt::DirectConnection);
+        const double end = bench::wallNowMs();
+        QCoreApplication::processEvents();
+        const std::vector<TracingClock::Sleep> &sleeps = tracing.sleeps;
+        if (sleeps.size() != kEdidWindowWrites) {
+            std::fprintf(stderr, "bench: the write waited %zu times\n", sleeps.size());
+            continue;
+        }
+        double work = 0;
+        double lateness = 0;
+        for (size_t i = 0; i < sleeps.size(); ++i) {
+            if (i > 0) {
+                work += sleeps[i].start - sleeps[i - 1].end;
+            }
+            lateness += sleeps[i].end - sleeps[i].start - sleeps[i].asked;
+        }
+        before.runs.push_back(sleeps.front().start - start);
+        between.runs.push_back(work);
+        after.runs.push_back(end - sleeps.back().end);
+        late.runs.push_back(lateness);
+    }
+    figures.push_back(before);
+    figures.push_back(between);
+    figures.push_back(after);
+    figures.push_back(late);
 }
 
 // What the write's waits alone take on this machine: the clock's sleeps wake late by the
@@ -662,6 +729,15 @@ int main(int argc, char **argv) {
     }
 
     std::vector<Figure> figures;
+    if (argc > 1 && std::strcmp(argv[1], kTransfersMode) == 0) {
+        const BoxGuard guard;
+        SystemLinkClock clock;
+        edidFigures(clock, figures);
+        figures.push_back(sleepFigure(clock));
+        writeTraceFigures(clock, figures);
+        bench::printMachine();
+        return bench::printTable(figures) && !guard.sawBox() ? 0 : 1;
+    }
     progress("decoders");
     decoderFigures(figures);
     if (argc > 1 && std::strcmp(argv[1], kDecodersMode) == 0) {
