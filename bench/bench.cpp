@@ -233,9 +233,60 @@ Figure startupFigure(LinkClock &clock) {
     return figure;
 }
 
+// A clock that notes, on the steady clock, when each of its sleeps began and ended.
+class TracingClock : public LinkClock {
+public:
+    explicit TracingClock(LinkClock &inner) : inner_(inner) {}
+    uint32_t tickCount() override { return inner_.tickCount(); }
+    void sleep(uint32_t ms) override {
+        const double start = bench::wallNowMs();
+        inner_.sleep(ms);
+        sleeps.push_back({start, bench::wallNowMs(), ms});
+    }
+
+    struct Sleep {
+        double start;
+        double end;
+        uint32_t asked;
+    };
+    std::vector<Sleep> sleeps;
+
+private:
+    LinkClock &inner_;
+};
+
+// Where one write's wall time went beside its waits: the work before the first, between
+// them and after the last, and how late the waits ended.
+struct WriteSplit {
+    Figure before{"Write: work before the first wait", "ms", {}, {}, {}, "-"};
+    Figure between{"Write: work between the 32 waits", "ms", {}, {}, {}, "-"};
+    Figure after{"Write: work after the last wait", "ms", {}, {}, {}, "-"};
+    Figure late{"Write: lateness of the 32 waits", "ms", {}, {}, {}, "-"};
+
+    void add(const std::vector<TracingClock::Sleep> &sleeps, double start, double end) {
+        if (sleeps.size() != kEdidWindowWrites) {
+            std::fprintf(stderr, "bench: the write waited %zu times\n", sleeps.size());
+            return;
+        }
+        double work = 0;
+        double lateness = 0;
+        for (size_t i = 0; i < sleeps.size(); ++i) {
+            if (i > 0) {
+                work += sleeps[i].start - sleeps[i - 1].end;
+            }
+            lateness += sleeps[i].end - sleeps[i].start - sleeps[i].asked;
+        }
+        before.runs.push_back(sleeps.front().start - start);
+        between.runs.push_back(work);
+        after.runs.push_back(end - sleeps.back().end);
+        late.runs.push_back(lateness);
+    }
+};
+
 // The EDID write and read, and the EDID text round trip, on one window in custom EDID mode.
 void edidFigures(LinkClock &clock, std::vector<Figure> &figures) {
-    Session session(clock, kCustomEdidMode);
+    TracingClock tracing(clock);
+    Session session(tracing, kCustomEdidMode);
     MainWindow &window = *session.window;
     auto *custom = window.findChild<QRadioButton *>(QStringLiteral("customEDID"));
     auto *presets = window.findChild<QComboBox *>(QStringLiteral("cmBEdid"));
@@ -245,19 +296,28 @@ void edidFigures(LinkClock &clock, std::vector<Figure> &figures) {
                  kEdidWriteFloorMs * 1.01,       "ratio <= 1.01"};
     Figure read{
         "EDID read (ReadEDID), wall", "ms", {}, kEdidReadFloorMs, kEdidReadFloorMs + 5, "<= floor + 5 ms"};
+    WriteSplit split;
     for (int run = 0; run < kTransferRuns; ++run) {
         // The write goes out only in custom mode with the first preset; anything else shows a box.
         custom->setChecked(true);
         presets->setCurrentIndex(0);
         QCoreApplication::processEvents();
-        write.runs.push_back(
-            wallMs([&] { QMetaObject::invokeMethod(&window, "WriteEDID", Qt::DirectConnection); }));
+        tracing.sleeps.clear();
+        const double start = bench::wallNowMs();
+        QMetaObject::invokeMethod(&window, "WriteEDID", Qt::DirectConnection);
+        const double end = bench::wallNowMs();
+        write.runs.push_back(end - start);
+        split.add(tracing.sleeps, start, end);
         QCoreApplication::processEvents();
         read.runs.push_back(
             wallMs([&] { QMetaObject::invokeMethod(&window, "ReadEDID", Qt::DirectConnection); }));
         QCoreApplication::processEvents();
     }
     figures.push_back(write);
+    figures.push_back(split.before);
+    figures.push_back(split.between);
+    figures.push_back(split.after);
+    figures.push_back(split.late);
     figures.push_back(read);
 
     // What the write's 32 steps cost to show, without their waits: each step that moves the
@@ -305,71 +365,6 @@ int writeProfileRun() {
         QCoreApplication::processEvents();
     }
     return guard.sawBox() ? 1 : 0;
-}
-
-// A clock that notes, on the steady clock, when each of its sleeps began and ended.
-class TracingClock : public LinkClock {
-public:
-    explicit TracingClock(LinkClock &inner) : inner_(inner) {}
-    uint32_t tickCount() override { return inner_.tickCount(); }
-    void sleep(uint32_t ms) override {
-        const double start = bench::wallNowMs();
-        inner_.sleep(ms);
-        sleeps.push_back({start, bench::wallNowMs(), ms});
-    }
-
-    struct Sleep {
-        double start;
-        double end;
-        uint32_t asked;
-    };
-    std::vector<Sleep> sleeps;
-
-private:
-    LinkClock &inner_;
-};
-
-// The write's wall time split: the work before its first wait, between its waits and after
-// the last, and how late the waits ended.
-void writeTraceFigures(LinkClock &clock, std::vector<Figure> &figures) {
-    TracingClock tracing(clock);
-    Session session(tracing, kCustomEdidMode);
-    MainWindow &window = *session.window;
-    Figure before{"Write trace: work before the first wait", "ms", {}, {}, {}, "-"};
-    Figure between{"Write trace: work between the 32 waits", "ms", {}, {}, {}, "-"};
-    Figure after{"Write trace: work after the last wait", "ms", {}, {}, {}, "-"};
-    Figure late{"Write trace: the 32 waits' lateness", "ms", {}, {}, {}, "-"};
-    for (int run = 0; run < kTransferRuns; ++run) {
-        window.findChild<QRadioButton *>(QStringLiteral("customEDID"))->setChecked(true);
-        window.findChild<QComboBox *>(QStringLiteral("cmBEdid"))->setCurrentIndex(0);
-        QCoreApplication::processEvents();
-        tracing.sleeps.clear();
-        const double start = bench::wallNowMs();
-        QMetaObject::invokeMethod(&window, "WriteEDID", Qt::DirectConnection);
-        const double end = bench::wallNowMs();
-        QCoreApplication::processEvents();
-        const std::vector<TracingClock::Sleep> &sleeps = tracing.sleeps;
-        if (sleeps.size() != kEdidWindowWrites) {
-            std::fprintf(stderr, "bench: the write waited %zu times\n", sleeps.size());
-            continue;
-        }
-        double work = 0;
-        double lateness = 0;
-        for (size_t i = 0; i < sleeps.size(); ++i) {
-            if (i > 0) {
-                work += sleeps[i].start - sleeps[i - 1].end;
-            }
-            lateness += sleeps[i].end - sleeps[i].start - sleeps[i].asked;
-        }
-        before.runs.push_back(sleeps.front().start - start);
-        between.runs.push_back(work);
-        after.runs.push_back(end - sleeps.back().end);
-        late.runs.push_back(lateness);
-    }
-    figures.push_back(before);
-    figures.push_back(between);
-    figures.push_back(after);
-    figures.push_back(late);
 }
 
 // What the write's waits alone take on this machine: the clock's sleeps wake late by the
@@ -734,7 +729,6 @@ int main(int argc, char **argv) {
         SystemLinkClock clock;
         edidFigures(clock, figures);
         figures.push_back(sleepFigure(clock));
-        writeTraceFigures(clock, figures);
         bench::printMachine();
         return bench::printTable(figures) && !guard.sawBox() ? 0 : 1;
     }
