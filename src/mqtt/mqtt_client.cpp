@@ -1,5 +1,6 @@
 #include "mqtt_client.h"
 
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
@@ -18,11 +19,14 @@ constexpr char kSystemCertificates[] = "/etc/ssl/certs";
 constexpr int kStopWaitTries = 50;
 constexpr int kStopWaitSliceMs = 20;
 
+// The library's sentence without its full stop, to go inside a log line.
 QString errorText(int code) {
-    if (code == MOSQ_ERR_ERRNO) {
-        return QString::fromLocal8Bit(std::strerror(errno));
+    QString text = code == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
+                                          : QString::fromUtf8(mosquitto_strerror(code));
+    if (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
     }
-    return QString::fromUtf8(mosquitto_strerror(code));
+    return text;
 }
 
 } // namespace
@@ -76,6 +80,10 @@ bool MqttClient::start(QString *error) {
         }
     }
     if (settings_.tls) {
+        if (!settings_.caFile.isEmpty() && !QFileInfo(settings_.caFile).isReadable()) {
+            *error = QStringLiteral("Cannot read file %1.").arg(settings_.caFile);
+            return false;
+        }
         const QByteArray caFile = settings_.caFile.toLocal8Bit();
         const int code =
             mosquitto_tls_set(client_, caFile.isEmpty() ? nullptr : caFile.constData(),

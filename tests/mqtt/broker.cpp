@@ -19,6 +19,16 @@ uint16_t freePort() {
     return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
 }
 
+// A tool run for the broker's files, its chatter dropped.
+bool runQuietly(const QString &program, const QStringList &arguments) {
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
 bool takesConnections(uint16_t port) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
@@ -53,6 +63,18 @@ bool Broker::start(QString *error) {
             return false;
         }
         config += QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(passwords);
+    }
+    if (tls_) {
+        const QString key = dir_.filePath(QStringLiteral("broker.key"));
+        if (!QFile::exists(key) &&
+            !runQuietly(QStringLiteral("openssl"),
+                        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                         "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out",
+                         certificateFile()})) {
+            *error = QStringLiteral("openssl could not make the broker's certificate");
+            return false;
+        }
+        config += QStringLiteral("certfile %1\nkeyfile %2\n").arg(certificateFile(), key);
     }
     QFile file(dir_.filePath(QStringLiteral("mosquitto.conf")));
     if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {

@@ -23,6 +23,10 @@ public:
 
     // Only the user may log in, with this password.
     void requirePassword(const QString &user, const QString &password) { login_ = {user, password}; }
+    // TLS only, with a certificate for 127.0.0.1 made for the test; its file is the CA a
+    // client checks it against.
+    void requireTls() { tls_ = true; }
+    QString certificateFile() const { return dir_.filePath(QStringLiteral("broker.crt")); }
     // Starts the broker and waits until it takes connections; false with the reason when it
     // does not.
     bool start(QString *error);
@@ -36,6 +40,7 @@ private:
     QProcess process_;
     uint16_t port_ = 0;
     std::pair<QString, QString> login_;
+    bool tls_ = false;
 };
 
 // A client of the broker that records what it receives on its filters.

@@ -102,6 +102,7 @@ private slots:
     void homeAssistantOnline();
     void lastWillAndShutDown();
     void password();
+    void tls();
 
 private:
     std::unique_ptr<Broker> broker_;
@@ -111,6 +112,9 @@ void TestMqttBridge::init() {
     broker_ = std::make_unique<Broker>();
     if (QString(QTest::currentTestFunction()) == QLatin1String("password")) {
         broker_->requirePassword(QStringLiteral("bridge"), QStringLiteral("s3cret"));
+    }
+    if (QString(QTest::currentTestFunction()) == QLatin1String("tls")) {
+        broker_->requireTls();
     }
     QString error;
     QVERIFY2(broker_->start(&error), qPrintable(error));
@@ -394,6 +398,27 @@ void TestMqttBridge::password() {
     QVERIFY(!wrong.client->isConnected());
     BridgeRig right(broker_->port(), {}, {}, QStringLiteral("bridge"), QByteArray("s3cret"));
     QVERIFY(right.start());
+}
+
+// A broker on TLS: checked against the CA the bridge is given, refused against others.
+void TestMqttBridge::tls() {
+    const auto rigWithCa = [&](const QString &caFile) {
+        ClientSettings settings = clientSettings(broker_->port(), QStringLiteral("tls"));
+        settings.tls = true;
+        settings.caFile = caFile;
+        return std::make_unique<MqttClient>(settings);
+    };
+    const std::unique_ptr<MqttClient> trusting = rigWithCa(broker_->certificateFile());
+    QString error;
+    QVERIFY2(trusting->start(&error), qPrintable(error));
+    QVERIFY(QTest::qWaitFor([&] { return trusting->isConnected(); }, 5000));
+    QVERIFY(trusting->publish(kState, "{}", false));
+
+    const std::unique_ptr<MqttClient> system = rigWithCa({});
+    QSignalSpy refused(system.get(), &MqttClient::disconnected);
+    QVERIFY(system->start(&error));
+    QVERIFY(refused.wait(5000));
+    QVERIFY(!system->isConnected());
 }
 
 QTEST_GUILESS_MAIN(TestMqttBridge)
