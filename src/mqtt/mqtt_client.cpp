@@ -130,25 +130,19 @@ void MqttClient::watchSocket() {
 }
 
 void MqttClient::readable() {
-    const int code = mosquitto_loop_read(client_, kPacketsPerCall);
-    if (code != MOSQ_ERR_SUCCESS) {
-        lost(errorText(code));
-        return;
-    }
-    flushWrites();
+    afterLoop(mosquitto_loop_read(client_, kPacketsPerCall));
 }
 
 void MqttClient::writable() {
-    const int code = mosquitto_loop_write(client_, kPacketsPerCall);
-    if (code != MOSQ_ERR_SUCCESS) {
-        lost(errorText(code));
-        return;
-    }
-    flushWrites();
+    afterLoop(mosquitto_loop_write(client_, kPacketsPerCall));
 }
 
+// Keep-alive pings and the time-outs of messages in flight.
 void MqttClient::housekeeping() {
-    const int code = mosquitto_loop_misc(client_);
+    afterLoop(mosquitto_loop_misc(client_));
+}
+
+void MqttClient::afterLoop(int code) {
     if (code != MOSQ_ERR_SUCCESS) {
         lost(errorText(code));
         return;

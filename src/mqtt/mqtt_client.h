@@ -74,6 +74,7 @@ private:
     void readable();
     void writable();
     void housekeeping();
+    void afterLoop(int code);
     void flushWrites();
     void lost(const QString &why);
 
