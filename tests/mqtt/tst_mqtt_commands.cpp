@@ -4,6 +4,7 @@
 #include "bridge_commands.h"
 #include "bridge_options.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace mqtt;
@@ -16,6 +17,8 @@ private slots:
     void options_data();
     void options();
     void password();
+    void exampleConfiguration_data();
+    void exampleConfiguration();
 };
 
 void TestMqttCommands::commands_data() {
@@ -174,6 +177,37 @@ void TestMqttCommands::password() {
     options.passwordFile = dir.filePath(QStringLiteral("missing"));
     QCOMPARE(brokerPassword(options, "from-env", &error), std::nullopt);
     QVERIFY2(error.startsWith(QStringLiteral("Cannot read file ")), qPrintable(error));
+}
+
+void TestMqttCommands::exampleConfiguration_data() {
+    QTest::addColumn<bool>("uncommented");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("as shipped") << false << QStringLiteral("127.0.0.1:1883 tls=0 write=0 packets=0");
+    // Every key the example shows commented out must be one the bridge takes, with the value shown.
+    QTest::newRow("every key") << true << QStringLiteral("127.0.0.1:8883 tls=1 write=1 packets=1");
+}
+
+// The example configuration file that is installed beside the manual page.
+void TestMqttCommands::exampleConfiguration() {
+    QFETCH(bool, uncommented);
+    QFETCH(QString, outcome);
+    QFile file(QStringLiteral(MQTT_EXAMPLE_CONFIG));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(file.readAll());
+    if (uncommented) {
+        text.replace(QRegularExpression(QStringLiteral("^#([a-z])"), QRegularExpression::MultilineOption),
+                     QStringLiteral("\\1"));
+    }
+    const ParsedOptions parsed = parseBridgeOptions({{}, text.toUtf8(), file.fileName()});
+    const BridgeOptions &o = parsed.options;
+    QCOMPARE(parsed.ok() ? QStringLiteral("%1:%2 tls=%3 write=%4 packets=%5")
+                               .arg(o.host)
+                               .arg(o.port)
+                               .arg(o.tls)
+                               .arg(o.allowWrite)
+                               .arg(o.allowPackets)
+                         : parsed.error,
+             outcome);
 }
 
 QTEST_GUILESS_MAIN(TestMqttCommands)
