@@ -212,6 +212,9 @@ void Bridge::scheduleCommands() {
 // and a command never starts while another is at the box.
 void Bridge::runNextCommand() {
     if (queue_.empty()) {
+        if (applied_ && afterCommands_) {
+            afterCommands_();
+        }
         if (applied_ && watcher_.isAttached()) {
             handle(watcher_.read());
         }
@@ -235,14 +238,8 @@ void Bridge::runNextCommand() {
         outcome = apply(queued.parse.command, &why);
     }
     reportResult(queued, outcome, why);
-    if (outcome == Result::Applied) {
-        applied_ = true;
-        if (afterCommand_) {
-            afterCommand_();
-        }
-    } else {
-        republish_ = true;
-    }
+    applied_ |= outcome == Result::Applied;
+    republish_ |= outcome != Result::Applied;
     commandTimer_.start(0);
 }
 

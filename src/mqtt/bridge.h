@@ -73,8 +73,9 @@ public:
     void poll();
     // Availability "offline" goes out, then the client leaves cleanly.
     void shutDown();
-    // Runs after every command the box took (the demo keeps its state file).
-    void setAfterCommand(std::function<void()> afterCommand) { afterCommand_ = std::move(afterCommand); }
+    // Runs when the commands that came together are done and the box took any of them (the
+    // demo keeps its state file): once for a burst, not once per command.
+    void setAfterCommands(std::function<void()> afterCommands) { afterCommands_ = std::move(afterCommands); }
     size_t queuedCommands() const { return queue_.size(); }
 
 private:
@@ -115,7 +116,7 @@ private:
     bool republish_ = false; // a command was refused: the state goes out again
     QString announcedFirmware_;
     QStringList announcedConfigurations_;
-    std::function<void()> afterCommand_;
+    std::function<void()> afterCommands_;
 };
 
 } // namespace mqtt

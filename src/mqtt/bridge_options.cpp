@@ -409,7 +409,8 @@ QString usageText() {
         "  --discovery-prefix D     Home Assistant's discovery prefix (default homeassistant)\n"
         "  --interval MS            how often the status is read, 250 to 60000 ms (default 1000)\n"
         "  --allow-write            take settings and named configurations from the command topics\n"
-        "  --allow-packets          take raw CEC messages and HDR and AVI infoframes too (with --allow-write)\n"
+        "  --allow-packets          take raw CEC messages and HDR and AVI infoframes too (with "
+        "--allow-write)\n"
         "  --config FILE            key = value lines with these names (default /etc/veltrika/mqtt.conf)\n"
         "  --verbose                log every message sent and received\n");
 }

@@ -5,6 +5,7 @@
 #include "core/box/settings_table.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -48,13 +49,31 @@ bool isOnOff(const SettingInfo &info) {
            (info.values[0].name == "off" && info.values[1].name == "on");
 }
 
-// "Edid mode" from "edid-mode".
+// "EDID mode" from "edid-mode": words as the box's manual writes them.
 QString settingTitle(std::string_view name) {
-    QString title = textOf(name);
-    title.replace(QLatin1Char('-'), QLatin1Char(' '));
-    if (!title.isEmpty()) {
-        title[0] = title[0].toUpper();
+    static const QHash<QString, QString> kWords = {
+        {QStringLiteral("edid"), QStringLiteral("EDID")},
+        {QStringLiteral("hdcp"), QStringLiteral("HDCP")},
+        {QStringLiteral("hdr"), QStringLiteral("HDR")},
+        {QStringLiteral("cec"), QStringLiteral("CEC")},
+        {QStringLiteral("avi"), QStringLiteral("AVI")},
+        {QStringLiteral("avr"), QStringLiteral("AVR")},
+        {QStringLiteral("led"), QStringLiteral("LED")},
+        {QStringLiteral("leds"), QStringLiteral("LEDs")},
+        {QStringLiteral("3d"), QStringLiteral("3D")},
+        {QStringLiteral("51"), QStringLiteral("5.1")},
+        {QStringLiteral("420"), QStringLiteral("4:2:0")},
+        {QStringLiteral("bt2020"), QStringLiteral("BT.2020")},
+        {QStringLiteral("ycbcr"), QStringLiteral("YCbCr")},
+        {QStringLiteral("algo"), QStringLiteral("algorithm")},
+        {QStringLiteral("out"), QStringLiteral("output")},
+    };
+    QStringList words = textOf(name).split(QLatin1Char('-'));
+    for (QString &word : words) {
+        word = kWords.value(word, word);
     }
+    QString title = words.join(QLatin1Char(' '));
+    title[0] = title[0].toUpper();
     return title;
 }
 

@@ -140,7 +140,7 @@ int main(int argc, char **argv) {
          defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME"))},
         log);
     if (demoBox != nullptr) {
-        bridge.setAfterCommand([&] {
+        bridge.setAfterCommands([&] {
             QString error;
             if (!sim::saveDemoState(demoFile, demoLoaded, *demoBox, &error)) {
                 log.line(error);
