@@ -14,6 +14,9 @@
 #include "edid_text.h"
 #include "measure.h"
 #include "monitor_figures.h"
+#ifdef VELTRIKA_BENCH_MQTT
+#include "mqtt_figures.h"
+#endif
 #include "run_cli.h"
 #include "signal_details.h"
 #include "sim/simulated_box.h"
@@ -92,6 +95,9 @@ const char *const kTransfersMode = "--transfers";
 // The box over time alone: the watcher's day of polls and a minute of `veltrika monitor`.
 const char *const kMonitorMode = "--monitor";
 const char *const kWatcherMemoryMode = "--watcher-memory";
+// The MQTT bridge alone: its day of polls, a minute of `veltrika-mqtt --demo` and a burst.
+const char *const kMqttMode = "--mqtt";
+const char *const kBridgeMemoryMode = "--bridge-memory";
 constexpr int kDetailsOpenRuns = 21;
 constexpr int kCaptureBatch = 10; // captures shown together, for the clock's resolution
 const QByteArray kProbeLine = "first-paint-ns ";
@@ -707,6 +713,17 @@ int main(int argc, char **argv) {
     if (argc > 1 && std::strcmp(argv[1], kWatcherMemoryMode) == 0) {
         return bench::watcherMemoryRun();
     }
+#ifdef VELTRIKA_BENCH_MQTT
+    if (argc > 2 && std::strcmp(argv[1], kBridgeMemoryMode) == 0) {
+        return bench::bridgeMemoryRun(argv[2]);
+    }
+    if (argc > 1 && std::strcmp(argv[1], kMqttMode) == 0) {
+        std::vector<Figure> figures;
+        bench::mqttFigures(figures, argv[0], kBridgeMemoryMode);
+        bench::printMachine();
+        return bench::printTable(figures) ? 0 : 1;
+    }
+#endif
     if (argc > 1 && std::strcmp(argv[1], kMonitorMode) == 0) {
         std::vector<Figure> figures;
         bench::monitorFigures(figures, argv[0], kWatcherMemoryMode);
@@ -762,6 +779,10 @@ int main(int argc, char **argv) {
     figures.push_back(cliStatusFigure());
     progress("the box over time (a day of watcher polls, a minute of veltrika monitor)");
     bench::monitorFigures(figures, argv[0], kWatcherMemoryMode);
+#ifdef VELTRIKA_BENCH_MQTT
+    progress("the MQTT bridge (a day of polls, a minute of veltrika-mqtt --demo, a burst of commands)");
+    bench::mqttFigures(figures, argv[0], kBridgeMemoryMode);
+#endif
 
     bench::printMachine();
     const bool allMet = bench::printTable(figures);

@@ -5,7 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # fonts-liberation2 gives the form's "Times New Roman" and "Courier New" their metric-compatible
 # faces through fontconfig; fonts-wine holds the dialog face the window loads itself.
 BUILD_PACKAGES=(cmake make g++ qt6-base-dev libgl-dev fonts-dejavu-core fonts-liberation2 fonts-wine
-    libusb-1.0-0-dev pkg-config)
+    libusb-1.0-0-dev pkg-config libmosquitto-dev mosquitto)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

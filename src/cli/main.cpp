@@ -1,9 +1,9 @@
 // `veltrika`: the box from the command line.
 
 #include "core/box/named_configurations.h"
-#include "demo_state.h"
 #include "monitor_command.h"
 #include "run_cli.h"
+#include "sim/demo_state.h"
 #include "usb/system_usb.h"
 
 #include <QCoreApplication>
@@ -77,7 +77,7 @@ int main(int argc, char **argv) {
             return *usb;
         },
         .defaultDemoFile =
-            cli::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
+            sim::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
         .configurationDirectory = defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"),
                                                                  qEnvironmentVariable("HOME")),
     };

@@ -1,7 +1,7 @@
 #include "monitor_command.h"
 
 #include "arguments.h"
-#include "core/box/typed_status_json.h"
+#include "core/box/watch_json.h"
 #include "run_cli.h"
 #include "stderr_reporter.h"
 
@@ -93,26 +93,8 @@ QString monitorLine(const QString &time, const watch::WatchEvent &event, bool as
 }
 
 QJsonObject monitorObject(const QString &time, const watch::WatchEvent &event, bool asState) {
-    QJsonObject object{{QStringLiteral("time"), time}};
-    switch (event.kind) {
-    case watch::EventKind::Attached:
-        object.insert(QStringLiteral("event"),
-                      asState ? QStringLiteral("state") : QStringLiteral("attached"));
-        object.insert(QStringLiteral("firmware"),
-                      event.firmware.isEmpty() ? QJsonValue() : QJsonValue(event.firmware));
-        object.insert(QStringLiteral("status"), status::typedStatusJson(event.status));
-        break;
-    case watch::EventKind::Detached:
-        object.insert(QStringLiteral("event"), QStringLiteral("detached"));
-        object.insert(QStringLiteral("why"), event.why);
-        break;
-    case watch::EventKind::Changed:
-        object.insert(QStringLiteral("event"), QStringLiteral("changed"));
-        object.insert(QStringLiteral("field"), event.field);
-        object.insert(QStringLiteral("from"), event.from);
-        object.insert(QStringLiteral("to"), event.to);
-        break;
-    }
+    QJsonObject object = watch::eventJson(event, asState);
+    object.insert(QStringLiteral("time"), time);
     return object;
 }
 

@@ -12,9 +12,9 @@
 #include "core/edid/spaced_hex.h"
 #include "core/product.h"
 #include "decode_commands.h"
-#include "demo_state.h"
 #include "monitor_command.h"
 #include "output.h"
+#include "sim/demo_state.h"
 #include "sim/simulated_box.h"
 #include "stderr_reporter.h"
 
@@ -515,13 +515,13 @@ int onDemoBox(const Invocation &invocation, const Environment &environment, Outp
         invocation.demoFile.isEmpty() ? environment.defaultDemoFile : invocation.demoFile;
     sim::SimulatedBox box(environment.clock);
     box.setLogging(false);
-    const std::optional<LoadedState> loaded = loadDemoState(fileName, box, &output.error);
+    const std::optional<sim::LoadedState> loaded = sim::loadDemoState(fileName, box, &output.error);
     if (!loaded) {
         return kExitUsage;
     }
     const int status = run(box);
     QString saveError;
-    if (!saveDemoState(fileName, *loaded, box, &saveError)) {
+    if (!sim::saveDemoState(fileName, *loaded, box, &saveError)) {
         output.error = output.error.isEmpty() ? saveError : output.error + QStringLiteral("; ") + saveError;
         return status == kExitOk ? kExitUsage : status;
     }

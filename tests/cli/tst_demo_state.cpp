@@ -3,7 +3,7 @@
 // file is refused and left exactly as it was.
 
 #include "cli_rig.h"
-#include "demo_state.h"
+#include "sim/demo_state.h"
 
 #include <QDir>
 #include <QFile>
@@ -269,7 +269,7 @@ void TestDemoState::defaultPath_data() {
 void TestDemoState::defaultPath() {
     QFETCH(QString, xdgStateHome);
     QFETCH(QString, expected);
-    QCOMPARE(cli::defaultDemoStateFile(xdgStateHome, QStringLiteral("/home/u")), expected);
+    QCOMPARE(sim::defaultDemoStateFile(xdgStateHome, QStringLiteral("/home/u")), expected);
 }
 
 QTEST_GUILESS_MAIN(TestDemoState)

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace cli {
+namespace sim {
 
 // $XDG_STATE_HOME/veltrika/demo-box, or ~/.local/state/veltrika/demo-box when
 // XDG_STATE_HOME is unset or not an absolute path.
@@ -23,10 +23,10 @@ struct LoadedState {
 };
 
 // Loads the file into the box; nothing and `error` set when it cannot be read or taken.
-std::optional<LoadedState> loadDemoState(const QString &fileName, sim::SimulatedBox &box, QString *error);
+std::optional<LoadedState> loadDemoState(const QString &fileName, SimulatedBox &box, QString *error);
 // Writes the box's state when it differs from what was loaded; false with `error` set when
 // the write failed (the old file is then as it was).
-bool saveDemoState(const QString &fileName, const LoadedState &loaded, const sim::SimulatedBox &box,
+bool saveDemoState(const QString &fileName, const LoadedState &loaded, const SimulatedBox &box,
                    QString *error);
 
-} // namespace cli
+} // namespace sim

@@ -1,4 +1,4 @@
-#include "demo_state.h"
+#include "sim/demo_state.h"
 
 #include "core/base/saved_file.h"
 
@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace cli {
+namespace sim {
 namespace {
 
 // Far more than any version of the state holds: a larger file is not read whole.
@@ -20,7 +20,7 @@ QString defaultDemoStateFile(const QString &xdgStateHome, const QString &home) {
     return QDir::cleanPath(base + QStringLiteral("/veltrika/demo-box"));
 }
 
-std::optional<LoadedState> loadDemoState(const QString &fileName, sim::SimulatedBox &box, QString *error) {
+std::optional<LoadedState> loadDemoState(const QString &fileName, SimulatedBox &box, QString *error) {
     const QFileInfo info(fileName);
     if (!info.exists() && !info.isSymLink()) {
         return LoadedState{box.exportState(), false};
@@ -37,16 +37,16 @@ std::optional<LoadedState> loadDemoState(const QString &fileName, sim::Simulated
         return std::nullopt;
     }
     const auto *data = reinterpret_cast<const uint8_t *>(bytes.constData());
-    const sim::StateError imported = box.importState({data, static_cast<size_t>(bytes.size())});
-    if (imported != sim::StateError::None) {
+    const StateError imported = box.importState({data, static_cast<size_t>(bytes.size())});
+    if (imported != StateError::None) {
         *error = QStringLiteral("%1: %2; the file is left as it is")
-                     .arg(fileName, QString::fromLatin1(sim::stateErrorText(imported)));
+                     .arg(fileName, QString::fromLatin1(stateErrorText(imported)));
         return std::nullopt;
     }
     return LoadedState{std::vector<uint8_t>(data, data + bytes.size()), true};
 }
 
-bool saveDemoState(const QString &fileName, const LoadedState &loaded, const sim::SimulatedBox &box,
+bool saveDemoState(const QString &fileName, const LoadedState &loaded, const SimulatedBox &box,
                    QString *error) {
     const std::vector<uint8_t> state = box.exportState();
     if (state == loaded.state) {
@@ -65,4 +65,4 @@ bool saveDemoState(const QString &fileName, const LoadedState &loaded, const sim
     return true;
 }
 
-} // namespace cli
+} // namespace sim

@@ -1,0 +1,53 @@
+#pragma once
+// The bridge's topics and Home Assistant's discovery of the box: one retained config per
+// entity on "<discovery>/<component>/<id>/<object>/config", all with one device block. The
+// sensors read the state topic; the selects, switches and buttons, announced only when
+// writes are allowed, send on the command topics.
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace mqtt {
+
+// "<prefix>/<id>/...": the box's topics.
+struct Topics {
+    QString base; // "<prefix>/<id>"
+    QString availability() const { return base + QStringLiteral("/availability"); }
+    QString state() const { return base + QStringLiteral("/state"); }
+    QString event() const { return base + QStringLiteral("/event"); }
+    // Each command's outcome, in the order they came: applied or refused, and why.
+    QString result() const { return base + QStringLiteral("/result"); }
+    QString command(const QString &tail) const { return base + QLatin1Char('/') + tail; }
+    // What the bridge subscribes to: every command topic.
+    QStringList commandFilters() const;
+};
+
+// The box's id in topics and unique ids: the client id and the box's serial.
+QString deviceId(const QString &clientId, const QString &serial);
+
+struct DiscoveryContext {
+    Topics topics;
+    QString discoveryPrefix;
+    QString deviceId;
+    QString firmware; // empty while unknown
+    bool allowWrite = false;
+    QStringList configurations; // the named configurations, one button each
+};
+
+struct RetainedMessage {
+    QString topic;
+    QByteArray payload; // empty: the entity is withdrawn
+};
+
+// Every entity's config, in a fixed order. Without writes, the controls' configs are sent
+// empty, withdrawing what an earlier run with writes announced.
+std::vector<RetainedMessage> discoveryMessages(const DiscoveryContext &context);
+
+// The config topics of the named configurations' buttons, for withdrawing one.
+QString configurationButtonTopic(const DiscoveryContext &context, const QString &name);
+
+} // namespace mqtt

@@ -1,0 +1,425 @@
+// The bridge against Debian's mosquitto on 127.0.0.1, with the simulated box on the fake
+// clock: what a broker's clients see of the box, and what reaches the box from them.
+
+#include "bridge.h"
+#include "broker.h"
+
+#include "core/box/box_configuration_file.h"
+#include "core/box/named_configurations.h"
+#include "sim/simulated_box.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace mqtt;
+using namespace mqtt::test;
+
+namespace {
+
+const QString kBase = QStringLiteral("veltrika/test_2023");
+const QString kState = kBase + QStringLiteral("/state");
+const QString kResult = kBase + QStringLiteral("/result");
+const QString kAvailability = kBase + QStringLiteral("/availability");
+constexpr uint32_t kIntervalMs = 1000;
+
+QJsonObject json(const QByteArray &payload) {
+    return QJsonDocument::fromJson(payload).object();
+}
+
+// The bridge of one box, as main() puts it together, on the fake clock.
+struct BridgeRig {
+    sim::FakeLinkClock clock;
+    sim::SimulatedBox box{clock};
+    QString logText;
+    QTextStream logStream{&logText};
+    BridgeLog log{logStream, false};
+    LogReporter reporter{log};
+    BoxSession session{box, clock, reporter};
+    watch::Watcher watcher{session, clock, kIntervalMs, kIntervalMs};
+    std::unique_ptr<MqttClient> client;
+    std::unique_ptr<Bridge> bridge;
+
+    BridgeRig(uint16_t port, CommandPermissions permissions, const QString &configurations = {},
+              const QString &user = {}, const std::optional<QByteArray> &password = {}) {
+        ClientSettings settings = clientSettings(port, QStringLiteral("test"));
+        settings.willTopic = kAvailability;
+        settings.willPayload = "offline";
+        settings.username = user;
+        settings.password = password;
+        client = std::make_unique<MqttClient>(settings);
+        bridge =
+            std::make_unique<Bridge>(session, clock, watcher, *client,
+                                     BridgeSettings{Topics{kBase}, QStringLiteral("homeassistant"),
+                                                    QStringLiteral("test_2023"), permissions, configurations},
+                                     log);
+    }
+    bool start() {
+        QString error;
+        if (!client->start(&error)) {
+            return false;
+        }
+        bridge->start();
+        return QTest::qWaitFor([this] { return client->isConnected(); }, 5000);
+    }
+    // One interval on: the watcher reads the box.
+    void tick() {
+        clock.advance(kIntervalMs);
+        bridge->poll();
+    }
+    // What the box received that writes: register and settings writes, packets.
+    QList<QByteArray> writes() const {
+        QList<QByteArray> frames;
+        for (const sim::LoggedFrame &frame : box.frames()) {
+            if (!frame.request.empty() && frame.request[0] == 0x10) {
+                frames << QByteArray(reinterpret_cast<const char *>(frame.request.data()),
+                                     static_cast<qsizetype>(frame.request.size()));
+            }
+        }
+        return frames;
+    }
+};
+
+} // namespace
+
+class TestMqttBridge : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void discovery_data();
+    void discovery();
+    void stateFollowsTheSignal();
+    void commands_data();
+    void commands();
+    void brokerComesBack();
+    void boxUnpluggedAndBack();
+    void homeAssistantOnline();
+    void lastWillAndShutDown();
+    void password();
+    void tls();
+
+private:
+    std::unique_ptr<Broker> broker_;
+};
+
+void TestMqttBridge::init() {
+    broker_ = std::make_unique<Broker>();
+    if (QString(QTest::currentTestFunction()) == QLatin1String("password")) {
+        broker_->requirePassword(QStringLiteral("bridge"), QStringLiteral("s3cret"));
+    }
+    if (QString(QTest::currentTestFunction()) == QLatin1String("tls")) {
+        broker_->requireTls();
+    }
+    QString error;
+    QVERIFY2(broker_->start(&error), qPrintable(error));
+}
+
+void TestMqttBridge::cleanup() {
+    broker_.reset();
+}
+
+void TestMqttBridge::discovery_data() {
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<int>("entities");
+    // 8 sensors and "connected"; with writes 25 settings and a button for the one configuration.
+    QTest::newRow("reads only") << false << 9;
+    QTest::newRow("writes") << true << 9 + 25 + 1;
+}
+
+// Every entity's config is retained, whole and of one device; the controls only with writes.
+void TestMqttBridge::discovery() {
+    QFETCH(bool, write);
+    QFETCH(int, entities);
+    QTemporaryDir configurations;
+    sim::FakeLinkClock otherClock;
+    const sim::SimulatedBox other(otherClock);
+    QVERIFY(
+        saveConfigurationFile(namedConfigurationFile(configurations.path(), QStringLiteral("movie night")),
+                              other.keptConfiguration(), QDateTime::currentDateTimeUtc(), nullptr, nullptr));
+    BridgeRig rig(broker_->port(), {write, false}, configurations.path());
+    Listener first(broker_->port(), {kState}, QStringLiteral("first"));
+    QVERIFY(first.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(first.waitFor(kState));
+
+    // A client that comes later gets what was retained.
+    Listener later(broker_->port(), {QStringLiteral("homeassistant/#")}, QStringLiteral("later"));
+    QVERIFY(later.connectNow());
+    QVERIFY(QTest::qWaitFor([&] { return later.received_.size() >= size_t(entities); }, 5000));
+    QTest::qWait(100);
+    QCOMPARE(later.received_.size(), size_t(entities));
+    for (const Received &message : later.received_) {
+        const QJsonObject config = json(message.payload);
+        QVERIFY2(message.retained, qPrintable(message.topic));
+        QVERIFY2(message.topic.startsWith(QStringLiteral("homeassistant/")) &&
+                     message.topic.endsWith(QStringLiteral("/config")),
+                 qPrintable(message.topic));
+        for (const char *key : {"name", "unique_id", "device"}) {
+            QVERIFY2(config.contains(QLatin1String(key)), qPrintable(message.topic + QLatin1Char(' ') + key));
+        }
+        const QJsonObject device = config.value(QStringLiteral("device")).toObject();
+        QCOMPARE(device.value(QStringLiteral("identifiers")).toArray(),
+                 QJsonArray{QStringLiteral("test_2023")});
+        QCOMPARE(device.value(QStringLiteral("manufacturer")).toString(), QStringLiteral("VELTRIKA"));
+        QCOMPARE(device.value(QStringLiteral("sw_version")).toString(), QStringLiteral("1.8.3.0"));
+        const bool isConnected = message.topic.contains(QStringLiteral("/connected/"));
+        QCOMPARE(config.contains(QStringLiteral("availability")), !isConnected);
+        QVERIFY(config.contains(QStringLiteral("state_topic")) ||
+                config.contains(QStringLiteral("command_topic")));
+    }
+    if (write) {
+        const std::vector<Received> input =
+            later.on(QStringLiteral("homeassistant/select/test_2023/input/config"));
+        QCOMPARE(input.size(), size_t(1));
+        const QJsonObject config = json(input.front().payload);
+        QCOMPARE(config.value(QStringLiteral("command_topic")).toString(),
+                 kBase + QStringLiteral("/set/input"));
+        QCOMPARE(config.value(QStringLiteral("options")).toArray(),
+                 (QJsonArray{QStringLiteral("top"), QStringLiteral("bot"), QStringLiteral("matrix-thru"),
+                             QStringLiteral("matrix-swap")}));
+        QCOMPARE(later.on(QStringLiteral("homeassistant/switch/test_2023/green_led/config")).size(),
+                 size_t(1));
+    }
+}
+
+// A new source at the box: the state and one event per changed field reach the broker.
+void TestMqttBridge::stateFollowsTheSignal() {
+    BridgeRig rig(broker_->port(), {});
+    Listener listener(broker_->port(), {kState, kBase + QStringLiteral("/event")});
+    QVERIFY(listener.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kState));
+    QCOMPARE(json(listener.on(kState).back().payload).value(QStringLiteral("resolution")).toString(),
+             QStringLiteral("1920x1080"));
+    rig.box.setLively(true);
+    rig.clock.advance(sim::SimulatedBox::kScriptStepMs);
+    rig.tick();
+    QVERIFY(listener.waitFor(kState, 2));
+    const QJsonObject state = json(listener.on(kState).back().payload);
+    QCOMPARE(state.value(QStringLiteral("resolution")).toString(), QStringLiteral("3840x2160"));
+    QCOMPARE(state.value(QStringLiteral("hdr_eotf")).toString(), QStringLiteral("SMPTE ST 2084 (PQ)"));
+    QCOMPARE(state.value(QStringLiteral("firmware")).toString(), QStringLiteral("1.8.3.0"));
+    bool resolutionEvent = false;
+    for (const Received &event : listener.on(kBase + QStringLiteral("/event"))) {
+        const QJsonObject object = json(event.payload);
+        resolutionEvent |= object.value(QStringLiteral("field")) == QStringLiteral("resolution") &&
+                           object.value(QStringLiteral("to")) == QStringLiteral("3840x2160");
+    }
+    QVERIFY(resolutionEvent);
+}
+
+void TestMqttBridge::commands_data() {
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<QStringList>("messages"); // "topic payload", in the order sent
+    QTest::addColumn<QStringList>("results");  // the result topic's "result" and "reason"
+    QTest::addColumn<QList<QByteArray>>("frames");
+
+    QTest::newRow("sets in order") << true
+                                   << QStringList{"set/input bot", "set/green-led off", "set/input top"}
+                                   << QStringList{"applied", "applied", "applied"}
+                                   << QList<QByteArray>{QByteArray::fromHex("1004E00002"),
+                                                        QByteArray::fromHex("1004E01600"),
+                                                        QByteArray::fromHex("1004E00001")};
+    QTest::newRow("writes off") << false << QStringList{"set/input bot"}
+                                << QStringList{"refused writes are off (start the bridge with --allow-write)"}
+                                << QList<QByteArray>{};
+    QTest::newRow("unknown value")
+        << true << QStringList{"set/input tv"}
+        << QStringList{"refused bad value for input: tv (one of: top, bot, matrix-thru, "
+                       "matrix-swap)"}
+        << QList<QByteArray>{};
+    QTest::newRow("packets off")
+        << true << QStringList{"cec/send 40:04"}
+        << QStringList{"refused raw packets are off (start the bridge with --allow-packets)"}
+        << QList<QByteArray>{};
+    QTest::newRow("no such configuration")
+        << true << QStringList{"configuration/apply night"}
+        << QStringList{"refused no configuration named night"} << QList<QByteArray>{};
+}
+
+// Each command is applied or refused, in the order it came, and only applied ones reach the
+// box; a refusal sends the state again, so a dashboard shows what the box holds.
+void TestMqttBridge::commands() {
+    QFETCH(bool, write);
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, results);
+    QFETCH(QList<QByteArray>, frames);
+    BridgeRig rig(broker_->port(), {write, false});
+    Listener listener(broker_->port(), {kState, kResult});
+    QVERIFY(listener.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kState));
+    rig.box.clearLog();
+    listener.clear();
+    for (const QString &message : messages) {
+        const qsizetype space = message.indexOf(QLatin1Char(' '));
+        listener.publish(kBase + QLatin1Char('/') + message.left(space), message.mid(space + 1).toUtf8());
+    }
+    QVERIFY(listener.waitFor(kResult, size_t(results.size())));
+    QStringList got;
+    qint64 sequence = 0;
+    for (const Received &result : listener.on(kResult)) {
+        const QJsonObject object = json(result.payload);
+        got << (object.value(QStringLiteral("result")).toString() + QLatin1Char(' ') +
+                object.value(QStringLiteral("reason")).toString())
+                   .trimmed();
+        QVERIFY(object.value(QStringLiteral("sequence")).toInteger() > sequence);
+        sequence = object.value(QStringLiteral("sequence")).toInteger();
+    }
+    QCOMPARE(got, results);
+    QCOMPARE(rig.writes(), frames);
+    // After the commands, the state as the box holds it.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const std::vector<Received> states = listener.on(kState);
+            return !states.empty() &&
+                   json(states.back().payload).value(QStringLiteral("active_input")) == QStringLiteral("top");
+        },
+        5000));
+    if (!write) {
+        QVERIFY2(rig.logText.contains(QStringLiteral("refused set/input: writes are off")),
+                 qPrintable(rig.logText));
+    }
+}
+
+// The broker is killed and started again: the bridge is back within its back-off and
+// announces the box again (the new broker kept nothing).
+void TestMqttBridge::brokerComesBack() {
+    BridgeRig rig(broker_->port(), {true, true});
+    QVERIFY(rig.start());
+    QSignalSpy lost(rig.client.get(), &MqttClient::disconnected);
+    broker_->kill();
+    QVERIFY(lost.wait(5000));
+    QVERIFY(!rig.client->isConnected());
+    QString error;
+    QVERIFY2(broker_->start(&error), qPrintable(error));
+    QVERIFY(QTest::qWaitFor([&] { return rig.client->isConnected(); }, 2000));
+    Listener listener(broker_->port(), {kState, kAvailability,
+                                        QStringLiteral("homeassistant/sensor/test_2023/resolution/config")});
+    QVERIFY(listener.connectNow());
+    QVERIFY(listener.waitFor(kState));
+    QVERIFY(listener.waitFor(kAvailability));
+    QCOMPARE(listener.on(kAvailability).back().payload, QByteArray("online"));
+    QVERIFY(listener.waitFor(QStringLiteral("homeassistant/sensor/test_2023/resolution/config")));
+    // Commands work again. Bad payloads through a real broker are refused before any frame:
+    // 1 MB, not UTF-8, not hex; the good one after them goes out.
+    Listener results(broker_->port(), {kResult}, QStringLiteral("results"));
+    QVERIFY(results.connectNow());
+    rig.box.clearLog();
+    listener.publish(kBase + QStringLiteral("/cec/send"), QByteArray(1024 * 1024, ':'));
+    listener.publish(kBase + QStringLiteral("/set/input"), QByteArray("b\xFF"));
+    listener.publish(kBase + QStringLiteral("/hdr/send"), QByteArray("87:01:ZZ"));
+    listener.publish(kBase + QStringLiteral("/cec/send"), QByteArray("40:04"));
+    QVERIFY(results.waitFor(kResult, 4));
+    QStringList got;
+    for (const Received &result : results.on(kResult)) {
+        got << json(result.payload).value(QStringLiteral("result")).toString();
+    }
+    QCOMPARE(got, (QStringList{"refused", "refused", "refused", "applied"}));
+    QCOMPARE(rig.writes().size(), 2); // the message, then its activation
+}
+
+// Availability follows the box: offline when it is pulled out, online when it is back.
+void TestMqttBridge::boxUnpluggedAndBack() {
+    BridgeRig rig(broker_->port(), {});
+    Listener listener(broker_->port(), {kAvailability});
+    QVERIFY(listener.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kAvailability));
+    QCOMPARE(listener.on(kAvailability).back().payload, QByteArray("online"));
+    rig.box.unplug();
+    rig.tick();
+    QVERIFY(listener.waitFor(kAvailability, 2));
+    QCOMPARE(listener.on(kAvailability).back().payload, QByteArray("offline"));
+    rig.box.plugIn();
+    rig.tick();
+    QVERIFY(listener.waitFor(kAvailability, 3));
+    QCOMPARE(listener.on(kAvailability).back().payload, QByteArray("online"));
+}
+
+// Home Assistant started again says so: the bridge announces the box again.
+void TestMqttBridge::homeAssistantOnline() {
+    BridgeRig rig(broker_->port(), {});
+    const QString topic = QStringLiteral("homeassistant/sensor/test_2023/hdr_format/config");
+    Listener listener(broker_->port(), {topic});
+    QVERIFY(listener.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(topic));
+    listener.publish(QStringLiteral("homeassistant/status"), "offline");
+    listener.publish(QStringLiteral("homeassistant/status"), "online");
+    QVERIFY(listener.waitFor(topic, 2));
+    QTest::qWait(100);
+    QCOMPARE(listener.on(topic).size(), size_t(2));
+}
+
+// A bridge that dies leaves "offline" through its will; one that is stopped says it itself.
+void TestMqttBridge::lastWillAndShutDown() {
+    Listener listener(broker_->port(), {kAvailability});
+    QVERIFY(listener.connectNow());
+    {
+        BridgeRig rig(broker_->port(), {});
+        QVERIFY(rig.start());
+        QVERIFY(listener.waitFor(kAvailability));
+        rig.bridge->shutDown();
+        QVERIFY(listener.waitFor(kAvailability, 2));
+        QCOMPARE(listener.on(kAvailability).back().payload, QByteArray("offline"));
+    }
+    // No will after a clean stop.
+    QTest::qWait(200);
+    QCOMPARE(listener.on(kAvailability).size(), size_t(2));
+    listener.clear();
+    {
+        BridgeRig rig(broker_->port(), {});
+        QVERIFY(rig.start());
+        QVERIFY(listener.waitFor(kAvailability));
+        QCOMPARE(listener.on(kAvailability).back().payload, QByteArray("online"));
+        // Gone without a DISCONNECT: the broker sends the will.
+    }
+    QVERIFY(listener.waitFor(kAvailability, 2));
+    QCOMPARE(listener.on(kAvailability).back().payload, QByteArray("offline"));
+}
+
+// A broker that wants a login: the right password connects, a wrong one is refused and
+// tried again later, never taken as connected.
+void TestMqttBridge::password() {
+    BridgeRig wrong(broker_->port(), {}, {}, QStringLiteral("bridge"), QByteArray("guess"));
+    QSignalSpy refused(wrong.client.get(), &MqttClient::disconnected);
+    QString error;
+    QVERIFY(wrong.client->start(&error));
+    QVERIFY(refused.wait(5000));
+    QVERIFY2(refused.first().first().toString().contains(QStringLiteral("refused")),
+             qPrintable(refused.first().first().toString()));
+    QVERIFY(!wrong.client->isConnected());
+    BridgeRig right(broker_->port(), {}, {}, QStringLiteral("bridge"), QByteArray("s3cret"));
+    QVERIFY(right.start());
+}
+
+// A broker on TLS: checked against the CA the bridge is given, refused against others.
+void TestMqttBridge::tls() {
+    const auto rigWithCa = [&](const QString &caFile) {
+        ClientSettings settings = clientSettings(broker_->port(), QStringLiteral("tls"));
+        settings.tls = true;
+        settings.caFile = caFile;
+        return std::make_unique<MqttClient>(settings);
+    };
+    const std::unique_ptr<MqttClient> trusting = rigWithCa(broker_->certificateFile());
+    QString error;
+    QVERIFY2(trusting->start(&error), qPrintable(error));
+    QVERIFY(QTest::qWaitFor([&] { return trusting->isConnected(); }, 5000));
+    QVERIFY(trusting->publish(kState, "{}", false));
+
+    const std::unique_ptr<MqttClient> system = rigWithCa({});
+    QSignalSpy refused(system.get(), &MqttClient::disconnected);
+    QVERIFY(system->start(&error));
+    QVERIFY(refused.wait(5000));
+    QVERIFY(!system->isConnected());
+}
+
+QTEST_GUILESS_MAIN(TestMqttBridge)
+#include "tst_mqtt_bridge.moc"
