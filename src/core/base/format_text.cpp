@@ -6,7 +6,7 @@
 #include <cstdio>
 
 QString formatText(const char *format, ...) {
-    char buffer[256];
+    char buffer[256] = {};
     va_list args;
     va_start(args, format);
     const int length = std::vsnprintf(buffer, sizeof buffer, format, args);

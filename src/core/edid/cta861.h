@@ -223,7 +223,11 @@ public:
     const double *end() const { return rates_.data() + count_; }
     size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
-    void push_back(double rate) { rates_.at(count_++) = rate; }
+    void push_back(double rate) {
+        if (count_ < rates_.size()) {
+            rates_[count_++] = rate;
+        }
+    }
 
 private:
     std::array<double, kSampleRatesKhz.size()> rates_{};

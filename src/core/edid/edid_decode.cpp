@@ -42,7 +42,7 @@ public:
         if (entry_ == nullptr) {
             text_ = formatText("Block %d, %s", block_, part_);
         } else {
-            char block[16]; // "Block 255, ", joined to the name in one allocation
+            char block[16] = {}; // "Block 255, ", joined to the name in one allocation
             std::snprintf(block, sizeof block, "Block %d, ", block_);
             text_ = QLatin1String(block) % dataBlockName(*entry_);
         }

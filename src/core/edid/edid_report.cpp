@@ -71,15 +71,22 @@ const Part *firstOf(const EdidDecoded &decoded, std::optional<Part> CtaBlock::*m
     return nullptr;
 }
 
-// The parts of a timing's line are joined by % (QStringBuilder) in one allocation: the
-// integers written by snprintf, the numbers with a fraction by QString::number, which writes
-// them alike in every locale (snprintf's %f follows the locale QCoreApplication sets).
+// The parts of a line are joined by % (QStringBuilder) in one allocation: the integers
+// written by snprintf, the numbers with a fraction by QString::number, which writes them
+// alike in every locale (snprintf's %f follows the locale QCoreApplication sets).
 QString timingLine(const DetailedTiming &t) {
-    char size[24], millimetres[40];
+    char size[24] = {}, millimetres[40] = {};
     std::snprintf(size, sizeof size, "%dx%d%s ", t.hActive, t.vActive, t.interlaced ? "i" : "");
     std::snprintf(millimetres, sizeof millimetres, " MHz, %d mm x %d mm", t.hSizeMm, t.vSizeMm);
     return QLatin1String(size) % hz(t.refreshHz) % QLatin1String(", pixel clock ") %
            QString::number(t.pixelClockKhz / 1000.0, 'f', 2) % QLatin1String(millimetres);
+}
+
+// "    VIC  16: 1920x1080p60" and the marks after it.
+QString vicLine(uint8_t code, const char *native = "", const char *ycbcr420 = "") {
+    char vic[16] = {};
+    std::snprintf(vic, sizeof vic, "    VIC %3d: ", code);
+    return QLatin1String(vic) % vicName(code) % QLatin1String(native) % QLatin1String(ycbcr420);
 }
 
 QString latencyText(const std::optional<uint8_t> &code) {
@@ -185,18 +192,13 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
     if (!cta.videos.empty()) {
         lines << QStringLiteral("  Video Data Block:");
         for (const VideoDescriptor &v : cta.videos) {
-            char vic[16];
-            std::snprintf(vic, sizeof vic, "    VIC %3d: ", v.vic);
-            lines << (QLatin1String(vic) % vicName(v.vic) % QLatin1String(v.native ? " (native)" : "") %
-                      QLatin1String(v.ycbcr420Capable ? " (also 4:2:0)" : ""));
+            lines << vicLine(v.vic, v.native ? " (native)" : "", v.ycbcr420Capable ? " (also 4:2:0)" : "");
         }
     }
     if (!cta.ycbcr420OnlyVics.empty()) {
         lines << QStringLiteral("  YCbCr 4:2:0 Video Data Block (4:2:0 only):");
-        for (uint8_t code : cta.ycbcr420OnlyVics) {
-            char vic[16];
-            std::snprintf(vic, sizeof vic, "    VIC %3d: ", code);
-            lines << (QLatin1String(vic) % vicName(code));
+        for (uint8_t vic : cta.ycbcr420OnlyVics) {
+            lines << vicLine(vic);
         }
     }
     if (!cta.audio.empty()) {
@@ -347,7 +349,7 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
     }
     lines << QStringLiteral("  Data blocks:");
     for (const DataBlockEntry &e : cta.dataBlocks) {
-        char length[16];
+        char length[16] = {};
         std::snprintf(length, sizeof length, ", length %d", e.length);
         lines << (QLatin1String("    ") % dataBlockName(e) % QLatin1String(length));
     }
