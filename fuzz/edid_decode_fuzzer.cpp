@@ -1,6 +1,6 @@
 // The EDID decoder on any bytes: the image exactly as given, on the heap, so that a read
-// past its end is caught; then, for a fixed share of the inputs, every front-end form of
-// what was decoded.
+// past its end is caught (libFuzzer hands every input over in a heap copy of its exact
+// length); then, for a fixed share of the inputs, every front-end form of what was decoded.
 
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_report.h"
@@ -9,11 +9,10 @@
 #include <QJsonDocument>
 
 #include <cstdlib>
-#include <vector>
+#include <span>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    const std::vector<uint8_t> bytes(data, data + size);
-    const edid::EdidDecoded decoded = edid::decodeEdid(bytes);
+    const edid::EdidDecoded decoded = edid::decodeEdid(std::span<const uint8_t>(data, size));
     // One verdict per block decoded, and never a block the bytes do not hold in full.
     if (decoded.checksumsOk.size() != decoded.checksums.size() || decoded.checksumsOk.size() > size / 128 ||
         decoded.cta.size() > decoded.extensions.size()) {
@@ -31,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::abort();
     }
     QJsonDocument(edid::edidJson(decoded)).toJson(QJsonDocument::Compact);
-    edid::compareSummaries({edid::edidSummary(decoded), edid::edidSummary(decoded)});
+    const edid::EdidSummary summary = edid::edidSummary(decoded);
+    edid::compareSummaries({summary, summary});
     return 0;
 }

@@ -272,7 +272,7 @@ void TestEdidDecode::audioFormats() {
     const edid::AudioFormat &f = d.cta[0].audio[0];
     QCOMPARE(edid::audioFormatName(f), name);
     QCOMPARE(int{f.maxChannels}, channels);
-    const std::vector<double> got = edid::audioRatesKhz(f.sampleRates);
+    const edid::AudioRates got = edid::audioRatesKhz(f.sampleRates);
     QCOMPARE(QList<double>(got.begin(), got.end()), rates);
     QCOMPARE(f.jointObjectCoding, atmos);
     QCOMPARE(int{f.maxBitrateKbps}, bitrate);

@@ -1,5 +1,7 @@
 #include "core/edid/cta861.h"
 
+#include "core/base/format_text.h"
+
 namespace edid {
 
 namespace cta {
@@ -49,25 +51,21 @@ const char *nameOf(std::span<const Named> table, uint32_t value) {
     return nullptr;
 }
 
-QString ouiText(uint32_t oui) {
-    return QStringLiteral("%1-%2-%3")
-        .arg(oui >> 16, 2, 16, QLatin1Char('0'))
-        .arg((oui >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg(oui & 0xFF, 2, 16, QLatin1Char('0'))
-        .toUpper();
-}
-
 // "<kind> (<vendor>), OUI <oui>" for a vendor this kind of block names; else the kind with
-// the OUI when showUnknown, the kind alone otherwise.
+// the OUI ("00-0C-03") when showUnknown, the kind alone otherwise.
 QString vendorBlockName(const char *kind, VendorBlock block, uint32_t oui, bool showUnknown) {
+    const char *vendorName = nullptr;
     for (const Vendor &vendor : kVendors) {
         if (vendor.oui == oui && (vendor.namedIn & block) != 0) {
-            return QStringLiteral("%1 (%2), OUI %3")
-                .arg(QLatin1String(kind), QLatin1String(vendor.name), ouiText(oui));
+            vendorName = vendor.name;
+            break;
         }
     }
-    return showUnknown ? QStringLiteral("%1, OUI %2").arg(QLatin1String(kind), ouiText(oui))
-                       : QLatin1String(kind);
+    const unsigned high = oui >> 16, middle = (oui >> 8) & 0xFF, low = oui & 0xFF;
+    if (vendorName != nullptr) {
+        return formatText("%s (%s), OUI %02X-%02X-%02X", kind, vendorName, high, middle, low);
+    }
+    return showUnknown ? formatText("%s, OUI %02X-%02X-%02X", kind, high, middle, low) : QLatin1String(kind);
 }
 
 } // namespace
@@ -78,14 +76,14 @@ QString dataBlockName(uint8_t tag, std::optional<uint8_t> extendedTag, uint32_t 
     }
     if (tag != kTagExtended) {
         const char *name = blockKindName(false, tag);
-        return name ? QLatin1String(name) : QStringLiteral("Unknown Data Block (tag %1)").arg(tag);
+        return name ? QLatin1String(name) : formatText("Unknown Data Block (tag %d)", tag);
     }
     if (!extendedTag) {
         return QStringLiteral("Extended tag data block without its tag");
     }
     const char *name = blockKindName(true, *extendedTag);
     if (!name) {
-        return QStringLiteral("Unknown Extended Data Block (extended tag %1)").arg(*extendedTag);
+        return formatText("Unknown Extended Data Block (extended tag %d)", *extendedTag);
     }
     if (*extendedTag == kExtVendorVideo || *extendedTag == kExtVendorAudio) {
         return vendorBlockName(name, *extendedTag == kExtVendorVideo ? kVsvdb : kVsadb, oui, false);
@@ -141,7 +139,7 @@ QString audioCodingName(uint8_t coding, uint8_t extendedCoding) {
         return QLatin1String(kNames[coding & 0x0F]);
     }
     const char *name = nameOf(kExtendedNames, extendedCoding);
-    return name ? QLatin1String(name) : QStringLiteral("extended audio type %1").arg(extendedCoding);
+    return name ? QLatin1String(name) : formatText("extended audio type %d", extendedCoding);
 }
 
 CtaLayout::CtaLayout(std::span<const uint8_t, 128> block) : block_(block) {
@@ -178,10 +176,8 @@ std::optional<QString> CtaLayout::overrun() const {
     if (!overrun_) {
         return std::nullopt;
     }
-    return QStringLiteral("data block at %1 of length %2 runs past the data block collection (ends at %3)")
-        .arg(blocksEnd_)
-        .arg(block_[blocksEnd_] & 0x1F)
-        .arg(collectionEnd_);
+    return formatText("data block at %zu of length %d runs past the data block collection (ends at %zu)",
+                      blocksEnd_, block_[blocksEnd_] & 0x1F, collectionEnd_);
 }
 
 DataBlock CtaLayout::Iterator::operator*() const {
@@ -202,8 +198,8 @@ CtaLayout::Iterator &CtaLayout::Iterator::operator++() {
 
 } // namespace cta
 
-std::vector<double> audioRatesKhz(uint8_t rateMask) {
-    std::vector<double> rates;
+AudioRates audioRatesKhz(uint8_t rateMask) {
+    AudioRates rates;
     for (size_t bit = kSampleRatesKhz.size(); bit-- > 0;) {
         if ((rateMask & (1u << bit)) != 0) {
             rates.push_back(kSampleRatesKhz[bit]);

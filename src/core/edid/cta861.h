@@ -215,8 +215,25 @@ enum class ExtendedAudioCoding : uint8_t {
 
 // The sample rates of a short audio descriptor's rate mask, bit 0 first.
 constexpr std::array<double, 7> kSampleRatesKhz = {32, 44.1, 48, 88.2, 96, 176.4, 192};
-// The sample rates in kHz of a rate mask, highest first.
-std::vector<double> audioRatesKhz(uint8_t rateMask);
+// The sample rates in kHz of a rate mask, highest first: at most the seven of the table, held
+// in place.
+class AudioRates {
+public:
+    const double *begin() const { return rates_.data(); }
+    const double *end() const { return rates_.data() + count_; }
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    void push_back(double rate) {
+        if (count_ < rates_.size()) {
+            rates_[count_++] = rate;
+        }
+    }
+
+private:
+    std::array<double, kSampleRatesKhz.size()> rates_{};
+    size_t count_ = 0;
+};
+AudioRates audioRatesKhz(uint8_t rateMask);
 
 // The FRL rates of the HDMI Forum blocks by code: the link rate over all lanes, and the
 // lanes ("3 Gbps x 3 lanes"); codes 7 to 15 are reserved.

@@ -1,10 +1,15 @@
 #include "core/edid/edid_decode.h"
 
+#include "core/base/format_text.h"
 #include "core/edid/edid_image.h"
+
+#include <QStringBuilder>
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdio>
 
 namespace edid {
 
@@ -18,17 +23,28 @@ constexpr int kFirstDescriptor = 54;
 constexpr int kDescriptorCount = 4;
 constexpr int kExtensionCountByte = 126;
 
+// The place of the base block's findings, the most common one, as a literal.
+QString baseBlockPlace() {
+    return QStringLiteral("Block 0, Base EDID");
+}
+
 // Where in the EDID a finding stands: "Block 1, Audio Data Block", of a part or of a data
 // block. Its text is made for the first finding only, and shared by the ones after it.
 class Place {
 public:
+    explicit Place(const QString &text) : block_(0), text_(text) {}
     Place(int block, const char *part) : block_(block), part_(part) {}
     Place(int block, const DataBlockEntry &entry) : block_(block), entry_(&entry) {}
     const QString &text() const {
-        if (text_.isNull()) {
-            text_ = QStringLiteral("Block %1, %2")
-                        .arg(block_)
-                        .arg(entry_ != nullptr ? dataBlockName(*entry_) : QLatin1String(part_));
+        if (!text_.isNull()) {
+            return text_;
+        }
+        if (entry_ == nullptr) {
+            text_ = formatText("Block %d, %s", block_, part_);
+        } else {
+            char block[16] = {}; // "Block 255, ", joined to the name in one allocation
+            std::snprintf(block, sizeof block, "Block %d, ", block_);
+            text_ = QLatin1String(block) % dataBlockName(*entry_);
         }
         return text_;
     }
@@ -49,24 +65,23 @@ void addFailure(Findings &findings, const Place &place, const QString &text) {
 // The text of a display descriptor: up to 13 characters, ended by a line feed. A byte that
 // is not printable ASCII ends it too, with a warning (as edid-decode reads it).
 QString descriptorText(Bytes text, const char *label, Findings &findings) {
-    QString out;
-    for (uint8_t c : text) {
+    std::array<char, 14> out{}; // the characters read, and a terminating zero
+    size_t length = 0;
+    for (uint8_t c : text.first(std::min(text.size(), out.size() - 1))) {
         if (c == 0x0A) {
             break;
         }
         if (c < 0x20 || c >= 0x7F) {
-            addWarning(findings, QStringLiteral("Block 0, Base EDID"),
-                       QStringLiteral("%1: non-printable byte 0x%2 ends the text after '%3'")
-                           .arg(QLatin1String(label))
-                           .arg(c, 2, 16, QLatin1Char('0'))
-                           .arg(out));
+            addWarning(
+                findings, baseBlockPlace(),
+                formatText("%s: non-printable byte 0x%02x ends the text after '%s'", label, c, out.data()));
             break;
         }
-        out += QChar(c);
+        out[length++] = static_cast<char>(c);
     }
     // Padding spaces after the line feed are dropped with it; trailing spaces without
     // one are part of the text as the display gave it.
-    return out;
+    return QString::fromLatin1(out.data(), static_cast<qsizetype>(length));
 }
 
 DetailedTiming decodeDetailedTiming(Bytes d, int block) {
@@ -101,9 +116,7 @@ void checkDetailedTiming(const DetailedTiming &t, Findings &findings, const Plac
         addFailure(findings, where, QStringLiteral("detailed timing with no active pixels or lines"));
     } else if (t.hFrontPorch + t.hSync > t.hBlank || t.vFrontPorch + t.vSync > t.vBlank) {
         addWarning(findings, where,
-                   QStringLiteral("%1x%2: front porch and sync longer than the blanking")
-                       .arg(t.hActive)
-                       .arg(t.vActive));
+                   formatText("%dx%d: front porch and sync longer than the blanking", t.hActive, t.vActive));
     }
 }
 
@@ -135,7 +148,7 @@ void decodeRangeLimits(Bytes d, BaseBlock &base) {
 void decodeBase(Bytes b, EdidDecoded &out) {
     BaseBlock &base = out.base;
     Findings &findings = out.findings;
-    const Place where(0, "Base EDID");
+    const Place where(baseBlockPlace());
     base.headerRight = std::equal(kHeader.begin(), kHeader.end(), b.begin());
     if (!base.headerRight) {
         addFailure(findings, where, QStringLiteral("the header is not 00 FF FF FF FF FF FF 00"));
@@ -150,8 +163,7 @@ void decodeBase(Bytes b, EdidDecoded &out) {
     base.version = b[18];
     base.revision = b[19];
     if (base.version != 1 || base.revision > 4) {
-        addWarning(findings, where,
-                   QStringLiteral("unknown EDID version %1.%2").arg(base.version).arg(base.revision));
+        addWarning(findings, where, formatText("unknown EDID version %d.%d", base.version, base.revision));
     }
     base.digital = (b[20] & 0x80) != 0;
     base.widthCm = b[21];
@@ -175,6 +187,8 @@ void decodeBase(Bytes b, EdidDecoded &out) {
     c.whiteY = tenBit(34, 26, 0);
 
     const uint32_t established = uint32_t{b[35]} << 16 | uint32_t{b[36]} << 8 | b[37];
+    base.establishedTimings.reserve(
+        static_cast<size_t>(std::popcount(established >> (24 - kEstablishedTimingCount))));
     for (size_t i = 0; i < kEstablishedTimingCount; ++i) {
         if ((established & (0x800000u >> i)) != 0) {
             base.establishedTimings.push_back(establishedTimingName(i));
@@ -187,6 +201,9 @@ void decodeBase(Bytes b, EdidDecoded &out) {
         if ((first == 0x01 && second == 0x01) || (first == 0x00 && second == 0x00) ||
             (first == 0x20 && second == 0x20)) {
             continue; // unused
+        }
+        if (base.standardTimings.empty()) {
+            base.standardTimings.reserve(static_cast<size_t>(8 - i)); // at most the slots left
         }
         StandardTiming s;
         s.hActive = static_cast<uint16_t>((first + 31) * 8);
@@ -219,6 +236,9 @@ void decodeBase(Bytes b, EdidDecoded &out) {
         if (d[0] != 0 || d[1] != 0) {
             const DetailedTiming t = decodeDetailedTiming(d, 0);
             checkDetailedTiming(t, findings, where);
+            if (base.detailedTimings.empty()) {
+                base.detailedTimings.reserve(static_cast<size_t>(kDescriptorCount - i)); // the slots left
+            }
             base.detailedTimings.push_back(t);
             continue;
         }
@@ -277,16 +297,14 @@ void decodeVideoBlock(Bytes p, CtaBlock &cta, Findings &findings, const Place &w
         if (const auto descriptor = videoDescriptor(svd)) {
             cta.videos.push_back(*descriptor);
         } else {
-            addWarning(
-                findings, where,
-                QStringLiteral("reserved short video descriptor 0x%1").arg(svd, 2, 16, QLatin1Char('0')));
+            addWarning(findings, where, formatText("reserved short video descriptor 0x%02x", svd));
         }
     }
 }
 
 void decodeAudioBlock(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
     if (p.size() % cta::kSadBytes != 0) {
-        addFailure(findings, where, QStringLiteral("length %1 is not a multiple of 3").arg(p.size()));
+        addFailure(findings, where, formatText("length %zu is not a multiple of 3", p.size()));
     }
     for (size_t at = 0; at + cta::kSadBytes <= p.size(); at += cta::kSadBytes) {
         const Bytes sad = p.subspan(at, cta::kSadBytes);
@@ -352,7 +370,7 @@ void decodeAudioBlock(Bytes p, CtaBlock &cta, Findings &findings, const Place &w
 void decodeHdrStatic(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
     // p starts after the extended tag: EOTFs, descriptor types, then up to three luminances.
     if (p.size() < 2) {
-        addFailure(findings, where, QStringLiteral("length %1 is too short").arg(p.size() + 1));
+        addFailure(findings, where, formatText("length %zu is too short", p.size() + 1));
         return;
     }
     HdrStatic h;
@@ -420,6 +438,7 @@ void decodeHdmiVsdb(Bytes p, CtaBlock &cta, Findings &findings, const Place &whe
             h.present3d = (p[at] & 0x80) != 0;
             const size_t vicCount = p[at + 1] >> 5;
             at += 2;
+            h.hdmiVics.reserve(std::min(vicCount, p.size() - at));
             for (size_t i = 0; i < vicCount; ++i) {
                 if (p.size() <= at) {
                     addFailure(findings, where, QStringLiteral("HDMI VICs cut short"));
@@ -434,7 +453,7 @@ void decodeHdmiVsdb(Bytes p, CtaBlock &cta, Findings &findings, const Place &whe
     if (cta.hdmi) {
         addWarning(findings, where, QStringLiteral("a second HDMI VSDB"));
     }
-    cta.hdmi = h;
+    cta.hdmi = std::move(h);
 }
 
 void decodeHdmiForum(Bytes p, bool fromScdb, CtaBlock &cta, Findings &findings, const Place &where) {
@@ -469,7 +488,7 @@ void decodeHdmiForum(Bytes p, bool fromScdb, CtaBlock &cta, Findings &findings, 
     f.maxFrlCode = p[3] >> 4;
     readFlags(p, kFlags, f);
     if (f.maxFrlCode > 6) {
-        addFailure(findings, where, QStringLiteral("reserved Max_FRL_Rate %1").arg(f.maxFrlCode));
+        addFailure(findings, where, formatText("reserved Max_FRL_Rate %d", f.maxFrlCode));
     }
     if (p.size() >= 7) {
         f.vrrMin = p[5] & 0x3F;
@@ -518,7 +537,7 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const Place &
             dv.dmVersion = p[16] >> 4;
         } else {
             addFailure(findings, where,
-                       QStringLiteral("version 0 needs 21 bytes after the OUI, has %1").arg(p.size()));
+                       formatText("version 0 needs 21 bytes after the OUI, has %zu", p.size()));
         }
         break;
     case 1:
@@ -531,7 +550,7 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const Place &
             dv.backlightControl = (p[0] & 0x02) != 0;
         }
         if (p.size() < 3) {
-            addFailure(findings, where, QStringLiteral("version %1 cut short").arg(dv.version));
+            addFailure(findings, where, formatText("version %d cut short", dv.version));
         } else if (dv.version == 1) {
             dv.globalDimming = (p[1] & 0x01) != 0;
             dv.targetMaxLuminance = 100.0 + 50.0 * (p[1] >> 1);
@@ -551,7 +570,7 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const Place &
         }
         break;
     default:
-        addWarning(findings, where, QStringLiteral("unknown Dolby Vision version %1").arg(dv.version));
+        addWarning(findings, where, formatText("unknown Dolby Vision version %d", dv.version));
         break;
     }
     cta.dolbyVision = dv;
@@ -560,7 +579,7 @@ void decodeDolbyVision(Bytes p, CtaBlock &cta, Findings &findings, const Place &
 void decodeDolbyAudio(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
     // p starts after the OUI.
     if (p.size() < 2) {
-        addFailure(findings, where, QStringLiteral("length %1 is too short").arg(p.size() + 4));
+        addFailure(findings, where, formatText("length %zu is too short", p.size() + 4));
         return;
     }
     static constexpr Flag<DolbyAudio> kFlags[] = {{0, 0x80, &DolbyAudio::headphoneOnly},
@@ -640,7 +659,7 @@ void decodeDataBlock(const cta::DataBlock &b, CtaBlock &cta, Findings &findings,
             cta.speakerAllocation = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
         } else if (!p.empty()) {
             cta.speakerAllocation = p[0];
-            addFailure(findings, where, QStringLiteral("length %1, should be 3").arg(p.size()));
+            addFailure(findings, where, formatText("length %zu, should be 3", p.size()));
         } else {
             addFailure(findings, where, QStringLiteral("empty"));
         }
@@ -670,7 +689,7 @@ void decodeDataBlock(const cta::DataBlock &b, CtaBlock &cta, Findings &findings,
         if (ext.size() >= 2) {
             cta.colorimetry = static_cast<uint16_t>(ext[0] | ext[1] << 8);
         } else {
-            addFailure(findings, where, QStringLiteral("length %1, should be 3").arg(p.size()));
+            addFailure(findings, where, formatText("length %zu, should be 3", p.size()));
         }
         break;
     case cta::kExtHdrStatic:
@@ -716,9 +735,30 @@ void applyYcbcr420Map(Bytes map, CtaBlock &cta, Findings &findings, int block) {
         if (bit < cta.videos.size()) {
             cta.videos[bit].ycbcr420Capable = true;
         } else {
-            addWarning(findings, where, QStringLiteral("bit %1 names no video descriptor").arg(bit));
+            addWarning(findings, where, formatText("bit %zu names no video descriptor", bit));
         }
     }
+}
+
+// Makes room in the block's lists for every data block, descriptor and timing the layout
+// holds, so that each list is allocated once.
+void reserveLists(const cta::CtaLayout &layout, CtaBlock &cta) {
+    size_t blocks = 0, svds = 0, sads = 0, ycbcr420Only = 0;
+    for (const cta::DataBlock &b : layout.dataBlocks()) {
+        ++blocks;
+        if (b.tag == cta::kTagVideo) {
+            svds += b.payload.size();
+        } else if (b.tag == cta::kTagAudio) {
+            sads += b.payload.size() / cta::kSadBytes;
+        } else if (b.extendedTag == cta::kExtYcbcr420Video) {
+            ycbcr420Only += b.body().size();
+        }
+    }
+    cta.dataBlocks.reserve(blocks);
+    cta.videos.reserve(svds);
+    cta.audio.reserve(sads);
+    cta.ycbcr420OnlyVics.reserve(ycbcr420Only);
+    cta.detailedTimings.reserve(layout.timingCount());
 }
 
 void decodeCta(std::span<const uint8_t, kEdidBlockSize> b, int block, EdidDecoded &out) {
@@ -735,16 +775,16 @@ void decodeCta(std::span<const uint8_t, kEdidBlockSize> b, int block, EdidDecode
         cta.nativeDtdCount = b[3] & 0x0F;
     }
     if (cta.revision < 1 || cta.revision > 3) {
-        addWarning(findings, where, QStringLiteral("unknown revision %1").arg(cta.revision));
+        addWarning(findings, where, formatText("unknown revision %d", cta.revision));
     }
     const cta::CtaLayout layout(b);
     if (layout.timingOffset() == cta::TimingOffset::PastBlock) {
-        addFailure(findings, where,
-                   QStringLiteral("detailed timings said to start at %1, past the block").arg(b[2]));
+        addFailure(findings, where, formatText("detailed timings said to start at %d, past the block", b[2]));
     } else if (layout.timingOffset() == cta::TimingOffset::InHeader) {
         addFailure(findings, where,
-                   QStringLiteral("detailed timings said to start at %1, inside the header").arg(b[2]));
+                   formatText("detailed timings said to start at %d, inside the header", b[2]));
     }
+    reserveLists(layout, cta);
     std::optional<Bytes> ycbcr420Map;
     for (const cta::DataBlock &dataBlock : layout.dataBlocks()) {
         decodeDataBlock(dataBlock, cta, findings, block);
@@ -793,7 +833,7 @@ QString extensionName(uint8_t tag) {
             return QLatin1String(named.name);
         }
     }
-    return QStringLiteral("Unknown Extension (tag 0x%1)").arg(tag, 2, 16, QLatin1Char('0'));
+    return formatText("Unknown Extension (tag 0x%02x)", tag);
 }
 
 QString dataBlockName(const DataBlockEntry &entry) {
@@ -828,13 +868,12 @@ EdidDecoded decodeEdid(std::span<const uint8_t> bytes) {
     const size_t blocks = bytes.size() / kEdidBlockSize;
     if (blocks == 0) {
         addFailure(out.findings, QString(),
-                   QStringLiteral("%1 bytes: an EDID has at least one block of 128").arg(bytes.size()));
+                   formatText("%zu bytes: an EDID has at least one block of 128", bytes.size()));
         return out;
     }
     if (bytes.size() % kEdidBlockSize != 0) {
-        addWarning(
-            out.findings, QString(),
-            QStringLiteral("%1 bytes after the last whole block ignored").arg(bytes.size() % kEdidBlockSize));
+        addWarning(out.findings, QString(),
+                   formatText("%zu bytes after the last whole block ignored", bytes.size() % kEdidBlockSize));
     }
     const auto blockBytes = [&](size_t index) {
         return bytes.subspan(index * kEdidBlockSize).first<kEdidBlockSize>();
@@ -842,22 +881,27 @@ EdidDecoded decodeEdid(std::span<const uint8_t> bytes) {
     decodeBase(blockBytes(0), out);
     const size_t stated = size_t{1} + out.base.extensionCount;
     if (stated > blocks) {
-        addFailure(out.findings, QStringLiteral("Block 0, Base EDID"),
-                   QStringLiteral("%1 extension blocks stated, %2 present")
-                       .arg(out.base.extensionCount)
-                       .arg(blocks - 1));
+        addFailure(
+            out.findings, baseBlockPlace(),
+            formatText("%d extension blocks stated, %zu present", out.base.extensionCount, blocks - 1));
     }
     const size_t decoded = std::min(stated, blocks);
+    out.checksums.reserve(decoded);
+    out.checksumsOk.reserve(decoded);
+    out.extensions.reserve(decoded - 1);
+    size_t ctaBlocks = 0;
+    for (size_t index = 1; index < decoded; ++index) {
+        ctaBlocks += blockBytes(index)[0] == cta::kExtensionTag ? 1 : 0;
+    }
+    out.cta.reserve(ctaBlocks);
     for (size_t index = 0; index < decoded; ++index) {
         const auto block = blockBytes(index);
         const uint8_t expected = edidBlockChecksum(block);
         out.checksums.push_back(block[kEdidBlockSize - 1]);
         out.checksumsOk.push_back(block[kEdidBlockSize - 1] == expected);
         if (block[kEdidBlockSize - 1] != expected) {
-            addFailure(out.findings, QStringLiteral("Block %1, Checksum").arg(index),
-                       QStringLiteral("0x%1, should be 0x%2")
-                           .arg(block[kEdidBlockSize - 1], 2, 16, QLatin1Char('0'))
-                           .arg(expected, 2, 16, QLatin1Char('0')));
+            addFailure(out.findings, formatText("Block %zu, Checksum", index),
+                       formatText("0x%02x, should be 0x%02x", block[kEdidBlockSize - 1], expected));
         }
         if (index == 0) {
             continue;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 namespace edid {
 
@@ -70,15 +71,22 @@ const Part *firstOf(const EdidDecoded &decoded, std::optional<Part> CtaBlock::*m
     return nullptr;
 }
 
+// The parts of a line are joined by % (QStringBuilder) in one allocation: the integers
+// written by snprintf, the numbers with a fraction by QString::number, which writes them
+// alike in every locale (snprintf's %f follows the locale QCoreApplication sets).
 QString timingLine(const DetailedTiming &t) {
-    return QStringLiteral("%1x%2%3 %4, pixel clock %5 MHz, %6 mm x %7 mm")
-        .arg(t.hActive)
-        .arg(t.vActive)
-        .arg(t.interlaced ? QStringLiteral("i") : QString())
-        .arg(hz(t.refreshHz))
-        .arg(t.pixelClockKhz / 1000.0, 0, 'f', 2)
-        .arg(t.hSizeMm)
-        .arg(t.vSizeMm);
+    char size[24] = {}, millimetres[40] = {};
+    std::snprintf(size, sizeof size, "%dx%d%s ", t.hActive, t.vActive, t.interlaced ? "i" : "");
+    std::snprintf(millimetres, sizeof millimetres, " MHz, %d mm x %d mm", t.hSizeMm, t.vSizeMm);
+    return QLatin1String(size) % hz(t.refreshHz) % QLatin1String(", pixel clock ") %
+           QString::number(t.pixelClockKhz / 1000.0, 'f', 2) % QLatin1String(millimetres);
+}
+
+// "    VIC  16: 1920x1080p60" and the marks after it.
+QString vicLine(uint8_t code, const char *native = "", const char *ycbcr420 = "") {
+    char vic[16] = {};
+    std::snprintf(vic, sizeof vic, "    VIC %3d: ", code);
+    return QLatin1String(vic) % vicName(code) % QLatin1String(native) % QLatin1String(ycbcr420);
 }
 
 QString latencyText(const std::optional<uint8_t> &code) {
@@ -184,17 +192,13 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
     if (!cta.videos.empty()) {
         lines << QStringLiteral("  Video Data Block:");
         for (const VideoDescriptor &v : cta.videos) {
-            lines << QStringLiteral("    VIC %1: %2%3%4")
-                         .arg(v.vic, 3)
-                         .arg(vicName(v.vic))
-                         .arg(v.native ? QStringLiteral(" (native)") : QString())
-                         .arg(v.ycbcr420Capable ? QStringLiteral(" (also 4:2:0)") : QString());
+            lines << vicLine(v.vic, v.native ? " (native)" : "", v.ycbcr420Capable ? " (also 4:2:0)" : "");
         }
     }
     if (!cta.ycbcr420OnlyVics.empty()) {
         lines << QStringLiteral("  YCbCr 4:2:0 Video Data Block (4:2:0 only):");
         for (uint8_t vic : cta.ycbcr420OnlyVics) {
-            lines << QStringLiteral("    VIC %1: %2").arg(vic, 3).arg(vicName(vic));
+            lines << vicLine(vic);
         }
     }
     if (!cta.audio.empty()) {
@@ -345,7 +349,9 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
     }
     lines << QStringLiteral("  Data blocks:");
     for (const DataBlockEntry &e : cta.dataBlocks) {
-        lines << QStringLiteral("    %1, length %2").arg(dataBlockName(e)).arg(e.length);
+        char length[16] = {};
+        std::snprintf(length, sizeof length, ", length %d", e.length);
+        lines << (QLatin1String("    ") % dataBlockName(e) % QLatin1String(length));
     }
 }
 
@@ -500,20 +506,12 @@ QStringList edidDetailLines(const EdidDecoded &decoded) {
                  .arg(b.heightCm)
                  .arg(b.gamma ? QStringLiteral(", gamma %1").arg(*b.gamma, 0, 'f', 2) : QString());
     const Chromaticity &c = b.chromaticity;
+    const auto coordinate = [](double value) { return QString::number(value, 'f', 4); };
     lines << QStringLiteral("  Chromaticity: red %1, %2; green %3, %4; blue %5, %6; white %7, %8")
-                 .arg(c.redX, 0, 'f', 4)
-                 .arg(c.redY, 0, 'f', 4)
-                 .arg(c.greenX, 0, 'f', 4)
-                 .arg(c.greenY, 0, 'f', 4)
-                 .arg(c.blueX, 0, 'f', 4)
-                 .arg(c.blueY, 0, 'f', 4)
-                 .arg(c.whiteX, 0, 'f', 4)
-                 .arg(c.whiteY, 0, 'f', 4);
+                 .arg(coordinate(c.redX), coordinate(c.redY), coordinate(c.greenX), coordinate(c.greenY),
+                      coordinate(c.blueX), coordinate(c.blueY), coordinate(c.whiteX), coordinate(c.whiteY));
     if (!b.establishedTimings.empty()) {
-        QStringList names;
-        for (const QString &name : b.establishedTimings) {
-            names << name;
-        }
+        const QStringList names(b.establishedTimings.begin(), b.establishedTimings.end());
         lines << QStringLiteral("  Established timings: %1").arg(names.join(QLatin1String(", ")));
     }
     for (const StandardTiming &s : b.standardTimings) {
@@ -639,7 +637,11 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
             s.dtsX = s.dtsX || (coding == AudioCoding::DtsHd && f.dtsX);
         }
     }
-    s.ycbcr420 = !ycbcr420Vics(decoded).empty();
+    s.ycbcr420 = std::any_of(decoded.cta.begin(), decoded.cta.end(), [](const CtaBlock &cta) {
+        return !cta.ycbcr420OnlyVics.empty() ||
+               std::any_of(cta.videos.begin(), cta.videos.end(),
+                           [](const VideoDescriptor &v) { return v.ycbcr420Capable; });
+    });
     s.failures = static_cast<int>(
         std::count_if(decoded.findings.begin(), decoded.findings.end(),
                       [](const Finding &f) { return f.severity == Finding::Severity::Failure; }));
@@ -689,13 +691,15 @@ std::vector<SummaryRow> compareSummaries(const std::vector<EdidSummary> &summari
          }},
     };
     std::vector<SummaryRow> rows;
+    rows.reserve(std::size(kRows));
     for (const Row &row : kRows) {
         SummaryRow out{QLatin1String(row.label), {}, false};
+        out.values.reserve(static_cast<qsizetype>(summaries.size()));
         for (const EdidSummary &s : summaries) {
             out.values << (!s.valid ? QStringLiteral("-") : row.text ? row.text(s) : yesNo(s.*row.flag));
         }
         out.differs = out.values.size() > 1 && out.values.count(out.values.front()) != out.values.size();
-        rows.push_back(out);
+        rows.push_back(std::move(out));
     }
     return rows;
 }

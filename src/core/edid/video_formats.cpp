@@ -222,6 +222,15 @@ QString videoFormatName(const VideoFormat &format) {
 }
 
 QString vicName(uint8_t vic) {
-    const VideoFormat *format = findVideoFormat(vic);
-    return format != nullptr ? videoFormatName(*format) : QStringLiteral("reserved VIC %1").arg(vic);
+    // Named once for every code, then shared: the detail lines name each descriptor.
+    static const std::array<QString, 256> kNames = [] {
+        std::array<QString, 256> names;
+        for (size_t code = 0; code < names.size(); ++code) {
+            const VideoFormat *format = findVideoFormat(static_cast<uint8_t>(code));
+            names[code] =
+                format != nullptr ? videoFormatName(*format) : QStringLiteral("reserved VIC %1").arg(code);
+        }
+        return names;
+    }();
+    return kNames[vic];
 }
