@@ -12,7 +12,9 @@ struct FieldWord {
 // Where the form has a label or a check box for the thing, its words in sentence case.
 // clang-format off
 constexpr FieldWord kWords[] = {
-    // The status, as the watcher names its fields.
+    // The watcher's events, and the status as the watcher names its fields.
+    {"attached",           "Attached"},
+    {"detached",           "Detached"},
     {"active_input",       "Active input"},
     {"outputs",            "Outputs"},
     {"resolution",         "Resolution"},

@@ -301,8 +301,8 @@ void TestPlug::historyInWords_data() {
                                         << "Quantization range";
     QTest::newRow("hdr-force") << "hdr-force"
                                << "Force HDR always active";
-    QTest::newRow("attached") << ""
-                              << "attached";
+    QTest::newRow("attached") << "attached"
+                              << "Attached";
 }
 
 // The table and its text name a field as the window's labels do; the CSV keeps the key.
@@ -311,15 +311,15 @@ void TestPlug::historyInWords() {
     QFETCH(QString, word);
     SignalHistory history;
     watch::WatchEvent event;
-    event.kind = field.isEmpty() ? watch::EventKind::Attached : watch::EventKind::Changed;
-    event.field = field;
+    const bool attached = field == QLatin1String("attached");
+    event.kind = attached ? watch::EventKind::Attached : watch::EventKind::Changed;
+    event.field = attached ? QString() : field;
     event.from = QString("off");
     event.to = QString("on");
     history.add({event}, QDateTime(QDate(2026, 12, 8), QTime(10, 15, 2, 120)));
     QCOMPARE(history.index(0, SignalHistory::What).data().toString(), word);
     QVERIFY2(history.text().contains("  " + word + "  "), qPrintable(history.text()));
-    const QString key = field.isEmpty() ? word : field;
-    QVERIFY2(history.csv().contains(("," + key + ",").toUtf8()), history.csv().constData());
+    QVERIFY2(history.csv().contains(("," + field + ",").toUtf8()), history.csv().constData());
 }
 
 // Every field of the status and every part of a configuration has its word.
