@@ -6,7 +6,6 @@
 #include "run_cli.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -265,13 +264,15 @@ int prepareConfigurationInputs(const Invocation &invocation, const QString &dire
     switch (invocation.command) {
     case Command::Backup:
         return openFileToWrite(invocation.outputFile, inputs, output);
-    case Command::ConfigSave:
-        if (!QDir().mkpath(directory)) {
-            output.error = QStringLiteral("Cannot make the folder %1.").arg(directory);
+    case Command::ConfigSave: {
+        QString why;
+        if (!makeFolders(directory, &why)) {
+            output.error = QStringLiteral("Cannot make the folder %1: %2.").arg(directory, why);
             return kExitUsage;
         }
         return openFileToWrite(namedConfigurationFile(directory, invocation.configuration.target), inputs,
                                output);
+    }
     case Command::Restore: {
         inputs.fileName = restoreFileOf(invocation.configuration.target, directory, &output.error);
         if (inputs.fileName.isEmpty()) {

@@ -510,18 +510,18 @@ int runOnBox(UsbXpress &usb, const Invocation &invocation, const Environment &en
 
 // The demo box with its state loaded from the file, `run` on it, and its state saved after.
 int onDemoBox(const Invocation &invocation, const Environment &environment, Output &output,
-              const std::function<int(sim::SimulatedBox &)> &run) {
+              const std::function<int(sim::SimulatedBox &, UsbXpress &)> &run) {
     const QString fileName =
         invocation.demoFile.isEmpty() ? environment.defaultDemoFile : invocation.demoFile;
     sim::SimulatedBox box(environment.clock);
     box.setLogging(false);
-    const std::optional<sim::LoadedState> loaded = sim::loadDemoState(fileName, box, &output.error);
-    if (!loaded) {
+    sim::SharedDemoBox shared(box, fileName);
+    if (!shared.load(&output.error)) {
         return kExitUsage;
     }
-    const int status = run(box);
+    const int status = run(box, shared);
     QString saveError;
-    if (!sim::saveDemoState(fileName, *loaded, box, &saveError)) {
+    if (!shared.save(&saveError)) {
         output.error = output.error.isEmpty() ? saveError : output.error + QStringLiteral("; ") + saveError;
         return status == kExitOk ? kExitUsage : status;
     }
@@ -535,9 +535,9 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
         if (!invocation.demo) {
             return runMonitor(environment.systemUsb(), invocation, environment);
         }
-        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box) {
+        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box, UsbXpress &usb) {
             box.setLively(true);
-            return runMonitor(box, invocation, environment);
+            return runMonitor(usb, invocation, environment);
         });
     }
     Inputs inputs;
@@ -564,8 +564,8 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
         return status;
     }
     if (invocation.demo) {
-        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box) {
-            return runOnBox(box, invocation, environment, reporter, inputs, output);
+        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &, UsbXpress &usb) {
+            return runOnBox(usb, invocation, environment, reporter, inputs, output);
         });
     }
     return runOnBox(environment.systemUsb(), invocation, environment, reporter, inputs, output);

@@ -4,15 +4,16 @@
 
 #include "VeltrikaForm.h"
 #include "core/base/colon_hex.h"
+#include "core/base/saved_file.h"
 #include "core/box/box_configuration_file.h"
 #include "core/box/box_configuration_session.h"
 #include "core/box/named_configurations.h"
+#include "field_words.h"
 #include "file_dialogs.h"
 #include "ui_VeltrikaForm.h"
 
 #include <QAction>
 #include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -27,6 +28,11 @@ constexpr char kFilter[] = "Box configurations (*.json);;All files (*)";
 
 QString linesOf(const QStringList &lines) {
     return lines.join(QLatin1Char('\n'));
+}
+
+// The window names a change as its labels do; the file's keys stay in files.
+QString changeWord(const ConfigurationChange &change) {
+    return fieldWord(changeName(change));
 }
 
 // One difference a line in the box's informative text: the box is as wide as its longest line.
@@ -117,9 +123,10 @@ void MainWindow::saveCurrentConfigurationAs() {
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    if (!QDir().mkpath(directory)) {
+    QString why;
+    if (!makeFolders(directory, &why)) {
         QMessageBox::warning(this, tr(kSaveTitle),
-                             tr("Cannot make the folder %1.\nNothing was saved.").arg(directory),
+                             tr("Cannot make the folder %1: %2.\nNothing was saved.").arg(directory, why),
                              QMessageBox::Ok);
         return;
     }
@@ -210,7 +217,7 @@ bool MainWindow::confirmRestore(const QString &shownName, const std::vector<Rest
                                 const BoxConfiguration &wanted, const BoxConfiguration &box) {
     QStringList lines;
     for (const RestoreStep &step : steps) {
-        lines << changeText(step.change);
+        lines << changeText(step.change, changeWord(step.change));
     }
     const QString text =
         steps.size() == 1
@@ -244,7 +251,7 @@ void MainWindow::showRestoreSummary(const QString &shownName, const RestoreRepor
     QMessageBox summary(report.ok() ? QMessageBox::Information : QMessageBox::Warning, tr(kLoadTitle),
                         tr(outcome).arg(report.applied.size()).arg(planned).arg(shownName), QMessageBox::Ok,
                         this);
-    summary.setInformativeText(linesOf(restoreReportLines(report)));
+    summary.setInformativeText(linesOf(restoreReportLines(report, changeWord)));
     keepLinesWhole(summary);
     summary.exec();
 }

@@ -6,6 +6,7 @@
 // QT_SCALE_FACTOR, the folder from the command line.
 
 #include "VeltrikaForm.h"
+#include "core/base/saved_file.h"
 #include "core/box/box_configuration_file.h"
 #include "dialog_font.h"
 #include "edid_builder.h"
@@ -186,8 +187,9 @@ int main(int argc, char **argv) {
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!folder.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "cannot make the folder %s\n", argv[1]);
+    QString why;
+    if (!makeFolders(folder.path(), &why)) {
+        std::fprintf(stderr, "cannot make the folder %s: %s\n", argv[1], qPrintable(why));
         return 1;
     }
     if (!installDialogFont()) {

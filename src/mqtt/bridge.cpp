@@ -57,7 +57,9 @@ void LogReporter::consoleNote(const char *text) {
 Bridge::Bridge(BoxSession &session, LinkClock &clock, watch::Watcher &watcher, MqttClient &client,
                BridgeSettings settings, BridgeLog &log, QObject *parent)
     : QObject(parent), session_(session), clock_(clock), watcher_(watcher), client_(client),
-      settings_(std::move(settings)), log_(log) {
+      settings_(std::move(settings)), log_(log),
+      sweep_(client_, discoveryFilter(settings_.discoveryPrefix, settings_.deviceId),
+             settings_.topics.sweep()) {
     pollTimer_.setSingleShot(true);
     commandTimer_.setSingleShot(true);
     connect(&pollTimer_, &QTimer::timeout, this, &Bridge::poll);
@@ -65,6 +67,11 @@ Bridge::Bridge(BoxSession &session, LinkClock &clock, watch::Watcher &watcher, M
     connect(&client_, &MqttClient::connected, this, &Bridge::connected);
     connect(&client_, &MqttClient::disconnected, this, &Bridge::disconnected);
     connect(&client_, &MqttClient::messageReceived, this, &Bridge::message);
+    connect(&sweep_, &DiscoverySweep::withdrawn, this, [this](const QStringList &topics) {
+        log_.line(QStringLiteral("withdrew %1 discovery topic(s) this run does not announce: %2")
+                      .arg(topics.size())
+                      .arg(topics.join(QStringLiteral(", "))));
+    });
 }
 
 void Bridge::start() {
@@ -90,6 +97,8 @@ void Bridge::connected() {
         client_.subscribe(filter);
     }
     client_.subscribe(settings_.discoveryPrefix + QStringLiteral("/status"));
+    // Subscribed before this run's configs go out: the broker hands over what it kept first.
+    sweep_.start();
     publishEverything();
 }
 
@@ -97,8 +106,11 @@ void Bridge::disconnected(const QString &why) {
     log_.line(QStringLiteral("broker: %1; trying again in %2 ms").arg(why).arg(client_.backoffMs()));
 }
 
-void Bridge::message(const QString &topic, const QByteArray &payload) {
+void Bridge::message(const QString &topic, const QByteArray &payload, bool retained) {
     log_.detail(QStringLiteral("received %1 (%2 bytes)").arg(topic).arg(payload.size()));
+    if (sweep_.take(topic, payload, retained)) {
+        return;
+    }
     if (topic == settings_.discoveryPrefix + QStringLiteral("/status")) {
         if (payload == kOnline) {
             log_.line(QStringLiteral("Home Assistant is online: announcing the box again"));
@@ -183,9 +195,14 @@ void Bridge::publishDiscovery() {
                              watcher_.firmware(),
                              settings_.permissions.write,
                              namedConfigurations(settings_.configurationDirectory)};
+    QSet<QString> announced;
     for (const RetainedMessage &message : discoveryMessages(context)) {
         publish(message.topic, message.payload, true);
+        if (!message.payload.isEmpty()) {
+            announced.insert(message.topic);
+        }
     }
+    sweep_.setAnnounced(std::move(announced));
     // A configuration deleted since it was announced loses its button.
     for (const QString &name : std::as_const(announcedConfigurations_)) {
         if (!context.configurations.contains(name)) {

@@ -4,10 +4,12 @@
 // Availability is "online" while the broker connection is up and the box attached; the
 // state (the typed status and the firmware) is published retained at every connect and
 // after every change; every watcher event goes to the event topic and every command's
-// outcome to the result topic.
+// outcome to the result topic. At every connect, discovery topics of earlier runs that this
+// run does not announce are withdrawn.
 
 #include "bridge_commands.h"
 #include "discovery.h"
+#include "discovery_sweep.h"
 #include "mqtt_client.h"
 
 #include "core/box/box_reporter.h"
@@ -88,7 +90,7 @@ private:
 
     void connected();
     void disconnected(const QString &why);
-    void message(const QString &topic, const QByteArray &payload);
+    void message(const QString &topic, const QByteArray &payload, bool retained);
     void handle(const std::vector<watch::WatchEvent> &events);
     void publishEverything();
     void publishAvailability();
@@ -110,6 +112,7 @@ private:
     BridgeLog &log_;
     QTimer pollTimer_;
     QTimer commandTimer_;
+    DiscoverySweep sweep_;
     std::deque<Queued> queue_;
     uint64_t nextSequence_ = 1;
     bool applied_ = false;   // a command reached the box since the queue was last empty

@@ -63,6 +63,7 @@ private slots:
     void namedConfigurations();
     void usageErrors_data();
     void usageErrors();
+    void folderNotMade();
 
 private:
     QString path(const char *name) const { return dir_.filePath(QLatin1String(name)); }
@@ -258,6 +259,19 @@ void TestCliConfiguration::usageErrors() {
     QCOMPARE(rig.errLines().first(), "veltrika: " + error);
     QVERIFY(rig.box.calls().empty());
     QVERIFY(!QFile::exists(path("never")));
+}
+
+// A folder that cannot be made says why, in the system's words, before the box is looked for.
+void TestCliConfiguration::folderNotMade() {
+    const QTemporaryDir alone;
+    const QString data = alone.filePath(QStringLiteral("data"));
+    writeFile(data, "a file where a folder should be");
+    CliRig rig;
+    rig.configurationDirectory = data + "/veltrika/configurations";
+    QCOMPARE(rig.run({"config", "save", "movie night"}), 2);
+    QCOMPARE(rig.errLines().first(),
+             "veltrika: Cannot make the folder " + data + "/veltrika/configurations: Not a directory.");
+    QVERIFY(rig.box.calls().empty());
 }
 
 QTEST_GUILESS_MAIN(TestCliConfiguration)
