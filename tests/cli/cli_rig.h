@@ -19,7 +19,8 @@ struct CliRig {
     sim::SimulatedBox box{clock};
     QString demoFile;
     QString configurationDirectory;
-    bool terminal = false; // standard error is a terminal
+    bool terminal = false;    // standard error is a terminal
+    bool outTerminal = false; // standard output is a terminal
     // The monitor's wait and clock of its lines; unset, the fake clock sleeps and the system's
     // time stamps.
     std::function<bool(uint32_t)> wait;
@@ -37,6 +38,7 @@ struct CliRig {
             .out = out,
             .err = err,
             .errIsTerminal = terminal,
+            .outIsTerminal = outTerminal,
             .clock = clock,
             .systemUsb = [this]() -> UsbXpress & { return box; },
             .defaultDemoFile = demoFile,
