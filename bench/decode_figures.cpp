@@ -17,6 +17,7 @@ constexpr int kFolderFiles = 1000;
 constexpr int kFolderRuns = 3;
 constexpr double kOneFileLimit = 1.5;     // veltrika / edid-decode, one EDID a process
 constexpr double kFolderLimit = 1.0 / 20; // veltrika's one process / edid-decode once per file
+constexpr double kLeastCpuMs = 0.001;     // below any process's CPU time: a ratio never divides by 0
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -71,6 +72,7 @@ void oneFileFigures(std::vector<Figure> &figures) {
     Figure ratio{"veltrika / edid-decode, one EDID, paired", "x", {}, {}, kOneFileLimit, "<= 1.5"};
     Figure cpuRatio{"veltrika / edid-decode, one EDID, CPU", "x", {}, {}, {}, "-"};
     std::vector<double> floorRatios;
+    std::vector<double> floorCpuRatios;
     const QStringList files = repositoryEdids();
     for (int pair = 0; pair < kPairs && !files.isEmpty(); ++pair) {
         const std::string file = files[pair % files.size()].toStdString();
@@ -94,11 +96,13 @@ void oneFileFigures(std::vector<Figure> &figures) {
         oracle.runs.push_back(theirs->wallMs);
         floor.runs.push_back(qtCore->wallMs);
         ratio.runs.push_back(ours->wallMs / theirs->wallMs);
-        cpuRatio.runs.push_back(ours->cpuMs / std::max(theirs->cpuMs, 0.001));
+        cpuRatio.runs.push_back(ours->cpuMs / std::max(theirs->cpuMs, kLeastCpuMs));
         floorRatios.push_back(qtCore->wallMs / theirs->wallMs);
+        floorCpuRatios.push_back(qtCore->cpuMs / std::max(theirs->cpuMs, kLeastCpuMs));
     }
     veltrika.floor = median(floor.runs);
     ratio.floor = median(floorRatios);
+    cpuRatio.floor = median(floorCpuRatios);
     figures.insert(figures.end(), {veltrika, oracle, floor, ratio, cpuRatio});
 }
 
