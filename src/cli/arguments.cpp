@@ -45,9 +45,9 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
     {Command::EdidEdit, "edid edit",
      "SOURCE -o FILE [--name TEXT] [--remove-vic N]... [--add-vic N]... [--native-vic N] [--audio-from SOURCE] "
      "[--remove-audio FORMAT]... [--no-dolby-vision] [--no-hdr10plus] [--max-frl GBPS] [--no-allm] [--format FORM] [--hex]",
-     "edits an EDID (a file, box, top or bot) by meaning into FILE", false},
+     "edits an EDID (a file, box, top or bot) by meaning into FILE (-o -: on standard output)", false},
     {Command::EdidMerge, "edid merge", "--video SOURCE --audio SOURCE -o FILE [--format FORM] [--hex]",
-     "the video of one EDID with the audio of another, into FILE", false},
+     "the video of one EDID with the audio of another, into FILE (-o -: on standard output)", false},
     {Command::Backup, "backup", "-o FILE",
      "the box's configuration (settings, EDID mode and custom EDID, stored infoframes) into FILE", true},
     {Command::Restore, "restore", "FILE|NAME [--dry-run] [--only settings|edid|packets]...",

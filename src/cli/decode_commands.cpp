@@ -374,9 +374,8 @@ int decodeEach(const Invocation &invocation, const Environment &environment, Box
     bool firstShown = true;
     for (const EdidInput &input : invocation.edidInputs) {
         QString error;
-        const std::optional<QByteArray> bytes = input.source && session != nullptr
-                                                    ? readBoxEdid(*input.source, *session, &error)
-                                                    : readEdidSource(input.name, &error);
+        const std::optional<QByteArray> bytes =
+            input.source ? readBoxEdid(*input.source, *session, &error) : readEdidSource(input.name, &error);
         QJsonObject object;
         if (bytes) {
             const edid::EdidDecoded decoded = edid::decodeEdid(bytesOf(*bytes));

@@ -32,7 +32,8 @@ bool loadDecodeInputs(const Invocation &invocation, std::vector<QByteArray> &edi
 // edid decode of several EDIDs, which prints as it goes: with --json one object a line (JSON
 // Lines) with the EDID's `file`, else a header line naming the EDID before its lines. An
 // EDID that cannot be read, or holds no EDID header, is said on its line and on standard
-// error, and the others go on; exit status 1 at the end when any failed.
+// error, and the others go on; exit status 1 at the end when any failed. `session` is null
+// only when no EDID of the box is named.
 bool decodesEach(const Invocation &invocation);
 int decodeEach(const Invocation &invocation, const Environment &environment, BoxSession *session,
                Output &output);

@@ -673,21 +673,22 @@ int runCli(const QStringList &arguments, const Environment &environment) {
             environment.err.flush();
         }
     }
+    bool printed = true;
     if (!output.bytes.isEmpty()) {
         // Standard output holds the file alone: what the command says of it goes to standard error.
         for (const QString &line : output.lines) {
             reporter.message(line);
         }
-        if (!printBytes(environment, output.bytes)) {
-            environment.err << "veltrika: Cannot write to standard output.\n";
-            environment.err.flush();
-            return status == kExitOk ? kExitUsage : status;
-        }
-        return status;
-    }
-    // The monitor has printed its lines as they came, and so has a decode of several EDIDs.
-    if (!output.streamed && (invocation.command != Command::Monitor || status != kExitOk)) {
+        printed = printBytes(environment, output.bytes);
+    } else if (!output.streamed && (invocation.command != Command::Monitor || status != kExitOk)) {
+        // The monitor has printed its lines as they came, and so has a decode of several EDIDs.
         print(environment, invocation, output);
+    }
+    // A result that did not reach standard output (a full disk) is no success.
+    if (!printed || environment.out.status() != QTextStream::Ok) {
+        environment.err << "veltrika: Cannot write to standard output.\n";
+        environment.err.flush();
+        return status == kExitOk ? kExitUsage : status;
     }
     return status;
 }

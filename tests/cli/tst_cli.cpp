@@ -164,6 +164,8 @@ private slots:
     void fileOnStandardOutput();
     void decodeSeveral_data();
     void decodeSeveral();
+    void fullStandardOutputIsAFailure_data();
+    void fullStandardOutputIsAFailure();
     void quietShowsMessagesOnlyOnFailure();
     void progressOnlyOnATerminal();
     void busyBoxIsAskedAgain();
@@ -1020,6 +1022,23 @@ void TestCli::decodeSeveral() {
     QCOMPARE(rig.run(arguments(line)), failed > 0 ? 1 : 0);
     QCOMPARE(rig.errLines(), expectedErr);
     QCOMPARE(rig.outBytes, expectedOut);
+}
+
+void TestCli::fullStandardOutputIsAFailure_data() {
+    QTest::addColumn<QString>("line");
+    QTest::newRow("one decode") << "edid decode @/good.bin";
+    QTest::newRow("several decodes") << "--json edid decode @/good.bin @/good.txt";
+    QTest::newRow("a file on standard output") << "edid read top -o -";
+    QTest::newRow("settings") << "get input";
+}
+
+// A result that does not reach standard output (a full disk) is never a success.
+void TestCli::fullStandardOutputIsAFailure() {
+    QFETCH(QString, line);
+    CliRig rig;
+    rig.outFull = true;
+    QCOMPARE(rig.run(arguments(line)), 2);
+    QCOMPARE(rig.errLines().last(), QStringLiteral("veltrika: Cannot write to standard output."));
 }
 
 void TestCli::quietShowsMessagesOnlyOnFailure() {

@@ -48,6 +48,7 @@ private slots:
     void defaultStateFile();
     void noBoxOnUsb();
     void bytesThroughStandardStreams();
+    void fullDisk();
 
 private:
     QTemporaryDir dir_;
@@ -122,6 +123,18 @@ void TestCliProcess::bytesThroughStandardStreams() {
     QCOMPARE(fromBox.take(QStringLiteral("file")).toString(), QStringLiteral("top"));
     QCOMPARE(fromInput.value(QStringLiteral("name")).toString(), QStringLiteral("LG TV"));
     QCOMPARE(fromInput, fromBox);
+}
+
+// Standard output on a full disk: the decode fails, and says so.
+void TestCliProcess::fullDisk() {
+    const QString tv = QStringLiteral(VELTRIKA_SOURCE_DIR "/tests/data/edid/lg-oled-c9-hdmi.bin");
+    QProcess process;
+    process.setProcessEnvironment(environment_);
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(VELTRIKA_PATH), {"edid", "decode", tv, tv});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(process.readAllStandardError(), QByteArray("veltrika: Cannot write to standard output.\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCliProcess)
