@@ -10,6 +10,7 @@
 #include "core/edid/edid_report.h"
 #include "core/edid/spaced_hex.h"
 #include "core/signal/infoframe_report.h"
+#include "decode_figures.h"
 #include "edid_details.h"
 #include "edid_text.h"
 #include "measure.h"
@@ -85,6 +86,8 @@ const char *const kCliMode = "--cli";
 constexpr int kCliRuns = 21;
 constexpr double kCliAboveFloorMs = 50;
 const char *const kDecodersMode = "--decoders";
+// The decode processes alone (about a minute): `--decode [FOLDER]`, FOLDER giving the 1,000 EDIDs.
+const char *const kDecodeMode = "--decode";
 const char *const kDetailsMode = "--details";
 // The EDID write alone, on a clock that never waits, for an instruction profile of what the
 // write does beside its waits: valgrind --tool=callgrind veltrika-bench --write-profile
@@ -736,6 +739,13 @@ int main(int argc, char **argv) {
         return bench::printTable({cliStatusFigure()}) ? 0 : 1;
     }
 
+    if (argc > 1 && std::strcmp(argv[1], kDecodeMode) == 0) {
+        std::vector<Figure> figures;
+        bench::decodeFigures(figures, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+        bench::printMachine();
+        return bench::printTable(figures) ? 0 : 1;
+    }
+
     if (argc > 1 && std::strcmp(argv[1], kWriteProfileMode) == 0) {
         return writeProfileRun();
     }
@@ -777,6 +787,8 @@ int main(int argc, char **argv) {
     demoFigures(figures);
     progress("command line (21 runs of veltrika --demo status)");
     figures.push_back(cliStatusFigure());
+    progress("EDID decode processes (one EDID a process beside edid-decode, a folder of 1,000)");
+    bench::decodeFigures(figures, {});
     progress("the box over time (a day of watcher polls, a minute of veltrika monitor)");
     bench::monitorFigures(figures, argv[0], kWatcherMemoryMode);
 #ifdef VELTRIKA_BENCH_MQTT

@@ -114,6 +114,7 @@ struct Invocation {
     EdidSource source = EdidSource::Box;
     QString outputFile;                                // edid read, edit and merge -o
     EdidWriteFormat fileFormat = EdidWriteFormat::Raw; // their --format (--hex: hex)
+    bool fileToStandardOutput = false;                 // -o -, or --format without -o
     QStringList files;                                 // edid write (one), edid check (one or more)
     ChecksumPolicy checksums = ChecksumPolicy::Stop;
     bool fit = false;            // edid write --fit: a file of more blocks cut to the two the box holds
@@ -150,8 +151,14 @@ Parsed parseArguments(const QStringList &arguments);
 
 // A name of the command or settings table as text.
 QString textOf(std::string_view view);
+// The names of a setting's values: "on, off".
+QString valueList(const SettingInfo &info);
+// The first word of a command of more than one ("edid" of "edid read"), else empty.
+QString groupOf(std::string_view words);
+// " — did you mean top?" when one of the candidates is near the misspelled name, else empty.
+QString suggestion(const QString &name, const QStringList &candidates);
 
-// The text of `--help` and of `COMMAND --help`.
+// The text of `--help` and of `COMMAND --help` (usage.cpp).
 QString usageText();
 QString commandUsageText(const CommandInfo &info);
 // The commands whose first word is the group's, with their synopses and summaries.

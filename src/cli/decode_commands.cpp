@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 #include <array>
@@ -29,6 +30,17 @@ std::span<const uint8_t> bytesOf(const QByteArray &data) {
     return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
 }
 
+// One of the box's EDIDs, or why it could not be read.
+std::optional<QByteArray> readBoxEdid(EdidSource source, BoxSession &session, QString *error) {
+    const Outcome<EdidImage> read = session.readEdid(source);
+    if (!read.ok()) {
+        *error = QStringLiteral("edid read %1: %2").arg(edidSourceName(source), linkErrorName(read.error));
+        return std::nullopt;
+    }
+    return QByteArray(reinterpret_cast<const char *>(read.value.data()),
+                      static_cast<qsizetype>(read.value.size()));
+}
+
 // Reads the box's EDIDs that the invocation names into their places; the reason of each
 // failed read, empty for those that came.
 std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByteArray> &edids,
@@ -39,13 +51,8 @@ std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByt
         if (!input.source || session == nullptr) {
             continue;
         }
-        const Outcome<EdidImage> read = session->readEdid(*input.source);
-        if (read.ok()) {
-            edids[i] = QByteArray(reinterpret_cast<const char *>(read.value.data()),
-                                  static_cast<qsizetype>(read.value.size()));
-        } else {
-            failures[i] = QStringLiteral("edid read %1: %2")
-                              .arg(edidSourceName(*input.source), linkErrorName(read.error));
+        if (const std::optional<QByteArray> read = readBoxEdid(*input.source, *session, &failures[i])) {
+            edids[i] = *read;
         }
     }
     return failures;
@@ -58,6 +65,10 @@ std::optional<QString> firstFailure(const std::vector<QString> &failures) {
     return failed == failures.end() ? std::nullopt : std::optional<QString>(*failed);
 }
 
+QString notAnEdid(const QString &name) {
+    return QStringLiteral("%1: not an EDID (no EDID header)").arg(name);
+}
+
 int edidDecode(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
                Output &output) {
     if (const std::optional<QString> failure = firstFailure(readBoxEdids(invocation, edids, session))) {
@@ -65,11 +76,14 @@ int edidDecode(const Invocation &invocation, std::vector<QByteArray> &edids, Box
         return kExitFailed;
     }
     const edid::EdidDecoded decoded = edid::decodeEdid(bytesOf(edids.front()));
-    output.lines = edid::edidDetailLines(decoded);
-    output.json = edid::edidJson(decoded);
+    // Only the form that is printed: a process that decodes one EDID is mostly its start.
+    if (invocation.json) {
+        output.json = edid::edidJson(decoded);
+    } else {
+        output.lines = edid::edidDetailLines(decoded);
+    }
     if (!decoded.valid()) {
-        output.error =
-            QStringLiteral("%1: not an EDID (no EDID header)").arg(invocation.edidInputs.front().name);
+        output.error = notAnEdid(invocation.edidInputs.front().name);
         return kExitFailed;
     }
     return kExitOk;
@@ -268,19 +282,32 @@ int runBuildCommand(const Invocation &invocation, std::vector<QByteArray> &edids
     output.json = edid::edidJson(decoded);
     output.json.insert(QStringLiteral("file"), invocation.outputFile);
     output.json.insert(QStringLiteral("cta_bytes"), edid::ctaContentBytes(model));
+    const QString saved =
+        invocation.fileToStandardOutput ? QStringLiteral("standard output") : invocation.outputFile;
     output.lines << QStringLiteral("%1: %2 written, CTA-861 block %3 of 127 bytes")
-                        .arg(invocation.outputFile, decoded.base.productName.value_or(QStringLiteral("EDID")))
+                        .arg(saved, decoded.base.productName.value_or(QStringLiteral("EDID")))
                         .arg(edid::ctaContentBytes(model));
     return kExitOk;
 }
 
-std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) {
+namespace {
+
+// A SOURCE that is no file may have meant one of the box's EDIDs: the reason says which
+// names are the box's, and the nearest, instead of its full stop.
+std::optional<QByteArray> readEdid(const QString &fileName, QString *error, bool source) {
+    const bool standardInput = fileName == QLatin1String("-");
     const auto cannotRead = [&](const QString &reason) {
-        *error = QStringLiteral("Cannot read file %1: %2.").arg(fileName, reason);
+        *error = QStringLiteral("Cannot read file %1: %2").arg(fileName, reason);
+        if (source && !standardInput && !QFileInfo::exists(fileName)) {
+            *error +=
+                QStringLiteral(" (the box's EDIDs are box, top and bot)") +
+                suggestion(fileName, {QStringLiteral("box"), QStringLiteral("top"), QStringLiteral("bot")});
+        } else {
+            *error += QLatin1Char('.');
+        }
         return std::nullopt;
     };
     QFile file(fileName);
-    const bool standardInput = fileName == QLatin1String("-");
     if (!standardInput && QFileInfo(fileName).isDir()) {
         return cannotRead(QStringLiteral("Is a directory"));
     }
@@ -309,6 +336,16 @@ std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) 
     return content.bytes;
 }
 
+} // namespace
+
+std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) {
+    return readEdid(fileName, error, false);
+}
+
+std::optional<QByteArray> readEdidSource(const QString &name, QString *error) {
+    return readEdid(name, error, true);
+}
+
 bool loadDecodeInputs(const Invocation &invocation, std::vector<QByteArray> &edids, QString *error) {
     edids.assign(invocation.edidInputs.size(), QByteArray());
     for (size_t i = 0; i < invocation.edidInputs.size(); ++i) {
@@ -316,13 +353,67 @@ bool loadDecodeInputs(const Invocation &invocation, std::vector<QByteArray> &edi
         if (input.source) {
             continue;
         }
-        const std::optional<QByteArray> data = readEdidFile(input.name, error);
+        const std::optional<QByteArray> data = readEdidSource(input.name, error);
         if (!data) {
             return false;
         }
         edids[i] = *data;
     }
     return true;
+}
+
+bool decodesEach(const Invocation &invocation) {
+    return invocation.command == Command::EdidDecode && invocation.edidInputs.size() > 1;
+}
+
+int decodeEach(const Invocation &invocation, const Environment &environment, BoxSession *session,
+               Output &output) {
+    output.streamed = true;
+    QTextStream &out = environment.out;
+    qsizetype failed = 0;
+    bool firstShown = true;
+    for (const EdidInput &input : invocation.edidInputs) {
+        QString error;
+        const std::optional<QByteArray> bytes =
+            input.source ? readBoxEdid(*input.source, *session, &error) : readEdidSource(input.name, &error);
+        QJsonObject object;
+        if (bytes) {
+            const edid::EdidDecoded decoded = edid::decodeEdid(bytesOf(*bytes));
+            if (invocation.json) {
+                object = edid::edidJson(decoded);
+            } else {
+                out << (firstShown ? "" : "\n") << "==> " << input.name << " <==\n";
+                for (const QString &line : edid::edidDetailLines(decoded)) {
+                    out << line << '\n';
+                }
+                firstShown = false;
+            }
+            if (!decoded.valid()) {
+                error = notAnEdid(input.name);
+            }
+        }
+        if (invocation.json) {
+            object.insert(QStringLiteral("file"), input.name);
+            if (!error.isEmpty()) {
+                object.insert(QStringLiteral("error"), error);
+            }
+            out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
+        }
+        if (!error.isEmpty()) {
+            ++failed;
+            out.flush();
+            environment.err << "veltrika: " << error << '\n';
+            environment.err.flush();
+        }
+    }
+    out.flush();
+    if (failed > 0) {
+        output.error = QStringLiteral("edid decode: %1 of %2 EDIDs could not be decoded")
+                           .arg(failed)
+                           .arg(invocation.edidInputs.size());
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 int runDecodeCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,

@@ -131,17 +131,21 @@ QString checksumPolicyName(ChecksumPolicy policy, bool right) {
     return policy == ChecksumPolicy::Fix ? QStringLiteral("repaired") : QStringLiteral("as-is");
 }
 
-// Writes the bytes into the output file opened before the box was touched, in the form of
-// --format: the 256 raw bytes (the default), their spaced hex text (also --hex), a C array
-// or a Windows .inf.
-int commitOutputFile(const Invocation &invocation, QSaveFile &file,
+// Writes the bytes into the output file opened before the box was touched, or for standard
+// output, in the form of --format: the 256 raw bytes (the default), their spaced hex text
+// (also --hex), a C array or a Windows .inf.
+int commitOutputFile(const Invocation &invocation, QSaveFile *file,
                      std::span<const uint8_t, proto::kEdidSize> image, Output &output) {
     const QByteArray bytes = writeEdidFileContent(image, invocation.fileFormat);
-    if (!writeAll(file, {reinterpret_cast<const uint8_t *>(bytes.constData()),
-                         static_cast<size_t>(bytes.size())}) ||
-        !file.commit()) {
+    if (file == nullptr) {
+        output.bytes = bytes;
+        return kExitOk;
+    }
+    if (!writeAll(*file, {reinterpret_cast<const uint8_t *>(bytes.constData()),
+                          static_cast<size_t>(bytes.size())}) ||
+        !file->commit()) {
         output.error =
-            QStringLiteral("Cannot write file %1: %2.").arg(invocation.outputFile, file.errorString());
+            QStringLiteral("Cannot write file %1: %2.").arg(invocation.outputFile, file->errorString());
         return kExitUsage;
     }
     output.json.insert(QStringLiteral("file"), invocation.outputFile);
@@ -158,11 +162,15 @@ int buildEdidFile(const Invocation &invocation, Inputs &inputs, BoxSession *sess
     EdidImage image{};
     std::copy_n(built.constData(), std::min<qsizetype>(built.size(), static_cast<qsizetype>(image.size())),
                 reinterpret_cast<char *>(image.data()));
-    return commitOutputFile(invocation, *inputs.output, image, output);
+    return commitOutputFile(invocation, inputs.output.get(), image, output);
 }
 
-// Opened now: a file that cannot be written costs no read of the box.
+// Opened now: a file that cannot be written costs no read of the box. Standard output needs
+// no opening.
 int openOutputFile(const Invocation &invocation, Inputs &inputs, Output &output) {
+    if (invocation.fileToStandardOutput) {
+        return kExitOk;
+    }
     inputs.output = std::make_unique<QSaveFile>(invocation.outputFile);
     if (!inputs.output->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         output.error = QStringLiteral("Cannot write file %1: %2.")
@@ -214,7 +222,9 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
         }
         return kExitOk;
     case Command::EdidRead:
-        return invocation.outputFile.isEmpty() ? kExitOk : openOutputFile(invocation, inputs, output);
+        return invocation.outputFile.isEmpty() && !invocation.fileToStandardOutput
+                   ? kExitOk
+                   : openOutputFile(invocation, inputs, output);
     case Command::EdidEdit:
     case Command::EdidMerge:
         if (!loadDecodeInputs(invocation, inputs.edids, &output.error)) {
@@ -411,11 +421,11 @@ private:
         output_.json = {{QStringLiteral("source"), edidSourceName(invocation_.source)},
                         {QStringLiteral("edid"), text},
                         {QStringLiteral("checksums_right"), edidChecksumsRight(read.value)}};
-        if (!inputs_.output) {
+        if (!inputs_.output && !invocation_.fileToStandardOutput) {
             output_.lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             return kExitOk;
         }
-        return commitOutputFile(invocation_, *inputs_.output, read.value, output_);
+        return commitOutputFile(invocation_, inputs_.output.get(), read.value, output_);
     }
 
     int edidWrite() {
@@ -490,8 +500,9 @@ private:
     Output &output_;
 };
 
-int runOnBox(UsbXpress &usb, const Invocation &invocation, const Environment &environment,
-             StderrReporter &reporter, Inputs &inputs, Output &output) {
+// The box attached, `run` on its session, and the box closed.
+int runOnBox(UsbXpress &usb, const Environment &environment, StderrReporter &reporter, Output &output,
+             const std::function<int(BoxSession &)> &run) {
     BoxSession session(usb, environment.clock, reporter);
     switch (session.attach()) {
     case Attach::NotFound:
@@ -503,7 +514,7 @@ int runOnBox(UsbXpress &usb, const Invocation &invocation, const Environment &en
     case Attach::Open:
         break;
     }
-    const int status = BoxCommands(invocation, session, environment.clock, reporter, inputs, output).run();
+    const int status = run(session);
     session.close();
     return status;
 }
@@ -528,6 +539,17 @@ int onDemoBox(const Invocation &invocation, const Environment &environment, Outp
     return status;
 }
 
+// `run` on the invocation's box: the demo box with --demo, else the box on USB.
+int onTheBox(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
+             Output &output, const std::function<int(BoxSession &)> &run) {
+    if (invocation.demo) {
+        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &, UsbXpress &usb) {
+            return runOnBox(usb, environment, reporter, output, run);
+        });
+    }
+    return runOnBox(environment.systemUsb(), environment, reporter, output, run);
+}
+
 int runInvocation(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
                   Output &output) {
     // The monitor on the demo box: its source follows its script from the start.
@@ -539,6 +561,20 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
             box.setLively(true);
             return runMonitor(usb, invocation, environment);
         });
+    }
+    if (decodesEach(invocation)) {
+        if (!needsBox(invocation)) {
+            return decodeEach(invocation, environment, nullptr, output);
+        }
+        return onTheBox(invocation, environment, reporter, output, [&](BoxSession &session) {
+            return decodeEach(invocation, environment, &session, output);
+        });
+    }
+    if (invocation.fileToStandardOutput && invocation.fileFormat == EdidWriteFormat::Raw &&
+        environment.outIsTerminal) {
+        output.error = QStringLiteral("the raw EDID is not written to a terminal: --format hex prints it as "
+                                      "text, or redirect standard output (> FILE)");
+        return kExitUsage;
     }
     Inputs inputs;
     int prepared = prepareInputs(invocation, reporter, inputs, output);
@@ -563,12 +599,20 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
         checkFiles(inputs, output, &status);
         return status;
     }
-    if (invocation.demo) {
-        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &, UsbXpress &usb) {
-            return runOnBox(usb, invocation, environment, reporter, inputs, output);
-        });
+    return onTheBox(invocation, environment, reporter, output, [&](BoxSession &session) {
+        return BoxCommands(invocation, session, environment.clock, reporter, inputs, output).run();
+    });
+}
+
+// Writes a file's content to standard output as it is; false when it could not.
+bool printBytes(const Environment &environment, const QByteArray &bytes) {
+    environment.out.flush();
+    QIODevice *device = environment.out.device();
+    if (device == nullptr || device->write(bytes) != bytes.size()) {
+        return false;
     }
-    return runOnBox(environment.systemUsb(), invocation, environment, reporter, inputs, output);
+    auto *file = qobject_cast<QFileDevice *>(device);
+    return file == nullptr || file->flush();
 }
 
 void print(const Environment &environment, const Invocation &invocation, const Output &output) {
@@ -629,9 +673,22 @@ int runCli(const QStringList &arguments, const Environment &environment) {
             environment.err.flush();
         }
     }
-    // The monitor has printed its lines as they came.
-    if (invocation.command != Command::Monitor || status != kExitOk) {
+    bool printed = true;
+    if (!output.bytes.isEmpty()) {
+        // Standard output holds the file alone: what the command says of it goes to standard error.
+        for (const QString &line : output.lines) {
+            reporter.message(line);
+        }
+        printed = printBytes(environment, output.bytes);
+    } else if (!output.streamed && (invocation.command != Command::Monitor || status != kExitOk)) {
+        // The monitor has printed its lines as they came, and so has a decode of several EDIDs.
         print(environment, invocation, output);
+    }
+    // A result that did not reach standard output (a full disk) is no success.
+    if (!printed || environment.out.status() != QTextStream::Ok) {
+        environment.err << "veltrika: Cannot write to standard output.\n";
+        environment.err.flush();
+        return status == kExitOk ? kExitUsage : status;
     }
     return status;
 }

@@ -22,6 +22,7 @@ struct Environment {
     QTextStream &out;
     QTextStream &err;
     bool errIsTerminal = false;
+    bool outIsTerminal = false;
     LinkClock &clock;
     // The USB library of the real box, made on first use; the caller keeps it.
     std::function<UsbXpress &()> systemUsb;

@@ -158,6 +158,14 @@ private slots:
     void everyFormIsASource();
     void edidReadForms_data();
     void edidReadForms();
+    void globalOptionsAnywhere_data();
+    void globalOptionsAnywhere();
+    void fileOnStandardOutput_data();
+    void fileOnStandardOutput();
+    void decodeSeveral_data();
+    void decodeSeveral();
+    void fullStandardOutputIsAFailure_data();
+    void fullStandardOutputIsAFailure();
     void quietShowsMessagesOnlyOnFailure();
     void progressOnlyOnATerminal();
     void busyBoxIsAskedAgain();
@@ -247,7 +255,7 @@ void TestCli::exitStatus_data() {
                                     << "veltrika: edid write: nothing was written: the file holds 3 blocks, the box holds 2 (--fit keeps the first two)" << false;
     QTest::newRow("unknown option") << "--frobnicate status" << Setup::None << 2 << "veltrika: unknown option: --frobnicate" << false;
     QTest::newRow("demo without file") << "--demo= status" << Setup::None << 2 << "veltrika: --demo= needs a file name" << false;
-    QTest::newRow("option after command") << "status --json" << Setup::None << 2 << "veltrika: unexpected argument: --json" << false;
+    QTest::newRow("unknown option after command") << "status --jsn" << Setup::None << 2 << "veltrika: unexpected argument: --jsn" << false;
     QTest::newRow("unknown setting") << "get nope" << Setup::None << 2 << "veltrika: unknown setting: nope" << false;
     QTest::newRow("set without value") << "set input" << Setup::None << 2 << "veltrika: not NAME=VALUE: input" << false;
     QTest::newRow("set nothing") << "set" << Setup::None << 2 << "veltrika: set needs NAME=VALUE" << false;
@@ -278,8 +286,20 @@ void TestCli::exitStatus_data() {
                                           << "veltrika: @/broken-xrandr.txt: xrandr --verbose output, line 5: 31 hex digits, 32 expected" << false;
     QTest::newRow("unknown form") << "edid read -o @/e.xml --format xml" << Setup::None << 2
                                   << "veltrika: bad value for --format: xml (one of: raw, hex, carray, inf)" << false;
-    QTest::newRow("form without file") << "edid read top --format carray" << Setup::None << 2
-                                       << "veltrika: --format needs -o FILE" << false;
+    QTest::newRow("form and JSON on standard output") << "--json edid read top --format carray" << Setup::None << 2
+                                                      << "veltrika: --json and the EDID cannot both go to standard output (-o FILE saves the EDID)" << false;
+    QTest::newRow("-o - and JSON after the command") << "edid merge --video top --audio bot -o - --json" << Setup::None << 2
+                                                     << "veltrika: --json and the EDID cannot both go to standard output (-o FILE saves the EDID)" << false;
+    QTest::newRow("SOURCE near a box name") << "edid decode tpo" << Setup::None << 2
+                                            << "veltrika: Cannot read file tpo: No such file or directory (the box's EDIDs are box, top and bot) — did you mean top?" << false;
+    QTest::newRow("compare, SOURCE near a box name") << "edid compare box bto" << Setup::None << 2
+                                                     << "veltrika: Cannot read file bto: No such file or directory (the box's EDIDs are box, top and bot) — did you mean bot?" << false;
+    QTest::newRow("SOURCE near no box name") << "edid edit @/tv.bin -o @/e.bin" << Setup::None << 2
+                                             << "veltrika: Cannot read file @/tv.bin: No such file or directory (the box's EDIDs are box, top and bot)" << false;
+    QTest::newRow("a FILE is never a box name") << "edid write tpo" << Setup::None << 2
+                                                << "veltrika: Cannot read file tpo: No such file or directory." << false;
+    QTest::newRow("standard input twice") << "edid decode - @/good.bin -" << Setup::None << 2
+                                          << "veltrika: - given twice: standard input is read once" << false;
     QTest::newRow("two forms") << "edid read -o @/e.c --hex --format carray" << Setup::None << 2
                                << "veltrika: one --format (or --hex) only" << false;
     QTest::newRow("form without name") << "edid merge --video top --audio bot -o @/m.c --format" << Setup::None << 2
@@ -828,6 +848,197 @@ void TestCli::edidReadForms() {
     QCOMPARE(rig.run(QStringList{"edid", "edit", "top", "-o", path("edit.edid"), "--name", "X"} + options),
              0);
     QCOMPARE(readEdidFileContent(QByteArrayView(readFile(path("edit.edid")))).ok(), true);
+}
+
+void TestCli::globalOptionsAnywhere_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("global"); // the global options taken, as "json trace quiet demo=FILE"
+    QTest::addColumn<QString>("values"); // what the command kept: its EDIDs, edits, -o and hex
+    QTest::addColumn<QString>("error");
+    // clang-format off
+    QTest::newRow("after the command") << "status --json" << "json" << "" << "";
+    QTest::newRow("after its arguments") << "set input=bot --trace --quiet" << "trace quiet" << "" << "";
+    QTest::newRow("on both sides") << "--quiet edid read top -o x.bin --demo=@/b" << "quiet demo=@/b" << "x.bin" << "";
+    QTest::newRow("after the hex") << "cec send 50:04 --json --demo" << "json demo=" << "50:04" << "";
+    QTest::newRow("between files") << "edid decode a.bin --trace b.bin" << "trace" << "a.bin b.bin" << "";
+    QTest::newRow("the value of an option") << "edid edit top -o e.bin --name --json" << "" << "top --json e.bin" << "";
+    QTest::newRow("the file of -o") << "edid read -o --quiet" << "" << "--quiet" << "";
+    QTest::newRow("after --") << "edid decode -- --json a.bin" << "" << "--json a.bin" << "";
+    QTest::newRow("not a form") << "infoframe decode --form --json" << "" << ""
+                                << "unknown form: --json (one of: frame, hdr-payload, avi-payload)";
+    QTest::newRow("demo without file") << "status --demo=" << "demo=" << "" << "--demo= needs a file name";
+    // clang-format on
+}
+
+// --json, --trace, --quiet and --demo[=FILE] before or after the command and its arguments,
+// but never the value of the command's own option nor after "--".
+void TestCli::globalOptionsAnywhere() {
+    QFETCH(QString, line);
+    QFETCH(QString, global);
+    QFETCH(QString, values);
+    QFETCH(QString, error);
+    const cli::Parsed parsed = cli::parseArguments(arguments(line));
+    QCOMPARE(parsed.error, error);
+    const cli::Invocation &invocation = parsed.invocation;
+    QStringList taken;
+    const std::array<std::pair<bool, const char *>, 3> flags = {
+        {{invocation.json, "json"}, {invocation.trace, "trace"}, {invocation.quiet, "quiet"}}};
+    for (const auto &[set, name] : flags) {
+        if (set) {
+            taken << QLatin1String(name);
+        }
+    }
+    if (invocation.demo) {
+        taken << QStringLiteral("demo=") + invocation.demoFile;
+    }
+    QCOMPARE(taken.join(' '), global.replace('@', dir_.path()));
+    QStringList kept;
+    for (const cli::EdidInput &input : invocation.edidInputs) {
+        kept << input.name;
+    }
+    for (const cli::EdidEdit &edit : invocation.edidEdits) {
+        kept << edit.text;
+    }
+    kept << invocation.outputFile << invocation.packetText;
+    kept.removeAll(QString());
+    QCOMPARE(kept.join(' '), values);
+}
+
+void TestCli::fileOnStandardOutput_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("terminal");   // standard output is a terminal
+    QTest::addColumn<QString>("message"); // standard error's last line
+    // clang-format off
+    QTest::newRow("raw, -o -") << "edid read top -o -" << false << "TV EDID values read.";
+    QTest::newRow("hex, -o -") << "edid read top -o - --format hex" << false << "TV EDID values read.";
+    QTest::newRow("C array without -o") << "edid read top --format carray" << false << "TV EDID values read.";
+    QTest::newRow(".inf without -o") << "edid read top --format inf" << false << "TV EDID values read.";
+    QTest::newRow("hex text on a terminal") << "edid read --hex" << true << "EDID values read.";
+    QTest::newRow("edited, -o -") << "edid edit top --name X -o -" << false
+                                  << "standard output: X written, CTA-861 block 124 of 127 bytes";
+    QTest::newRow("merged, C array") << "edid merge --video top --audio @/good.bin --format carray" << false
+                                     << "standard output: LG TV written, CTA-861 block 119 of 127 bytes";
+    QTest::newRow("raw on a terminal") << "edid read top -o -" << true
+                                       << "veltrika: the raw EDID is not written to a terminal: --format hex prints it "
+                                          "as text, or redirect standard output (> FILE)";
+    QTest::newRow("raw edit on a terminal") << "edid edit top --format raw" << true
+                                            << "veltrika: the raw EDID is not written to a terminal: --format hex prints "
+                                               "it as text, or redirect standard output (> FILE)";
+    // clang-format on
+}
+
+// -o -, or a form without -o, puts on standard output exactly what -o FILE writes into the
+// file, and nothing else; raw bytes never go to a terminal, and then the box is not asked.
+void TestCli::fileOnStandardOutput() {
+    QFETCH(QString, line);
+    QFETCH(bool, terminal);
+    QFETCH(QString, message);
+    const bool refused = message.startsWith(QLatin1String("veltrika: "));
+    CliRig rig;
+    rig.outTerminal = terminal;
+    QCOMPARE(rig.run(arguments(line)), refused ? 2 : 0);
+    QCOMPARE(rig.errLines().last(), message.replace('@', dir_.path()));
+    if (refused) {
+        QVERIFY(rig.outBytes.isEmpty());
+        QVERIFY(rig.box.calls().empty());
+        return;
+    }
+    const QByteArray printed = rig.outBytes;
+    QString toFile = line.contains(QLatin1String(" -o -")) ? line : line + QStringLiteral(" -o -");
+    toFile.replace(QStringLiteral(" -o -"), QStringLiteral(" -o @/standard.out"));
+    QCOMPARE(rig.run(arguments(toFile)), 0);
+    QCOMPARE(printed, readFile(path("standard.out")));
+}
+
+void TestCli::decodeSeveral_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("errors"); // each EDID's, empty when it decoded
+    const QString missing = QStringLiteral(
+        "Cannot read file @/missing.bin: No such file or directory (the box's EDIDs are box, top and bot)");
+    // clang-format off
+    QTest::newRow("JSON Lines, one unreadable, one no EDID")
+        << "--json edid decode @/good.bin @/missing.bin @/junk.bin top" << Setup::None
+        << QStringList{"@/good.bin", "@/missing.bin", "@/junk.bin", "top"}
+        << QStringList{"", missing, "@/junk.bin: not an EDID (no EDID header)", ""};
+    QTest::newRow("JSON Lines, the box refuses its own")
+        << "edid decode box @/good.txt --json" << Setup::RefuseFetch
+        << QStringList{"box", "@/good.txt"} << QStringList{"edid read box: refused", ""};
+    QTest::newRow("text, one unreadable") << "edid decode @/good.bin @/missing.bin bot" << Setup::None
+        << QStringList{"@/good.bin", "@/missing.bin", "bot"} << QStringList{"", missing, ""};
+    QTest::newRow("text, all read") << "edid decode @/good.txt box" << Setup::None
+        << QStringList{"@/good.txt", "box"} << QStringList{"", ""};
+    // clang-format on
+}
+
+// Several EDIDs in one run: each as its own decode shows it, named (with --json one object a
+// line with its `file`); one that cannot be read is said on its line and on standard error,
+// the others go on, and the run ends with exit status 1.
+void TestCli::decodeSeveral() {
+    QFETCH(QString, line);
+    QFETCH(Setup, setup);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, errors);
+    names.replaceInStrings(QStringLiteral("@"), dir_.path());
+    errors.replaceInStrings(QStringLiteral("@"), dir_.path());
+    const bool json = line.contains(QLatin1String("--json"));
+    CliRig rig;
+    prepare(rig, setup);
+    QStringList expectedErr;
+    QByteArray expectedOut;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        // Each as a decode of it alone shows it, with the box's messages of its read.
+        CliRig alone;
+        prepare(alone, setup);
+        alone.run(QStringList{"edid", "decode", names[i]} + (json ? QStringList{"--json"} : QStringList{}));
+        for (const QString &message : alone.errLines()) {
+            if (!message.startsWith(QLatin1String("veltrika: "))) {
+                expectedErr << message;
+            }
+        }
+        if (!errors[i].isEmpty()) {
+            expectedErr << QStringLiteral("veltrika: ") + errors[i];
+        }
+        if (json) {
+            QJsonObject object = alone.json();
+            object.remove(QStringLiteral("error"));
+            object.insert(QStringLiteral("file"), names[i]);
+            if (!errors[i].isEmpty()) {
+                object.insert(QStringLiteral("error"), errors[i]);
+            }
+            expectedOut += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        } else if (errors[i].isEmpty()) {
+            expectedOut += (expectedOut.isEmpty() ? "" : "\n") +
+                           QStringLiteral("==> %1 <==\n").arg(names[i]).toUtf8() + alone.outBytes;
+        }
+    }
+    const qsizetype failed = errors.size() - errors.count(QString());
+    if (failed > 0) {
+        expectedErr << QStringLiteral("veltrika: edid decode: %1 of %2 EDIDs could not be decoded")
+                           .arg(failed)
+                           .arg(names.size());
+    }
+    QCOMPARE(rig.run(arguments(line)), failed > 0 ? 1 : 0);
+    QCOMPARE(rig.errLines(), expectedErr);
+    QCOMPARE(rig.outBytes, expectedOut);
+}
+
+void TestCli::fullStandardOutputIsAFailure_data() {
+    QTest::addColumn<QString>("line");
+    QTest::newRow("one decode") << "edid decode @/good.bin";
+    QTest::newRow("several decodes") << "--json edid decode @/good.bin @/good.txt";
+    QTest::newRow("a file on standard output") << "edid read top -o -";
+    QTest::newRow("settings") << "get input";
+}
+
+// A result that does not reach standard output (a full disk) is never a success.
+void TestCli::fullStandardOutputIsAFailure() {
+    QFETCH(QString, line);
+    CliRig rig;
+    rig.outFull = true;
+    QCOMPARE(rig.run(arguments(line)), 2);
+    QCOMPARE(rig.errLines().last(), QStringLiteral("veltrika: Cannot write to standard output."));
 }
 
 void TestCli::quietShowsMessagesOnlyOnFailure() {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <iterator>
+#include <mutex>
 #include <string_view>
 
 namespace {
@@ -222,15 +223,15 @@ QString videoFormatName(const VideoFormat &format) {
 }
 
 QString vicName(uint8_t vic) {
-    // Named once for every code, then shared: the detail lines name each descriptor.
-    static const std::array<QString, 256> kNames = [] {
-        std::array<QString, 256> names;
-        for (size_t code = 0; code < names.size(); ++code) {
-            const VideoFormat *format = findVideoFormat(static_cast<uint8_t>(code));
-            names[code] =
-                format != nullptr ? videoFormatName(*format) : QStringLiteral("reserved VIC %1").arg(code);
-        }
-        return names;
-    }();
-    return kNames[vic];
+    // Each code named when first asked for, then shared: the detail lines name each
+    // descriptor, and a process that decodes one EDID asks for a few dozen of the 256 codes.
+    static std::mutex namesMutex;
+    static std::array<QString, 256> names;
+    const std::lock_guard<std::mutex> lock(namesMutex);
+    QString &name = names[vic];
+    if (name.isNull()) {
+        const VideoFormat *format = findVideoFormat(vic);
+        name = format != nullptr ? videoFormatName(*format) : QStringLiteral("reserved VIC %1").arg(vic);
+    }
+    return name;
 }
