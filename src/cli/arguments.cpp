@@ -668,7 +668,7 @@ private:
         const packets::TextOutcome<packets::PacketBytes> bytes =
             packets::packetBytesOf(invocation_.packetText, send);
         if (!bytes.ok()) {
-            return QString::fromLatin1(bytes.error);
+            return packets::packetInputError(invocation_.packetText, bytes.error);
         }
         invocation_.packet = bytes.value;
         return {};
@@ -690,7 +690,7 @@ private:
         const packets::TextOutcome<packets::PacketText> stored =
             packets::cecStoreTextOf(invocation_.packetText);
         if (!stored.ok()) {
-            return QString::fromLatin1(stored.error);
+            return packets::packetInputError(invocation_.packetText, stored.error);
         }
         invocation_.storedText = stored.value;
         return {};
@@ -869,8 +869,9 @@ QString usageText() {
         usage += QStringLiteral("  %1  %2\n").arg(textOf(setting.name), -16).arg(valueList(setting));
     }
     usage +=
-        QStringLiteral("\nExit status: 0 success, 1 the box refused or a check failed, 2 usage or input\n"
-                       "error, 3 no box found or it could not be opened.\n");
+        QStringLiteral("\nExit status: 0 success; 1 the box refused or failed, or a check failed (an EDID\n"
+                       "the check refuses); 2 usage or input error (the input could not be read as an\n"
+                       "EDID), nothing sent; 3 no box found or it could not be opened.\n");
     return usage;
 }
 
