@@ -27,6 +27,40 @@ bool isAudioBlock(const CtaDataBlock &b) {
                    *ext == kExtSpeakerLocation);
 }
 
+bool isAudioData(const CtaDataBlock &b) {
+    return b.tag == kTagAudio;
+}
+
+bool isSpeakers(const CtaDataBlock &b) {
+    return b.tag == kTagSpeakers;
+}
+
+bool isRoom(const CtaDataBlock &b) {
+    return isExtended(b, kExtRoomConfiguration);
+}
+
+bool isSpeakerLocation(const CtaDataBlock &b) {
+    return isExtended(b, kExtSpeakerLocation);
+}
+
+// Blocks of another EDID in place of this one's of their kind, where the first of those stood,
+// or after the last block `after` matches.
+void putBlocks(EdidModel &m, const std::vector<CtaDataBlock> &blocks,
+               const std::function<bool(const CtaDataBlock &)> &kind,
+               const std::function<bool(const CtaDataBlock &)> &after) {
+    const auto first = std::find_if(m.dataBlocks.begin(), m.dataBlocks.end(), kind);
+    if (first == m.dataBlocks.end()) {
+        // Last first: each goes right after the same block, before the ones put already.
+        for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
+            insertAfter(m, *block, after);
+        }
+        return;
+    }
+    const ptrdiff_t at = first - m.dataBlocks.begin();
+    std::erase_if(m.dataBlocks, kind);
+    m.dataBlocks.insert(m.dataBlocks.begin() + at, blocks.begin(), blocks.end());
+}
+
 bool formatMatches(std::span<const uint8_t> sad, const QString &format) {
     if (sadCoding(sad) == static_cast<uint8_t>(AudioCoding::Mat) &&
         (format.compare(QLatin1String("MLP"), Qt::CaseInsensitive) == 0 ||
@@ -60,23 +94,36 @@ QString missingFormat(const QString &format) {
 } // namespace
 
 EditOutcome takeAudioBlock(EdidModel &model, const EdidModel &from) {
-    std::vector<CtaDataBlock> audio;
-    for (const CtaDataBlock &b : from.dataBlocks) {
-        if (b.tag == kTagAudio) {
-            audio.push_back(b);
-        }
-    }
-    return editCta(model, [&audio](EdidModel &m) {
+    const auto copied = [&from](const std::function<bool(const CtaDataBlock &)> &kind) {
+        std::vector<CtaDataBlock> blocks;
+        std::copy_if(from.dataBlocks.begin(), from.dataBlocks.end(), std::back_inserter(blocks), kind);
+        return blocks;
+    };
+    const std::vector<CtaDataBlock> audio = copied(isAudioData);
+    const std::vector<CtaDataBlock> speakers = copied(isSpeakers);
+    const std::vector<CtaDataBlock> room = copied(isRoom);
+    const std::vector<CtaDataBlock> locations = copied(isSpeakerLocation);
+    return editCta(model, [&](EdidModel &m) {
         if (audio.empty()) {
             return refused(QStringLiteral("the other EDID has no Audio Data Block"));
         }
-        const auto first = std::find_if(m.dataBlocks.begin(), m.dataBlocks.end(),
-                                        [](const CtaDataBlock &b) { return b.tag == kTagAudio; });
+        const auto first = std::find_if(m.dataBlocks.begin(), m.dataBlocks.end(), isAudioData);
         const auto at = first == m.dataBlocks.end() ? std::min<ptrdiff_t>(1, std::ssize(m.dataBlocks))
                                                     : first - m.dataBlocks.begin();
-        std::erase_if(m.dataBlocks, [](const CtaDataBlock &b) { return b.tag == kTagAudio; });
+        std::erase_if(m.dataBlocks, isAudioData);
         m.dataBlocks.insert(m.dataBlocks.begin() + std::min<ptrdiff_t>(at, std::ssize(m.dataBlocks)),
                             audio.begin(), audio.end());
+        // The channels come with where they play: the other EDID's speakers, and its room with
+        // the speaker locations the room points to, in place of this one's.
+        if (!speakers.empty()) {
+            putBlocks(m, speakers, isSpeakers, isAudioData);
+        }
+        if (!room.empty()) {
+            putBlocks(m, room, isRoom, [](const CtaDataBlock &b) { return isAudioData(b) || isSpeakers(b); });
+            std::erase_if(m.dataBlocks, isSpeakerLocation);
+            const auto placed = std::find_if(m.dataBlocks.begin(), m.dataBlocks.end(), isRoom);
+            m.dataBlocks.insert(placed + 1, locations.begin(), locations.end());
+        }
         return EditOutcome{};
     });
 }
