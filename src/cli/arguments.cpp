@@ -53,7 +53,8 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
     {Command::Restore, "restore", "FILE|NAME [--dry-run] [--only settings|edid|packets]...",
      "puts a saved configuration back: sends only what differs, then reads the box back", true},
     {Command::ConfigList, "config list", "", "the named configurations", false},
-    {Command::ConfigSave, "config save", "NAME", "the box's configuration as the named configuration NAME", true},
+    {Command::ConfigSave, "config save", "NAME [--replace]",
+     "the box's configuration as the named configuration NAME; --replace replaces one of that name", true},
     {Command::ConfigDelete, "config delete", "NAME", "deletes the named configuration NAME", false},
     {Command::Monitor, "monitor", "[--interval MS] [--for SECONDS] [--count N] [--json]",
      "waits for the box, prints its whole status once, then every change, attach and detach as it happens",
@@ -663,7 +664,7 @@ private:
         const packets::TextOutcome<packets::PacketBytes> bytes =
             packets::packetBytesOf(invocation_.packetText, send);
         if (!bytes.ok()) {
-            return QString::fromLatin1(bytes.error);
+            return packets::packetInputError(invocation_.packetText, bytes.error);
         }
         invocation_.packet = bytes.value;
         return {};
@@ -685,7 +686,7 @@ private:
         const packets::TextOutcome<packets::PacketText> stored =
             packets::cecStoreTextOf(invocation_.packetText);
         if (!stored.ok()) {
-            return QString::fromLatin1(stored.error);
+            return packets::packetInputError(invocation_.packetText, stored.error);
         }
         invocation_.storedText = stored.value;
         return {};

@@ -98,6 +98,7 @@ struct ConfigurationArguments {
     QString target;              // restore: FILE or NAME as given; config save, config delete: NAME
     bool dryRun = false;         // restore --dry-run
     ConfigurationParts only = 0; // restore --only, every one given; none: every part
+    bool replace = false;        // config save --replace: over a configuration of that name
 };
 
 struct Invocation {

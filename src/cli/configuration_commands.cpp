@@ -83,6 +83,14 @@ QString parseName(Invocation &invocation, const QStringList &arguments, const ch
     return {};
 }
 
+// config save NAME [--replace]: a name never begins with a dash, so the option may stand
+// before or after it.
+QString parseSave(Invocation &invocation, const QStringList &arguments) {
+    QStringList names = arguments;
+    invocation.configuration.replace = names.removeAll(QStringLiteral("--replace")) > 0;
+    return parseName(invocation, names, "config save");
+}
+
 // A restore's FILE or NAME: a path (it holds a slash) or a file that exists is a file; else
 // the named configuration.
 QString restoreFileOf(const QString &target, const QString &directory, QString *error) {
@@ -249,7 +257,7 @@ QString parseConfigurationArguments(Invocation &invocation, const QStringList &a
     case Command::Restore:
         return parseRestore(invocation, arguments);
     case Command::ConfigSave:
-        return parseName(invocation, arguments, "config save");
+        return parseSave(invocation, arguments);
     case Command::ConfigDelete:
         return parseName(invocation, arguments, "config delete");
     case Command::ConfigList:
@@ -265,13 +273,20 @@ int prepareConfigurationInputs(const Invocation &invocation, const QString &dire
     case Command::Backup:
         return openFileToWrite(invocation.outputFile, inputs, output);
     case Command::ConfigSave: {
+        // A tuned configuration is not lost to a name typed again: it is replaced on purpose only.
+        const QString &name = invocation.configuration.target;
+        const QString fileName = namedConfigurationFile(directory, name);
+        if (!invocation.configuration.replace && QFileInfo::exists(fileName)) {
+            output.error =
+                QStringLiteral("a configuration named %1 exists; give --replace to replace it").arg(name);
+            return kExitFailed;
+        }
         QString why;
         if (!makeFolders(directory, &why)) {
             output.error = QStringLiteral("Cannot make the folder %1: %2.").arg(directory, why);
             return kExitUsage;
         }
-        return openFileToWrite(namedConfigurationFile(directory, invocation.configuration.target), inputs,
-                               output);
+        return openFileToWrite(fileName, inputs, output);
     }
     case Command::Restore: {
         inputs.fileName = restoreFileOf(invocation.configuration.target, directory, &output.error);

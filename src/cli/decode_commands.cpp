@@ -323,6 +323,10 @@ std::optional<QByteArray> readEdid(const QString &fileName, QString *error, bool
     if (content.format == EdidFileFormat::Raw) {
         return data.left(kMaxEdidFileBytes);
     }
+    // A picture, say: what the window says of it.
+    if (content.notText) {
+        return cannotRead(content.reason);
+    }
     // A text in no form at all, or this program's own text that breaks its layout, as always.
     if (!content.ok() && (!content.format || *content.format == EdidFileFormat::SpacedHex)) {
         *error = QStringLiteral("%1: %2").arg(fileName, QLatin1String(kHexFormatError));

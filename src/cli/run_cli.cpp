@@ -83,11 +83,7 @@ int checkEdidToWrite(const Invocation &invocation, StderrReporter &reporter, con
                                .arg(check.reasons.first());
             return kExitFailed;
         }
-        // The extension count and the checksum change by the same amount: the block's sum stays,
-        // so a checksum that was right stays right and one that was wrong is still caught below.
-        const uint8_t stated = inputs.image[kEdidExtensionCountByte];
-        inputs.image[kEdidExtensionCountByte] = 1;
-        inputs.image[kEdidChecksum0] = static_cast<uint8_t>(inputs.image[kEdidChecksum0] + stated - 1);
+        fitEdidToBox(inputs.image);
         reporter.message(QStringLiteral("%1: kept the first %2 of %3 blocks, the extension count set to 1")
                              .arg(invocation.files.first())
                              .arg(boxBlocks)

@@ -60,8 +60,9 @@ QString usageText() {
         usage += QStringLiteral("  %1  %2\n").arg(textOf(setting.name), -16).arg(valueList(setting));
     }
     usage +=
-        QStringLiteral("\nExit status: 0 success, 1 the box refused or a check failed, 2 usage or input\n"
-                       "error, 3 no box found or it could not be opened.\n");
+        QStringLiteral("\nExit status: 0 success; 1 the box refused or failed, or a check failed (an EDID\n"
+                       "the check refuses); 2 usage or input error (the input could not be read as an\n"
+                       "EDID), nothing sent; 3 no box found or it could not be opened.\n");
     return usage;
 }
 

@@ -18,7 +18,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
@@ -81,8 +80,8 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
     picture(details, folder, "edid-compare");
     tabs.setCurrentIndex(2);
     // The TV's blocks and the receiver's audio blocks do not fit one CTA block together: the
-    // TV's EDID drops its 4096x2160 formats and takes the receiver's audio formats and
-    // speakers in place of its own.
+    // TV's EDID drops its 4096x2160 formats and takes the receiver's audio formats, which
+    // bring the receiver's speakers with them.
     child<QComboBox>(details, "buildVideoFrom").setCurrentIndex(EdidBuilderPage::Top);
     child<QComboBox>(details, "buildAudioFrom").setCurrentIndex(0);
     child<QPushButton>(details, "buildLoad").click();
@@ -94,10 +93,6 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
     }
     child<QComboBox>(details, "buildTakeFrom").setCurrentIndex(EdidBuilderPage::Bot);
     child<QPushButton>(details, "buildTakeAudio").click();
-    for (const char *speaker : {"buildSpeaker0", "buildSpeaker1", "buildSpeaker2", "buildSpeaker3",
-                                "buildSpeaker4", "buildSpeaker6"}) {
-        child<QCheckBox>(details, speaker).click();
-    }
     auto &edits = child<QTabWidget>(details, "buildEdits");
     const char *const names[] = {"edid-build", "edid-build-audio", "edid-build-speakers", "edid-build-hdr",
                                  "edid-build-hdmi"};

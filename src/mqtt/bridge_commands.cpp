@@ -46,7 +46,7 @@ CommandParse setting(QStringView name, const QString &value) {
 CommandParse packet(CommandKind kind, const packets::PacketSend &send, const QString &text) {
     const packets::TextOutcome<packets::PacketBytes> bytes = packets::packetBytesOf(text, send);
     if (!bytes.ok()) {
-        return refused(QString::fromLatin1(bytes.error).trimmed());
+        return refused(packets::packetInputError(text, bytes.error));
     }
     CommandParse parse;
     parse.command.kind = kind;

@@ -180,6 +180,8 @@ private slots:
     void decodedOutput();
     void documentationNamesEverything_data();
     void documentationNamesEverything();
+    void inputErrorsInFull_data();
+    void inputErrorsInFull();
 
 private:
     QStringList arguments(const QString &line) const {
@@ -215,6 +217,7 @@ void TestCli::initTestCase() {
     writeFile(path("junk.bin"), QByteArray(128, '\0'));
     writeFile(path("short.txt"), "00 FF FF FF FF FF FF 00\n");
     writeFile(path("three.bin"), threeBlocks());
+    writeFile(path("red.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     QByteArray xrandr = "HDMI-1 connected\n\tEDID:\n";
     for (int row = 0; row < 8; ++row) {
         xrandr += "\t\t" + QByteArray(row == 2 ? 31 : 32, 'a') + '\n';
@@ -471,8 +474,9 @@ void TestCli::requests_data() {
     QTest::newRow("get") << "get input" << Setup::None << QStringList{settingsRead, videoRead};
     QTest::newRow("status") << "status" << Setup::None
         << QStringList{"11 08 E0 07", settingsRead, videoRead, "11 0F E0 06", "11 1F E0 15", "11 1F E0 1E", "11 1F E0 1F"};
-    QTest::newRow("status of a silent box") << "status" << Setup::SilentStatus
-        << QStringList{"11 08 E0 07", settingsRead, videoRead};
+    // A box still listed that leaves its status read unanswered failed that read: the rest is read.
+    QTest::newRow("status with its status read unanswered") << "status" << Setup::SilentStatus
+        << QStringList{"11 08 E0 07", settingsRead, videoRead, "11 0F E0 06", "11 1F E0 15", "11 1F E0 1E", "11 1F E0 1F"};
     QTest::newRow("cec send") << "cec send 50:04" << Setup::None << QStringList{"10 03 B2 50 01 04", "10 03 B3 10"};
     QTest::newRow("cec activated after refusal") << "cec send 50:04" << Setup::RefuseCec
         << QStringList{"10 03 B2 50 01 04", "10 03 B3 10"};
@@ -1141,7 +1145,7 @@ void TestCli::silentBoxEndsWithinTheTimeOuts_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("timeOuts"); // link time-outs the command may wait out
     // clang-format off
-    QTest::newRow("status: the version read") << "status" << 1;
+    QTest::newRow("status: each read fails on its own") << "status" << 7;
     QTest::newRow("get: status and video reads") << "get" << 2;
     QTest::newRow("set stops at the first") << "set input=bot hdcp=1.4 cec=off" << 1;
     QTest::newRow("edid read: the fetch") << "edid read" << 1;
@@ -1266,6 +1270,43 @@ void TestCli::documentationNamesEverything() {
             QVERIFY2(!withValues || words.contains(valueName), qPrintable(name + '=' + valueName));
         }
     }
+}
+
+// The whole message of an input error, nothing sent: the length texts of the packet senders
+// say how to write bytes typed without colons (and only then), and a file that is neither an
+// EDID nor text is told as the window tells it.
+void TestCli::inputErrorsInFull_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("message");
+    const QString colons = QStringLiteral(" (write the bytes as colon-separated pairs, e.g. 50:04)");
+    QStringList groups;
+    for (int i = 0; i < 32; ++i) {
+        groups << QStringLiteral("0f");
+    }
+    QTest::newRow("cec without colons") << "cec send 5004"
+                                        << "Error: min 2, max 31 data bytes" + colons;
+    QTest::newRow("hdr without colons") << "hdr send 87"
+                                        << "Error: min 2, max 31 data bytes" + colons;
+    QTest::newRow("avi without colons") << "avi send 4"
+                                        << "Error: min 2, max 13 data bytes" + colons;
+    QTest::newRow("cec store without colons") << "cec store sp 5004"
+                                              << "CEC values not correct" + colons;
+    QTest::newRow("cec of 32 bytes") << "cec send " + groups.join(':') << "Error: min 2, max 31 data bytes";
+    QTest::newRow("digits without colons, long enough") << "cec send 500400"
+                                                        << "Hex Format Error";
+    QTest::newRow("a picture") << "edid write @/red.png"
+                               << "Cannot read file @/red.png: the file is neither an EDID nor text.";
+}
+
+void TestCli::inputErrorsInFull() {
+    QFETCH(QString, line);
+    QFETCH(QString, message);
+    CliRig rig;
+    prepare(rig, Setup::CustomMode);
+    rig.box.clearLog();
+    QCOMPARE(rig.run(arguments(line)), 2);
+    QCOMPARE(rig.errLines().value(0), "veltrika: " + message.replace(QLatin1Char('@'), dir_.path()));
+    QVERIFY(rig.box.calls().empty());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -61,6 +61,8 @@ private slots:
     void onlyTheParts();
     void firmwareNote();
     void namedConfigurations();
+    void saveOverANameNeedsReplace_data();
+    void saveOverANameNeedsReplace();
     void usageErrors_data();
     void usageErrors();
     void folderNotMade();
@@ -232,6 +234,45 @@ void TestCliConfiguration::namedConfigurations() {
     QCOMPARE(rig.run({"restore", "gaming"}), 2);
     QCOMPARE(rig.errLines().last(), QStringLiteral("veltrika: no file and no configuration named gaming"));
     QVERIFY(rig.box.calls().empty());
+}
+
+// A configuration tuned for hours is not lost to its name typed again: the save is refused
+// before the box is looked for and the file is left as it was; --replace replaces it.
+void TestCliConfiguration::saveOverANameNeedsReplace_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitStatus");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("savedInput"); // the input of the configuration the file holds after
+    QTest::newRow("the same name again")
+        << QStringList{"config", "save", "movie night"} << 1
+        << "veltrika: a configuration named movie night exists; give --replace to replace it" << 4;
+    QTest::newRow("--replace after the name")
+        << QStringList{"config", "save", "movie night", "--replace"} << 0 << "" << 1;
+    QTest::newRow("--replace before the name")
+        << QStringList{"--json", "config", "save", "--replace", "movie night"} << 0 << "" << 1;
+}
+
+void TestCliConfiguration::saveOverANameNeedsReplace() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitStatus);
+    QFETCH(QString, error);
+    QFETCH(int, savedInput);
+    CliRig rig;
+    rig.configurationDirectory = dir_.filePath(QStringLiteral("save/%1").arg(QTest::currentDataTag()));
+    rig.box.keepConfiguration(tuned());
+    QCOMPARE(rig.run({"config", "save", "movie night"}), 0);
+    rig.box.keepConfiguration(configurationOfRecord(sim::SimulatedBox::factorySettings()));
+    rig.box.clearLog();
+
+    QCOMPARE(rig.run(arguments), exitStatus);
+    QCOMPARE(rig.errLines().isEmpty() ? QString() : rig.errLines().last(), error);
+    QCOMPARE(rig.box.calls().empty(), exitStatus != 0);
+    const ConfigurationFileRead saved =
+        readConfigurationFile(rig.configurationDirectory + "/movie night.json");
+    QVERIFY2(saved.ok(), qPrintable(saved.error.text()));
+    QCOMPARE(int(saved.file->configuration.setting(Setting::ActiveInput).value_or(0)), savedInput);
+    QCOMPARE(QDir(rig.configurationDirectory).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"movie night.json"});
 }
 
 void TestCliConfiguration::usageErrors_data() {

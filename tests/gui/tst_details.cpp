@@ -345,7 +345,7 @@ void TestDetails::failedReadShowsInItsColumn() {
     auto *table = inWindow<QTableWidget>(details, "edidCompareTable");
     const QStringList names = {"VELTRIKA MIX", "LG TV", "DENON-AVR"};
     // A loss closes the box: the reads after it find none.
-    const bool loss = fault == int(Fault::Silent) || fault == int(Fault::ReadFail);
+    const bool loss = fault == int(Fault::ReadFail);
     for (int c = 0; c < 3; ++c) {
         const QString other = loss && c > column ? QString("read failed: no device") : names[c];
         QCOMPARE(table->item(0, c)->text(), c == column ? shown : other);

@@ -70,6 +70,10 @@ void TestMqttCommands::commands_data() {
                                      << "hdr send 87:01:1a:02" << QByteArray::fromHex("87011a02");
     QTest::newRow("bad hex") << "hdr/send" << QByteArray("87:0G:1A") << true << true
                              << "refused: Hex Format Error" << none;
+    QTest::newRow("hdr without colons")
+        << "hdr/send" << QByteArray("8701") << true << true
+        << "refused: Error: min 2, max 31 data bytes (write the bytes as colon-separated pairs, e.g. 50:04)"
+        << none;
     QTest::newRow("avi too long") << "avi/send" << QByteArray("00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD")
                                   << true << true << "refused: Error: min 2, max 13 data bytes" << none;
     QTest::newRow("configuration") << "configuration/apply" << QByteArray("movie night") << true << false

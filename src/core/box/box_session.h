@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 constexpr char kDeviceSerial[] = "2023";
 constexpr uint32_t kLinkTimeoutMs = 4000;
@@ -24,7 +25,8 @@ enum class LinkError : uint8_t {
     None,
     NoDevice,      // no box is open: nothing was sent
     Refused,       // the reply does not begin with the request's marker
-    Silent,        // no reply byte came within the link time-out
+    Silent,        // no reply byte came within the link time-out; the box is still listed
+    Unplugged,     // no reply byte came, and the box is no longer listed
     Short,         // fewer reply bytes came than the request needs
     WriteFailed,   // the library could not write the request
     ReadFailed,    // the library could not read the reply
@@ -35,8 +37,10 @@ enum class LinkError : uint8_t {
 // A short name for messages and machine-readable output ("refused", "silent", ...).
 const char *linkErrorName(LinkError error);
 
-// True when the error means the box is gone or stopped answering: asking again would only
-// wait out the link's time-out. A refusal, a short reply or a busy box is an answer.
+// True when the USB layer says the box is gone: no box open, a call of the library failed,
+// or a request went unanswered and the box is no longer listed. A box still listed that
+// leaves a request unanswered failed that request only, as a refusal, a short reply or a
+// busy box did: it stays open.
 bool isLinkLoss(LinkError error);
 
 template <typename T> struct Outcome {
@@ -148,6 +152,9 @@ private:
     LinkClock &clock_;
     BoxReporter &reporter_;
     UsbHandle handle_ = kNoDeviceHandle;
+    // The serial of the box looked for last: a request it leaves unanswered asks whether
+    // it is still listed.
+    std::string serial_ = kDeviceSerial;
     bool busy_ = false;
     record::StatusRecord shadow_{};
 };

@@ -2,6 +2,7 @@
 
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_image.h"
+#include "core/edid/edid_model_edits.h"
 #include "core/edid/video_formats.h"
 
 #include <algorithm>
@@ -10,15 +11,9 @@
 
 namespace edid {
 
-namespace {
+namespace edits {
 
 using namespace cta;
-
-constexpr int kExtensionCountByte = 126;
-constexpr int kFirstDescriptor = 54;
-constexpr int kDescriptorCount = 4;
-constexpr int kCtaHeaderBytes = static_cast<int>(cta::kHeaderBytes);
-constexpr int kNameLength = 13;
 
 EditOutcome refused(const QString &reason) {
     return {false, 0, reason};
@@ -26,34 +21,6 @@ EditOutcome refused(const QString &reason) {
 
 bool isExtended(const CtaDataBlock &b, uint8_t extendedTag) {
     return b.tag == kTagExtended && b.length >= 1 && b.payload[0] == extendedTag;
-}
-
-bool isHdmiForum(const CtaDataBlock &b) {
-    return (b.tag == kTagVendor && b.oui() == kOuiHdmiForum) || isExtended(b, kExtHdmiForumScdb);
-}
-
-// The audio blocks a merge takes from the audio source: the Audio Data Blocks, the
-// Speaker Allocation, and the extended audio blocks (vendor-specific audio, HDMI audio,
-// room configuration, speaker location).
-bool isAudioBlock(const CtaDataBlock &b) {
-    if (b.tag == kTagAudio || b.tag == kTagSpeakers) {
-        return true;
-    }
-    const std::optional<uint8_t> ext = b.extendedTag();
-    return ext && (*ext == kExtVendorAudio || *ext == kExtHdmiAudio || *ext == kExtRoomConfiguration ||
-                   *ext == kExtSpeakerLocation);
-}
-
-uint32_t vendorVideoOui(VendorVideo which) {
-    return which == VendorVideo::DolbyVision ? kOuiDolby : kOuiHdr10Plus;
-}
-
-QString vendorVideoName(VendorVideo which) {
-    return which == VendorVideo::DolbyVision ? QStringLiteral("Dolby Vision") : QStringLiteral("HDR10+");
-}
-
-bool isVendorVideo(const CtaDataBlock &b, VendorVideo which) {
-    return isExtended(b, kExtVendorVideo) && b.oui() == vendorVideoOui(which);
 }
 
 CtaDataBlock makeBlock(uint8_t tag, std::span<const uint8_t> payload) {
@@ -87,7 +54,6 @@ std::optional<EditOutcome> ctaNotEditable(const EdidModel &model) {
     return std::nullopt;
 }
 
-// Runs an edit of the CTA block on a copy and keeps it only when it worked and fits.
 EditOutcome editCta(EdidModel &model, const std::function<EditOutcome(EdidModel &)> &edit) {
     if (const auto notEditable = ctaNotEditable(model)) {
         return *notEditable;
@@ -106,6 +72,52 @@ EditOutcome editCta(EdidModel &model, const std::function<EditOutcome(EdidModel 
     }
     model = std::move(next);
     return outcome;
+}
+
+void eraseEmpty(EdidModel &model, const std::function<bool(const CtaDataBlock &)> &kind, size_t minLength) {
+    std::erase_if(model.dataBlocks, [&](const CtaDataBlock &b) { return kind(b) && b.length <= minLength; });
+}
+
+void erasePayload(CtaDataBlock &b, size_t from, size_t count) {
+    std::copy(b.payload.begin() + static_cast<std::ptrdiff_t>(from + count), b.payload.begin() + b.length,
+              b.payload.begin() + static_cast<std::ptrdiff_t>(from));
+    b.length = static_cast<uint8_t>(b.length - count);
+    std::fill(b.payload.begin() + b.length, b.payload.end(), 0);
+}
+
+void insertAfter(EdidModel &model, const CtaDataBlock &block,
+                 const std::function<bool(const CtaDataBlock &)> &after) {
+    const auto last = std::find_if(model.dataBlocks.rbegin(), model.dataBlocks.rend(), after);
+    model.dataBlocks.insert(last == model.dataBlocks.rend() ? model.dataBlocks.end() : last.base(), block);
+}
+
+} // namespace edits
+
+namespace {
+
+using namespace cta;
+using namespace edits;
+
+constexpr int kExtensionCountByte = 126;
+constexpr int kFirstDescriptor = 54;
+constexpr int kDescriptorCount = 4;
+constexpr int kCtaHeaderBytes = static_cast<int>(cta::kHeaderBytes);
+constexpr int kNameLength = 13;
+
+bool isHdmiForum(const CtaDataBlock &b) {
+    return (b.tag == kTagVendor && b.oui() == kOuiHdmiForum) || isExtended(b, kExtHdmiForumScdb);
+}
+
+uint32_t vendorVideoOui(VendorVideo which) {
+    return which == VendorVideo::DolbyVision ? kOuiDolby : kOuiHdr10Plus;
+}
+
+QString vendorVideoName(VendorVideo which) {
+    return which == VendorVideo::DolbyVision ? QStringLiteral("Dolby Vision") : QStringLiteral("HDR10+");
+}
+
+bool isVendorVideo(const CtaDataBlock &b, VendorVideo which) {
+    return isExtended(b, kExtVendorVideo) && b.oui() == vendorVideoOui(which);
 }
 
 void writeBlock1(const EdidModel &model, std::span<uint8_t, 128> out) {
@@ -246,18 +258,6 @@ void writeCapabilityMap(EdidModel &model, const CapabilityMap &map) {
     *at = makeBlock(kTagExtended, payload);
 }
 
-void eraseEmpty(EdidModel &model, const std::function<bool(const CtaDataBlock &)> &kind, size_t minLength) {
-    std::erase_if(model.dataBlocks, [&](const CtaDataBlock &b) { return kind(b) && b.length <= minLength; });
-}
-
-// Removes the payload bytes [from, from + count) of a block.
-void erasePayload(CtaDataBlock &b, size_t from, size_t count) {
-    std::copy(b.payload.begin() + static_cast<std::ptrdiff_t>(from + count), b.payload.begin() + b.length,
-              b.payload.begin() + static_cast<std::ptrdiff_t>(from));
-    b.length = static_cast<uint8_t>(b.length - count);
-    std::fill(b.payload.begin() + b.length, b.payload.end(), 0);
-}
-
 // Removes every descriptor of the VIC from the block's payload from byte `from` on; calls
 // erased with the index (from `from`) each had among the descriptors kept.
 int eraseVic(CtaDataBlock &b, size_t from, uint8_t vic, const std::function<void(size_t)> &erased) {
@@ -298,38 +298,6 @@ QString vicText(uint8_t vic) {
     return QStringLiteral("VIC %1 (%2)").arg(vic).arg(vicName(vic));
 }
 
-// --- Audio --------------------------------------------------------------------------------
-
-bool formatMatches(std::span<const uint8_t> sad, const QString &format) {
-    if (sadCoding(sad) == static_cast<uint8_t>(AudioCoding::Mat) &&
-        (format.compare(QLatin1String("MLP"), Qt::CaseInsensitive) == 0 ||
-         format.compare(QLatin1String("TrueHD"), Qt::CaseInsensitive) == 0)) {
-        return true;
-    }
-    return audioCodingName(sadCoding(sad), sadExtendedCoding(sad)).compare(format, Qt::CaseInsensitive) == 0;
-}
-
-// Calls visit for every descriptor of the format; returns how many there were.
-int forEachSad(EdidModel &model, const QString &format, const std::function<void(uint8_t *)> &visit) {
-    int found = 0;
-    for (CtaDataBlock &b : model.dataBlocks) {
-        if (b.tag != kTagAudio) {
-            continue;
-        }
-        for (size_t at = 0; at + 3 <= b.length; at += 3) {
-            if (formatMatches(std::span<const uint8_t>(b.payload).subspan(at, 3), format)) {
-                ++found;
-                visit(&b.payload[at]);
-            }
-        }
-    }
-    return found;
-}
-
-QString missingFormat(const QString &format) {
-    return QStringLiteral("the Audio Data Block lists no %1").arg(format);
-}
-
 // --- HDMI blocks --------------------------------------------------------------------------
 
 // The payload byte at index of a block, the block grown with zeros to reach it.
@@ -366,13 +334,6 @@ EditOutcome editHdmiVsdbByte(EdidModel &model, size_t index, const std::function
         change(*payloadByte(*hdmi, index));
         return EditOutcome{};
     });
-}
-
-// Inserts a block after the last of those that match, or at the end.
-void insertAfter(EdidModel &model, const CtaDataBlock &block,
-                 const std::function<bool(const CtaDataBlock &)> &after) {
-    const auto last = std::find_if(model.dataBlocks.rbegin(), model.dataBlocks.rend(), after);
-    model.dataBlocks.insert(last == model.dataBlocks.rend() ? model.dataBlocks.end() : last.base(), block);
 }
 
 } // namespace
@@ -651,104 +612,6 @@ EditOutcome removeYcbcr420OnlyVic(EdidModel &model, uint8_t vic) {
     });
 }
 
-EditOutcome takeAudioBlock(EdidModel &model, const EdidModel &from) {
-    std::vector<CtaDataBlock> audio;
-    for (const CtaDataBlock &b : from.dataBlocks) {
-        if (b.tag == kTagAudio) {
-            audio.push_back(b);
-        }
-    }
-    return editCta(model, [&audio](EdidModel &m) {
-        if (audio.empty()) {
-            return refused(QStringLiteral("the other EDID has no Audio Data Block"));
-        }
-        const auto first = std::find_if(m.dataBlocks.begin(), m.dataBlocks.end(),
-                                        [](const CtaDataBlock &b) { return b.tag == kTagAudio; });
-        const auto at = first == m.dataBlocks.end() ? std::min<ptrdiff_t>(1, std::ssize(m.dataBlocks))
-                                                    : first - m.dataBlocks.begin();
-        std::erase_if(m.dataBlocks, [](const CtaDataBlock &b) { return b.tag == kTagAudio; });
-        m.dataBlocks.insert(m.dataBlocks.begin() + std::min<ptrdiff_t>(at, std::ssize(m.dataBlocks)),
-                            audio.begin(), audio.end());
-        return EditOutcome{};
-    });
-}
-
-EditOutcome removeAudioFormat(EdidModel &model, const QString &format) {
-    return editCta(model, [&format](EdidModel &m) {
-        int removed = 0;
-        for (CtaDataBlock &b : m.dataBlocks) {
-            if (b.tag != kTagAudio) {
-                continue;
-            }
-            for (size_t at = 0; at + 3 <= b.length;) {
-                if (formatMatches(std::span<const uint8_t>(b.payload).subspan(at, 3), format)) {
-                    erasePayload(b, at, 3);
-                    ++removed;
-                } else {
-                    at += 3;
-                }
-            }
-        }
-        if (removed == 0) {
-            return refused(missingFormat(format));
-        }
-        eraseEmpty(
-            m, [](const CtaDataBlock &b) { return b.tag == kTagAudio; }, 0);
-        return EditOutcome{};
-    });
-}
-
-EditOutcome setAudioFormat(EdidModel &model, const QString &format, std::optional<uint8_t> channels,
-                           std::optional<uint8_t> rates) {
-    return editCta(model, [&](EdidModel &m) {
-        if (channels && (*channels < 1 || *channels > 8)) {
-            return refused(QStringLiteral("channels are 1 to 8, not %1").arg(*channels));
-        }
-        if (rates && (*rates == 0 || *rates > 0x7F)) {
-            return refused(
-                QStringLiteral("sample rates are a mask of bits 0 to 6, not 0x%1").arg(*rates, 0, 16));
-        }
-        bool extended = false;
-        const int found = forEachSad(m, format, [&](uint8_t *sad) {
-            if (sadCoding(std::span<const uint8_t>(sad, kSadBytes)) ==
-                static_cast<uint8_t>(AudioCoding::Extended)) {
-                extended = true;
-            }
-        });
-        if (found == 0) {
-            return refused(missingFormat(format));
-        }
-        if (extended && channels) {
-            return refused(
-                QStringLiteral("%1 states its channels otherwise; only its rates can be set").arg(format));
-        }
-        forEachSad(m, format, [&](uint8_t *sad) {
-            if (channels) {
-                sad[0] = static_cast<uint8_t>((sad[0] & 0xF8) | (*channels - 1));
-            }
-            if (rates) {
-                sad[1] = static_cast<uint8_t>((sad[1] & 0x80) | *rates);
-            }
-        });
-        return EditOutcome{};
-    });
-}
-
-EditOutcome setSpeakerAllocation(EdidModel &model, uint32_t allocation) {
-    return editCta(model, [allocation](EdidModel &m) {
-        const uint8_t payload[] = {static_cast<uint8_t>(allocation), static_cast<uint8_t>(allocation >> 8),
-                                   static_cast<uint8_t>(allocation >> 16)};
-        CtaDataBlock *speakers = findBlock(m, [](const CtaDataBlock &b) { return b.tag == kTagSpeakers; });
-        if (speakers) {
-            *speakers = makeBlock(kTagSpeakers, payload);
-        } else {
-            insertAfter(m, makeBlock(kTagSpeakers, payload),
-                        [](const CtaDataBlock &b) { return b.tag == kTagAudio || b.tag == kTagVideo; });
-        }
-        return EditOutcome{};
-    });
-}
-
 EditOutcome setHdrEotfs(EdidModel &model, uint8_t eotfs) {
     return editCta(model, [eotfs](EdidModel &m) {
         if ((eotfs & 0xC0) != 0) {
@@ -914,42 +777,6 @@ EditOutcome setPreferredTimingFromVic(EdidModel &model, uint8_t vic) {
         return {};
     }
     return refused(QStringLiteral("the EDID holds no detailed timing of %1").arg(vicText(vic)));
-}
-
-MergeOutcome mergeEdids(const EdidModel &video, const EdidModel &audio) {
-    MergeOutcome out{{}, video};
-    if (const auto notEditable = ctaNotEditable(video)) {
-        out.outcome = refused(QStringLiteral("video source: ") + notEditable->reason);
-        return out;
-    }
-    if (const auto notEditable = ctaNotEditable(audio)) {
-        out.outcome = refused(QStringLiteral("audio source: ") + notEditable->reason);
-        return out;
-    }
-    EdidModel &m = out.model;
-    const auto first = std::find_if(m.dataBlocks.begin(), m.dataBlocks.end(), isAudioBlock);
-    const auto firstVideo = std::find_if(m.dataBlocks.begin(), m.dataBlocks.end(),
-                                         [](const CtaDataBlock &b) { return b.tag == kTagVideo; });
-    // The audio goes where the video source had its own, else after its Video Data Block.
-    ptrdiff_t at = first != m.dataBlocks.end()        ? first - m.dataBlocks.begin()
-                   : firstVideo != m.dataBlocks.end() ? firstVideo - m.dataBlocks.begin() + 1
-                                                      : 0;
-    std::erase_if(m.dataBlocks, isAudioBlock);
-    std::vector<CtaDataBlock> theirs;
-    std::copy_if(audio.dataBlocks.begin(), audio.dataBlocks.end(), std::back_inserter(theirs), isAudioBlock);
-    m.dataBlocks.insert(m.dataBlocks.begin() + at, theirs.begin(), theirs.end());
-    m.block1[3] = static_cast<uint8_t>((m.block1[3] & ~0x40) | (audio.block1[3] & 0x40));
-    m.findings.clear();
-    fitExtensionCount(m);
-    const int missing = ctaContentBytes(m) - kCtaContentBytes;
-    if (missing > 0) {
-        out.outcome = {false, missing,
-                       QStringLiteral("the CTA-861 block holds %1 bytes; the merge needs %2 more")
-                           .arg(kCtaContentBytes)
-                           .arg(missing)};
-        out.model = video;
-    }
-    return out;
 }
 
 } // namespace edid

@@ -102,7 +102,9 @@ EditOutcome setYcbcr420Capable(EdidModel &model, uint8_t vic, bool capable);
 EditOutcome addYcbcr420OnlyVic(EdidModel &model, uint8_t vic);
 EditOutcome removeYcbcr420OnlyVic(EdidModel &model, uint8_t vic);
 
-// Audio: the Audio Data Blocks of another EDID in place of this one's.
+// Audio: the Audio Data Blocks of another EDID in place of this one's, with its Speaker
+// Allocation and, where it has one, its Room Configuration and the Speaker Location blocks
+// that go with it, each in place of this one's or added after the audio.
 EditOutcome takeAudioBlock(EdidModel &model, const EdidModel &from);
 // FORMAT is a decoder name ("LPCM", "AC-3", "E-AC-3", "MAT (TrueHD)", "DTS-HD", ...), any
 // case; "MLP" and "TrueHD" name MAT as well.
