@@ -5,6 +5,7 @@
 #include "core/box/messages.h"
 #include "core/edid/cta861.h"
 #include "core/edid/edid_model.h"
+#include "journal_commands.h"
 
 #include <algorithm>
 #include <array>
@@ -15,7 +16,7 @@ namespace cli {
 namespace {
 
 // clang-format off
-constexpr std::array<CommandInfo, 23> kCommands = {{
+constexpr std::array<CommandInfo, 25> kCommands = {{
     {Command::Status,    "status",     "",
      "the status lines, the HDR capture, the firmware version and every setting", true},
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
@@ -28,10 +29,14 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
      "writes an EDID file of any form read as the box's custom EDID; --fit keeps the first two blocks of a longer one",
      true},
     {Command::EdidCheck, "edid check", "FILE...",                                "the checksum of every block of each file", false},
-    {Command::CecSend,   "cec send",   "HEX",                                    "sends a CEC message (colon hex)", true},
-    {Command::CecStore,  "cec store",  "sp|lp HEX",                              "stores a CEC command for the SP or LP button", true},
-    {Command::HdrSend,   "hdr send",   "HEX",                                    "sends the custom HDR infoframe (colon hex)", true},
-    {Command::AviSend,   "avi send",   "HEX",                                    "sends the custom AVI bytes (colon hex)", true},
+    {Command::CecSend,   "cec send",   "HEX [--as-is]",
+     "sends a CEC message (colon hex); one the CEC decoder fails only with --as-is", true},
+    {Command::CecStore,  "cec store",  "sp|lp HEX [--as-is]",
+     "stores a CEC command for the SP or LP button; one the CEC decoder fails only with --as-is", true},
+    {Command::HdrSend,   "hdr send",   "HEX [--as-is]",
+     "sends the custom HDR infoframe (colon hex); one the infoframe decoder fails only with --as-is", true},
+    {Command::AviSend,   "avi send",   "HEX [--as-is]",
+     "sends the custom AVI bytes (colon hex); ones the infoframe decoder fails only with --as-is", true},
     {Command::Reset,     "reset",      "--settings|--edid|--all --yes",          "factory reset; nothing is written without --yes", true},
     {Command::EdidDecode, "edid decode", "[FILE|-|box|top|bot]",
      "what the EDID means, block by block, with its findings (default: box)", false},
@@ -48,7 +53,7 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
      "the video of one EDID with the audio of another, into FILE", false},
     {Command::Backup, "backup", "-o FILE",
      "the box's configuration (settings, EDID mode and custom EDID, stored infoframes) into FILE", true},
-    {Command::Restore, "restore", "FILE|NAME [--dry-run] [--only settings|edid|packets]...",
+    {Command::Restore, "restore", "FILE|NAME [--dry-run] [--as-is] [--only settings|edid|packets]...",
      "puts a saved configuration back: sends only what differs, then reads the box back", true},
     {Command::ConfigList, "config list", "", "the named configurations", false},
     {Command::ConfigSave, "config save", "NAME", "the box's configuration as the named configuration NAME", true},
@@ -56,6 +61,11 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
     {Command::Monitor, "monitor", "[--interval MS] [--for SECONDS] [--count N] [--json]",
      "waits for the box, prints its whole status once, then every change, attach and detach as it happens",
      false},
+    {Command::Journal, "journal", "[-n N] [--json]",
+     "the changes made to the box, oldest first: when, from where, what each overwrote, the outcome", false},
+    {Command::Undo, "undo", "[ENTRY] [--dry-run] [--force]",
+     "puts back what a change of the journal overwrote (default: the last); --force also where the box changed since",
+     true},
 }};
 // clang-format on
 
@@ -239,6 +249,9 @@ public:
             return parseConfigurationArguments(invocation_, arguments_);
         case Command::Monitor:
             return monitor();
+        case Command::Journal:
+        case Command::Undo:
+            return parseJournalArguments(invocation_, arguments_);
         }
         return QStringLiteral("unknown command");
     }
@@ -659,11 +672,19 @@ private:
         return {};
     }
 
+    // The arguments but --as-is, which the packet commands take anywhere.
+    QStringList withoutAsIs() {
+        QStringList rest = arguments_;
+        invocation_.packetAsIs = rest.removeAll(QStringLiteral("--as-is")) > 0;
+        return rest;
+    }
+
     QString packet(const packets::PacketSend &send) {
-        if (arguments_.size() != 1) {
+        const QStringList rest = withoutAsIs();
+        if (rest.size() != 1) {
             return QStringLiteral("one HEX text expected");
         }
-        invocation_.packetText = arguments_.first();
+        invocation_.packetText = rest.first();
         const packets::TextOutcome<packets::PacketBytes> bytes =
             packets::packetBytesOf(invocation_.packetText, send);
         if (!bytes.ok()) {
@@ -674,10 +695,11 @@ private:
     }
 
     QString cecStore() {
-        if (arguments_.size() != 2) {
+        const QStringList rest = withoutAsIs();
+        if (rest.size() != 2) {
             return QStringLiteral("cec store needs sp or lp and one HEX text");
         }
-        const QString &slot = arguments_[0];
+        const QString &slot = rest[0];
         if (slot == QLatin1String("sp")) {
             invocation_.cecSlot = proto::kStoreCecSlot1;
         } else if (slot == QLatin1String("lp")) {
@@ -685,7 +707,7 @@ private:
         } else {
             return QStringLiteral("unknown CEC slot: %1 (one of: sp, lp)").arg(slot);
         }
-        invocation_.packetText = arguments_[1];
+        invocation_.packetText = rest[1];
         const packets::TextOutcome<packets::PacketText> stored =
             packets::cecStoreTextOf(invocation_.packetText);
         if (!stored.ok()) {

@@ -43,6 +43,8 @@ enum class Command : uint8_t {
     ConfigSave,
     ConfigDelete,
     Monitor,
+    Journal,
+    Undo,
 };
 
 // One row of the command table: how the command is named, used and described.
@@ -97,7 +99,16 @@ struct EdidEdit {
 struct ConfigurationArguments {
     QString target;              // restore: FILE or NAME as given; config save, config delete: NAME
     bool dryRun = false;         // restore --dry-run
+    bool asIs = false;           // restore --as-is: also what the check finds faults in
     ConfigurationParts only = 0; // restore --only, every one given; none: every part
+};
+
+// journal and undo (journal_commands.h).
+struct JournalArguments {
+    std::optional<int> count; // journal -n: the last N entries
+    std::optional<int> entry; // undo ENTRY; none: the last change
+    bool dryRun = false;      // undo --dry-run
+    bool force = false;       // undo --force
 };
 
 struct Invocation {
@@ -121,7 +132,8 @@ struct Invocation {
     QString packetText;          // cec, hdr and avi commands, as typed
     packets::PacketBytes packet; // cec send, hdr send, avi send
     packets::PacketText storedText;
-    uint8_t cecSlot = 0; // cec store
+    bool packetAsIs = false; // the packet commands' --as-is: also what the decoders fail
+    uint8_t cecSlot = 0;     // cec store
     FactoryReset reset = FactoryReset::Settings;
     std::vector<EdidInput> edidInputs; // edid decode, compare, edit (the source first), merge (video, audio)
     std::vector<EdidEdit> edidEdits;
@@ -129,6 +141,7 @@ struct Invocation {
     std::vector<uint8_t> decodeBytes; // infoframe decode (none: the box's HDR capture), cec decode
     // backup (its -o is outputFile), restore, config
     ConfigurationArguments configuration;
+    JournalArguments journal;
     uint32_t monitorIntervalMs = 1000; // monitor --interval
     std::optional<int> monitorSeconds; // monitor --for
     std::optional<int> monitorCount;   // monitor --count
