@@ -167,7 +167,7 @@ int runUndo(const Invocation &invocation, BoxSession &session, CommandLineGate &
         reportRestore(QStringLiteral("undo %1").arg(entry->id), journal->fileName(), result.restore, output);
     output.json.insert(QStringLiteral("undone"), entry->id);
     if (result.journalEntry) {
-        output.json.insert(QStringLiteral("entry"), *result.journalEntry);
+        output.json.insert(QStringLiteral("entry"), result.journalEntry->id);
     }
     return status;
 }

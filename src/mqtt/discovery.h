@@ -21,6 +21,8 @@ struct Topics {
     QString event() const { return base + QStringLiteral("/event"); }
     // Each command's outcome, in the order they came: applied or refused, and why.
     QString result() const { return base + QStringLiteral("/result"); }
+    // Each change the bridge made, as its journal records it.
+    QString journal() const { return base + QStringLiteral("/journal"); }
     QString command(const QString &tail) const { return base + QLatin1Char('/') + tail; }
     // What the bridge subscribes to: every command topic.
     QStringList commandFilters() const;

@@ -3,6 +3,7 @@
 #include "bridge.h"
 #include "bridge_options.h"
 
+#include "core/box/journal.h"
 #include "core/box/named_configurations.h"
 #include "core/box/usbxpress.h"
 #include "core/product.h"
@@ -137,7 +138,12 @@ int main(int argc, char **argv) {
          options.discoveryPrefix,
          id,
          {options.allowWrite, options.allowPackets},
-         defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME"))},
+         defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME")),
+         // The demo box's journal is beside its state file, as the command line keeps it.
+         options.demo
+             ? demoJournalDirectory(demoFile)
+             : defaultJournalDirectory(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
+         clientId},
         log);
     if (demoBox != nullptr) {
         bridge.setAfterCommands([&] {

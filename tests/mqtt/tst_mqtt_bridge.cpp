@@ -127,9 +127,10 @@ void TestMqttBridge::cleanup() {
 void TestMqttBridge::discovery_data() {
     QTest::addColumn<bool>("write");
     QTest::addColumn<int>("entities");
-    // 8 sensors and "connected"; with writes 25 settings and a button for the one configuration.
+    // 8 sensors and "connected"; with writes 25 settings, a button for the one configuration and
+    // "Undo last change".
     QTest::newRow("reads only") << false << 9;
-    QTest::newRow("writes") << true << 9 + 25 + 1;
+    QTest::newRow("writes") << true << 9 + 25 + 1 + 1;
 }
 
 // Every entity's config is retained, whole and of one device; the controls only with writes.

@@ -262,15 +262,13 @@ ChangeResult BoxGate::applyChange(const BoxChange &change, const ChangeOrigin &o
     if (recording && !journal_->begin(entry, &result.journalWarning)) {
         recording = false;
     }
-    if (recording) {
-        result.journalEntry = entry.id;
-    }
     send(change, progress, result);
     learn(change, result);
     if (recording) {
         entry.outcome = result.ok() ? QStringLiteral("applied") : QStringLiteral("failed");
         entry.reason = result.ok() ? QString() : outcomeReason(result);
         journal_->finish(entry, &result.journalWarning);
+        result.journalEntry = entry;
     }
     return result;
 }

@@ -62,9 +62,9 @@ struct ChangeResult {
     LinkError error = LinkError::None; // why the box did not take it (or its first part)
     // The part that failed, when not the first: "replace-avi" after an AVI send.
     QString failedPart;
-    RestoreReport restore;           // Restore: what was applied
-    std::optional<int> journalEntry; // the entry that records it
-    QString journalWarning;          // why the journal could not record it; the change went on
+    RestoreReport restore;                    // Restore: what was applied
+    std::optional<JournalEntry> journalEntry; // the entry that records it, with its outcome
+    QString journalWarning;                   // why the journal could not record it; the change went on
     bool ok() const { return sent && error == LinkError::None && restore.ok(); }
 };
 
