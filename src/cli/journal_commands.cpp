@@ -134,8 +134,12 @@ int runUndo(const Invocation &invocation, BoxSession &session, CommandLineGate &
         output.error = QStringLiteral("undo: %1").arg(why);
         return kExitFailed;
     }
+    // What changed since stands in the error when it stops the undo.
+    const bool stopped = !plan->changedSince.isEmpty() && !invocation.journal.force && !invocation.journal.dryRun;
     for (const QString &note : undoNotes(*plan)) {
-        reporter.message(QStringLiteral("undo %1: %2").arg(entry->id).arg(note));
+        if (!stopped || !note.startsWith(QLatin1String("changed since: "))) {
+            reporter.message(QStringLiteral("undo %1: %2").arg(entry->id).arg(note));
+        }
     }
     std::vector<ConfigurationChange> changes;
     for (const RestoreStep &step : plan->steps) {
