@@ -135,7 +135,8 @@ int runUndo(const Invocation &invocation, BoxSession &session, CommandLineGate &
         return kExitFailed;
     }
     // What changed since stands in the error when it stops the undo.
-    const bool stopped = !plan->changedSince.isEmpty() && !invocation.journal.force && !invocation.journal.dryRun;
+    const bool stopped =
+        !plan->changedSince.isEmpty() && !invocation.journal.force && !invocation.journal.dryRun;
     for (const QString &note : undoNotes(*plan)) {
         if (!stopped || !note.startsWith(QLatin1String("changed since: "))) {
             reporter.message(QStringLiteral("undo %1: %2").arg(entry->id).arg(note));
