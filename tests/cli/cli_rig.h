@@ -19,7 +19,8 @@ struct CliRig {
     sim::SimulatedBox box{clock};
     QString demoFile;
     QString configurationDirectory;
-    bool terminal = false; // standard error is a terminal
+    QString journalDirectory; // set: the changes are journaled there
+    bool terminal = false;    // standard error is a terminal
     // The monitor's wait and clock of its lines; unset, the fake clock sleeps and the system's
     // time stamps.
     std::function<bool(uint32_t)> wait;
@@ -41,6 +42,8 @@ struct CliRig {
             .systemUsb = [this]() -> UsbXpress & { return box; },
             .defaultDemoFile = demoFile,
             .configurationDirectory = configurationDirectory,
+            .keepJournal = !journalDirectory.isEmpty(),
+            .journalDirectory = journalDirectory,
         };
         cli::setMonitorHooks({.wait = wait, .now = now});
         const int status = cli::runCli(arguments, environment);

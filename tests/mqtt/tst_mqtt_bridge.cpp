@@ -26,6 +26,7 @@ const QString kBase = QStringLiteral("veltrika/test_2023");
 const QString kState = kBase + QStringLiteral("/state");
 const QString kResult = kBase + QStringLiteral("/result");
 const QString kAvailability = kBase + QStringLiteral("/availability");
+const QString kJournal = kBase + QStringLiteral("/journal");
 constexpr uint32_t kIntervalMs = 1000;
 
 QJsonObject json(const QByteArray &payload) {
@@ -46,18 +47,19 @@ struct BridgeRig {
     std::unique_ptr<Bridge> bridge;
 
     BridgeRig(uint16_t port, CommandPermissions permissions, const QString &configurations = {},
-              const QString &user = {}, const std::optional<QByteArray> &password = {}) {
+              const QString &user = {}, const std::optional<QByteArray> &password = {},
+              const QString &journal = {}) {
         ClientSettings settings = clientSettings(port, QStringLiteral("test"));
         settings.willTopic = kAvailability;
         settings.willPayload = "offline";
         settings.username = user;
         settings.password = password;
         client = std::make_unique<MqttClient>(settings);
-        bridge =
-            std::make_unique<Bridge>(session, clock, watcher, *client,
-                                     BridgeSettings{Topics{kBase}, QStringLiteral("homeassistant"),
-                                                    QStringLiteral("test_2023"), permissions, configurations},
-                                     log);
+        bridge = std::make_unique<Bridge>(session, clock, watcher, *client,
+                                          BridgeSettings{Topics{kBase}, QStringLiteral("homeassistant"),
+                                                         QStringLiteral("test_2023"), permissions,
+                                                         configurations, journal, QStringLiteral("test")},
+                                          log);
     }
     bool start() {
         QString error;
@@ -97,6 +99,8 @@ private slots:
     void stateFollowsTheSignal();
     void commands_data();
     void commands();
+    void retainedCommands();
+    void checkedJournaledUndone();
     void brokerComesBack();
     void boxUnpluggedAndBack();
     void homeAssistantOnline();
@@ -287,6 +291,68 @@ void TestMqttBridge::commands() {
         QVERIFY2(rig.logText.contains(QStringLiteral("refused set/input: writes are off")),
                  qPrintable(rig.logText));
     }
+}
+
+// A command the broker kept, from before the bridge started, is refused; clearing it is no
+// command; one published after it without retain is applied.
+void TestMqttBridge::retainedCommands() {
+    Listener listener(broker_->port(), {kResult});
+    QVERIFY(listener.connectNow());
+    listener.publish(kBase + QStringLiteral("/set/input"), "matrix-swap", true);
+    BridgeRig rig(broker_->port(), {true, false});
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kResult));
+    const QJsonObject refused = json(listener.on(kResult).front().payload);
+    QCOMPARE(refused.value("result").toString(), QStringLiteral("refused"));
+    QCOMPARE(refused.value("reason").toString(),
+             QStringLiteral("retained command (publish commands without retain)"));
+    QCOMPARE(refused.value("command").toString(), QStringLiteral("set input=matrix-swap"));
+    listener.publish(kBase + QStringLiteral("/set/input"), {}, true);
+    listener.publish(kBase + QStringLiteral("/set/input"), "bot");
+    QVERIFY(listener.waitFor(kResult, 2));
+    const QJsonObject applied = json(listener.on(kResult).back().payload);
+    QCOMPARE(applied.value("result").toString(), QStringLiteral("applied"));
+    QCOMPARE(applied.value("sequence").toInt(), 2);
+    QCOMPARE(rig.writes(), QList<QByteArray>{QByteArray::fromHex("1004E00002")});
+}
+
+// What the decoders fail is refused with their findings, even with packets allowed; a change is
+// journaled and published, and undone on the undo topic.
+void TestMqttBridge::checkedJournaledUndone() {
+    QTemporaryDir journal;
+    BridgeRig rig(broker_->port(), {true, true}, {}, {}, {}, journal.path());
+    Listener listener(broker_->port(), {kState, kResult, kJournal});
+    QVERIFY(listener.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kState));
+    rig.box.clearLog();
+    listener.publish(kBase + QStringLiteral("/cec/send"),
+                     "50:04:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00");
+    listener.publish(kBase + QStringLiteral("/hdr/send"), "87:01:1a:00:02:00");
+    listener.publish(kBase + QStringLiteral("/set/input"), "bot");
+    listener.publish(kBase + QStringLiteral("/undo"), "last");
+    QVERIFY(listener.waitFor(kResult, 4));
+    QStringList results;
+    for (const Received &result : listener.on(kResult)) {
+        const QJsonObject object = json(result.payload);
+        results << (object.value("result").toString() + QLatin1Char(' ') + object.value("reason").toString())
+                       .trimmed();
+    }
+    QCOMPARE(results, (QStringList{"refused Failure: Length: 17 bytes: a message holds at most 16",
+                                   "refused Failure: Length: the header states 26 payload bytes, 2 follow",
+                                   "applied", "applied"}));
+    QCOMPARE(rig.writes(),
+             (QList<QByteArray>{QByteArray::fromHex("1004E00002"), QByteArray::fromHex("1004E00001")}));
+    QVERIFY(listener.waitFor(kJournal, 2));
+    const QJsonObject set = json(listener.on(kJournal).front().payload);
+    QCOMPARE(set.value("change").toString(), QStringLiteral("set input=bot"));
+    QCOMPARE(set.value("front_end").toString(), QStringLiteral("bridge"));
+    QCOMPARE(set.value("client").toString(), QStringLiteral("test"));
+    QCOMPARE(set.value("before").toObject().value("settings").toObject().value("input").toString(),
+             QStringLiteral("top"));
+    QCOMPARE(set.value("outcome").toString(), QStringLiteral("applied"));
+    QCOMPARE(json(listener.on(kJournal).back().payload).value("change").toString(),
+             QStringLiteral("undo 1 (set input=bot)"));
 }
 
 // The broker is killed and started again: the bridge is back within its back-off and
