@@ -48,15 +48,12 @@ void checkSettingValue(Setting setting, uint8_t value, Check &check) {
                      .arg(names.join(QStringLiteral(", "))));
 }
 
-// Whether a source can read it, then (for one it can) what the decoder fails. The checksums
-// are a finding apart: they can be repaired.
+// Whether a source can read it (a text or file that holds no whole EDID too: the window stops
+// at it, the command line writes it with --as-is), then, for one it can, what the decoder
+// fails. The checksums are a finding apart: they can be repaired.
 void checkEdid(const EdidImage &image, qsizetype bytesHeld, EdidOrigin origin, const QString &prefix,
                Check &check) {
     const EdidCheck structure = checkEdidForSource(image, bytesHeld, origin);
-    if (!structure.whole()) {
-        check.refuse(prefix + structure.reasons.value(0));
-        return;
-    }
     for (const QString &reason : structure.reasons) {
         check.findings << prefix + reason;
     }

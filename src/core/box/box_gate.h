@@ -5,8 +5,8 @@
 //  1. asks checkChange() what the gate makes of it: Ok, Ask (findings a person may overrule:
 //     an EDID a source may not read or the decoder fails, a packet the infoframe or CEC
 //     decoder fails, a setting value the table does not name in a settings block) or Refused
-//     (what can never go: a value the settings table does not name, an EDID that is not
-//     whole, a packet outside its length rules);
+//     (what can never go: a value the settings table does not name, a packet outside its
+//     length rules, a factory reset of nothing it knows);
 //  2. answers it as that front end does: the window asks a person (default No), the command
 //     line needs --as-is, the bridge never overrules;
 //  3. hands it to applyChange() with that answer. The gate checks again, records in the

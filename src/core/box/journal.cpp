@@ -386,7 +386,7 @@ bool Journal::append(const QByteArray &line, JournalEntry *numbered, QString *er
         return false;
     }
     QFile file(fileName_);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         *error = QStringLiteral("cannot open %1: %2").arg(fileName_, file.errorString());
         return false;
     }
@@ -399,6 +399,10 @@ bool Journal::append(const QByteArray &line, JournalEntry *numbered, QString *er
     // A line cut short by a full disk keeps to itself: the next one starts on a line of its own.
     if (!tail.endsWithLineFeed) {
         bytes.prepend('\n');
+    }
+    // Under the lock nobody else writes: the end read is the end written to.
+    if (!file.isSequential()) {
+        file.seek(tail.size);
     }
     if (file.write(bytes) != bytes.size()) {
         *error = QStringLiteral("cannot write %1: %2").arg(fileName_, file.errorString());
