@@ -38,6 +38,7 @@ BoxJournalWindow::BoxJournalWindow(const Journal *journal, QWidget *parent)
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setWordWrap(false);
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setColumnWidth(Entry, 50);
     table_->setColumnWidth(Time, 150);
@@ -80,12 +81,15 @@ void BoxJournalWindow::reload() {
         const QString from = entry.client.isEmpty()
                                  ? entry.frontEnd
                                  : QStringLiteral("%1 %2").arg(entry.frontEnd, entry.client);
+        const QString overwrote =
+            details.isEmpty() ? tr("nothing the box keeps") : details.join(QStringLiteral("; "));
         const QString cells[kColumnCount] = {
-            QString::number(entry.id),          journalTimeText(entry.time), from, entry.change,
-            details.join(QStringLiteral("; ")), journalOutcomeText(entry)};
+            QString::number(entry.id), journalTimeText(entry.time), from, entry.change, overwrote,
+            journalOutcomeText(entry)};
         for (int column = 0; column < kColumnCount; ++column) {
             auto *item = new QTableWidgetItem(cells[column]);
-            item->setToolTip(column == Overwrote ? details.join(QLatin1Char('\n')) : cells[column]);
+            item->setToolTip(column == Overwrote && !details.isEmpty() ? details.join(QLatin1Char('\n'))
+                                                                       : cells[column]);
             table_->setItem(row, column, item);
         }
     }

@@ -23,8 +23,10 @@
 
 namespace {
 
-// The start of the file read for the first entry's number, the end for the last one's.
+// The start of the file read for the first entry's number, the end for the last one's: a few
+// lines, then more only when they hold no entry.
 constexpr qint64 kHeadBytes = 8 * 1024;
+constexpr qint64 kLastLineBytes = 4 * 1024;
 constexpr qint64 kTailBytes = 64 * 1024;
 // A journal larger than this (written by hand or by another program) is read from its end.
 constexpr qint64 kMostBytesRead = 4 * kMaxJournalBytes;
@@ -220,8 +222,9 @@ struct Tail {
     bool endsWithLineFeed = true;
 };
 
-// The entry numbers of the lines; a read that began or ended inside a line leaves that piece out.
-std::vector<int> entryNumbers(const QByteArray &bytes, bool fromStart, bool toEnd) {
+// The number of the first entry of the lines, or of the last (`fromEnd`); 0 when none holds
+// one. A read that began or ended inside a line leaves that piece out.
+int entryNumberIn(const QByteArray &bytes, bool fromStart, bool toEnd, bool fromEnd) {
     QList<QByteArray> lines = bytes.split('\n');
     if (!fromStart && !lines.isEmpty()) {
         lines.removeFirst();
@@ -229,33 +232,35 @@ std::vector<int> entryNumbers(const QByteArray &bytes, bool fromStart, bool toEn
     if (!toEnd && !lines.isEmpty()) {
         lines.removeLast();
     }
-    std::vector<int> numbers;
-    for (const QByteArray &line : lines) {
-        if (const std::optional<QJsonObject> object = lineObject(line)) {
-            numbers.push_back(*entryNumber(*object));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (const std::optional<QJsonObject> object = lineObject(lines[fromEnd ? lines.size() - 1 - i : i])) {
+            return *entryNumber(*object);
         }
     }
-    return numbers;
+    return 0;
 }
 
-Tail readTail(QFile &file) {
+// The entries are appended in their order: the first line that holds one has the first
+// number, the last the last. Only the ends are read, more of them only when they hold none.
+Tail readTail(QFile &file, bool numbers) {
     Tail tail;
     tail.size = file.isSequential() ? 0 : file.size(); // a device is nothing to read back
     if (tail.size == 0) {
         return tail;
     }
+    file.seek(tail.size - 1);
+    tail.endsWithLineFeed = file.read(1) == "\n";
+    if (!numbers) {
+        return tail;
+    }
     file.seek(0);
     const qint64 head = std::min(kHeadBytes, tail.size);
-    const std::vector<int> first = entryNumbers(file.read(head), true, head == tail.size);
-    tail.firstId = first.empty() ? 0 : first.front();
-    // The end first; the whole file (as far as it is read) only when the end holds no entry.
-    for (const qint64 window : {std::min(kTailBytes, tail.size), std::min(kMostBytesRead, tail.size)}) {
+    tail.firstId = entryNumberIn(file.read(head), true, head == tail.size, false);
+    for (const qint64 most : {kLastLineBytes, kTailBytes, kMostBytesRead}) {
+        const qint64 window = std::min(most, tail.size);
         file.seek(tail.size - window);
-        const QByteArray bytes = file.read(window);
-        tail.endsWithLineFeed = bytes.endsWith('\n');
-        const std::vector<int> numbers = entryNumbers(bytes, window == tail.size, true);
-        if (!numbers.empty()) {
-            tail.lastId = *std::max_element(numbers.begin(), numbers.end());
+        tail.lastId = entryNumberIn(file.read(window), window == tail.size, true, true);
+        if (tail.lastId > 0 || window == tail.size) {
             break;
         }
     }
@@ -390,7 +395,7 @@ bool Journal::append(const QByteArray &line, JournalEntry *numbered, QString *er
         *error = QStringLiteral("cannot open %1: %2").arg(fileName_, file.errorString());
         return false;
     }
-    const Tail tail = readTail(file);
+    const Tail tail = readTail(file, numbered != nullptr);
     QByteArray bytes = line;
     if (numbered != nullptr) {
         numbered->id = tail.lastId + 1;
