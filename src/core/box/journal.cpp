@@ -222,8 +222,10 @@ struct Tail {
     bool endsWithLineFeed = true;
 };
 
-// The number of the first entry of the lines, or of the last (`fromEnd`); 0 when none holds
-// one. A read that began or ended inside a line leaves that piece out.
+// The number of the first entry begun in the lines, or of the last (`fromEnd`); 0 when none
+// begins one. An outcome line does not count: another process may record the outcome of an
+// older entry after a newer one began. A read that began or ended inside a line leaves that
+// piece out.
 int entryNumberIn(const QByteArray &bytes, bool fromStart, bool toEnd, bool fromEnd) {
     QList<QByteArray> lines = bytes.split('\n');
     if (!fromStart && !lines.isEmpty()) {
@@ -233,15 +235,16 @@ int entryNumberIn(const QByteArray &bytes, bool fromStart, bool toEnd, bool from
         lines.removeLast();
     }
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (const std::optional<QJsonObject> object = lineObject(lines[fromEnd ? lines.size() - 1 - i : i])) {
+        const std::optional<QJsonObject> object = lineObject(lines[fromEnd ? lines.size() - 1 - i : i]);
+        if (object && !object->contains(key(kOutcome))) {
             return *entryNumber(*object);
         }
     }
     return 0;
 }
 
-// The entries are appended in their order: the first line that holds one has the first
-// number, the last the last. Only the ends are read, more of them only when they hold none.
+// The entries are begun in their order: the first line that begins one has the first number,
+// the last the last. Only the ends are read, more of them only when they hold none.
 Tail readTail(QFile &file, bool numbers) {
     Tail tail;
     tail.size = file.isSequential() ? 0 : file.size(); // a device is nothing to read back
