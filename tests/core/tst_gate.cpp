@@ -250,6 +250,7 @@ void TestGate::unwritableJournal() {
     QCOMPARE(rig.requests(), QStringList{"10 04 E0 00 02"});
     QVERIFY2(result.journalWarning.contains(warning), qPrintable(result.journalWarning));
     QVERIFY(!result.journalEntry);
+    QVERIFY(rig.journal->read().entries.empty());
 }
 
 // A damaged line (not JSON, cut short) is skipped with its place; the next entry, after a line

@@ -15,6 +15,7 @@
 #include <thread>
 
 #ifdef _WIN32
+#define NOMINMAX
 #include <io.h>
 #include <windows.h>
 #else
@@ -451,7 +452,11 @@ JournalRead Journal::read() const {
         read.error = QStringLiteral("cannot read %1: %2").arg(fileName_, file.errorString());
         return read;
     }
-    const qint64 size = file.isSequential() ? 0 : file.size();
+    // A device in the journal's place (/dev/full, a pipe) holds no entry: nothing is read from it.
+    if (file.isSequential()) {
+        return read;
+    }
+    const qint64 size = file.size();
     if (size > kMostBytesRead) {
         file.seek(size - kMostBytesRead);
     }
