@@ -1,15 +1,12 @@
 #include "core/box/box_change.h"
 
+#include "core/base/code_text.h"
 #include "core/base/colon_hex.h"
 #include "core/box/typed_status.h"
 
 #include <algorithm>
 
 namespace {
-
-QString latin1(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
 
 // What the box keeps of a stored infoframe: the bytes sent, zeros after them.
 template <size_t N> std::array<uint8_t, N> storedBytes(const packets::PacketBytes &packet) {
@@ -121,7 +118,7 @@ QString changeWords(const BoxChange &change) {
     switch (change.kind) {
     case BoxChange::Kind::Setting:
         return QStringLiteral("set %1=%2")
-            .arg(latin1(settingInfo(change.setting).name),
+            .arg(nameText(settingInfo(change.setting).name),
                  status::settingValueText(change.setting, change.value));
     case BoxChange::Kind::SettingsBlock:
         return QStringLiteral("settings block");
@@ -156,7 +153,7 @@ QStringList ChangeScope::names() const {
     QStringList names;
     for (const SettingInfo &info : allSettings()) {
         if (touches(info.setting)) {
-            names << latin1(info.name);
+            names << nameText(info.name);
         }
     }
     if (customEdid) {
@@ -314,7 +311,7 @@ QStringList heldNames(const BoxConfiguration &configuration) {
     QStringList names;
     for (const SettingInfo &info : allSettings()) {
         if (configuration.setting(info.setting)) {
-            names << latin1(info.name);
+            names << nameText(info.name);
         }
     }
     if (configuration.customEdid) {

@@ -1,5 +1,6 @@
 #include "core/box/box_gate.h"
 
+#include "core/base/code_text.h"
 #include "core/box/messages.h"
 #include "core/edid/edid_decode.h"
 #include "core/signal/cec_decode.h"
@@ -8,10 +9,6 @@
 #include <algorithm>
 
 namespace {
-
-QString latin1(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
 
 // What the findings of a verdict are gathered into, with the one reason it is refused.
 struct Check {
@@ -40,10 +37,10 @@ void checkSettingValue(Setting setting, uint8_t value, Check &check) {
     }
     QStringList names;
     for (const SettingValue &named : info.values) {
-        names << latin1(named.name);
+        names << nameText(named.name);
     }
     check.refuse(QStringLiteral("bad value for %1: %2 (one of: %3)")
-                     .arg(latin1(info.name))
+                     .arg(nameText(info.name))
                      .arg(value)
                      .arg(names.join(QStringLiteral(", "))));
 }
@@ -171,7 +168,7 @@ GateVerdict checkChange(const BoxChange &change) {
             const uint8_t value = change.block[static_cast<size_t>(info.recordOffset)];
             if (!settingValueName(info, value)) {
                 check.findings
-                    << QStringLiteral("%1: the value %2 has no name").arg(latin1(info.name)).arg(value);
+                    << QStringLiteral("%1: the value %2 has no name").arg(nameText(info.name)).arg(value);
             }
         }
         break;

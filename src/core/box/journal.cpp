@@ -1,5 +1,6 @@
 #include "core/box/journal.h"
 
+#include "core/base/code_text.h"
 #include "core/box/box_change.h"
 
 #include <QDir>
@@ -351,10 +352,8 @@ QJsonObject journalConfigurationObject(const BoxConfiguration &configuration) {
     for (const SettingInfo &info : allSettings()) {
         if (const std::optional<uint8_t> value = configuration.setting(info.setting)) {
             const std::optional<std::string_view> name = settingValueName(info, *value);
-            settings.insert(
-                QString::fromLatin1(info.name.data(), static_cast<qsizetype>(info.name.size())),
-                name ? QJsonValue(QString::fromLatin1(name->data(), static_cast<qsizetype>(name->size())))
-                     : QJsonValue(int{*value}));
+            settings.insert(nameText(info.name),
+                            name ? QJsonValue(nameText(*name)) : QJsonValue(int{*value}));
         }
     }
     if (!settings.isEmpty()) {

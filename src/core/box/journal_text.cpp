@@ -1,5 +1,6 @@
 #include "core/box/journal_text.h"
 
+#include "core/base/code_text.h"
 #include "core/box/typed_status.h"
 
 namespace {
@@ -24,7 +25,7 @@ QString settingDetail(const SettingInfo &info, const JournalEntry &entry) {
     const std::optional<uint8_t> before = entry.before.setting(info.setting);
     const std::optional<uint8_t> after = entry.after.setting(info.setting);
     return QStringLiteral("%1: %2 -> %3")
-        .arg(QString::fromLatin1(info.name.data(), static_cast<qsizetype>(info.name.size())),
+        .arg(nameText(info.name),
              before ? status::settingValueText(info.setting, *before) : QStringLiteral("(not known)"),
              after ? status::settingValueText(info.setting, *after) : QStringLiteral("(the factory value)"));
 }

@@ -1,15 +1,12 @@
 #include "core/box/undo.h"
 
+#include "core/base/code_text.h"
 #include "core/box/typed_status.h"
 
 #include <algorithm>
 #include <functional>
 
 namespace {
-
-QString latin1(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
 
 bool undone(const JournalEntry &entry, const std::vector<JournalEntry> &entries) {
     return std::any_of(entries.begin(), entries.end(), [&entry](const JournalEntry &later) {
@@ -83,7 +80,7 @@ std::optional<UndoPlan> planUndo(const JournalEntry &entry, const BoxConfigurati
                                       box.setting(info.setting)};
         if (part.before) {
             anything |= needsPuttingBack<uint8_t>(
-                part, latin1(info.name), entryName,
+                part, nameText(info.name), entryName,
                 [&info](const uint8_t &value) { return status::settingValueText(info.setting, value); },
                 plan.changedSince);
         }
