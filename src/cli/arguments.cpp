@@ -6,6 +6,7 @@
 #include "core/edid/cta861.h"
 #include "core/edid/edid_model.h"
 #include "journal_commands.h"
+#include "name_suggestions.h"
 
 #include <algorithm>
 #include <array>
@@ -91,56 +92,6 @@ QString valueList(const SettingInfo &info) {
     return names.join(QStringLiteral(", "));
 }
 
-// The edit distance of two names: insertions, deletions, substitutions and swaps of two
-// neighbours count one each.
-qsizetype editDistance(const QString &a, const QString &b) {
-    const qsizetype n = a.size();
-    const qsizetype m = b.size();
-    std::vector<std::vector<qsizetype>> d(static_cast<size_t>(n + 1),
-                                          std::vector<qsizetype>(static_cast<size_t>(m + 1), 0));
-    const auto at = [&d](qsizetype i, qsizetype j) -> qsizetype & {
-        return d[static_cast<size_t>(i)][static_cast<size_t>(j)];
-    };
-    for (qsizetype i = 0; i <= n; ++i) {
-        at(i, 0) = i;
-    }
-    for (qsizetype j = 0; j <= m; ++j) {
-        at(0, j) = j;
-    }
-    for (qsizetype i = 1; i <= n; ++i) {
-        for (qsizetype j = 1; j <= m; ++j) {
-            const qsizetype cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            at(i, j) = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + cost});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
-                at(i, j) = std::min(at(i, j), at(i - 2, j - 2) + 1);
-            }
-        }
-    }
-    return at(n, m);
-}
-
-// The candidate nearest to the name, when it is near enough to be what was meant: at most
-// two edits, and fewer than the name has characters. Empty otherwise.
-QString nearestName(const QString &name, const QStringList &candidates) {
-    constexpr qsizetype kMostEdits = 2;
-    QString nearest;
-    qsizetype best = kMostEdits + 1;
-    for (const QString &candidate : candidates) {
-        const qsizetype distance = editDistance(name, candidate);
-        if (distance < best && distance < name.size()) {
-            best = distance;
-            nearest = candidate;
-        }
-    }
-    return nearest;
-}
-
-// " — did you mean input?" when a name is near the misspelled one.
-QString suggestion(const QString &name, const QStringList &candidates) {
-    const QString nearest = nearestName(name, candidates);
-    return nearest.isEmpty() ? QString() : QStringLiteral(" — did you mean %1?").arg(nearest);
-}
-
 QStringList settingNames() {
     QStringList names;
     for (const SettingInfo &setting : allSettings()) {
@@ -159,26 +110,6 @@ QString groupOf(std::string_view words) {
 bool isGroup(const QString &word) {
     return std::any_of(kCommands.begin(), kCommands.end(),
                        [&word](const CommandInfo &info) { return groupOf(info.words) == word; });
-}
-
-// The command name nearest to the unknown words, each name held against as many words.
-QString commandSuggestion(const QStringList &words) {
-    QString best;
-    qsizetype bestDistance = 0;
-    for (const CommandInfo &info : kCommands) {
-        const QString name = textOf(info.words);
-        const qsizetype count = name.count(QLatin1Char(' ')) + 1;
-        const QString typed = words.mid(0, count).join(QLatin1Char(' '));
-        if (words.size() < count || nearestName(typed, {name}).isEmpty()) {
-            continue;
-        }
-        const qsizetype distance = editDistance(typed, name);
-        if (best.isEmpty() || distance < bestDistance) {
-            best = name;
-            bestDistance = distance;
-        }
-    }
-    return best.isEmpty() ? QString() : QStringLiteral(" — did you mean %1?").arg(best);
 }
 
 // A command's two lines in a usage text: its words and synopsis, then its summary.
@@ -881,6 +812,10 @@ QString usageText() {
                        "  --json         one JSON document on standard output\n"
                        "  --trace        every frame and reply on standard error\n"
                        "  --quiet        messages only when the command fails\n\n"
+                       "Every change to the box is checked first (a packet the decoders fail, an EDID a\n"
+                       "source may not read: exit status 1, nothing sent, unless --as-is) and recorded,\n"
+                       "with what it overwrote, in $XDG_STATE_HOME/veltrika/journal/2023.jsonl (the demo\n"
+                       "box's beside its state file): see journal and undo.\n\n"
                        "Commands:\n");
     for (const CommandInfo &info : kCommands) {
         usage += commandLines(info);
