@@ -3,6 +3,7 @@
 // waits put under it. scripts/bench builds it optimised and runs it.
 
 #include "VeltrikaForm.h"
+#include "box_journal.h"
 #include "core/box/status_record.h"
 #include "core/box/status_texts.h"
 #include "core/box/usbxpress.h"
@@ -13,6 +14,7 @@
 #include "decode_figures.h"
 #include "edid_details.h"
 #include "edid_text.h"
+#include "gate_figures.h"
 #include "measure.h"
 #include "monitor_figures.h"
 #ifdef VELTRIKA_BENCH_MQTT
@@ -95,6 +97,8 @@ const char *const kWriteProfileMode = "--write-profile";
 constexpr int kWriteProfileRuns = 5;
 // The EDID figures alone, and where the write's wall time goes beside its waits.
 const char *const kTransfersMode = "--transfers";
+// What the gate and the journal add to a setting change, alone.
+const char *const kGateMode = "--gate";
 // The box over time alone: the watcher's day of polls and a minute of `veltrika monitor`.
 const char *const kMonitorMode = "--monitor";
 const char *const kWatcherMemoryMode = "--watcher-memory";
@@ -195,24 +199,27 @@ void tick(MainWindow &window, int timerId) {
     QCoreApplication::sendEvent(&window, &event);
 }
 
-// A window on a box of its own, shown and painted.
+// A window on a box of its own, shown and painted, with a journal as the utility keeps one.
 struct Session {
     Session(LinkClock &clock, uint8_t edidMode) : box(clock) {
         // Like the demo's box: no log, which would grow with every call.
         box.setLogging(false);
         box.statusRecord()[record::kEdidMode] = edidMode;
         installPlatform(&box, &clock);
+        installJournalDirectory(journal.path());
         window = std::make_unique<MainWindow>();
         window->show();
         paintWindow(*window);
     }
     ~Session() {
         window.reset();
+        installJournalDirectory({});
         installPlatform(nullptr, nullptr);
     }
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
+    QTemporaryDir journal;
     sim::SimulatedBox box;
     std::unique_ptr<MainWindow> window;
 };
@@ -751,6 +758,11 @@ int main(int argc, char **argv) {
     }
 
     std::vector<Figure> figures;
+    if (argc > 1 && std::strcmp(argv[1], kGateMode) == 0) {
+        bench::gateFigures(figures);
+        bench::printMachine();
+        return bench::printTable(figures) ? 0 : 1;
+    }
     if (argc > 1 && std::strcmp(argv[1], kTransfersMode) == 0) {
         const BoxGuard guard;
         SystemLinkClock clock;
@@ -781,6 +793,8 @@ int main(int argc, char **argv) {
     figures.push_back(sleepFigure(clock));
     progress("status tick");
     figures.push_back(tickFigure(clock));
+    progress("a setting change through the gate");
+    bench::gateFigures(figures);
     progress("memory (three runs of 10,000 ticks)");
     memoryFigures(figures);
     progress("demo process (three runs of about 35 s)");

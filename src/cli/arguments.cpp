@@ -6,6 +6,8 @@
 #include "core/edid/cta861.h"
 #include "core/edid/edid_model.h"
 #include "global_options.h"
+#include "journal_commands.h"
+#include "name_suggestions.h"
 
 #include <algorithm>
 #include <array>
@@ -16,7 +18,7 @@ namespace cli {
 namespace {
 
 // clang-format off
-constexpr std::array<CommandInfo, 23> kCommands = {{
+constexpr std::array<CommandInfo, 25> kCommands = {{
     {Command::Status,    "status",     "",
      "the status lines, the HDR capture, the firmware version and every setting", true},
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
@@ -29,10 +31,14 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
      "writes an EDID file of any form read as the box's custom EDID; --fit keeps the first two blocks of a longer one",
      true},
     {Command::EdidCheck, "edid check", "FILE...",                                "the checksum of every block of each file", false},
-    {Command::CecSend,   "cec send",   "HEX",                                    "sends a CEC message (colon hex)", true},
-    {Command::CecStore,  "cec store",  "sp|lp HEX",                              "stores a CEC command for the SP or LP button", true},
-    {Command::HdrSend,   "hdr send",   "HEX",                                    "sends the custom HDR infoframe (colon hex)", true},
-    {Command::AviSend,   "avi send",   "HEX",                                    "sends the custom AVI bytes (colon hex)", true},
+    {Command::CecSend,   "cec send",   "HEX [--as-is]",
+     "sends a CEC message (colon hex); one the CEC decoder fails only with --as-is", true},
+    {Command::CecStore,  "cec store",  "sp|lp HEX [--as-is]",
+     "stores a CEC command for the SP or LP button; one the CEC decoder fails only with --as-is", true},
+    {Command::HdrSend,   "hdr send",   "HEX [--as-is]",
+     "sends the custom HDR infoframe (colon hex); one the infoframe decoder fails only with --as-is", true},
+    {Command::AviSend,   "avi send",   "HEX [--as-is]",
+     "sends the custom AVI bytes (colon hex); ones the infoframe decoder fails only with --as-is", true},
     {Command::Reset,     "reset",      "--settings|--edid|--all --yes",          "factory reset; nothing is written without --yes", true},
     {Command::EdidDecode, "edid decode", "[FILE|-|box|top|bot]...",
      "what each EDID means, block by block, with its findings (default: box); several: each under its name, "
@@ -50,7 +56,7 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
      "the video of one EDID with the audio of another, into FILE (-o -: on standard output)", false},
     {Command::Backup, "backup", "-o FILE",
      "the box's configuration (settings, EDID mode and custom EDID, stored infoframes) into FILE", true},
-    {Command::Restore, "restore", "FILE|NAME [--dry-run] [--only settings|edid|packets]...",
+    {Command::Restore, "restore", "FILE|NAME [--dry-run] [--as-is] [--only settings|edid|packets]...",
      "puts a saved configuration back: sends only what differs, then reads the box back", true},
     {Command::ConfigList, "config list", "", "the named configurations", false},
     {Command::ConfigSave, "config save", "NAME [--replace]",
@@ -59,6 +65,11 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
     {Command::Monitor, "monitor", "[--interval MS] [--for SECONDS] [--count N] [--json]",
      "waits for the box, prints its whole status once, then every change, attach and detach as it happens",
      false},
+    {Command::Journal, "journal", "[-n N] [--json]",
+     "the changes made to the box, oldest first: when, from where, what each overwrote, the outcome", false},
+    {Command::Undo, "undo", "[ENTRY] [--dry-run] [--force]",
+     "puts back what a change of the journal overwrote (default: the last); --force also where the box changed since",
+     true},
 }};
 // clang-format on
 
@@ -76,50 +87,6 @@ std::string utf8(const QString &string) {
     return string.toStdString();
 }
 
-// The edit distance of two names: insertions, deletions, substitutions and swaps of two
-// neighbours count one each.
-qsizetype editDistance(const QString &a, const QString &b) {
-    const qsizetype n = a.size();
-    const qsizetype m = b.size();
-    std::vector<std::vector<qsizetype>> d(static_cast<size_t>(n + 1),
-                                          std::vector<qsizetype>(static_cast<size_t>(m + 1), 0));
-    const auto at = [&d](qsizetype i, qsizetype j) -> qsizetype & {
-        return d[static_cast<size_t>(i)][static_cast<size_t>(j)];
-    };
-    for (qsizetype i = 0; i <= n; ++i) {
-        at(i, 0) = i;
-    }
-    for (qsizetype j = 0; j <= m; ++j) {
-        at(0, j) = j;
-    }
-    for (qsizetype i = 1; i <= n; ++i) {
-        for (qsizetype j = 1; j <= m; ++j) {
-            const qsizetype cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            at(i, j) = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + cost});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
-                at(i, j) = std::min(at(i, j), at(i - 2, j - 2) + 1);
-            }
-        }
-    }
-    return at(n, m);
-}
-
-// The candidate nearest to the name, when it is near enough to be what was meant: at most
-// two edits, and fewer than the name has characters. Empty otherwise.
-QString nearestName(const QString &name, const QStringList &candidates) {
-    constexpr qsizetype kMostEdits = 2;
-    QString nearest;
-    qsizetype best = kMostEdits + 1;
-    for (const QString &candidate : candidates) {
-        const qsizetype distance = editDistance(name, candidate);
-        if (distance < best && distance < name.size()) {
-            best = distance;
-            nearest = candidate;
-        }
-    }
-    return nearest;
-}
-
 QStringList settingNames() {
     QStringList names;
     for (const SettingInfo &setting : allSettings()) {
@@ -131,26 +98,6 @@ QStringList settingNames() {
 bool isGroup(const QString &word) {
     return std::any_of(kCommands.begin(), kCommands.end(),
                        [&word](const CommandInfo &info) { return groupOf(info.words) == word; });
-}
-
-// The command name nearest to the unknown words, each name held against as many words.
-QString commandSuggestion(const QStringList &words) {
-    QString best;
-    qsizetype bestDistance = 0;
-    for (const CommandInfo &info : kCommands) {
-        const QString name = textOf(info.words);
-        const qsizetype count = name.count(QLatin1Char(' ')) + 1;
-        const QString typed = words.mid(0, count).join(QLatin1Char(' '));
-        if (words.size() < count || nearestName(typed, {name}).isEmpty()) {
-            continue;
-        }
-        const qsizetype distance = editDistance(typed, name);
-        if (best.isEmpty() || distance < bestDistance) {
-            best = name;
-            bestDistance = distance;
-        }
-    }
-    return best.isEmpty() ? QString() : QStringLiteral(" — did you mean %1?").arg(best);
 }
 
 // The command whose words begin the arguments, and how many arguments they took.
@@ -215,6 +162,9 @@ public:
             return parseConfigurationArguments(invocation_, arguments_);
         case Command::Monitor:
             return monitor();
+        case Command::Journal:
+        case Command::Undo:
+            return parseJournalArguments(invocation_, arguments_);
         }
         return QStringLiteral("unknown command");
     }
@@ -656,11 +606,19 @@ private:
         return {};
     }
 
+    // The arguments but --as-is, which the packet commands take anywhere.
+    QStringList withoutAsIs() {
+        QStringList rest = arguments_;
+        invocation_.packetAsIs = rest.removeAll(QStringLiteral("--as-is")) > 0;
+        return rest;
+    }
+
     QString packet(const packets::PacketSend &send) {
-        if (arguments_.size() != 1) {
+        const QStringList rest = withoutAsIs();
+        if (rest.size() != 1) {
             return QStringLiteral("one HEX text expected");
         }
-        invocation_.packetText = arguments_.first();
+        invocation_.packetText = rest.first();
         const packets::TextOutcome<packets::PacketBytes> bytes =
             packets::packetBytesOf(invocation_.packetText, send);
         if (!bytes.ok()) {
@@ -671,10 +629,11 @@ private:
     }
 
     QString cecStore() {
-        if (arguments_.size() != 2) {
+        const QStringList rest = withoutAsIs();
+        if (rest.size() != 2) {
             return QStringLiteral("cec store needs sp or lp and one HEX text");
         }
-        const QString &slot = arguments_[0];
+        const QString &slot = rest[0];
         if (slot == QLatin1String("sp")) {
             invocation_.cecSlot = proto::kStoreCecSlot1;
         } else if (slot == QLatin1String("lp")) {
@@ -682,7 +641,7 @@ private:
         } else {
             return QStringLiteral("unknown CEC slot: %1 (one of: sp, lp)").arg(slot);
         }
-        invocation_.packetText = arguments_[1];
+        invocation_.packetText = rest[1];
         const packets::TextOutcome<packets::PacketText> stored =
             packets::cecStoreTextOf(invocation_.packetText);
         if (!stored.ok()) {
@@ -731,11 +690,6 @@ private:
 };
 
 } // namespace
-
-QString suggestion(const QString &name, const QStringList &candidates) {
-    const QString nearest = nearestName(name, candidates);
-    return nearest.isEmpty() ? QString() : QStringLiteral(" — did you mean %1?").arg(nearest);
-}
 
 QString textOf(std::string_view view) {
     return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));

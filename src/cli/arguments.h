@@ -43,6 +43,8 @@ enum class Command : uint8_t {
     ConfigSave,
     ConfigDelete,
     Monitor,
+    Journal,
+    Undo,
 };
 
 // One row of the command table: how the command is named, used and described.
@@ -97,8 +99,17 @@ struct EdidEdit {
 struct ConfigurationArguments {
     QString target;              // restore: FILE or NAME as given; config save, config delete: NAME
     bool dryRun = false;         // restore --dry-run
+    bool asIs = false;           // restore --as-is: also what the check finds faults in
     ConfigurationParts only = 0; // restore --only, every one given; none: every part
     bool replace = false;        // config save --replace: over a configuration of that name
+};
+
+// journal and undo (journal_commands.h).
+struct JournalArguments {
+    std::optional<int> count; // journal -n: the last N entries
+    std::optional<int> entry; // undo ENTRY; none: the last change
+    bool dryRun = false;      // undo --dry-run
+    bool force = false;       // undo --force
 };
 
 struct Invocation {
@@ -123,7 +134,8 @@ struct Invocation {
     QString packetText;          // cec, hdr and avi commands, as typed
     packets::PacketBytes packet; // cec send, hdr send, avi send
     packets::PacketText storedText;
-    uint8_t cecSlot = 0; // cec store
+    bool packetAsIs = false; // the packet commands' --as-is: also what the decoders fail
+    uint8_t cecSlot = 0;     // cec store
     FactoryReset reset = FactoryReset::Settings;
     std::vector<EdidInput> edidInputs; // edid decode, compare, edit (the source first), merge (video, audio)
     std::vector<EdidEdit> edidEdits;
@@ -131,6 +143,7 @@ struct Invocation {
     std::vector<uint8_t> decodeBytes; // infoframe decode (none: the box's HDR capture), cec decode
     // backup (its -o is outputFile), restore, config
     ConfigurationArguments configuration;
+    JournalArguments journal;
     uint32_t monitorIntervalMs = 1000; // monitor --interval
     std::optional<int> monitorSeconds; // monitor --for
     std::optional<int> monitorCount;   // monitor --count
@@ -156,8 +169,6 @@ QString textOf(std::string_view view);
 QString valueList(const SettingInfo &info);
 // The first word of a command of more than one ("edid" of "edid read"), else empty.
 QString groupOf(std::string_view words);
-// " — did you mean top?" when one of the candidates is near the misspelled name, else empty.
-QString suggestion(const QString &name, const QStringList &candidates);
 
 // The text of `--help` and of `COMMAND --help` (usage.cpp).
 QString usageText();

@@ -9,6 +9,7 @@
 #include "core/edid/spaced_hex.h"
 #include "core/signal/cec_report.h"
 #include "core/signal/infoframe_report.h"
+#include "name_suggestions.h"
 #include "run_cli.h"
 
 #include <QFile>

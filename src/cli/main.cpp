@@ -1,5 +1,6 @@
 // `veltrika`: the box from the command line.
 
+#include "core/box/journal.h"
 #include "core/box/named_configurations.h"
 #include "monitor_command.h"
 #include "run_cli.h"
@@ -97,6 +98,9 @@ int main(int argc, char **argv) {
             sim::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
         .configurationDirectory = defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"),
                                                                  qEnvironmentVariable("HOME")),
+        .keepJournal = true,
+        .journalDirectory =
+            defaultJournalDirectory(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
     };
     cli::setMonitorHooks({.wait = waitUnlessStopped, .now = {}});
     return cli::runCli(arguments, environment);

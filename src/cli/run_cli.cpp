@@ -1,6 +1,7 @@
 #include "run_cli.h"
 
 #include "arguments.h"
+#include "box_changes.h"
 #include "configuration_commands.h"
 #include "core/base/saved_file.h"
 #include "core/box/box_session.h"
@@ -12,6 +13,7 @@
 #include "core/edid/spaced_hex.h"
 #include "core/product.h"
 #include "decode_commands.h"
+#include "journal_commands.h"
 #include "monitor_command.h"
 #include "output.h"
 #include "sim/demo_state.h"
@@ -42,6 +44,7 @@ constexpr int kBusyRetries = 50;
 // What is read before the box is opened.
 struct Inputs {
     EdidImage image{};
+    qsizetype edidBytesHeld = 0; // edid write: what the file held (256 once fitted)
     EdidVerdicts verdicts{};
     std::vector<std::pair<QString, EdidVerdicts>> checked;
     std::unique_ptr<QSaveFile> output;
@@ -67,15 +70,17 @@ std::optional<EdidImage> loadEdidFile(const QString &fileName, QString *error) {
     return imageOf(*data);
 }
 
-// Puts into inputs.image what `edid write` would send, when a source can read it: a file of
-// more blocks than the box holds only with --fit (its first two, the extension count set to
-// one and block 0's checksum moved with it), any other fault only with --as-is.
+// Puts into inputs.image what `edid write` would send, when the gate finds nothing in it: a
+// file of more blocks than the box holds only with --fit (its first two, the extension count
+// set to one and block 0's checksum moved with it), one a source may not read or the decoder
+// fails only with --as-is. The checksums are checked after.
 int checkEdidToWrite(const Invocation &invocation, StderrReporter &reporter, const QByteArray &data,
                      Inputs &inputs, Output &output) {
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(data.constData()),
                                          static_cast<size_t>(data.size()));
-    EdidCheck check = checkEdidForSource(bytes, EdidOrigin::File);
+    const EdidCheck check = checkEdidForSource(bytes, EdidOrigin::File);
     inputs.image = imageOf(data);
+    inputs.edidBytesHeld = data.size();
     const qsizetype boxBlocks = static_cast<qsizetype>(proto::kEdidSize) / kEdidBlockSize;
     if (check.blocksHeld() > boxBlocks) {
         if (!invocation.fit) {
@@ -84,28 +89,42 @@ int checkEdidToWrite(const Invocation &invocation, StderrReporter &reporter, con
             return kExitFailed;
         }
         fitEdidToBox(inputs.image);
+        inputs.edidBytesHeld = static_cast<qsizetype>(proto::kEdidSize);
         reporter.message(QStringLiteral("%1: kept the first %2 of %3 blocks, the extension count set to 1")
                              .arg(invocation.files.first())
                              .arg(boxBlocks)
                              .arg(check.blocksHeld()));
-        check = checkEdidForSource(inputs.image, static_cast<qsizetype>(proto::kEdidSize), EdidOrigin::File);
     }
-    if (check.ok()) {
+    const QStringList findings =
+        checkChange(BoxChange::ofEdidWrite(inputs.image, inputs.edidBytesHeld, EdidOrigin::File)).findings;
+    if (findings.isEmpty()) {
         return kExitOk;
     }
-    QJsonArray reasons;
-    for (const QString &reason : check.reasons) {
-        reasons.append(reason);
-    }
-    output.json.insert(QStringLiteral("source_check"), reasons);
+    output.json.insert(QStringLiteral("source_check"), QJsonArray::fromStringList(findings));
     if (invocation.checksums == ChecksumPolicy::AsIs) {
         reporter.message(QStringLiteral("%1: written as it is: %2")
-                             .arg(invocation.files.first(), check.reasons.join(QStringLiteral("; "))));
+                             .arg(invocation.files.first(), findings.join(QStringLiteral("; "))));
         return kExitOk;
     }
     output.error = QStringLiteral("edid write: nothing was written: %1 (--as-is writes it as it is)")
-                       .arg(check.reasons.join(QStringLiteral("; ")));
+                       .arg(findings.join(QStringLiteral("; ")));
     return kExitFailed;
+}
+
+// The change a packet command makes, as parsed.
+BoxChange packetChange(const Invocation &invocation) {
+    switch (invocation.command) {
+    case Command::CecSend:
+        return BoxChange::ofCecSend(invocation.packet);
+    case Command::CecStore:
+        return BoxChange::ofCecStore(invocation.cecSlot, invocation.storedText);
+    case Command::HdrSend:
+        return BoxChange::ofHdrSend(invocation.packet);
+    default:
+        break;
+    }
+    // The AVI send's REPLACE AVI comes from the box, read before it is sent.
+    return BoxChange::ofAviSend(invocation.packet, 0);
 }
 
 QString resetName(FactoryReset what) {
@@ -230,13 +249,19 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
     case Command::EdidDecode:
     case Command::EdidCompare:
         return loadDecodeInputs(invocation, inputs.edids, &output.error) ? kExitOk : kExitUsage;
-    case Command::Status:
-    case Command::Get:
-    case Command::Set:
     case Command::CecSend:
     case Command::CecStore:
     case Command::HdrSend:
     case Command::AviSend:
+        // What the decoders fail stops the command before the box is looked for.
+        return answerFindings(textOf(commandInfo(invocation.command).words),
+                              checkChange(packetChange(invocation)).findings, invocation.packetAsIs,
+                              QStringLiteral("--as-is sends it as it is"), reporter, output)
+                   ? kExitOk
+                   : kExitFailed;
+    case Command::Status:
+    case Command::Get:
+    case Command::Set:
     case Command::Reset:
     case Command::InfoframeDecode:
     case Command::CecDecode:
@@ -246,6 +271,8 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
     case Command::ConfigSave:
     case Command::ConfigDelete:
     case Command::Monitor:
+    case Command::Journal:
+    case Command::Undo:
         break;
     }
     return kExitOk;
@@ -272,10 +299,10 @@ void checkFiles(const Inputs &inputs, Output &output, int *status) {
 // The commands that talk to the box, each as the window's control does it.
 class BoxCommands {
 public:
-    BoxCommands(const Invocation &invocation, BoxSession &session, LinkClock &clock, StderrReporter &reporter,
-                Inputs &inputs, Output &output)
-        : invocation_(invocation), session_(session), clock_(clock), reporter_(reporter), inputs_(inputs),
-          output_(output) {}
+    BoxCommands(const Invocation &invocation, BoxSession &session, CommandLineGate &gate, LinkClock &clock,
+                StderrReporter &reporter, Inputs &inputs, Output &output)
+        : invocation_(invocation), session_(session), gate_(gate), clock_(clock), reporter_(reporter),
+          inputs_(inputs), output_(output) {}
 
     int run() {
         switch (invocation_.command) {
@@ -290,11 +317,11 @@ public:
         case Command::EdidWrite:
             return edidWrite();
         case Command::CecSend:
-            return sendPacket(packets::kCecSend);
+            return sendPacket(BoxChange::ofCecSend(invocation_.packet));
         case Command::CecStore:
             return cecStore();
         case Command::HdrSend:
-            return sendPacket(packets::kHdrSend);
+            return sendPacket(BoxChange::ofHdrSend(invocation_.packet));
         case Command::AviSend:
             return aviSend();
         case Command::Reset:
@@ -312,10 +339,13 @@ public:
         case Command::ConfigList:
         case Command::ConfigSave:
         case Command::ConfigDelete:
-            return runConfigurationCommand(invocation_, session_, clock_, reporter_, inputs_.configuration,
-                                           output_);
+            return runConfigurationCommand(invocation_, session_, gate_, clock_, reporter_,
+                                           inputs_.configuration, output_);
+        case Command::Undo:
+            return runUndo(invocation_, session_, gate_, clock_, reporter_, output_);
         case Command::EdidCheck:
         case Command::Monitor:
+        case Command::Journal:
             break;
         }
         return kExitOk;
@@ -398,7 +428,8 @@ private:
             const SettingInfo &info = settingInfo(write.setting);
             const QString name = textOf(info.name);
             const QString value = settingValueText(info, write.value);
-            const LinkError error = session_.writeSetting(write.setting, write.value);
+            const LinkError error =
+                gate_.apply(BoxChange::ofSetting(write.setting, write.value), Answer::No).error;
             if (error != LinkError::None) {
                 output_.json.insert(QStringLiteral("failed"), name);
                 return fail(QStringLiteral("set %1=%2").arg(name, value), error);
@@ -441,18 +472,28 @@ private:
                                "custom-edid=0)");
             return kExitFailed;
         }
-        const LinkError error = session_.writeEdid(inputs_.image);
+        // Whatever the gate finds was answered before the box was opened: --as-is, or nothing.
+        const BoxChange change =
+            BoxChange::ofEdidWrite(inputs_.image, inputs_.edidBytesHeld, EdidOrigin::File);
+        const LinkError error =
+            gate_.apply(change, invocation_.checksums == ChecksumPolicy::AsIs ? Answer::Yes : Answer::No)
+                .error;
         return error == LinkError::None ? kExitOk : fail(QStringLiteral("edid write"), error);
     }
 
     void describePacket(std::span<const uint8_t> bytes) {
-        output_.json = {{QStringLiteral("text"), invocation_.packetText},
-                        {QStringLiteral("bytes"), spacedBytes(bytes)}};
+        output_.json.insert(QStringLiteral("text"), invocation_.packetText);
+        output_.json.insert(QStringLiteral("bytes"), spacedBytes(bytes));
     }
 
-    int sendPacket(const packets::PacketSend &send) {
+    // The decoders' findings were answered before the box was opened: --as-is, or nothing.
+    LinkError sendPacketChange(const BoxChange &change) {
+        return gate_.apply(change, invocation_.packetAsIs ? Answer::Yes : Answer::No).error;
+    }
+
+    int sendPacket(const BoxChange &change) {
         describePacket(invocation_.packet.bytes());
-        const LinkError error = session_.sendPacket(send, invocation_.packet.bytes());
+        const LinkError error = sendPacketChange(change);
         return error == LinkError::None ? kExitOk
                                         : fail(textOf(commandInfo(invocation_.command).words), error);
     }
@@ -462,39 +503,57 @@ private:
         output_.json.insert(QStringLiteral("slot"), invocation_.cecSlot == proto::kStoreCecSlot1
                                                         ? QStringLiteral("sp")
                                                         : QStringLiteral("lp"));
-        const LinkError error = session_.storeCec(invocation_.cecSlot, invocation_.storedText);
+        const LinkError error =
+            sendPacketChange(BoxChange::ofCecStore(invocation_.cecSlot, invocation_.storedText));
         return error == LinkError::None ? kExitOk : fail(QStringLiteral("cec store"), error);
     }
 
-    // After an activated AVI infoframe the box learns again whether to keep replacing AVI,
-    // as the window tells it from its check box: here the setting the box reports.
+    // After activated AVI bytes the box learns again whether to keep replacing AVI, as the
+    // window tells it from its check box: here the setting the box reports.
     int aviSend() {
         const Outcome<record::StatusRecord> settings = readSettings();
         if (!settings.ok()) {
             return fail(QStringLiteral("avi send: reading replace-avi"), settings.error);
         }
-        const int sent = sendPacket(packets::kAviSend);
-        if (sent != kExitOk) {
-            return sent;
+        describePacket(invocation_.packet.bytes());
+        const ChangeResult sent =
+            gate_.apply(BoxChange::ofAviSend(invocation_.packet, settings.value[record::kReplaceAvi]),
+                        invocation_.packetAsIs ? Answer::Yes : Answer::No);
+        if (sent.error == LinkError::None) {
+            return kExitOk;
         }
-        const LinkError error =
-            session_.writeSetting(Setting::ReplaceAvi, settings.value[record::kReplaceAvi]);
-        return error == LinkError::None ? kExitOk : fail(QStringLiteral("avi send: replace-avi"), error);
+        return fail(sent.failedPart.isEmpty() ? QStringLiteral("avi send")
+                                              : QStringLiteral("avi send: %1").arg(sent.failedPart),
+                    sent.error);
     }
 
     int reset() {
         output_.json = {{QStringLiteral("reset"), resetName(invocation_.reset)}};
-        const LinkError error = session_.factoryReset(invocation_.reset);
+        const LinkError error = gate_.apply(BoxChange::ofFactoryReset(invocation_.reset), Answer::No).error;
         return error == LinkError::None ? kExitOk : fail(QStringLiteral("reset"), error);
     }
 
     const Invocation &invocation_;
     BoxSession &session_;
+    CommandLineGate &gate_;
     LinkClock &clock_;
     StderrReporter &reporter_;
     Inputs &inputs_;
     Output &output_;
 };
+
+// The journal of the box the invocation talks to: the demo box's beside its state file. None
+// when the environment keeps none.
+std::unique_ptr<Journal> journalOf(const Invocation &invocation, const Environment &environment) {
+    if (!environment.keepJournal) {
+        return nullptr;
+    }
+    const QString directory =
+        invocation.demo ? demoJournalDirectory(invocation.demoFile.isEmpty() ? environment.defaultDemoFile
+                                                                             : invocation.demoFile)
+                        : environment.journalDirectory;
+    return std::make_unique<Journal>(directory, QLatin1String(kDeviceSerial));
+}
 
 // The box attached, `run` on its session, and the box closed.
 int runOnBox(UsbXpress &usb, const Environment &environment, StderrReporter &reporter, Output &output,
@@ -584,6 +643,14 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
     if (!needsBox(invocation) && isConfigurationCommand(invocation.command)) {
         return runConfigurationFiles(invocation, environment.configurationDirectory, output);
     }
+    if (invocation.command == Command::Journal) {
+        const std::unique_ptr<Journal> journal = journalOf(invocation, environment);
+        if (!journal) {
+            output.error = QStringLiteral("journal: no journal is kept");
+            return kExitFailed;
+        }
+        return runJournalList(invocation, *journal, reporter, output);
+    }
     if (!needsBox(invocation)) {
         if (invocation.command == Command::EdidEdit || invocation.command == Command::EdidMerge) {
             return buildEdidFile(invocation, inputs, nullptr, output);
@@ -596,7 +663,10 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
         return status;
     }
     return onTheBox(invocation, environment, reporter, output, [&](BoxSession &session) {
-        return BoxCommands(invocation, session, environment.clock, reporter, inputs, output).run();
+        const std::unique_ptr<Journal> journal = journalOf(invocation, environment);
+        BoxGate boxGate(session, environment.clock, journal.get());
+        CommandLineGate gate(boxGate, reporter);
+        return BoxCommands(invocation, session, gate, environment.clock, reporter, inputs, output).run();
     });
 }
 

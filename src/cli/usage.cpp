@@ -51,6 +51,10 @@ QString usageText() {
                        "                 several EDIDs: one JSON object a line)\n"
                        "  --trace        every frame and reply on standard error\n"
                        "  --quiet        messages only when the command fails\n\n"
+                       "Every change to the box is checked first (a packet the decoders fail, an EDID a\n"
+                       "source may not read: exit status 1, nothing sent, unless --as-is) and recorded,\n"
+                       "with what it overwrote, in $XDG_STATE_HOME/veltrika/journal/2023.jsonl (the demo\n"
+                       "box's beside its state file): see journal and undo.\n\n"
                        "Commands:\n");
     for (const CommandInfo &info : allCommands()) {
         usage += commandLines(info);

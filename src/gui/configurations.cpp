@@ -203,18 +203,30 @@ void MainWindow::loadConfigurationFile(const QString &fileName, const QString &s
                                  QMessageBox::Ok);
         return;
     }
-    if (!confirmRestore(shownName, steps, wanted, box.configuration)) {
+    // What the check finds stands in the preview, whose Cancel is the default: the preview is
+    // the question.
+    const BoxChange change = BoxChange::ofRestore(steps, wanted, QStringLiteral("restore %1").arg(shownName));
+    const GateVerdict verdict = checkChange(change);
+    if (verdict.verdict == Verdict::Refused) {
+        QMessageBox::warning(this, tr(kLoadTitle),
+                             tr("%1 cannot be loaded:\n%2\nNothing was sent.")
+                                 .arg(shownName, verdict.findings.join(QLatin1Char('\n'))),
+                             QMessageBox::Ok);
         return;
     }
-    const RestoreReport report = runRestore(*session_, *installedClock(), steps, wanted,
-                                            [this](int done, int total) { transferProgress(done, total); });
-    showRestoreSummary(shownName, report, static_cast<int>(steps.size()));
-    followRestore(report, wanted);
+    if (!confirmRestore(shownName, steps, wanted, box.configuration, verdict.lines())) {
+        return;
+    }
+    const ChangeResult result =
+        applyChange(change, Answer::Yes, [this](int done, int total) { transferProgress(done, total); });
+    showRestoreSummary(tr(kLoadTitle), shownName, result.restore, static_cast<int>(steps.size()));
+    followRestore(result.restore, wanted);
 }
 
-// The differences, one a line, with Apply and Cancel; Cancel is the default.
+// The differences, one a line, then what the check finds in them.
 bool MainWindow::confirmRestore(const QString &shownName, const std::vector<RestoreStep> &steps,
-                                const BoxConfiguration &wanted, const BoxConfiguration &box) {
+                                const BoxConfiguration &wanted, const BoxConfiguration &box,
+                                const QStringList &findings) {
     QStringList lines;
     for (const RestoreStep &step : steps) {
         lines << changeText(step.change, changeWord(step.change));
@@ -228,8 +240,20 @@ bool MainWindow::confirmRestore(const QString &shownName, const std::vector<Rest
               << tr("Saved from firmware %1; the box runs %2.")
                      .arg(*wanted.firmware, box.firmware.value_or(QString()));
     }
-    QMessageBox preview(QMessageBox::Question, tr(kLoadTitle), text, QMessageBox::Apply | QMessageBox::Cancel,
-                        this);
+    if (!findings.isEmpty()) {
+        lines << QString() << tr("The check finds:");
+        // A finding begins with the part's key ("hdr_infoframe: "): the window says its word.
+        for (const QString &finding : findings) {
+            const qsizetype colon = finding.indexOf(QLatin1String(": "));
+            lines << (colon < 0 ? finding : fieldWord(finding.left(colon)) + finding.mid(colon));
+        }
+    }
+    return confirmChanges(tr(kLoadTitle), text, lines);
+}
+
+// The changes, one a line, with Apply and Cancel; Cancel is the default.
+bool MainWindow::confirmChanges(const QString &title, const QString &text, const QStringList &lines) {
+    QMessageBox preview(QMessageBox::Question, title, text, QMessageBox::Apply | QMessageBox::Cancel, this);
     preview.setObjectName(QStringLiteral("configurationPreview"));
     preview.setInformativeText(linesOf(lines));
     keepLinesWhole(preview);
@@ -238,7 +262,8 @@ bool MainWindow::confirmRestore(const QString &shownName, const std::vector<Rest
     return preview.exec() == QMessageBox::Apply;
 }
 
-void MainWindow::showRestoreSummary(const QString &shownName, const RestoreReport &report, int planned) {
+void MainWindow::showRestoreSummary(const QString &title, const QString &shownName,
+                                    const RestoreReport &report, int planned) {
     const char *outcome = "Applied %1 of %2 changes from %3; the box holds them.";
     if (report.error != LinkError::None) {
         outcome =
@@ -248,7 +273,7 @@ void MainWindow::showRestoreSummary(const QString &shownName, const RestoreRepor
     } else if (!report.mismatched.empty()) {
         outcome = "Applied %1 of %2 changes from %3, but the box does not hold them all.";
     }
-    QMessageBox summary(report.ok() ? QMessageBox::Information : QMessageBox::Warning, tr(kLoadTitle),
+    QMessageBox summary(report.ok() ? QMessageBox::Information : QMessageBox::Warning, title,
                         tr(outcome).arg(report.applied.size()).arg(planned).arg(shownName), QMessageBox::Ok,
                         this);
     summary.setInformativeText(linesOf(restoreReportLines(report, changeWord)));

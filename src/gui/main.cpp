@@ -1,6 +1,7 @@
 // The utility with the simulated box attached, for trying the program without the box. Its
 // state is the demo box's of `veltrika --demo` and `veltrika-mqtt --demo`: one box for all.
 
+#include "core/box/journal.h"
 #include "run_utility.h"
 #include "sim/demo_state.h"
 #include "sim/simulated_box.h"
@@ -14,8 +15,9 @@ int main(int argc, char **argv) {
     sim::SimulatedBox box(clock);
     box.setLively(true);
     box.setLogging(false);
-    sim::SharedDemoBox shared(
-        box, sim::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")));
+    const QString demoState =
+        sim::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME"));
+    sim::SharedDemoBox shared(box, demoState);
     QString error;
     if (!shared.load(&error)) {
         std::fprintf(stderr, "veltrika-utility-demo: %s\n", qPrintable(error));
@@ -26,5 +28,6 @@ int main(int argc, char **argv) {
     };
     shared.setErrorHandler(tell);
     shared.setSaveWhenIdle(true);
-    return runUtility(argc, argv, shared, clock);
+    // The demo's journal stands beside the demo box's state.
+    return runUtility(argc, argv, shared, clock, demoJournalDirectory(demoState));
 }

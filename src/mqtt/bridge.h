@@ -12,6 +12,7 @@
 #include "discovery_sweep.h"
 #include "mqtt_client.h"
 
+#include "core/box/box_gate.h"
 #include "core/box/box_reporter.h"
 #include "core/box/box_session.h"
 #include "core/box/watcher.h"
@@ -22,6 +23,8 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace mqtt {
 
@@ -61,6 +64,8 @@ struct BridgeSettings {
     QString deviceId;
     CommandPermissions permissions;
     QString configurationDirectory;
+    QString journalDirectory = {}; // the box's journal; empty: none is kept
+    QString clientId = {};         // as the journal names the bridge
 };
 
 class Bridge : public QObject {
@@ -87,6 +92,13 @@ private:
         CommandParse parse;
     };
     enum class Result : uint8_t { Applied, Refused, Failed };
+    // What became of a command: its result and why, and the journal's entry of the change.
+    struct Done {
+        Result result = Result::Refused;
+        QString why;
+        QString journalWarning;
+        std::optional<JournalEntry> entry;
+    };
 
     void connected();
     void disconnected(const QString &why);
@@ -99,10 +111,13 @@ private:
     void publish(const QString &topic, const QByteArray &payload, bool retain);
     void scheduleCommands();
     void runNextCommand();
-    Result apply(const BridgeCommand &command, QString *why);
-    Result applyConfiguration(const QString &name, QString *why);
-    Result failed(LinkError error);
-    void reportResult(const Queued &queued, Result outcome, const QString &why);
+    Done apply(const BridgeCommand &command);
+    // The change through the gate, whose findings the bridge never overrules.
+    Done through(const BoxChange &change);
+    Done applyConfiguration(const QString &name);
+    Done undo(int entry);
+    Done failed(LinkError error, const QString &why);
+    void reportResult(const Queued &queued, const Done &done);
 
     BoxSession &session_;
     LinkClock &clock_;
@@ -120,6 +135,8 @@ private:
     QString announcedFirmware_;
     QStringList announcedConfigurations_;
     std::function<void()> afterCommands_;
+    std::unique_ptr<Journal> journal_;
+    BoxGate gate_;
 };
 
 } // namespace mqtt

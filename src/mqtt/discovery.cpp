@@ -197,9 +197,12 @@ QString configurationEntityObject(const QString &name) {
 } // namespace
 
 QStringList Topics::commandFilters() const {
-    return {command(QLatin1String(kSetTopic)) + QLatin1Char('+'), command(QLatin1String(kCecSendTopic)),
-            command(QLatin1String(kHdrSendTopic)), command(QLatin1String(kAviSendTopic)),
-            command(QLatin1String(kApplyTopic))};
+    return {command(QLatin1String(kSetTopic)) + QLatin1Char('+'),
+            command(QLatin1String(kCecSendTopic)),
+            command(QLatin1String(kHdrSendTopic)),
+            command(QLatin1String(kAviSendTopic)),
+            command(QLatin1String(kApplyTopic)),
+            command(QLatin1String(kUndoTopic))};
 }
 
 QString deviceId(const QString &clientId, const QString &serial) {
@@ -307,6 +310,17 @@ std::vector<RetainedMessage> discoveryMessages(const DiscoveryContext &context) 
             config.insert(QStringLiteral("options"), options);
         }
         builder.add(component, object, config);
+    }
+
+    const QString undo = QStringLiteral("undo_last_change");
+    if (context.allowWrite) {
+        QJsonObject config = builder.entity("button", undo, QStringLiteral("Undo last change"));
+        config.insert(QStringLiteral("command_topic"), context.topics.command(QLatin1String(kUndoTopic)));
+        config.insert(QStringLiteral("payload_press"), QLatin1String(kUndoLast));
+        config.insert(QStringLiteral("icon"), QStringLiteral("mdi:undo"));
+        builder.add("button", undo, config);
+    } else {
+        builder.withdraw("button", undo);
     }
 
     for (const QString &name : context.configurations) {

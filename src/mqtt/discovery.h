@@ -22,6 +22,8 @@ struct Topics {
     QString event() const { return base + QStringLiteral("/event"); }
     // Each command's outcome, in the order they came: applied or refused, and why.
     QString result() const { return base + QStringLiteral("/result"); }
+    // Each change the bridge made, as its journal records it.
+    QString journal() const { return base + QStringLiteral("/journal"); }
     QString command(const QString &tail) const { return base + QLatin1Char('/') + tail; }
     // The bridge's own marker, sent to itself: it ends the sweep of stale discovery topics.
     QString sweep() const { return base + QStringLiteral("/sweep"); }

@@ -3,6 +3,7 @@
 #include "bridge.h"
 #include "bridge_options.h"
 
+#include "core/box/journal.h"
 #include "core/box/named_configurations.h"
 #include "core/box/usbxpress.h"
 #include "core/product.h"
@@ -88,14 +89,14 @@ int main(int argc, char **argv) {
     std::unique_ptr<sim::SharedDemoBox> sharedDemoBox;
     std::unique_ptr<UsbXpress> systemUsb;
     UsbXpress *usb = nullptr;
+    const QString demoFile =
+        options.demoFile.isEmpty()
+            ? sim::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME"))
+            : options.demoFile;
     if (options.demo) {
         demoBox = std::make_unique<sim::SimulatedBox>(clock);
         demoBox->setLogging(false);
-        sharedDemoBox = std::make_unique<sim::SharedDemoBox>(
-            *demoBox, options.demoFile.isEmpty()
-                          ? sim::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"),
-                                                      qEnvironmentVariable("HOME"))
-                          : options.demoFile);
+        sharedDemoBox = std::make_unique<sim::SharedDemoBox>(*demoBox, demoFile);
         QString error;
         if (!sharedDemoBox->load(&error)) {
             return usageError(err, error);
@@ -137,7 +138,12 @@ int main(int argc, char **argv) {
          options.discoveryPrefix,
          id,
          {options.allowWrite, options.allowPackets},
-         defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME"))},
+         defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME")),
+         // The demo box's journal is beside its state file, as the command line keeps it.
+         options.demo
+             ? demoJournalDirectory(demoFile)
+             : defaultJournalDirectory(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
+         clientId},
         log);
     if (sharedDemoBox) {
         bridge.setAfterCommands([&] {

@@ -27,6 +27,7 @@ struct CliRig {
     sim::SimulatedBox box{clock};
     QString demoFile;
     QString configurationDirectory;
+    QString journalDirectory; // set: the changes are journaled there
     bool terminal = false;    // standard error is a terminal
     bool outTerminal = false; // standard output is a terminal
     bool outFull = false;     // standard output takes nothing (a full disk)
@@ -57,6 +58,8 @@ struct CliRig {
             .systemUsb = [this]() -> UsbXpress & { return box; },
             .defaultDemoFile = demoFile,
             .configurationDirectory = configurationDirectory,
+            .keepJournal = !journalDirectory.isEmpty(),
+            .journalDirectory = journalDirectory,
         };
         cli::setMonitorHooks({.wait = wait, .now = now});
         const int status = cli::runCli(arguments, environment);

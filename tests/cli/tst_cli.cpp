@@ -371,14 +371,14 @@ void TestCli::exitStatus_data() {
                                  << "@/junk.bin: written as it is: block 0 does not start with the EDID header" << true;
     QTest::newRow("cec send") << "cec send 50:04" << Setup::None << 0 << "CEC values written..." << true;
     QTest::newRow("cec store") << "cec store lp 0f:36" << Setup::None << 0 << "CEC values written..." << true;
-    QTest::newRow("hdr send") << "hdr send 87:01:1a" << Setup::None << 0 << "Infoframe values written..." << true;
+    QTest::newRow("hdr send") << "hdr send 87:01:1a --as-is" << Setup::None << 0 << "Infoframe values written..." << true;
     QTest::newRow("avi send") << "avi send 40:a8:00:10" << Setup::None << 0 << "AVI values written..." << true;
     QTest::newRow("reset") << "reset --settings --yes" << Setup::None << 0 << "" << true;
 
     // The box refuses or fails.
     QTest::newRow("set refused") << "set input=bot" << Setup::RefuseRegisterWrite << 1 << "Error Writing values" << true;
     QTest::newRow("cec refused") << "cec send 50:04" << Setup::RefuseCec << 1 << "Error Writing CEC command." << true;
-    QTest::newRow("hdr refused") << "hdr send 87:01" << Setup::RefuseHdr << 1 << "Error Writing Infoframe values." << true;
+    QTest::newRow("hdr refused") << "hdr send 87:01 --as-is" << Setup::RefuseHdr << 1 << "Error Writing Infoframe values." << true;
     QTest::newRow("get silent") << "get" << Setup::SilentStatus << 1 << "veltrika: get: silent" << true;
     QTest::newRow("status silent") << "status" << Setup::SilentStatus << 1 << "veltrika: status: settings: silent" << true;
     QTest::newRow("status refused") << "status" << Setup::RefuseRegisterAccess << 1
@@ -484,8 +484,8 @@ void TestCli::requests_data() {
         << QStringList{"10 0A E3 43 45 43 20 35 30 3A 30 34 0D"};
     QTest::newRow("cec store lp upper case") << "cec store lp 0f:36" << Setup::None
         << QStringList{"10 0A E4 43 45 43 20 30 46 3A 33 36 0D"};
-    QTest::newRow("hdr send") << "hdr send 87:01:1a" << Setup::None << QStringList{"10 03 E5 87 01 1A", "10 03 B3 20"};
-    QTest::newRow("hdr activated after refusal") << "hdr send 87:01" << Setup::RefuseHdr
+    QTest::newRow("hdr send") << "hdr send 87:01:1a --as-is" << Setup::None << QStringList{"10 03 E5 87 01 1A", "10 03 B3 20"};
+    QTest::newRow("hdr activated after refusal") << "hdr send --as-is 87:01" << Setup::RefuseHdr
         << QStringList{"10 02 E5 87 01", "10 02 B3 20"};
     QTest::newRow("avi send and replace-avi") << "avi send 40:a8" << Setup::None
         << QStringList{settingsRead, videoRead, "10 02 E6 40 A8", "10 02 B3 80", "10 04 E0 21 00"};
@@ -1151,7 +1151,7 @@ void TestCli::silentBoxEndsWithinTheTimeOuts_data() {
     QTest::newRow("edid read: the fetch") << "edid read" << 1;
     QTest::newRow("edid write: the mode check") << "edid write @/good.bin" << 2;
     QTest::newRow("cec send and its activate") << "cec send 50:04" << 2;
-    QTest::newRow("hdr send and its activate") << "hdr send 87:01" << 2;
+    QTest::newRow("hdr send and its activate") << "hdr send 87:01 --as-is" << 2;
     QTest::newRow("avi send: the settings") << "avi send 40:a8" << 2;
     QTest::newRow("cec store") << "cec store sp 50:04" << 1;
     QTest::newRow("reset") << "reset --all --yes" << 1;

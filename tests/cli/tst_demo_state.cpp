@@ -167,7 +167,7 @@ void TestDemoState::sequenceOfRunsIsOneBox() {
         QCOMPARE(second.run({demo, "get", "input", "edid-mode"}), 0);
         QCOMPARE(second.outLines(), QStringList({"input=bot", "edid-mode=custom"}));
         QCOMPARE(second.run({demo, "edid", "write", edidFile}), 0);
-        QCOMPARE(second.run({demo, "hdr", "send", "87:01:1a:00:02"}), 0);
+        QCOMPARE(second.run({demo, "hdr", "send", "87:01:1a:00:02", "--as-is"}), 0);
     }
     {
         CliRig third;

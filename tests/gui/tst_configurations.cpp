@@ -177,7 +177,8 @@ void TestConfigurations::previewInWords_data() {
     QTest::newRow("hdr-force") << QByteArray(R"("settings": {"hdr-force": "on"})")
                                << "Force HDR always active: off -> on";
     QTest::newRow("hdr_infoframe") << QByteArray(R"("hdr_infoframe": "87:01:1a")")
-                                   << "HDR infoframe: 31 bytes differ in 25 places";
+                                   << "HDR infoframe: 31 bytes differ in 25 places\n\nThe check finds:\n"
+                                      "HDR infoframe: Failure: Checksum: 0x00, should be 0x5e";
     QTest::newRow("custom-edid") << QByteArray(R"("edid": {"mode": "automix", "preset": 3})")
                                  << "Custom EDID: 0 -> 3";
 }

@@ -127,15 +127,15 @@ void TestDetails::viewMenuStandsBetweenFileAndHelp() {
     for (QAction *action : bar->actions()) {
         titles << action->text();
     }
-    QCOMPARE(titles, (QStringList{"File", "View", "Help"}));
+    QCOMPARE(titles, (QStringList{"File", "Edit", "View", "Help"}));
     auto *view = rig_->widget<QMenu>("menuView");
     QVERIFY(view != nullptr);
     QStringList entries;
     for (QAction *action : view->actions()) {
         entries << action->text() + " " + action->shortcut().toString();
     }
-    QCOMPARE(entries,
-             (QStringList{"EDID Details… Ctrl+D", "Signal Details… Ctrl+I", "Signal History… Ctrl+H"}));
+    QCOMPARE(entries, (QStringList{"EDID Details… Ctrl+D", "Signal Details… Ctrl+I", "Signal History… Ctrl+H",
+                                   "Box Journal… Ctrl+J"}));
 }
 
 void TestDetails::shortcutsOpenOneWindowEach_data() {

@@ -30,6 +30,7 @@ const QString kBase = QStringLiteral("veltrika/test_2023");
 const QString kState = kBase + QStringLiteral("/state");
 const QString kResult = kBase + QStringLiteral("/result");
 const QString kAvailability = kBase + QStringLiteral("/availability");
+const QString kJournal = kBase + QStringLiteral("/journal");
 constexpr uint32_t kIntervalMs = 1000;
 
 QJsonObject json(const QByteArray &payload) {
@@ -50,18 +51,19 @@ struct BridgeRig {
     std::unique_ptr<Bridge> bridge;
 
     BridgeRig(uint16_t port, CommandPermissions permissions, const QString &configurations = {},
-              const QString &user = {}, const std::optional<QByteArray> &password = {}) {
+              const QString &user = {}, const std::optional<QByteArray> &password = {},
+              const QString &journal = {}) {
         ClientSettings settings = clientSettings(port, QStringLiteral("test"));
         settings.willTopic = kAvailability;
         settings.willPayload = "offline";
         settings.username = user;
         settings.password = password;
         client = std::make_unique<MqttClient>(settings);
-        bridge =
-            std::make_unique<Bridge>(session, clock, watcher, *client,
-                                     BridgeSettings{Topics{kBase}, QStringLiteral("homeassistant"),
-                                                    QStringLiteral("test_2023"), permissions, configurations},
-                                     log);
+        bridge = std::make_unique<Bridge>(session, clock, watcher, *client,
+                                          BridgeSettings{Topics{kBase}, QStringLiteral("homeassistant"),
+                                                         QStringLiteral("test_2023"), permissions,
+                                                         configurations, journal, QStringLiteral("test")},
+                                          log);
     }
     bool start() {
         QString error;
@@ -105,6 +107,8 @@ private slots:
     void stateFollowsTheSignal();
     void commands_data();
     void commands();
+    void retainedCommands();
+    void checkedJournaledUndone();
     void brokerComesBack();
     void boxUnpluggedAndBack();
     void homeAssistantOnline();
@@ -135,9 +139,10 @@ void TestMqttBridge::cleanup() {
 void TestMqttBridge::discovery_data() {
     QTest::addColumn<bool>("write");
     QTest::addColumn<int>("entities");
-    // 8 sensors and "connected"; with writes 25 settings and a button for the one configuration.
+    // 8 sensors and "connected"; with writes 25 settings, a button for the one configuration and
+    // "Undo last change".
     QTest::newRow("reads only") << false << 9;
-    QTest::newRow("writes") << true << 9 + 25 + 1;
+    QTest::newRow("writes") << true << 9 + 25 + 1 + 1;
 }
 
 // Every entity's config is retained, whole and of one device; the controls only with writes.
@@ -237,11 +242,13 @@ void TestMqttBridge::homeAssistantRules_data() {
                                                "binary_sensor.test_2023_connected"};
     // A name of any letters gets an entity id of ASCII words; one of none still gets one.
     QTest::newRow("writes, names of any letters")
-        << true << QStringList{"Kino ü", "Straße 2", "日本"} << 9 + 25 + 3
-        << QStringList{"switch.test_2023_out_420", "select.test_2023_input",
+        << true << QStringList{"Kino ü", "Straße 2", "日本"} << 9 + 25 + 3 + 1
+        << QStringList{"switch.test_2023_out_420",
+                       "select.test_2023_input",
                        "button.test_2023_configuration_kino_u_[0-9a-f]{8}",
                        "button.test_2023_configuration_strasse_2_[0-9a-f]{8}",
-                       "button.test_2023_configuration_[0-9a-f]{8}"};
+                       "button.test_2023_configuration_[0-9a-f]{8}",
+                       "button.test_2023_undo_last_change"};
 }
 
 // Every config the bridge announces keeps Home Assistant's documented rules: the platform's
@@ -329,8 +336,8 @@ void TestMqttBridge::staleDiscoveryWithdrawn() {
     QFETCH(bool, reconnect);
     QFETCH(QStringList, stale);
     QFETCH(QStringList, others);
-    const int entities = write ? 9 + 25 : 9;
-    QTemporaryDir directory; // no named configuration
+    const int entities = write ? 9 + 25 + 1 : 9; // with writes, "Undo last change"
+    QTemporaryDir directory;                     // no named configuration
     Listener earlier(broker_->port(), stale + others + QStringList{kState}, QStringLiteral("earlier-run"));
     QVERIFY(earlier.connectNow());
     // Published retained, and kept by the broker once they come back.
@@ -487,6 +494,68 @@ void TestMqttBridge::commands() {
         QVERIFY2(rig.logText.contains(QStringLiteral("refused set/input: writes are off")),
                  qPrintable(rig.logText));
     }
+}
+
+// A command the broker kept, from before the bridge started, is refused; clearing it is no
+// command; one published after it without retain is applied.
+void TestMqttBridge::retainedCommands() {
+    Listener listener(broker_->port(), {kResult});
+    QVERIFY(listener.connectNow());
+    listener.publish(kBase + QStringLiteral("/set/input"), "matrix-swap", true);
+    BridgeRig rig(broker_->port(), {true, false});
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kResult));
+    const QJsonObject refused = json(listener.on(kResult).front().payload);
+    QCOMPARE(refused.value("result").toString(), QStringLiteral("refused"));
+    QCOMPARE(refused.value("reason").toString(),
+             QStringLiteral("retained command (publish commands without retain)"));
+    QCOMPARE(refused.value("command").toString(), QStringLiteral("set input=matrix-swap"));
+    listener.publish(kBase + QStringLiteral("/set/input"), {}, true);
+    listener.publish(kBase + QStringLiteral("/set/input"), "bot");
+    QVERIFY(listener.waitFor(kResult, 2));
+    const QJsonObject applied = json(listener.on(kResult).back().payload);
+    QCOMPARE(applied.value("result").toString(), QStringLiteral("applied"));
+    QCOMPARE(applied.value("sequence").toInt(), 2);
+    QCOMPARE(rig.writes(), QList<QByteArray>{QByteArray::fromHex("1004E00002")});
+}
+
+// What the decoders fail is refused with their findings, even with packets allowed; a change is
+// journaled and published, and undone on the undo topic.
+void TestMqttBridge::checkedJournaledUndone() {
+    QTemporaryDir journal;
+    BridgeRig rig(broker_->port(), {true, true}, {}, {}, {}, journal.path());
+    Listener listener(broker_->port(), {kState, kResult, kJournal});
+    QVERIFY(listener.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kState));
+    rig.box.clearLog();
+    listener.publish(kBase + QStringLiteral("/cec/send"),
+                     "50:04:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00");
+    listener.publish(kBase + QStringLiteral("/hdr/send"), "87:01:1a:00:02:00");
+    listener.publish(kBase + QStringLiteral("/set/input"), "bot");
+    listener.publish(kBase + QStringLiteral("/undo"), "last");
+    QVERIFY(listener.waitFor(kResult, 4));
+    QStringList results;
+    for (const Received &result : listener.on(kResult)) {
+        const QJsonObject object = json(result.payload);
+        results << (object.value("result").toString() + QLatin1Char(' ') + object.value("reason").toString())
+                       .trimmed();
+    }
+    QCOMPARE(results, (QStringList{"refused Failure: Length: 17 bytes: a message holds at most 16",
+                                   "refused Failure: Length: the header states 26 payload bytes, 2 follow",
+                                   "applied", "applied"}));
+    QCOMPARE(rig.writes(),
+             (QList<QByteArray>{QByteArray::fromHex("1004E00002"), QByteArray::fromHex("1004E00001")}));
+    QVERIFY(listener.waitFor(kJournal, 2));
+    const QJsonObject set = json(listener.on(kJournal).front().payload);
+    QCOMPARE(set.value("change").toString(), QStringLiteral("set input=bot"));
+    QCOMPARE(set.value("front_end").toString(), QStringLiteral("bridge"));
+    QCOMPARE(set.value("client").toString(), QStringLiteral("test"));
+    QCOMPARE(set.value("before").toObject().value("settings").toObject().value("input").toString(),
+             QStringLiteral("top"));
+    QCOMPARE(set.value("outcome").toString(), QStringLiteral("applied"));
+    QCOMPARE(json(listener.on(kJournal).back().payload).value("change").toString(),
+             QStringLiteral("undo 1 (set input=bot)"));
 }
 
 // The broker is killed and started again: the bridge is back within its back-off and

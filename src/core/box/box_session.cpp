@@ -287,6 +287,9 @@ Outcome<proto::ReplyBuffer> BoxSession::readRegisters(uint8_t address, uint8_t c
         reporter_.statusMessage("...", kConfirmMs);
         return {result.error, {}};
     }
+    if (observer_ != nullptr) {
+        observer_->registersRead(address, count, result.reply);
+    }
     return {LinkError::None, result.reply};
 }
 
@@ -330,6 +333,9 @@ Outcome<record::StatusRecord> BoxSession::readSettings() {
         return {LinkError::Busy, {}};
     }
     std::copy_n(status.value.begin() + proto::kStatusRecordStart, record::kSize, shadow_.begin());
+    if (observer_ != nullptr) {
+        observer_->settingsRead(shadow_);
+    }
     return {LinkError::None, shadow_};
 }
 
@@ -403,6 +409,9 @@ Outcome<EdidImage> BoxSession::readEdid(EdidSource source) {
         std::copy_n(window.reply.begin(), proto::kEdidWindowReadLength, result.value.begin() + offset);
     }
     reporter_.transferProgress(0, 0);
+    if (source == EdidSource::Box && observer_ != nullptr) {
+        observer_->ownEdidRead(result.value);
+    }
     reporter_.statusMessage(source == EdidSource::Box ? "EDID values read." : "TV EDID values read.",
                             kConfirmMs);
     return result;

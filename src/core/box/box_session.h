@@ -81,6 +81,17 @@ struct StatusBlocks {
 // What a factory reset clears.
 enum class FactoryReset : uint8_t { Edid = 1, Settings = 2, Everything = 3 };
 
+// Told of what the session read from the box, as it reads it: the gate keeps it as what a
+// change would overwrite, so that recording that costs no frame of its own.
+class BoxReadObserver {
+public:
+    virtual ~BoxReadObserver() = default;
+    virtual void settingsRead(const record::StatusRecord &record) = 0;
+    virtual void ownEdidRead(const EdidImage &image) = 0;
+    // An accepted read of `count` bytes of the register block at `address`, marker first.
+    virtual void registersRead(uint8_t address, uint8_t count, const proto::ReplyBuffer &block) = 0;
+};
+
 class BoxSession {
 public:
     BoxSession(UsbXpress &usb, LinkClock &clock, BoxReporter &reporter);
@@ -106,6 +117,9 @@ public:
     bool isOpen() const { return handle_ != kNoDeviceHandle; }
     // True while a transaction runs: a tick delivered by a message box inside it waits.
     bool linkBusy() const { return busy_; }
+    // Told of every settings read, own EDID read and register block read that succeeds;
+    // nullptr for none. The caller keeps ownership.
+    void setReadObserver(BoxReadObserver *observer) { observer_ = observer; }
 
     // One request and its reply of at least `minimumLength` bytes.
     Exchange transact(const proto::RequestFrame &frame, uint32_t minimumLength);
@@ -157,4 +171,5 @@ private:
     std::string serial_ = kDeviceSerial;
     bool busy_ = false;
     record::StatusRecord shadow_{};
+    BoxReadObserver *observer_ = nullptr;
 };
