@@ -5,7 +5,8 @@
 // detailed timings. What no edit touches is written back byte for byte; the encoder lays
 // the data blocks out in order, then the timings, pads, sets the timing offset and the
 // checksums. An edit either fits the 127 bytes of the CTA block's content or is refused
-// with the number of bytes missing; a refused edit leaves the model as it was.
+// with the number of bytes missing and what it would have made, for edid_fit.h to propose
+// what to leave out; a refused edit leaves the model as it was.
 
 #include "core/base/decode_findings.h"
 #include "core/edid/cta861.h"
@@ -14,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -67,7 +69,8 @@ struct EdidModel {
 EdidModel readEdidModel(std::span<const uint8_t> bytes);
 
 // 128 bytes for a base block alone, else 256; the checksums are right. Empty for an
-// invalid model.
+// invalid model and for one whose CTA block holds more than its bytes (an edit's
+// `unfitted` model, to be fitted first).
 std::vector<uint8_t> encodeEdidModel(const EdidModel &model);
 
 // Bytes the CTA block's header, data blocks and timings take, at most kCtaContentBytes.
@@ -77,6 +80,9 @@ struct EditOutcome {
     bool ok = true;
     int missingBytes = 0; // refused for space: the bytes the CTA block would need more
     QString reason;       // why the edit was refused
+    // Refused for space: the model the edit made, over the CTA block's bytes. It is never
+    // encoded so; edid_fit.h proposes what to leave out of it.
+    std::shared_ptr<const EdidModel> unfitted;
 };
 
 // --- Edits: each leaves the model as it was when refused ---------------------------------
@@ -144,7 +150,9 @@ EditOutcome setPreferredTimingFromVic(EdidModel &model, uint8_t vic);
 
 // The video of one EDID (base block, physical address, every block but audio, the
 // timings) with the audio of another (Audio Data Blocks, Speaker Allocation, the audio
-// extended blocks and the basic-audio flag). The extension count is set to one.
+// extended blocks and the basic-audio flag). The extension count is set to one. A merge
+// that does not fit is refused with the video source as the model and the merge as
+// `unfitted`.
 struct MergeOutcome {
     EditOutcome outcome;
     EdidModel model;
