@@ -1,9 +1,14 @@
-// The EDID model under random edit sequences: the first byte gives how many bytes of edits
-// follow (two per edit: which edit, its argument), the rest is the EDID image. Every edit,
-// taken or refused, leaves a model that is written in at most 256 bytes, whose CTA content
-// fits its block, and that reads back to the same bytes; a refused edit changes nothing.
+// The EDID model under random edit sequences, fitted: the first byte gives how many bytes of
+// edits follow (two per edit: which edit, its argument), the rest is the EDID image; blocks
+// after its first two are a second EDID, which the edits take blocks from and merge with
+// (the image itself when there are none). Every edit, taken or refused, leaves a model that
+// is written in at most 256 bytes, whose CTA content fits its block, and that reads back to
+// the same bytes; a refused edit changes nothing, but one refused for space is fitted by the
+// least loss, which must then fit. Every model, last, has all its fit's candidates left out
+// and still reads back.
 
 #include "core/edid/edid_decode.h"
+#include "core/edid/edid_fit.h"
 #include "core/edid/edid_image.h"
 #include "core/edid/edid_model.h"
 
@@ -81,6 +86,14 @@ edid::EditOutcome applyEdit(edid::EdidModel &model, const edid::EdidModel &other
     }
 }
 
+// The demo box's link: every 4K120 format of an input is beyond it.
+constexpr edid::LinkLimit kLink{600, 0};
+
+bool writtenAndReadBack(const edid::EdidModel &model, const std::vector<uint8_t> &written) {
+    return written.size() <= 256 && edid::ctaContentBytes(model) <= edid::kCtaContentBytes &&
+           edid::encodeEdidModel(edid::readEdidModel(written)) == written;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -103,17 +116,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (edid::encodeEdidModel(model) != expected) {
         std::abort();
     }
-    const edid::EdidModel other = model;
+    const size_t ownBytes = 2 * kEdidBlockSize;
+    const edid::EdidModel other = image.size() >= ownBytes + kEdidBlockSize
+                                      ? edid::readEdidModel(std::span<const uint8_t>(image).subspan(ownBytes))
+                                      : model;
     for (size_t at = 0; at + 2 <= edits.size(); at += 2) {
         const std::vector<uint8_t> before = edid::encodeEdidModel(model);
         const edid::EditOutcome outcome = applyEdit(model, other, edits[at], edits[at + 1]);
+        if (outcome.unfitted) {
+            const edid::FittedEdit fitted = edid::fitByLeastLoss(outcome, kLink, &model);
+            if (fitted.model) {
+                model = *fitted.model;
+                if (!writtenAndReadBack(model, edid::encodeEdidModel(model))) {
+                    std::abort();
+                }
+                continue;
+            }
+        }
         const std::vector<uint8_t> after = edid::encodeEdidModel(model);
         if ((!outcome.ok && after != before) || (outcome.ok && outcome.missingBytes != 0) ||
-            after.size() > 256 || edid::ctaContentBytes(model) > edid::kCtaContentBytes ||
-            edid::encodeEdidModel(edid::readEdidModel(after)) != after) {
+            !writtenAndReadBack(model, after)) {
             std::abort();
         }
-        edid::decodeEdid(after);
     }
+    // Whatever the fit may leave out, left out all at once, leaves an EDID.
+    const edid::FitProposal proposal = edid::proposeFit(model, kLink);
+    edid::EdidModel lean = model;
+    edid::leaveOut(lean, proposal.candidates);
+    if (!writtenAndReadBack(lean, edid::encodeEdidModel(lean))) {
+        std::abort();
+    }
+    edid::decodeEdid(edid::encodeEdidModel(model));
     return 0;
 }
