@@ -306,10 +306,6 @@ std::optional<HdmiVsdbFields> hdmiVsdbOf(const CtaDataBlock *b) {
     return b == nullptr ? std::nullopt : readHdmiVsdb(b->bytes());
 }
 
-CtaDataBlock hdmiVsdbBlock(const HdmiVsdbFields &v) {
-    return block(kTagVendor, writeHdmiVsdb(v));
-}
-
 std::vector<uint8_t> mixLists(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, Mix mix) {
     std::vector<uint8_t> out;
     for (const uint8_t x : a) {

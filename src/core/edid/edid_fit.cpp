@@ -72,7 +72,31 @@ struct Listed {
     VicSet full;     // the VICs of the Video Data Blocks
     VicSet ycbcr420; // those the capability map marks, and the 4:2:0-only ones
     bool any(uint8_t vic) const { return full[vic] || ycbcr420[vic]; }
+    VicSet any() const { return full | ycbcr420; }
 };
+
+// The 3840-wide formats of the same height, scan and rate as a 4096-wide one (16:9 first,
+// then 64:27), from the table of formats once; none for any other VIC.
+using Twins = std::array<uint8_t, 2>;
+const Twins &twinsOf(uint8_t vic) {
+    static const std::array<Twins, 256> kTwins = [] {
+        std::array<Twins, 256> twins{};
+        for (int wide = 0; wide < 256; ++wide) {
+            const VideoFormat *w = findVideoFormat(static_cast<uint8_t>(wide));
+            size_t found = 0;
+            for (int narrow = 0; w != nullptr && w->hActive == kWideWidth && narrow < 256; ++narrow) {
+                const VideoFormat *n = findVideoFormat(static_cast<uint8_t>(narrow));
+                if (n != nullptr && n->hActive == kTwinWidth && n->vActive == w->vActive &&
+                    n->interlaced == w->interlaced && n->refreshMilliHz == w->refreshMilliHz &&
+                    found < twins[wide].size()) {
+                    twins[wide][found++] = static_cast<uint8_t>(narrow);
+                }
+            }
+        }
+        return twins;
+    }();
+    return kTwins[vic];
+}
 
 Listed listedOf(const EdidModel &model) {
     Listed out;
@@ -228,7 +252,7 @@ void eraseHdmiVic(EdidModel &model, uint8_t hdmiVic) {
     CtaDataBlock *vsdb = findBlock(model, isHdmiVsdb);
     std::optional<HdmiVsdbFields> fields = vsdb != nullptr ? readHdmiVsdb(vsdb->bytes()) : std::nullopt;
     if (fields && std::erase(fields->hdmiVics, hdmiVic) > 0) {
-        *vsdb = makeBlock(kTagVendor, writeHdmiVsdb(*fields));
+        *vsdb = hdmiVsdbBlock(std::move(*fields));
     }
 }
 
@@ -317,6 +341,10 @@ private:
             return static_cast<int>(kSadBytes) + (alone != model_.dataBlocks.end() ? 1 : 0);
         }
         case Target::Vic:
+            if (const std::optional<int> counted = vicBytes(c.vic)) {
+                return *counted;
+            }
+            break;
         case Target::HdmiVic:
             break;
         }
@@ -328,8 +356,32 @@ private:
         return all - static_cast<int>(model_.timings.size()) * kTimingBytes - ctaContentBytes(scratch_);
     }
 
-    bool taken(uint8_t vic) const {
-        return std::any_of(out_.begin(), out_.end(), [vic](const FitCandidate &c) { return c.vic == vic; });
+    // What leaving out the VIC saves, counted where nothing else follows it: its descriptors,
+    // and the header of a block they alone fill. With a capability map, or an HDMI VIC that
+    // names its format, nothing: leaving it out tells.
+    std::optional<int> vicBytes(uint8_t vic) const {
+        const bool hdmiVic =
+            std::find(kHdmiVicFormats.begin(), kHdmiVicFormats.end(), vic) != kHdmiVicFormats.end();
+        int bytes = 0;
+        for (const CtaDataBlock &b : model_.dataBlocks) {
+            if (isExtended(b, kExtYcbcr420Map) || (hdmiVic && isHdmiVsdb(b))) {
+                return std::nullopt;
+            }
+            const size_t from = isVideo(b) ? 0 : isOnly420(b) ? 1 : b.length;
+            const int found = static_cast<int>(std::count_if(
+                b.payload.begin() + static_cast<std::ptrdiff_t>(from), b.payload.begin() + b.length,
+                [vic](uint8_t svd) { return svdVic(svd) == vic; }));
+            bytes += found == static_cast<int>(b.length - from) && found > 0 ? 1 + b.length : found;
+        }
+        return bytes;
+    }
+
+    bool taken(uint8_t vic) const { return taken_[vic]; }
+    void take(const FitCandidate &c) {
+        if (c.vic != 0) {
+            taken_[c.vic] = true;
+        }
+        out_.push_back(c);
     }
     bool timingTaken(const TimingBytes &t) const {
         return std::any_of(out_.begin(), out_.end(),
@@ -349,7 +401,7 @@ private:
             c.cut = FitCut::BeyondLink;
             c.link = *link_;
             c.neededKhz = static_cast<uint32_t>(neededKhz);
-            out_.push_back(c);
+            take(c);
         };
         forEachVic(model_, [&](uint8_t vic) {
             const VideoFormat *format = findVideoFormat(vic);
@@ -405,7 +457,7 @@ private:
                 repeated = sameTiming(decodeDetailedTiming(model_.timings[earlier], 1), t);
             }
             if (repeated) {
-                out_.push_back(c);
+                take(c);
             }
         }
     }
@@ -430,7 +482,7 @@ private:
             FitCandidate c;
             c.cut = FitCut::ShadowedAudio;
             std::copy_n(a, kSadBytes, c.sad.begin());
-            out_.push_back(c);
+            take(c);
         });
     }
 
@@ -444,36 +496,28 @@ private:
             c.cut = FitCut::UnusedBlock;
             c.block = b;
             c.unused = *because;
-            out_.push_back(c);
+            take(c);
         }
     }
 
     void wideTwins() {
         const size_t first = out_.size();
         forEachVic(model_, [&](uint8_t vic) {
-            const VideoFormat *wide = findVideoFormat(vic);
-            if (wide == nullptr || wide->hActive != kWideWidth || taken(vic) || !listedBefore_.any(vic)) {
+            if (taken(vic) || !listedBefore_.any(vic)) {
                 return;
             }
             // The twin must stay, and carry the format as fully: in the Video Data Block when
             // the wide one stands there.
-            const bool full = listed_.full[vic];
-            uint8_t twinVic = 0;
-            forEachVic(model_, [&](uint8_t other) {
-                const VideoFormat *twin = findVideoFormat(other);
-                if (twinVic == 0 && twin != nullptr && twin->hActive == kTwinWidth &&
-                    twin->vActive == wide->vActive && twin->interlaced == wide->interlaced &&
-                    twin->refreshMilliHz == wide->refreshMilliHz && (!full || listed_.full[other]) &&
-                    !taken(other)) {
-                    twinVic = other;
+            const VicSet &carriers = listed_.full[vic] ? listed_.full : listed_.any();
+            for (const uint8_t twin : twinsOf(vic)) {
+                if (twin != 0 && carriers[twin] && !taken(twin)) {
+                    FitCandidate c;
+                    c.cut = FitCut::WideTwin;
+                    c.vic = vic;
+                    c.stays = twin;
+                    take(c);
+                    return;
                 }
-            });
-            if (twinVic != 0) {
-                FitCandidate c;
-                c.cut = FitCut::WideTwin;
-                c.vic = vic;
-                c.stays = twinVic;
-                out_.push_back(c);
             }
         });
         // The fastest first: 4096x2160p24, the cinema's own, is the last to go.
@@ -492,8 +536,12 @@ private:
             return;
         }
         const std::optional<HdmiVsdbFields> fields = readHdmiVsdb(vsdb->bytes());
-        const std::optional<HdmiVsdbFields> fieldsBefore = readHdmiVsdb(vsdbBefore->bytes());
-        if (!fields || !fieldsBefore) {
+        if (!fields || fields->hdmiVics.empty()) {
+            return;
+        }
+        const std::optional<HdmiVsdbFields> fieldsBefore =
+            &before_ == &model_ ? fields : readHdmiVsdb(vsdbBefore->bytes());
+        if (!fieldsBefore) {
             return;
         }
         for (const uint8_t hdmiVic : fields->hdmiVics) {
@@ -510,7 +558,7 @@ private:
             c.cut = FitCut::RepeatedTiming;
             c.hdmiVic = hdmiVic;
             c.stays = vic;
-            out_.push_back(c);
+            take(c);
         }
     }
 
@@ -521,6 +569,7 @@ private:
     Listed listedBefore_;
     EdidModel scratch_;
     std::vector<FitCandidate> out_;
+    VicSet taken_; // the VICs of the candidates so far
 };
 
 QString timingName(const DetailedTiming &t) {
@@ -657,8 +706,11 @@ QString fitCandidateText(const FitCandidate &candidate) {
            fitCandidateLoses(candidate);
 }
 
-FitProposal proposeFit(const EdidModel &model, const std::optional<LinkLimit> &link,
-                       const EdidModel *before) {
+namespace {
+
+// The proposal, and in `fitted` the model with its least-loss set left out when there is one.
+FitProposal propose(const EdidModel &model, const std::optional<LinkLimit> &link, const EdidModel *before,
+                    std::optional<EdidModel> *fitted) {
     FitProposal out;
     out.link = link;
     out.missingBytes = std::max(ctaContentBytes(model) - kCtaContentBytes, 0);
@@ -672,15 +724,25 @@ FitProposal proposeFit(const EdidModel &model, const std::optional<LinkLimit> &l
     if (out.missingBytes == 0) {
         return out;
     }
-    EdidModel fitted = model;
+    EdidModel lean = model;
     for (size_t i = 0; i < out.candidates.size(); ++i) {
-        leaveOutOne(fitted, out.candidates[i]);
-        if (ctaContentBytes(fitted) <= kCtaContentBytes) {
+        leaveOutOne(lean, out.candidates[i]);
+        if (ctaContentBytes(lean) <= kCtaContentBytes) {
             out.leastLoss = i + 1;
+            if (fitted != nullptr) {
+                *fitted = std::move(lean);
+            }
             break;
         }
     }
     return out;
+}
+
+} // namespace
+
+FitProposal proposeFit(const EdidModel &model, const std::optional<LinkLimit> &link,
+                       const EdidModel *before) {
+    return propose(model, link, before, nullptr);
 }
 
 void leaveOut(EdidModel &model, std::span<const FitCandidate> candidates) {
@@ -695,15 +757,12 @@ FittedEdit fitByLeastLoss(const EditOutcome &outcome, const std::optional<LinkLi
     if (outcome.ok || !outcome.unfitted) {
         return out;
     }
-    out.proposal = proposeFit(*outcome.unfitted, link, before);
-    if (!out.proposal.leastLoss) {
+    out.proposal = propose(*outcome.unfitted, link, before, &out.model);
+    if (!out.model) {
         return out;
     }
     const auto chosen = std::span<const FitCandidate>(out.proposal.candidates).first(*out.proposal.leastLoss);
-    EdidModel model = *outcome.unfitted;
-    leaveOut(model, chosen);
     out.leftOut.assign(chosen.begin(), chosen.end());
-    out.model = std::move(model);
     out.outcome = EditOutcome{};
     return out;
 }

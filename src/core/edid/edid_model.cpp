@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace edid {
 
@@ -27,7 +28,7 @@ constexpr int kCtaHeaderBytes = static_cast<int>(cta::kHeaderBytes);
 constexpr int kNameLength = 13;
 
 void writeBlock1(const EdidModel &model, std::span<uint8_t, 128> out) {
-    std::fill(out.begin(), out.end(), 0);
+    std::memset(out.data(), 0, out.size());
     if (model.extension != EdidModel::Extension::Cta || !model.ctaEditable) {
         std::copy(model.block1.begin(), model.block1.end(), out.begin());
         out[kEdidChecksum0] = edidBlockChecksum(out);
@@ -77,12 +78,9 @@ std::optional<QString> readCta(EdidModel &model) {
     if (const std::optional<QString> overrun = layout.overrun()) {
         return QStringLiteral("the ") + *overrun;
     }
-    // The lists made once at their size: an input of the fuzz target is read many times.
-    size_t blockCount = 0;
-    for (auto it = layout.dataBlocks().begin(); it != layout.dataBlocks().end(); ++it) {
-        ++blockCount;
-    }
-    model.dataBlocks.reserve(blockCount);
+    // Room for the blocks of most EDIDs at once: the fuzz target reads models millions of times.
+    constexpr size_t kUsualBlocks = 16;
+    model.dataBlocks.reserve(kUsualBlocks);
     model.timings.reserve(layout.timingCount());
     for (const DataBlock &block : layout.dataBlocks()) {
         model.dataBlocks.push_back(makeBlock(block.tag, block.payload));
@@ -139,10 +137,9 @@ EdidModel readEdidModel(std::span<const uint8_t> bytes) {
         const auto block = bytes.subspan(index * kEdidBlockSize).first<kEdidBlockSize>();
         const uint8_t right = edidBlockChecksum(block);
         if (block[kEdidChecksum0] != right) {
-            addWarning(model.findings, formatText("Block %d, Checksum", static_cast<int>(index)),
-                       QStringLiteral("0x%1 corrected to 0x%2")
-                           .arg(block[kEdidChecksum0], 2, 16, QLatin1Char('0'))
-                           .arg(right, 2, 16, QLatin1Char('0')));
+            addWarning(model.findings,
+                       index == 0 ? QStringLiteral("Block 0, Checksum") : QStringLiteral("Block 1, Checksum"),
+                       formatText("0x%02x corrected to 0x%02x", block[kEdidChecksum0], right));
         }
     }
     if (blocks < 2) {
@@ -167,19 +164,24 @@ EdidModel readEdidModel(std::span<const uint8_t> bytes) {
     return model;
 }
 
-std::vector<uint8_t> encodeEdidModel(const EdidModel &model) {
+size_t encodeEdidModel(const EdidModel &model, EdidImage &out) {
+    out = {};
     if (!model.valid || ctaContentBytes(model) > kCtaContentBytes) {
-        return {};
+        return 0;
     }
-    std::vector<uint8_t> out(model.base.begin(), model.base.end());
+    std::copy(model.base.begin(), model.base.end(), out.begin());
     out[kEdidChecksum0] = edidBlockChecksum(std::span<const uint8_t, 128>(model.base));
     if (model.extension == EdidModel::Extension::None) {
-        return out;
+        return kEdidBlockSize;
     }
-    std::array<uint8_t, 128> block{};
-    writeBlock1(model, block);
-    out.insert(out.end(), block.begin(), block.end());
-    return out;
+    writeBlock1(model, std::span<uint8_t, kEdidImageSize>(out).last<kEdidBlockSize>());
+    return kEdidImageSize;
+}
+
+std::vector<uint8_t> encodeEdidModel(const EdidModel &model) {
+    EdidImage image;
+    const size_t size = encodeEdidModel(model, image);
+    return std::vector<uint8_t>(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size));
 }
 
 int ctaContentBytes(const EdidModel &model) {

@@ -10,6 +10,7 @@
 
 #include "core/base/decode_findings.h"
 #include "core/edid/cta861.h"
+#include "core/edid/edid_image.h"
 
 #include <QString>
 
@@ -72,6 +73,8 @@ EdidModel readEdidModel(std::span<const uint8_t> bytes);
 // invalid model and for one whose CTA block holds more than its bytes (an edit's
 // `unfitted` model, to be fitted first).
 std::vector<uint8_t> encodeEdidModel(const EdidModel &model);
+// The same into an image, zeros after them; how many bytes were written (0, 128 or 256).
+size_t encodeEdidModel(const EdidModel &model, EdidImage &out);
 
 // Bytes the CTA block's header, data blocks and timings take, at most kCtaContentBytes.
 int ctaContentBytes(const EdidModel &model);

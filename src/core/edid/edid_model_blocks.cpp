@@ -164,9 +164,16 @@ std::optional<CapabilityMap> capabilityMap(const EdidModel &model) {
     }
     out.length = map->length - 1u;
     out.empty = out.length == 0;
-    for (size_t i = 0; i < count; ++i) {
-        out.append(out.empty || (i / 8 < out.length && (map->payload[1 + i / 8] & (1u << (i % 8))) != 0));
+    out.count = std::min(count, CapabilityMap::kMaxDescriptors);
+    // A byte of the map at a time, then nothing past the descriptors.
+    for (size_t i = 0; i < out.length && 8 * i < out.count; ++i) {
+        out.capable |= std::bitset<CapabilityMap::kMaxDescriptors>(map->payload[1 + i]) << (8 * i);
     }
+    if (out.empty) {
+        out.capable.set();
+    }
+    out.capable &=
+        std::bitset<CapabilityMap::kMaxDescriptors>().set() >> (CapabilityMap::kMaxDescriptors - out.count);
     return out;
 }
 
@@ -193,10 +200,9 @@ void writeCapabilityMap(EdidModel &model, const CapabilityMap &map) {
         std::min<size_t>(std::max(needed, std::min(map.length, filled)), kDataBlockPayloadMax - 1);
     std::array<uint8_t, kDataBlockPayloadMax> payload{};
     payload[0] = kExtYcbcr420Map;
-    for (size_t i = 0; i < map.count && 1 + i / 8 <= length; ++i) {
-        if (map.capable[i]) {
-            payload[1 + i / 8] = static_cast<uint8_t>(payload[1 + i / 8] | 1u << (i % 8));
-        }
+    for (size_t i = 0; i < length; ++i) {
+        payload[1 + i] = static_cast<uint8_t>(
+            ((map.capable >> (8 * i)) & std::bitset<CapabilityMap::kMaxDescriptors>(0xFF)).to_ulong());
     }
     *at = makeBlock(kTagExtended, std::span<const uint8_t>(payload).first(1 + length));
 }

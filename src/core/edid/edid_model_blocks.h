@@ -75,10 +75,10 @@ QString vicText(uint8_t vic);
 // The descriptors of every Video Data Block in order.
 std::vector<uint8_t> allSvds(const EdidModel &model);
 
-// The 4:2:0 capability map as one flag per descriptor of the Video Data Blocks (the CTA
-// block holds fewer than kMaxDescriptors).
+// The 4:2:0 capability map as one flag per descriptor of the Video Data Blocks (a CTA block
+// holds fewer than kMaxDescriptors, and so does the merge of two before it is fitted).
 struct CapabilityMap {
-    static constexpr size_t kMaxDescriptors = 128;
+    static constexpr size_t kMaxDescriptors = 256;
     std::bitset<kMaxDescriptors> capable;
     size_t count = 0;
     bool empty = false; // the empty map names every descriptor

@@ -59,34 +59,48 @@ std::optional<HdmiVsdbFields> readHdmiVsdb(std::span<const uint8_t> p) {
     return v;
 }
 
-std::vector<uint8_t> writeHdmiVsdb(HdmiVsdbFields v) {
+CtaDataBlock hdmiVsdbBlock(HdmiVsdbFields v) {
     v.hdmiVics.resize(std::min(v.hdmiVics.size(), kHdmiVicsMax));
     const bool video = !v.hdmiVics.empty() || !v.structures3d.empty() || v.video != 0;
     const bool byte7 = video || v.latencyFlags.has_value() || !v.latencies.empty();
-    std::vector<uint8_t> p = {0x03, 0x0C, 0x00, v.address[0], v.address[1]};
+    CtaDataBlock block;
+    block.tag = cta::kTagVendor;
+    // The payload is written in place: at most 31 bytes, the block's own.
+    std::array<uint8_t, kPayloadMax> &p = block.payload;
+    size_t size = 0;
+    const auto push = [&p, &size](uint8_t byte) { p[size++] = byte; };
+    for (const uint8_t byte : {uint8_t{0x03}, uint8_t{0x0C}, uint8_t{0x00}, v.address[0], v.address[1]}) {
+        push(byte);
+    }
     if (v.flags || v.maxTmds || byte7) {
-        p.push_back(v.flags.value_or(0));
+        push(v.flags.value_or(0));
     }
     if (v.maxTmds || byte7) {
-        p.push_back(v.maxTmds.value_or(0));
+        push(v.maxTmds.value_or(0));
     }
     if (byte7) {
-        p.push_back(static_cast<uint8_t>(v.latencyFlags.value_or(0) | (video ? kHdmiVideoPresent : 0)));
-        p.insert(p.end(), v.latencies.begin(), v.latencies.end());
+        push(static_cast<uint8_t>(v.latencyFlags.value_or(0) | (video ? kHdmiVideoPresent : 0)));
+        for (const uint8_t latency : v.latencies) {
+            push(latency);
+        }
     }
-    if (!video) {
-        return p;
+    if (video) {
+        if (size + 2 + v.hdmiVics.size() + v.structures3d.size() > kPayloadMax) {
+            v.structures3d.clear();
+        }
+        v.hdmiVics.resize(std::min(v.hdmiVics.size(), kPayloadMax - size - 2));
+        // Without its structures, 3D_Multi_present says nothing is listed.
+        push(v.structures3d.empty() ? static_cast<uint8_t>(v.video & ~k3dMulti) : v.video);
+        push(static_cast<uint8_t>(v.hdmiVics.size() << 5 | v.structures3d.size()));
+        for (const uint8_t vic : v.hdmiVics) {
+            push(vic);
+        }
+        for (const uint8_t byte : v.structures3d) {
+            push(byte);
+        }
     }
-    if (p.size() + 2 + v.hdmiVics.size() + v.structures3d.size() > kPayloadMax) {
-        v.structures3d.clear();
-    }
-    v.hdmiVics.resize(std::min(v.hdmiVics.size(), kPayloadMax - std::min(kPayloadMax, p.size() + 2)));
-    // Without its structures, 3D_Multi_present says nothing is listed.
-    p.push_back(v.structures3d.empty() ? static_cast<uint8_t>(v.video & ~k3dMulti) : v.video);
-    p.push_back(static_cast<uint8_t>(v.hdmiVics.size() << 5 | v.structures3d.size()));
-    p.insert(p.end(), v.hdmiVics.begin(), v.hdmiVics.end());
-    p.insert(p.end(), v.structures3d.begin(), v.structures3d.end());
-    return p;
+    block.length = static_cast<uint8_t>(size);
+    return block;
 }
 
 } // namespace edid

@@ -4,6 +4,8 @@
 // ends early reads as far as it goes; one written back that would pass the 31 bytes of a
 // data block drops its 3D structures first, then HDMI VICs.
 
+#include "core/edid/edid_model.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -26,7 +28,7 @@ struct HdmiVsdbFields {
 // From the payload of a Vendor-Specific Data Block (the OUI first); nothing for fewer than
 // the five bytes of OUI and physical address.
 std::optional<HdmiVsdbFields> readHdmiVsdb(std::span<const uint8_t> payload);
-// The payload, OUI first.
-std::vector<uint8_t> writeHdmiVsdb(HdmiVsdbFields fields);
+// The data block of the fields.
+CtaDataBlock hdmiVsdbBlock(HdmiVsdbFields fields);
 
 } // namespace edid
