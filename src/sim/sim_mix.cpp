@@ -630,6 +630,15 @@ void applyOptions(EdidModel &m, const record::StatusRecord &settings) {
 
 // The box states no more than it passes, and leaves out the formats beyond it.
 void keepWithinLink(EdidModel &m) {
+    // The base block's range limits: the max pixel clock in 10 MHz steps.
+    constexpr size_t kDescriptors = 54, kDescriptorSize = 18, kRangeLimitsTag = 0xFD, kMaxClock = 9;
+    constexpr uint8_t kBoxClock = kBoxLink.maxTmdsMhz / 10;
+    for (size_t at = kDescriptors; at + kDescriptorSize <= kDescriptors + 4 * kDescriptorSize;
+         at += kDescriptorSize) {
+        if (m.base[at] == 0 && m.base[at + 1] == 0 && m.base[at + 3] == kRangeLimitsTag) {
+            m.base[at + kMaxClock] = std::min(m.base[at + kMaxClock], kBoxClock);
+        }
+    }
     editHdmiVsdb(m, [](HdmiVsdbFields &v) {
         if (v.maxTmds) {
             v.maxTmds = std::min(*v.maxTmds, kBoxTmdsCode);

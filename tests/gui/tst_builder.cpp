@@ -872,6 +872,11 @@ void TestBuilder::fitByLeavingOut() {
     QCOMPARE(in<QLabel>(page, "buildMessage")->text(), refusal);
     QVERIFY(!page.model().valid);
     QVERIFY(!in<QPushButton>(page, "buildFit")->isHidden());
+    const QString shots = qEnvironmentVariable("VELTRIKA_TEST_SHOTS");
+    if (!shots.isEmpty()) {
+        page.window()->resize(900, 700);
+        QVERIFY(page.window()->grab().save(shots + QStringLiteral("/build-fit-refused.png")));
+    }
     const int from = int(rig_->box.frames().size());
     click(page, "buildFit");
     QCOMPARE(requestsSince(rig_->box, from), edidReadFrames(0xB4));
@@ -889,9 +894,7 @@ void TestBuilder::fitByLeavingOut() {
     QCOMPARE(in<QLabel>(*dialog, "buildFitSaved")->text(), saved);
     auto *leaveOut = in<QPushButton>(*dialog, "buildFitLeaveOut");
     QCOMPARE(leaveOut->isEnabled(), !leftOut.isEmpty());
-    const QString shots = qEnvironmentVariable("VELTRIKA_TEST_SHOTS");
     if (!shots.isEmpty()) {
-        page.window()->resize(1000, 900);
         QVERIFY(
             dialog->grab().save(shots + QStringLiteral("/build-fit-%1.png").arg(QTest::currentDataTag())));
     }

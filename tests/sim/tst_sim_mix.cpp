@@ -158,6 +158,7 @@ void TestSimMix::demoMinMixed() {
     QCOMPARE(mixed.base.manufacturer, QString("VLT"));
     QCOMPARE(mixed.base.productCode, uint16_t(0x2100));
     // 4K120 and the FRL stay with the TV: the box passes 600 MHz.
+    QCOMPARE(mixed.base.rangeLimits->maxPixelClockMhz, uint16_t(600));
     QCOMPARE(ctaOf(mixed).hdmiForum->maxTmdsMhz, uint16_t(600));
     QCOMPARE(ctaOf(mixed).hdmiForum->maxFrlCode, uint8_t(0));
     QCOMPARE(vicsOf(mixed), (std::set<uint8_t>{1,  2,  3,  4,  5,  16, 18, 19, 20, 21,  31,  32,
