@@ -258,15 +258,9 @@ void eraseHdmiVic(EdidModel &model, uint8_t hdmiVic) {
 
 void leaveOutOne(EdidModel &model, const FitCandidate &c) {
     switch (targetOf(c)) {
-    case Target::Vic: {
+    case Target::Vic:
         eraseVicEverywhere(model, c.vic);
-        // An HDMI VIC stands for a VIC the Video Data Block lists: the format goes from both.
-        const auto hdmi = std::find(kHdmiVicFormats.begin(), kHdmiVicFormats.end(), c.vic);
-        if (hdmi != kHdmiVicFormats.end()) {
-            eraseHdmiVic(model, static_cast<uint8_t>(hdmi - kHdmiVicFormats.begin() + 1));
-        }
         return;
-    }
     case Target::HdmiVic:
         eraseHdmiVic(model, c.hdmiVic);
         return;

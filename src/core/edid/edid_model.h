@@ -99,7 +99,8 @@ EditOutcome setProductName(EdidModel &model, const QString &name);
 EditOutcome fitExtensionCount(EdidModel &model);
 
 // Video Data Block: removes every descriptor of the VIC (also from the YCbCr 4:2:0 Video
-// Data Block); the 4:2:0 capability map follows the descriptors.
+// Data Block, and the HDMI VSDB's HDMI VIC of its format); the 4:2:0 capability map follows
+// the descriptors.
 EditOutcome removeVic(EdidModel &model, uint8_t vic);
 // Appends a VIC of the video format table to the Video Data Block.
 EditOutcome addVic(EdidModel &model, uint8_t vic);

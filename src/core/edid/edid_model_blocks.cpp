@@ -1,6 +1,7 @@
 #include "core/edid/edid_model_blocks.h"
 
 #include "core/base/format_text.h"
+#include "core/edid/hdmi_vsdb.h"
 #include "core/edid/video_formats.h"
 
 #include <array>
@@ -242,6 +243,15 @@ int eraseVicEverywhere(EdidModel &model, uint8_t vic) {
         model, [](const CtaDataBlock &b) { return b.tag == kTagVideo; }, 0);
     eraseEmpty(
         model, [](const CtaDataBlock &b) { return isExtended(b, kExtYcbcr420Video); }, 1);
+    // An HDMI VIC names the format of a VIC the Video Data Block lists (a source takes the
+    // one for the other): the format goes from both.
+    const auto hdmiVic = std::find(kHdmiVicFormats.begin(), kHdmiVicFormats.end(), vic);
+    CtaDataBlock *vsdb = hdmiVic != kHdmiVicFormats.end() ? findBlock(model, isHdmiVsdb) : nullptr;
+    std::optional<HdmiVsdbFields> fields = vsdb != nullptr ? readHdmiVsdb(vsdb->bytes()) : std::nullopt;
+    if (fields &&
+        std::erase(fields->hdmiVics, static_cast<uint8_t>(hdmiVic - kHdmiVicFormats.begin() + 1)) > 0) {
+        *vsdb = hdmiVsdbBlock(std::move(*fields));
+    }
     return removed;
 }
 

@@ -98,7 +98,8 @@ void writeCapabilityMap(EdidModel &model, const CapabilityMap &map);
 // Removes the VIC from every YCbCr 4:2:0 Video Data Block; how many descriptors it had.
 int eraseYcbcr420OnlyVic(EdidModel &model, uint8_t vic);
 // Removes every descriptor of the VIC from the Video Data Blocks and the YCbCr 4:2:0 Video
-// Data Block, the capability map following; blocks left empty go. How many there were.
+// Data Block, the capability map following, and the HDMI VIC of its format; blocks left
+// empty go. How many descriptors there were.
 int eraseVicEverywhere(EdidModel &model, uint8_t vic);
 
 } // namespace edid::detail
