@@ -4,7 +4,6 @@
 #include "core/box/status_texts.h"
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_formats.h"
-#include "core/edid/edid_model.h"
 #include "core/edid/edid_report.h"
 #include "core/edid/spaced_hex.h"
 #include "core/signal/cec_report.h"

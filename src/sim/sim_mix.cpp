@@ -17,6 +17,7 @@
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_fit.h"
 #include "core/edid/edid_model.h"
+#include "core/edid/edid_model_blocks.h"
 #include "core/edid/hdmi_vsdb.h"
 #include "sim/sim_edid.h"
 #include "sim/simulated_box.h"
@@ -29,6 +30,7 @@ namespace {
 
 using namespace edid;
 using namespace edid::cta;
+using namespace edid::detail;
 
 constexpr LinkLimit kBoxLink{600, 0};
 constexpr char kMixName[] = "VELTRIKA MIX";
@@ -58,16 +60,8 @@ uint8_t mixValue(uint8_t a, uint8_t b, Mix mix) {
 
 enum class Unit { Video, Audio, Speakers, HdmiVsdb, HdmiForum, Colorimetry, HdrStatic, Other };
 
-bool isExtended(const CtaDataBlock &b, uint8_t ext) {
-    return b.extendedTag() == ext;
-}
-
 bool isVideo(const CtaDataBlock &b) {
     return b.tag == kTagVideo || isExtended(b, kExtYcbcr420Video) || isExtended(b, kExtYcbcr420Map);
-}
-
-bool isHdmiForum(const CtaDataBlock &b) {
-    return (b.tag == kTagVendor && b.oui() == kOuiHdmiForum) || isExtended(b, kExtHdmiForumScdb);
 }
 
 Unit unitOf(const CtaDataBlock &b) {
@@ -83,7 +77,7 @@ Unit unitOf(const CtaDataBlock &b) {
     if (b.tag == kTagSpeakers) {
         return Unit::Speakers;
     }
-    if (b.tag == kTagVendor && b.oui() == kOuiHdmi) {
+    if (isHdmiVsdb(b)) {
         return Unit::HdmiVsdb;
     }
     if (isExtended(b, kExtColorimetry)) {
@@ -102,13 +96,6 @@ uint64_t kindOf(const CtaDataBlock &b) {
     return uint64_t{b.tag} << 40 | uint64_t{b.extendedTag().value_or(0xFF)} << 32 | b.oui();
 }
 
-bool isAudioKind(const CtaDataBlock &b) {
-    const std::optional<uint8_t> ext = b.extendedTag();
-    return b.tag == kTagAudio || b.tag == kTagSpeakers ||
-           (ext && (*ext == kExtVendorAudio || *ext == kExtHdmiAudio || *ext == kExtRoomConfiguration ||
-                    *ext == kExtSpeakerLocation));
-}
-
 std::vector<const CtaDataBlock *> blocksOf(const EdidModel &m, uint64_t kind) {
     std::vector<const CtaDataBlock *> out;
     for (const CtaDataBlock &b : m.dataBlocks) {
@@ -117,14 +104,6 @@ std::vector<const CtaDataBlock *> blocksOf(const EdidModel &m, uint64_t kind) {
         }
     }
     return out;
-}
-
-CtaDataBlock block(uint8_t tag, const std::vector<uint8_t> &payload) {
-    CtaDataBlock b;
-    b.tag = tag;
-    b.length = static_cast<uint8_t>(std::min<size_t>(payload.size(), kDataBlockPayloadMax));
-    std::copy_n(payload.begin(), b.length, b.payload.begin());
-    return b;
 }
 
 // Lays a list out in blocks of at most `perBlock` entries of `entryBytes`, each payload
@@ -137,7 +116,7 @@ void putInBlocks(std::vector<CtaDataBlock> &out, uint8_t tag, const std::vector<
         payload.insert(payload.end(), entries.begin() + static_cast<std::ptrdiff_t>(at),
                        entries.begin() +
                            static_cast<std::ptrdiff_t>(std::min(entries.size(), at + perBlock)));
-        out.push_back(block(tag, payload));
+        out.push_back(makeBlock(tag, payload));
     }
 }
 
@@ -219,7 +198,7 @@ void mixVideo(const Sink &top, const Sink &bot, Mix mix, std::vector<CtaDataBloc
         for (size_t i = 0; i < capable.size() && 1 + i / 8 < map.size(); ++i) {
             map[1 + i / 8] = static_cast<uint8_t>(map[1 + i / 8] | (capable[i] ? 1u << (i % 8) : 0u));
         }
-        out.push_back(block(kTagExtended, map));
+        out.push_back(makeBlock(kTagExtended, map));
     }
 }
 
@@ -385,7 +364,7 @@ CtaDataBlock mixForum(const CtaDataBlock &ours, const CtaDataBlock &theirs, Mix 
         p.push_back(static_cast<uint8_t>((vrr->max >> 8) << 6 | vrr->min));
         p.push_back(static_cast<uint8_t>(vrr->max));
     }
-    return block(ours.tag, p);
+    return makeBlock(ours.tag, p);
 }
 
 // --- The other blocks -------------------------------------------------------------------------------
@@ -419,7 +398,7 @@ std::vector<CtaDataBlock> mixBlocks(const Sink &top, const Sink &bot, Mix video,
         const std::vector<const CtaDataBlock *> ours = blocksOf(top.model, kind),
                                                 theirs = blocksOf(bot.model, kind);
         const CtaDataBlock &any = ours.empty() ? *theirs.front() : *ours.front();
-        const Mix mix = isAudioKind(any) ? audio : video;
+        const Mix mix = isAudioBlock(any) ? audio : video;
         const bool both = !ours.empty() && !theirs.empty();
         switch (unitOf(any)) {
         case Unit::Video:
@@ -542,15 +521,16 @@ void keepStereo(EdidModel &m) {
         const std::ptrdiff_t at = firstAudio - m.dataBlocks.begin();
         std::erase_if(m.dataBlocks, [](const CtaDataBlock &b) { return b.tag == kTagAudio; });
         // 32, 44.1 and 48 kHz at 16, 20 and 24 bits where the sinks stated no LPCM.
-        m.dataBlocks.insert(m.dataBlocks.begin() + at,
-                            block(kTagAudio, {0x09, lpcm[1] != 0 ? lpcm[1] : uint8_t{0x07},
-                                              lpcm[2] != 0 ? lpcm[2] : uint8_t{0x07}}));
+        const Sad stereo = {0x09, lpcm[1] != 0 ? lpcm[1] : uint8_t{0x07},
+                            lpcm[2] != 0 ? lpcm[2] : uint8_t{0x07}};
+        m.dataBlocks.insert(m.dataBlocks.begin() + at, makeBlock(kTagAudio, stereo));
     }
     if (CtaDataBlock *speakers = firstBlock(m, Unit::Speakers)) {
-        *speakers = block(kTagSpeakers, {0x01, 0x00, 0x00});
+        constexpr std::array<uint8_t, 3> kFrontPair = {0x01, 0x00, 0x00};
+        *speakers = makeBlock(kTagSpeakers, kFrontPair);
     }
     eraseBlocks(m, [](const CtaDataBlock &b) {
-        return isAudioKind(b) && b.tag != kTagAudio && b.tag != kTagSpeakers;
+        return isAudioBlock(b) && b.tag != kTagAudio && b.tag != kTagSpeakers;
     });
 }
 
