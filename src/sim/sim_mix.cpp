@@ -175,14 +175,14 @@ void mixVideo(const Sink &top, const Sink &bot, Mix mix, std::vector<CtaDataBloc
     }
     std::vector<uint8_t> svds, only420;
     std::vector<bool> capable;
-    bool nativeTaken = false;
+    constexpr uint8_t kVga = 1; // 640x480p60, which every sink takes
     for (const uint8_t vic : order) {
-        const bool full = mixFlag(top.lists(vic), bot.lists(vic), mix);
+        const bool full = mixFlag(top.lists(vic), bot.lists(vic), mix) ||
+                          (vic == kVga && (top.lists(vic) || bot.lists(vic)));
         const bool ycbcr420 = mixFlag(top.as420(vic), bot.as420(vic), mix);
         if (full) {
-            // One native format: TOP's, or BOT's where TOP marks none.
-            const bool native = vic >= 1 && vic <= 64 && !nativeTaken && (top.native(vic) || bot.native(vic));
-            nativeTaken = nativeTaken || native;
+            // The native format is TOP's, whose screen the base block's timings describe.
+            const bool native = vic >= 1 && vic <= 64 && top.native(vic);
             svds.push_back(native ? static_cast<uint8_t>(vic | 0x80) : vic);
             capable.push_back(ycbcr420);
         } else if (ycbcr420) {
@@ -393,6 +393,15 @@ std::vector<CtaDataBlock> mixBlocks(const Sink &top, const Sink &bot, Mix video,
             }
         }
     }
+    // The HDMI Forum block stands right after the HDMI VSDB, as sources look for it.
+    const uint64_t vsdbKind = uint64_t{1} << 48 | static_cast<uint64_t>(Unit::HdmiVsdb);
+    const uint64_t forumKind = uint64_t{1} << 48 | static_cast<uint64_t>(Unit::HdmiForum);
+    const auto vsdb = std::find(kinds.begin(), kinds.end(), vsdbKind);
+    const auto forum = std::find(kinds.begin(), kinds.end(), forumKind);
+    if (vsdb != kinds.end() && forum != kinds.end() && forum != vsdb + 1) {
+        kinds.erase(forum);
+        kinds.insert(std::find(kinds.begin(), kinds.end(), vsdbKind) + 1, forumKind);
+    }
     std::vector<CtaDataBlock> out;
     for (const uint64_t kind : kinds) {
         const std::vector<const CtaDataBlock *> ours = blocksOf(top.model, kind),
@@ -448,8 +457,11 @@ std::vector<CtaDataBlock> mixBlocks(const Sink &top, const Sink &bot, Mix video,
         case Unit::Other:
             break;
         }
-        // A block that cannot be mixed field by field: TOP's where both state one.
-        if (both || (mix == Mix::Either && !ours.empty())) {
+        // A block that cannot be mixed field by field: TOP's where both state one. The video
+        // capability (quantization and scan, which the CTA block's header repeats) is TOP's
+        // screen's alone.
+        const bool screen = isExtended(any, kExtVideoCapability);
+        if (both || (mix == Mix::Either && !ours.empty()) || screen) {
             for (const CtaDataBlock *b : ours) {
                 out.push_back(*b);
             }
@@ -488,8 +500,16 @@ EdidModel mixModels(const Sink &top, const Sink &bot, Mix video, Mix audio) {
     m.dataBlocks = mixBlocks(top, bot, video, audio);
     m.timings = mixTimings(top, bot, video);
     const uint8_t ours = top.model.block1[3], theirs = bot.model.block1[3];
-    // Underscan and the native timings as TOP says; basic audio and YCbCr as mixed.
-    m.block1[3] = static_cast<uint8_t>((ours & 0x8F) | (mixBits(ours, theirs, audio) & 0x40) |
+    // Underscan as TOP says, the native timings among those the mix keeps; basic audio and
+    // YCbCr as mixed.
+    constexpr size_t kDescriptors = 54, kDescriptorSize = 18, kDescriptorCount = 4;
+    size_t timings = m.timings.size();
+    for (size_t slot = 0; slot < kDescriptorCount; ++slot) {
+        timings += m.base[kDescriptors + slot * kDescriptorSize] != 0 ||
+                   m.base[kDescriptors + slot * kDescriptorSize + 1] != 0;
+    }
+    const auto native = static_cast<uint8_t>(std::min<size_t>(ours & 0x0F, timings));
+    m.block1[3] = static_cast<uint8_t>((ours & 0x80) | native | (mixBits(ours, theirs, audio) & 0x40) |
                                        (mixBits(ours, theirs, video) & 0x30));
     return m;
 }

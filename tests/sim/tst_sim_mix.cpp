@@ -236,11 +236,15 @@ void TestSimMix::mixes() {
     // stays, but 4096-wide ones where a fit needed their bytes.
     const std::set<uint8_t> topVics = vicsOf(ours), botVics = vicsOf(theirs), vics = vicsOf(mixed);
     const bool eitherVideo = algorithm == MaxAudioMaxVideo;
+    constexpr uint8_t kVga = 1; // 640x480p60, which every sink takes: where either states it
     std::set<uint8_t> wanted;
     for (const uint8_t vic : topVics) {
-        if (algorithm == TopPriority || eitherVideo || botVics.count(vic) == 1) {
+        if (algorithm == TopPriority || eitherVideo || botVics.count(vic) == 1 || vic == kVga) {
             wanted.insert(vic);
         }
+    }
+    if (botVics.count(kVga) == 1 && algorithm != TopPriority) {
+        wanted.insert(kVga);
     }
     if (eitherVideo) {
         wanted.insert(botVics.begin(), botVics.end());
