@@ -266,9 +266,21 @@ void leaveOutOne(EdidModel &model, const FitCandidate &c) {
         return;
     case Target::Timing: {
         const auto at = std::find(model.timings.begin(), model.timings.end(), c.timing);
-        if (at != model.timings.end()) {
-            model.timings.erase(at);
+        if (at == model.timings.end()) {
+            return;
         }
+        // The native timings are the first of the base block's and the CTA block's: one of
+        // them gone, one fewer is native.
+        size_t index = static_cast<size_t>(at - model.timings.begin());
+        for (int slot = 0; slot < kDescriptorCount; ++slot) {
+            index += model.base[kFirstDescriptor + slot * kTimingBytes] != 0 ||
+                     model.base[kFirstDescriptor + slot * kTimingBytes + 1] != 0;
+        }
+        uint8_t &flags = model.block1[3];
+        if (index < (flags & 0x0Fu)) {
+            flags = static_cast<uint8_t>(flags - 1);
+        }
+        model.timings.erase(at);
         return;
     }
     case Target::Sad:
