@@ -137,6 +137,7 @@ private slots:
     void cleanupTestCase();
     void candidates_data();
     void candidates();
+    void nativeTimingLeftOut();
     void leastLoss_data();
     void leastLoss();
     void everyTvWithEveryReceiver_data();
@@ -242,6 +243,25 @@ void TestEdidFit::candidates() {
         edid::leaveOut(alone, std::span<const FitCandidate>(&c, 1));
         QCOMPARE(edid::ctaContentBytes(model) - edid::ctaContentBytes(alone), c.bytes);
     }
+}
+
+// The native timings are the first ones: the base block's and the repeated 1080p60 of the
+// CTA block (two of the header). With that one left out, one is native, not the next.
+void TestEdidFit::nativeTimingLeftOut() {
+    Bytes edid = ctaEdid(block(2, {16}));
+    const uint8_t dtd1080[18] = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
+                                 0x2C, 0x45, 0x00, 0x40, 0x84, 0x63, 0x00, 0x00, 0x1E};
+    const size_t at = 128 + edid[130];
+    std::copy(std::begin(dtd1080), std::end(dtd1080), edid.begin() + at);
+    putPreferredTiming(&edid[at + 18]);
+    edid[131] = 0x72;
+    fixChecksum(edid, 1);
+    EdidModel model = edid::readEdidModel(edid);
+    const edid::FitProposal proposal = edid::proposeFit(model, std::nullopt);
+    QCOMPARE(whats(proposal.candidates),
+             (QStringList{"detailed timing 1920x1080p60", "detailed timing 3840x2160p60"}));
+    edid::leaveOut(model, std::span<const FitCandidate>(proposal.candidates).first(1));
+    QCOMPARE(edid::decodeEdid(edid::encodeEdidModel(model)).cta.front().nativeDtdCount, uint8_t(1));
 }
 
 // The demo box's TVs: the receiver's audio merged into the TV's video, with the box's link
