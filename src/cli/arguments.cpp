@@ -50,10 +50,14 @@ constexpr std::array<CommandInfo, 25> kCommands = {{
     {Command::CecDecode, "cec decode", "HEX", "what a CEC message means", false},
     {Command::EdidEdit, "edid edit",
      "SOURCE -o FILE [--name TEXT] [--remove-vic N]... [--add-vic N]... [--native-vic N] [--audio-from SOURCE] "
-     "[--remove-audio FORMAT]... [--no-dolby-vision] [--no-hdr10plus] [--max-frl GBPS] [--no-allm] [--format FORM] [--hex]",
-     "edits an EDID (a file, box, top or bot) by meaning into FILE (-o -: on standard output)", false},
-    {Command::EdidMerge, "edid merge", "--video SOURCE --audio SOURCE -o FILE [--format FORM] [--hex]",
-     "the video of one EDID with the audio of another, into FILE (-o -: on standard output)", false},
+     "[--remove-audio FORMAT]... [--no-dolby-vision] [--no-hdr10plus] [--max-frl GBPS] [--no-allm] [--fit-by least-loss] "
+     "[--format FORM] [--hex]",
+     "edits an EDID (a file, box, top or bot) by meaning into FILE (-o -: on standard output); --fit-by least-loss "
+     "leaves out what least matters where an edit does not fit", false},
+    {Command::EdidMerge, "edid merge",
+     "--video SOURCE --audio SOURCE -o FILE [--fit-by least-loss] [--format FORM] [--hex]",
+     "the video of one EDID with the audio of another, into FILE (-o -: on standard output); --fit-by "
+     "least-loss leaves out what least matters where they do not fit", false},
     {Command::Backup, "backup", "-o FILE",
      "the box's configuration (settings, EDID mode and custom EDID, stored infoframes) into FILE", true},
     {Command::Restore, "restore", "FILE|NAME [--dry-run] [--as-is] [--only settings|edid|packets]...",
@@ -425,10 +429,18 @@ private:
         return number;
     }
 
-    // -o FILE, --format FORM and --hex, the options both builders share; false when the argument
-    // is none of them.
+    // -o FILE, --format FORM, --hex and --fit-by least-loss, the options both builders share;
+    // false when the argument is none of them.
     bool outputOption(qsizetype &i, QString *error) {
         if (formatOption(i, error)) {
+            return true;
+        }
+        if (arguments_[i] == QLatin1String("--fit-by")) {
+            const std::optional<QString> how = valueOf(i, error);
+            if (how && *how != QLatin1String("least-loss")) {
+                *error = QStringLiteral("bad value for --fit-by: %1 (one of: least-loss)").arg(*how);
+            }
+            invocation_.fitByLeastLoss = how.has_value() && error->isEmpty();
             return true;
         }
         if (arguments_[i] != QLatin1String("-o")) {

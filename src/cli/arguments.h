@@ -130,6 +130,7 @@ struct Invocation {
     QStringList files;                                 // edid write (one), edid check (one or more)
     ChecksumPolicy checksums = ChecksumPolicy::Stop;
     bool fit = false;            // edid write --fit: a file of more blocks cut to the two the box holds
+    bool fitByLeastLoss = false; // edid edit and merge --fit-by least-loss
     QString group;               // the first word of the commands `GROUP --help` lists ("edid")
     QString packetText;          // cec, hdr and avi commands, as typed
     packets::PacketBytes packet; // cec send, hdr send, avi send

@@ -4,7 +4,6 @@
 #include "core/box/status_texts.h"
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_formats.h"
-#include "core/edid/edid_model.h"
 #include "core/edid/edid_report.h"
 #include "core/edid/spaced_hex.h"
 #include "core/signal/cec_report.h"
@@ -27,10 +26,6 @@ namespace {
 // 256 blocks: more than any EDID holds, and a bound for whatever file is named.
 constexpr qint64 kMaxEdidFileBytes = 256 * kEdidBlockSize;
 
-std::span<const uint8_t> bytesOf(const QByteArray &data) {
-    return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
-}
-
 // One of the box's EDIDs, or why it could not be read.
 std::optional<QByteArray> readBoxEdid(EdidSource source, BoxSession &session, QString *error) {
     const Outcome<EdidImage> read = session.readEdid(source);
@@ -40,30 +35,6 @@ std::optional<QByteArray> readBoxEdid(EdidSource source, BoxSession &session, QS
     }
     return QByteArray(reinterpret_cast<const char *>(read.value.data()),
                       static_cast<qsizetype>(read.value.size()));
-}
-
-// Reads the box's EDIDs that the invocation names into their places; the reason of each
-// failed read, empty for those that came.
-std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByteArray> &edids,
-                                  BoxSession *session) {
-    std::vector<QString> failures(invocation.edidInputs.size());
-    for (size_t i = 0; i < invocation.edidInputs.size(); ++i) {
-        const EdidInput &input = invocation.edidInputs[i];
-        if (!input.source || session == nullptr) {
-            continue;
-        }
-        if (const std::optional<QByteArray> read = readBoxEdid(*input.source, *session, &failures[i])) {
-            edids[i] = *read;
-        }
-    }
-    return failures;
-}
-
-// The first failed read of the box's EDIDs, if any.
-std::optional<QString> firstFailure(const std::vector<QString> &failures) {
-    const auto failed =
-        std::find_if(failures.begin(), failures.end(), [](const QString &f) { return !f.isEmpty(); });
-    return failed == failures.end() ? std::nullopt : std::optional<QString>(*failed);
 }
 
 QString notAnEdid(const QString &name) {
@@ -189,106 +160,36 @@ int cecDecode(const Invocation &invocation, Output &output) {
     return kExitOk;
 }
 
-QString editName(const EdidEdit &edit, const Invocation &invocation) {
-    switch (edit.kind) {
-    case EdidEdit::Kind::Name:
-        return QStringLiteral("--name %1").arg(edit.text);
-    case EdidEdit::Kind::RemoveVic:
-        return QStringLiteral("--remove-vic %1").arg(edit.number);
-    case EdidEdit::Kind::AddVic:
-        return QStringLiteral("--add-vic %1").arg(edit.number);
-    case EdidEdit::Kind::NativeVic:
-        return QStringLiteral("--native-vic %1").arg(edit.number);
-    case EdidEdit::Kind::AudioFrom:
-        return QStringLiteral("--audio-from %1").arg(invocation.edidInputs[edit.input].name);
-    case EdidEdit::Kind::RemoveAudio:
-        return QStringLiteral("--remove-audio %1").arg(edit.text);
-    case EdidEdit::Kind::NoDolbyVision:
-        return QStringLiteral("--no-dolby-vision");
-    case EdidEdit::Kind::NoHdr10Plus:
-        return QStringLiteral("--no-hdr10plus");
-    case EdidEdit::Kind::MaxFrl:
-        return QStringLiteral("--max-frl %1").arg(edit.number);
-    case EdidEdit::Kind::NoAllm:
-        break;
-    }
-    return QStringLiteral("--no-allm");
-}
-
-edid::EditOutcome applyEdit(edid::EdidModel &model, const EdidEdit &edit,
-                            const std::vector<edid::EdidModel> &models) {
-    const auto vic = static_cast<uint8_t>(edit.number);
-    switch (edit.kind) {
-    case EdidEdit::Kind::Name:
-        return edid::setProductName(model, edit.text);
-    case EdidEdit::Kind::RemoveVic:
-        return edid::removeVic(model, vic);
-    case EdidEdit::Kind::AddVic:
-        return edid::addVic(model, vic);
-    case EdidEdit::Kind::NativeVic:
-        return edid::setNativeVic(model, vic);
-    case EdidEdit::Kind::AudioFrom:
-        return edid::takeAudioBlock(model, models[edit.input]);
-    case EdidEdit::Kind::RemoveAudio:
-        return edid::removeAudioFormat(model, edit.text);
-    case EdidEdit::Kind::NoDolbyVision:
-        return edid::removeVendorVideoBlock(model, edid::VendorVideo::DolbyVision);
-    case EdidEdit::Kind::NoHdr10Plus:
-        return edid::removeVendorVideoBlock(model, edid::VendorVideo::Hdr10Plus);
-    case EdidEdit::Kind::MaxFrl:
-        return edid::setMaxFrl(model, edid::frlCodeOfGbps(edit.number).value_or(0));
-    case EdidEdit::Kind::NoAllm:
-        break;
-    }
-    return edid::setAllm(model, false);
-}
-
 } // namespace
 
-int runBuildCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
-                    Output &output, QByteArray *built) {
-    if (const std::optional<QString> failure = firstFailure(readBoxEdids(invocation, edids, session))) {
-        output.error = *failure;
-        return kExitFailed;
-    }
-    std::vector<edid::EdidModel> models;
-    for (size_t i = 0; i < edids.size(); ++i) {
-        models.push_back(edid::readEdidModel(bytesOf(edids[i])));
-        if (!models.back().valid) {
-            output.error = QStringLiteral("%1: not an EDID").arg(invocation.edidInputs[i].name);
-            return kExitFailed;
+std::span<const uint8_t> bytesOf(const QByteArray &data) {
+    return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
+}
+
+std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByteArray> &edids,
+                                  BoxSession *session) {
+    std::vector<QString> failures(invocation.edidInputs.size());
+    for (size_t i = 0; i < invocation.edidInputs.size(); ++i) {
+        const EdidInput &input = invocation.edidInputs[i];
+        if (!input.source || session == nullptr) {
+            continue;
+        }
+        const Outcome<EdidImage> read = session->readEdid(*input.source);
+        if (read.ok()) {
+            edids[i] = QByteArray(reinterpret_cast<const char *>(read.value.data()),
+                                  static_cast<qsizetype>(read.value.size()));
+        } else {
+            failures[i] = QStringLiteral("edid read %1: %2")
+                              .arg(edidSourceName(*input.source), linkErrorName(read.error));
         }
     }
-    edid::EdidModel model = models.front();
-    if (invocation.command == Command::EdidMerge) {
-        const edid::MergeOutcome merged = edid::mergeEdids(models[0], models[1]);
-        if (!merged.outcome.ok) {
-            output.error = QStringLiteral("edid merge: %1").arg(merged.outcome.reason);
-            return kExitFailed;
-        }
-        model = merged.model;
-    }
-    for (const EdidEdit &edit : invocation.edidEdits) {
-        const edid::EditOutcome outcome = applyEdit(model, edit, models);
-        if (!outcome.ok) {
-            output.error = QStringLiteral("edid edit %1: %2").arg(editName(edit, invocation), outcome.reason);
-            return kExitFailed;
-        }
-    }
-    // The box takes 256 bytes: a base block alone is followed by an empty one.
-    std::vector<uint8_t> bytes = edid::encodeEdidModel(model);
-    bytes.resize(proto::kEdidSize, 0);
-    *built = QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-    const edid::EdidDecoded decoded = edid::decodeEdid(bytes);
-    output.json = edid::edidJson(decoded);
-    output.json.insert(QStringLiteral("file"), invocation.outputFile);
-    output.json.insert(QStringLiteral("cta_bytes"), edid::ctaContentBytes(model));
-    const QString saved =
-        invocation.fileToStandardOutput ? QStringLiteral("standard output") : invocation.outputFile;
-    output.lines << QStringLiteral("%1: %2 written, CTA-861 block %3 of 127 bytes")
-                        .arg(saved, decoded.base.productName.value_or(QStringLiteral("EDID")))
-                        .arg(edid::ctaContentBytes(model));
-    return kExitOk;
+    return failures;
+}
+
+std::optional<QString> firstFailure(const std::vector<QString> &failures) {
+    const auto failed =
+        std::find_if(failures.begin(), failures.end(), [](const QString &f) { return !f.isEmpty(); });
+    return failed == failures.end() ? std::nullopt : std::optional<QString>(*failed);
 }
 
 namespace {

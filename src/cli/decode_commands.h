@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace cli {
@@ -42,10 +43,14 @@ int decodeEach(const Invocation &invocation, const Environment &environment, Box
 int runDecodeCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
                      Output &output);
 
-// Builds the EDID of edid edit or edid merge into `built` (256 bytes, checksums right);
-// an edit that is refused (it does not fit, or names what the source lacks) leaves `built`
-// empty and says why.
-int runBuildCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
-                    Output &output, QByteArray *built);
+// The bytes of a file or EDID read.
+std::span<const uint8_t> bytesOf(const QByteArray &data);
+
+// Reads the box's EDIDs that the invocation names into their places; the reason of each
+// failed read, empty for those that came.
+std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByteArray> &edids,
+                                  BoxSession *session);
+// The first failed read of the box's EDIDs, if any.
+std::optional<QString> firstFailure(const std::vector<QString> &failures);
 
 } // namespace cli

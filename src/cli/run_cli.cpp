@@ -2,6 +2,7 @@
 
 #include "arguments.h"
 #include "box_changes.h"
+#include "build_commands.h"
 #include "configuration_commands.h"
 #include "core/base/saved_file.h"
 #include "core/box/box_session.h"
@@ -168,9 +169,10 @@ int commitOutputFile(const Invocation &invocation, QSaveFile *file,
 }
 
 // edid edit and edid merge: the EDID built, then saved; nothing is saved when an edit is refused.
-int buildEdidFile(const Invocation &invocation, Inputs &inputs, BoxSession *session, Output &output) {
+int buildEdidFile(const Invocation &invocation, Inputs &inputs, BoxSession *session, StderrReporter &reporter,
+                  Output &output) {
     QByteArray built;
-    const int status = runBuildCommand(invocation, inputs.edids, session, output, &built);
+    const int status = runBuildCommand(invocation, inputs.edids, session, reporter, output, &built);
     if (status != kExitOk) {
         return status;
     }
@@ -333,7 +335,7 @@ public:
             return runDecodeCommand(invocation_, inputs_.edids, &session_, output_);
         case Command::EdidEdit:
         case Command::EdidMerge:
-            return buildEdidFile(invocation_, inputs_, &session_, output_);
+            return buildEdidFile(invocation_, inputs_, &session_, reporter_, output_);
         case Command::Backup:
         case Command::Restore:
         case Command::ConfigList:
@@ -653,7 +655,7 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
     }
     if (!needsBox(invocation)) {
         if (invocation.command == Command::EdidEdit || invocation.command == Command::EdidMerge) {
-            return buildEdidFile(invocation, inputs, nullptr, output);
+            return buildEdidFile(invocation, inputs, nullptr, reporter, output);
         }
         if (invocation.command != Command::EdidCheck) {
             return runDecodeCommand(invocation, inputs.edids, nullptr, output);

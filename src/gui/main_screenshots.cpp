@@ -1,7 +1,8 @@
 // Pictures of the window for the README: the utility on the simulated box, as the demo
 // starts it, one picture of each tab, then EDID Details (the Build page with the video of
 // a TV with Dolby Vision and 4K120 on TOP with the audio formats and speakers of an AV
-// receiver with Atmos on BOT, one picture per edit tab), Signal Details, and the preview of
+// receiver with Atmos on BOT, one picture per edit tab, then their merge fitted by leaving
+// out what least matters), Signal Details, and the preview of
 // a box configuration loaded from File > Load Box Configuration. The scale comes from
 // QT_SCALE_FACTOR, the folder from the command line.
 
@@ -19,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -100,6 +102,15 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
         edits.setCurrentIndex(page);
         picture(details, folder, names[page]);
     }
+    // The merge of the two does not fit: what leaving out, least loss first, and the merge fitted.
+    edits.setCurrentIndex(0);
+    child<QComboBox>(details, "buildAudioFrom").setCurrentIndex(EdidBuilderPage::Bot + 1);
+    child<QPushButton>(details, "buildLoad").click();
+    child<QPushButton>(details, "buildFit").click();
+    auto &fit = child<QDialog>(details, "buildFitDialog");
+    picture(fit, folder, "edid-build-fit");
+    child<QPushButton>(fit, "buildFitLeaveOut").click();
+    picture(details, folder, "edid-build-fitted");
     details.close();
     // The lively source turns to HDR after 8 s: the next status tick captures its infoframe.
     QEventLoop ticks;

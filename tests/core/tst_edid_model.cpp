@@ -432,6 +432,14 @@ void TestEdidModel::edits_data() {
         "remove VIC from the 4:2:0 Video Data Block",
         ctaEdid(concat({block(2, {16}), extendedBlock(14, {118})})),
         [](EdidModel &m) { return edid::removeVic(m, 118); }, ctaEdid(block(2, {16})));
+    // HDMI VIC 4 names 4096x2160p24: a source would still take it from there.
+    row(
+        "remove VIC 98 takes its HDMI VIC",
+        ctaEdid(concat({block(2, {16, 98}),
+                        block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C, 0x20, 0x00, 0x40, 0x01, 0x04})})),
+        [](EdidModel &m) { return edid::removeVic(m, 98); },
+        ctaEdid(concat(
+            {block(2, {16}), block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C, 0x20, 0x00, 0x20, 0x01})})));
     row(
         "remove native VIC", ctaEdid(concat({block(2, {0x90, 4}), block(2, {16})})),
         [](EdidModel &m) { return edid::removeVic(m, 16); }, ctaEdid(block(2, {4})));

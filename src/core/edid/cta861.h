@@ -235,6 +235,10 @@ private:
 };
 AudioRates audioRatesKhz(uint8_t rateMask);
 
+// The VICs of the formats of HDMI VIC 1 to 4, which the HDMI VSDB lists: 3840x2160 at 30, 25
+// and 24 Hz and 4096x2160 at 24 Hz.
+constexpr std::array<uint8_t, 4> kHdmiVicFormats = {95, 94, 93, 98};
+
 // The FRL rates of the HDMI Forum blocks by code: the link rate over all lanes, and the
 // lanes ("3 Gbps x 3 lanes"); codes 7 to 15 are reserved.
 struct FrlRate {

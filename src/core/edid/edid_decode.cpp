@@ -84,33 +84,6 @@ QString descriptorText(Bytes text, const char *label, Findings &findings) {
     return QString::fromLatin1(out.data(), static_cast<qsizetype>(length));
 }
 
-DetailedTiming decodeDetailedTiming(Bytes d, int block) {
-    DetailedTiming t;
-    t.block = block;
-    t.pixelClockKhz = (uint32_t{d[0]} | uint32_t{d[1]} << 8) * 10;
-    t.hActive = static_cast<uint16_t>(d[2] | (d[4] & 0xF0) << 4);
-    t.hBlank = static_cast<uint16_t>(d[3] | (d[4] & 0x0F) << 8);
-    t.vActive = static_cast<uint16_t>(d[5] | (d[7] & 0xF0) << 4);
-    t.vBlank = static_cast<uint16_t>(d[6] | (d[7] & 0x0F) << 8);
-    t.hFrontPorch = static_cast<uint16_t>(d[8] | (d[11] & 0xC0) << 2);
-    t.hSync = static_cast<uint16_t>(d[9] | (d[11] & 0x30) << 4);
-    t.vFrontPorch = static_cast<uint16_t>(d[10] >> 4 | (d[11] & 0x0C) << 2);
-    t.vSync = static_cast<uint16_t>((d[10] & 0x0F) | (d[11] & 0x03) << 4);
-    t.hSizeMm = static_cast<uint16_t>(d[12] | (d[14] & 0xF0) << 4);
-    t.vSizeMm = static_cast<uint16_t>(d[13] | (d[14] & 0x0F) << 8);
-    t.interlaced = (d[17] & 0x80) != 0;
-    const double hTotal = t.hActive + t.hBlank;
-    // An interlaced timing states one field; each field carries half a blanking line more.
-    const double vTotal = t.interlaced ? t.vActive + t.vBlank + 0.5 : t.vActive + t.vBlank;
-    if (t.interlaced) {
-        t.vActive = static_cast<uint16_t>(t.vActive * 2);
-    }
-    if (hTotal > 0 && vTotal > 0) {
-        t.refreshHz = t.pixelClockKhz * 1000.0 / (hTotal * vTotal);
-    }
-    return t;
-}
-
 void checkDetailedTiming(const DetailedTiming &t, Findings &findings, const Place &where) {
     if (t.hActive == 0 || t.vActive == 0) {
         addFailure(findings, where, QStringLiteral("detailed timing with no active pixels or lines"));
@@ -810,6 +783,33 @@ void decodeCta(std::span<const uint8_t, kEdidBlockSize> b, int block, EdidDecode
 }
 
 } // namespace
+
+DetailedTiming decodeDetailedTiming(std::span<const uint8_t> d, int block) {
+    DetailedTiming t;
+    t.block = block;
+    t.pixelClockKhz = (uint32_t{d[0]} | uint32_t{d[1]} << 8) * 10;
+    t.hActive = static_cast<uint16_t>(d[2] | (d[4] & 0xF0) << 4);
+    t.hBlank = static_cast<uint16_t>(d[3] | (d[4] & 0x0F) << 8);
+    t.vActive = static_cast<uint16_t>(d[5] | (d[7] & 0xF0) << 4);
+    t.vBlank = static_cast<uint16_t>(d[6] | (d[7] & 0x0F) << 8);
+    t.hFrontPorch = static_cast<uint16_t>(d[8] | (d[11] & 0xC0) << 2);
+    t.hSync = static_cast<uint16_t>(d[9] | (d[11] & 0x30) << 4);
+    t.vFrontPorch = static_cast<uint16_t>(d[10] >> 4 | (d[11] & 0x0C) << 2);
+    t.vSync = static_cast<uint16_t>((d[10] & 0x0F) | (d[11] & 0x03) << 4);
+    t.hSizeMm = static_cast<uint16_t>(d[12] | (d[14] & 0xF0) << 4);
+    t.vSizeMm = static_cast<uint16_t>(d[13] | (d[14] & 0x0F) << 8);
+    t.interlaced = (d[17] & 0x80) != 0;
+    const double hTotal = t.hActive + t.hBlank;
+    // An interlaced timing states one field; each field carries half a blanking line more.
+    const double vTotal = t.interlaced ? t.vActive + t.vBlank + 0.5 : t.vActive + t.vBlank;
+    if (t.interlaced) {
+        t.vActive = static_cast<uint16_t>(t.vActive * 2);
+    }
+    if (hTotal > 0 && vTotal > 0) {
+        t.refreshHz = t.pixelClockKhz * 1000.0 / (hTotal * vTotal);
+    }
+    return t;
+}
 
 QString extensionName(uint8_t tag) {
     struct Named {

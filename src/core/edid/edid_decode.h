@@ -231,6 +231,9 @@ struct EdidDecoded {
     bool valid() const { return size >= 128 && base.headerRight; }
 };
 
+// One detailed timing descriptor (its 18 bytes), as it stands in the block given.
+DetailedTiming decodeDetailedTiming(std::span<const uint8_t> descriptor, int block);
+
 // Decodes the image: 128 bytes per block, as many blocks as it holds in full.
 EdidDecoded decodeEdid(std::span<const uint8_t> bytes);
 

@@ -582,7 +582,6 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
     for (const DetailedTiming &t : b.detailedTimings) {
         consider(t.hActive, t.vActive, t.refreshHz);
     }
-    static constexpr std::array<uint8_t, 4> kHdmiVicCodes = {95, 94, 93, 98}; // HDMI VIC 1 to 4
     bool hdrSeen = false; // the first HDR Static Metadata Data Block speaks for the sink
     for (const CtaBlock &cta : decoded.cta) {
         for (const DetailedTiming &t : cta.detailedTimings) {
@@ -596,8 +595,8 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
         }
         if (cta.hdmi) {
             for (uint8_t hdmiVic : cta.hdmi->hdmiVics) {
-                if (hdmiVic >= 1 && hdmiVic <= kHdmiVicCodes.size()) {
-                    considerVic(kHdmiVicCodes[hdmiVic - 1]);
+                if (hdmiVic >= 1 && hdmiVic <= kHdmiVicFormats.size()) {
+                    considerVic(kHdmiVicFormats[hdmiVic - 1]);
                 }
             }
             if (!s.physicalAddress) {
