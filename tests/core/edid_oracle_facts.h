@@ -108,6 +108,10 @@ inline const std::map<QString, QString> &oracleAudioNames() {
         {"MPEG-H 3D Audio", "MPEG-H 3D Audio"},
         {"AC-4", "AC-4"},
         {"L-PCM 3D Audio", "L-PCM 3D Audio"},
+        {"Reserved (0x00)", "reserved"},
+        {"HE AAC (Obsolete)", "extended audio type 1"},
+        {"HE AAC v2 (Obsolete)", "extended audio type 2"},
+        {"MPEG Surround (Obsolete)", "extended audio type 3"},
     };
     return names;
 }
@@ -158,30 +162,47 @@ inline Facts oracleFacts(const QString &fullOutput, int lastBlock = 255) {
                                               QRegularExpression::MultilineOption);
     const qsizetype checkAt = fullOutput.indexOf(checkPart);
     const QString output = checkAt < 0 ? fullOutput : fullOutput.left(checkAt);
+    // The texts of the base block's descriptors that a byte which is not printable ends.
     static const QRegularExpression textWarning(
-        QStringLiteral("^  (Display Product Name|Display Product Serial Number|Alphanumeric Data String): "
-                       "Non-printable character\\.$"),
-        QRegularExpression::MultilineOption);
-    for (auto it = textWarning.globalMatch(fullOutput.mid(checkAt < 0 ? fullOutput.size() : checkAt));
-         it.hasNext();) {
-        f.textWarnings << it.next().captured(1).toLower();
+        QStringLiteral("^(Display Product Name|Display Product Serial Number|Alphanumeric Data String): "
+                       "Non-printable character\\.$"));
+    for (const OracleFinding &finding : oracleFindings(fullOutput)) {
+        const QRegularExpressionMatch m = textWarning.match(finding.message);
+        if (m.hasMatch() && finding.section.startsWith(QLatin1String("Block 0,"))) {
+            f.textWarnings << m.captured(1).toLower();
+        }
     }
     QString section;   // "Block 1, CTA-861 Extension Block"
     QString dataBlock; // "Audio Data Block"
     QString audioEntry;
     bool inEotfs = false;
     bool firstDtdSeen = false;
-    static const QRegularExpression vicLine(QStringLiteral("^    VIC\\s+(\\d+):.*?( \\(native\\))?$"));
+    // "VIC  16: ... (native)", or "Unknown (VIC 223)" for a code the table does not hold.
+    static const QRegularExpression vicLine(
+        QStringLiteral("^    (?:VIC\\s+|Unknown \\(VIC )(\\d+)(?::|\\)).*?( \\(native\\))?$"));
+    // A timing of no active pixels or lines ("0x0  inf Hz") is no timing a source can send.
     static const QRegularExpression dtdLine(
-        QStringLiteral("^    DTD (\\d+):\\s+(\\d+)x(\\d+)(i?)\\s+([\\d.]+) Hz.*?([\\d.]+) MHz"));
+        QStringLiteral("^    DTD (\\d+):\\s+([1-9]\\d*)x([1-9]\\d*)(i?)\\s+([\\d.]+) Hz.*?([\\d.]+) MHz"));
     static const QRegularExpression rangeLine(QStringLiteral(
         "^      Monitor ranges \\(.*\\): (\\d+-\\d+ Hz V, \\d+-\\d+ kHz H), max dotclock (\\d+) MHz$"));
     static const QRegularExpression blockLine(QStringLiteral("^Block (\\d+), "));
     bool skipped = false; // a block past lastBlock
+    bool mapsAll = false; // the block's 4:2:0 capability map is empty
+    qsizetype blockVicsFrom = 0;
     int hdmiVsdbs = 0;
     static const QRegularExpression luminanceLine(QStringLiteral(
         "^    Desired content (max|max frame-average|min) luminance: \\d+ \\(([\\d.]+) cd/m\\^2\\)"));
     for (const QString &line : output.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("Block ")) || line.startsWith(QLatin1String("-----"))) {
+            // An empty 4:2:0 capability map names every descriptor of its block.
+            if (mapsAll) {
+                for (qsizetype i = blockVicsFrom; i < f.vics.size(); ++i) {
+                    f.ycbcr420Map << f.vics[i].section(QLatin1Char(' '), 0, 0);
+                }
+            }
+            mapsAll = false;
+            blockVicsFrom = f.vics.size();
+        }
         if (line.startsWith(QLatin1String("Block "))) {
             section = line;
             dataBlock.clear();
@@ -217,7 +238,11 @@ inline Facts oracleFacts(const QString &fullOutput, int lastBlock = 255) {
         const QString trimmed = line.trimmed();
         if (base) {
             if (trimmed.startsWith(QLatin1String("Manufacturer: "))) {
+                // A letter code outside 1 to 26: edid-decode shows the character it makes, we '?'.
                 f.manufacturer = trimmed.mid(14);
+                for (QChar &c : f.manufacturer) {
+                    c = c >= QLatin1Char('A') && c <= QLatin1Char('Z') ? c : QLatin1Char('?');
+                }
             } else if (trimmed.startsWith(QLatin1String("Model: "))) {
                 f.productCode = trimmed.mid(7);
             } else if (trimmed.startsWith(QLatin1String("Serial Number: ")) && f.serial.isEmpty()) {
@@ -258,24 +283,32 @@ inline Facts oracleFacts(const QString &fullOutput, int lastBlock = 255) {
             if (m.hasMatch()) {
                 f.ycbcr420Map << m.captured(1);
             }
+            mapsAll = mapsAll || trimmed == QLatin1String("All VDB SVDs");
         } else if (dataBlock == QLatin1String("Video Data Block:")) {
             const QRegularExpressionMatch m = vicLine.match(line);
             if (m.hasMatch()) {
                 f.vics << m.captured(1) + (m.captured(2).isEmpty() ? QString() : QStringLiteral(" native"));
             }
         } else if (dataBlock == QLatin1String("Audio Data Block:")) {
+            // A descriptor of the reserved code 0 has a line of its own and nothing more.
             if (line.startsWith(QLatin1String("    ")) && !line.startsWith(QLatin1String("     ")) &&
-                trimmed.endsWith(QLatin1Char(':'))) {
-                const QString name = trimmed.chopped(1);
+                (trimmed.endsWith(QLatin1Char(':')) || trimmed.startsWith(QLatin1String("Reserved (")))) {
+                const QString name = trimmed.endsWith(QLatin1Char(':')) ? trimmed.chopped(1) : trimmed;
                 const auto known = oracleAudioNames().find(name);
-                f.audio << (known != oracleAudioNames().end() ? known->second : QStringLiteral("? ") + name);
+                static const QRegularExpression unknownExtended(
+                    QStringLiteral("^Unknown Audio Ext Format \\(0x([0-9a-f]+)\\)$"));
+                const QRegularExpressionMatch extended = unknownExtended.match(name);
+                f.audio << (known != oracleAudioNames().end() ? known->second
+                            : extended.hasMatch()             ? QStringLiteral("extended audio type %1")
+                                                        .arg(extended.captured(1).toInt(nullptr, 16))
+                                                  : QStringLiteral("? ") + name);
                 f.audioNotes << f.audio.back();
             } else if (trimmed.startsWith(QLatin1String("Max channels: ")) && !f.audio.isEmpty() &&
                        f.audio.back() != QLatin1String("AC-4")) {
                 // AC-4 states no channel count: its bits F10-F12 must be 0, which edid-decode
                 // shows as "Max channels: 1" (and shows nothing for the bits set).
                 f.audio.back() += QLatin1Char(' ') + trimmed.mid(14);
-            } else if (trimmed.startsWith(QLatin1String("Supported sample rates (kHz): ")) &&
+            } else if (trimmed.startsWith(QLatin1String("Supported sample rates (kHz):")) &&
                        !f.audio.isEmpty()) {
                 f.audio.back() += QLatin1Char(' ') + trimmed.mid(30);
             } else if (trimmed == QLatin1String("Supports Joint Object Coding") && !f.audioNotes.isEmpty()) {
@@ -330,9 +363,16 @@ inline Facts oracleFacts(const QString &fullOutput, int lastBlock = 255) {
         } else if (dataBlock.startsWith(QLatin1String("Vendor-Specific Data Block (HDMI), ")) &&
                    hdmiVsdbs == 1) {
             // A source reads the first HDMI VSDB.
+            // edid-decode writes the address's nibbles in hexadecimal, we in decimal; it
+            // shows a TMDS clock of 0 (not stated) as "0 MHz".
             if (trimmed.startsWith(QLatin1String("Source physical address: "))) {
-                f.physicalAddress = trimmed.mid(25);
-            } else if (trimmed.startsWith(QLatin1String("Maximum TMDS clock: "))) {
+                QStringList nibbles = trimmed.mid(25).split(QLatin1Char('.'));
+                for (QString &nibble : nibbles) {
+                    nibble = QString::number(nibble.toInt(nullptr, 16));
+                }
+                f.physicalAddress = nibbles.join(QLatin1Char('.'));
+            } else if (trimmed.startsWith(QLatin1String("Maximum TMDS clock: ")) &&
+                       trimmed != QLatin1String("Maximum TMDS clock: 0 MHz")) {
                 f.hdmiTmds = trimmed.mid(20).section(QLatin1Char(' '), 0, 0);
             }
         } else if (f.hdmiForum && trimmed.startsWith(QLatin1String("Maximum TMDS Character Rate: "))) {
@@ -417,9 +457,11 @@ inline void shownFacts(const QStringList &lines, const Findings &findings, Facts
             }
         } else if (part.startsWith(QLatin1String("  HDMI Forum ")) &&
                    trimmed.startsWith(QLatin1String("VRR: "))) {
-            // "VRR: 40 to 120 Hz"; a range of 0 to 0 Hz is no VRR, which edid-decode leaves unsaid.
-            f.vrr = trimmed == QLatin1String("VRR: not supported")
-                        ? QString()
+            // "VRR: 40 to 120 Hz"; a range of 0 to 0 Hz is no VRR, which edid-decode leaves unsaid;
+            // "VRR: from 48 Hz, no maximum stated", where edid-decode states VRRmin alone.
+            f.vrr = trimmed == QLatin1String("VRR: not supported") ? QString()
+                    : trimmed.startsWith(QLatin1String("VRR: from "))
+                        ? trimmed.mid(10).section(QLatin1Char(' '), 0, 0)
                         : trimmed.mid(5)
                               .remove(QLatin1String(" Hz"))
                               .replace(QLatin1String(" to "), QLatin1String("-"));
@@ -439,9 +481,7 @@ inline Facts ourFacts(const edid::EdidDecoded &d) {
     f.productCode = QString::number(d.base.productCode);
     f.serial = d.base.serialNumber != 0 ? QString::number(d.base.serialNumber) : QString();
     f.name = d.base.productName.value_or(QString());
-    if (d.base.productName) {
-        f.names << *d.base.productName;
-    }
+    f.names = QStringList(d.base.productNames.begin(), d.base.productNames.end());
     const auto timingText = [](const edid::DetailedTiming &t) {
         return QStringLiteral("%1x%2%3 %4 MHz")
             .arg(t.hActive)
@@ -449,8 +489,13 @@ inline Facts ourFacts(const edid::EdidDecoded &d) {
             .arg(t.interlaced ? QStringLiteral("i") : QString())
             .arg(t.pixelClockKhz / 1000.0, 0, 'f', 6);
     };
+    const auto addTiming = [&](const edid::DetailedTiming &t) {
+        if (t.hActive != 0 && t.vActive != 0) {
+            f.timings << timingText(t);
+        }
+    };
     for (const edid::DetailedTiming &t : d.base.detailedTimings) {
-        f.timings << timingText(t);
+        addTiming(t);
     }
     if (const std::optional<edid::RangeLimits> &r = d.base.rangeLimits) {
         f.rangeLimits = QStringLiteral("%1-%2 Hz V, %3-%4 kHz H, max %5 MHz")
@@ -480,7 +525,7 @@ inline Facts ourFacts(const edid::EdidDecoded &d) {
             }
         }
         for (const edid::DetailedTiming &t : cta.detailedTimings) {
-            f.timings << timingText(t);
+            addTiming(t);
         }
         for (const edid::AudioFormat &a : cta.audio) {
             QStringList rates;
@@ -489,7 +534,9 @@ inline Facts ourFacts(const edid::EdidDecoded &d) {
             }
             const QString channels =
                 a.maxChannels != 0 ? QString::number(a.maxChannels) + QLatin1Char(' ') : QString();
-            f.audio << edid::audioFormatName(a) + QLatin1Char(' ') + channels + rates.join(' ');
+            f.audio << (a.code == 0
+                            ? edid::audioFormatName(a)
+                            : edid::audioFormatName(a) + QLatin1Char(' ') + channels + rates.join(' '));
         }
         if (cta.hdmi && f.physicalAddress.isEmpty()) {
             f.physicalAddress = edid::physicalAddressText(cta.hdmi->physicalAddress);

@@ -63,7 +63,9 @@ private slots:
 };
 
 void TestEdidDecode::baseFields() {
-    const edid::EdidDecoded d = edid::decodeEdid(ctaEdid({}));
+    // With a Video Capability Data Block (RGB and YCbCr quantization selectable), which the
+    // strict rules ask for, it breaks none.
+    const edid::EdidDecoded d = edid::decodeEdid(ctaEdid(extendedBlock(0x00, {0xC0})));
     QCOMPARE(d.base.manufacturer, QStringLiteral("SAM"));
     QCOMPARE(d.base.productCode, uint16_t{0x1234});
     QCOMPARE(d.base.serialNumber, 0x12345678u);
@@ -402,11 +404,28 @@ void TestEdidDecode::jsonKeys() {
     const QJsonObject json = edid::edidJson(edid::decodeEdid(ctaEdid(block(2, {97}))));
     QStringList keys = json.keys();
     keys.sort();
-    QStringList expected = {"checksums_ok", "manufacturer", "product_code",    "serial_number",
-                            "name",         "edid_version", "extension_count", "preferred_timing",
-                            "vics",         "native_vics",  "ycbcr420_vics",   "audio",
-                            "hdr_static",   "hdmi",         "hdmi_forum",      "dolby_vision",
-                            "hdr10plus",    "warnings",     "failures"};
+    QStringList expected = {"checksums_ok",
+                            "manufacturer",
+                            "product_code",
+                            "serial_number",
+                            "name",
+                            "names",
+                            "edid_version",
+                            "extension_count",
+                            "hf_eeodb_extension_count",
+                            "preferred_timing",
+                            "vics",
+                            "native_vics",
+                            "ycbcr420_vics",
+                            "audio",
+                            "hdr_static",
+                            "hdmi",
+                            "hdmi_forum",
+                            "dolby_vision",
+                            "hdr10plus",
+                            "warnings",
+                            "failures",
+                            "findings"};
     expected.sort();
     QCOMPARE(keys, expected);
     QStringList timingKeys = json[QStringLiteral("preferred_timing")].toObject().keys();

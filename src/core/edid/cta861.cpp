@@ -2,6 +2,8 @@
 
 #include "core/base/format_text.h"
 
+#include <algorithm>
+
 namespace edid {
 
 namespace cta {
@@ -168,6 +170,14 @@ CtaLayout::CtaLayout(std::span<const uint8_t, 128> block) : block_(block) {
              at + kDetailedTimingBytes <= kContentBytes && (block[at] != 0 || block[at + 1] != 0);
              at += kDetailedTimingBytes) {
             ++timingCount_;
+        }
+        for (size_t at = collectionEnd_;
+             at + kDetailedTimingBytes <= kContentBytes &&
+             std::any_of(block.begin() + static_cast<std::ptrdiff_t>(at),
+                         block.begin() + static_cast<std::ptrdiff_t>(at + kDetailedTimingBytes),
+                         [](uint8_t byte) { return byte != 0; });
+             at += kDetailedTimingBytes) {
+            ++slotCount_;
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <vector>
@@ -101,6 +102,13 @@ constexpr bool svdReserved(uint8_t svd) {
     return svd == 0 || svd == 128 || svd >= 254;
 }
 
+// The CTA-861 VIC of an HDMI VIC of the HDMI VSDB (1 to 4: 3840x2160p30, p25, p24 and
+// 4096x2160p24), 0 for another code.
+constexpr uint8_t vicOfHdmiVic(uint8_t hdmiVic) {
+    constexpr uint8_t kVics[] = {95, 94, 93, 98};
+    return hdmiVic >= 1 && hdmiVic <= std::size(kVics) ? kVics[hdmiVic - 1] : 0;
+}
+
 constexpr size_t kSadBytes = 3;
 // A short audio descriptor's coding (bits 6-3 of its first byte) and, for coding 15, its
 // extended coding (bits 7-3 of its third byte).
@@ -172,7 +180,12 @@ public:
     // checksum, ended by one that starts 00 00 (padding, or a display descriptor that a CTA
     // block does not carry); none when the offset is 0.
     size_t timingCount() const { return timingCount_; }
-    std::span<const uint8_t> timing(size_t index) const {
+    std::span<const uint8_t> timing(size_t index) const { return slot(index); }
+    // Every 18-byte slot from the collection's end up to the checksum, ended by one of 18 zero
+    // bytes (padding): the detailed timings, and display descriptors (starting 00 00) between
+    // them, as some blocks carry them; none when the offset is 0.
+    size_t slotCount() const { return slotCount_; }
+    std::span<const uint8_t> slot(size_t index) const {
         return block_.subspan(collectionEnd_ + index * kDetailedTimingBytes, kDetailedTimingBytes);
     }
 
@@ -183,6 +196,7 @@ private:
     size_t blocksEnd_ = kHeaderBytes;
     bool overrun_ = false;
     size_t timingCount_ = 0;
+    size_t slotCount_ = 0;
 };
 
 } // namespace cta

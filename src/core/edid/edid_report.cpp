@@ -311,7 +311,9 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
                          .arg(deep.join(QLatin1String(", ")));
         }
         lines << QStringLiteral("    ALLM: %1").arg(yesNo(f.allm));
-        if (vrrSupported(f)) {
+        if (vrrSupported(f) && *f.vrrMax == 0) {
+            lines << QStringLiteral("    VRR: from %1 Hz, no maximum stated").arg(*f.vrrMin);
+        } else if (vrrSupported(f)) {
             lines << QStringLiteral("    VRR: %1 to %2 Hz").arg(*f.vrrMin).arg(*f.vrrMax);
         } else if (f.vrrMin) {
             lines << QStringLiteral("    VRR: not supported");
@@ -388,8 +390,12 @@ QJsonObject edidJson(const EdidDecoded &decoded) {
     o[QStringLiteral("serial_number")] = static_cast<qint64>(base.serialNumber);
     o[QStringLiteral("name")] =
         base.productName ? QJsonValue(*base.productName) : QJsonValue(QJsonValue::Null);
+    o[QStringLiteral("names")] =
+        QJsonArray::fromStringList(QStringList(base.productNames.begin(), base.productNames.end()));
     o[QStringLiteral("edid_version")] = QStringLiteral("%1.%2").arg(base.version).arg(base.revision);
     o[QStringLiteral("extension_count")] = base.extensionCount;
+    o[QStringLiteral("hf_eeodb_extension_count")] =
+        decoded.extensionOverride ? QJsonValue(*decoded.extensionOverride) : QJsonValue(QJsonValue::Null);
     if (const DetailedTiming *t = decoded.preferredTiming()) {
         o[QStringLiteral("preferred_timing")] =
             QJsonObject{{QStringLiteral("h_active"), t->hActive},
@@ -470,6 +476,19 @@ QJsonObject edidJson(const EdidDecoded &decoded) {
     o[QStringLiteral("hdr10plus")] =
         std::any_of(decoded.cta.begin(), decoded.cta.end(), [](const CtaBlock &c) { return c.hdr10Plus; });
     insertFindings(o, decoded.findings);
+    QJsonArray findings;
+    for (const Finding &f : decoded.findings) {
+        findings.append(QJsonObject{
+            {QStringLiteral("severity"), f.severity == Finding::Severity::Failure
+                                             ? QStringLiteral("failure")
+                                             : QStringLiteral("warning")},
+            {QStringLiteral("rule"), f.rule != nullptr ? QJsonValue(QLatin1String(f.rule)) : QJsonValue()},
+            {QStringLiteral("block"), f.block >= 0 ? QJsonValue(f.block) : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("byte"), f.byte >= 0 ? QJsonValue(f.byte) : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("where"), f.where},
+            {QStringLiteral("text"), f.text}});
+    }
+    o[QStringLiteral("findings")] = findings;
     return o;
 }
 
@@ -491,8 +510,8 @@ QStringList edidDetailLines(const EdidDecoded &decoded) {
     lines << (b.modelYear   ? QStringLiteral("  Model year: %1").arg(b.year)
               : b.week == 0 ? QStringLiteral("  Made in: %1").arg(b.year)
                             : QStringLiteral("  Made in: week %1 of %2").arg(b.week).arg(b.year));
-    if (b.productName) {
-        lines << QStringLiteral("  Display product name: '%1'").arg(*b.productName);
+    for (const QString &name : b.productNames) {
+        lines << QStringLiteral("  Display product name: '%1'").arg(name);
     }
     if (b.serialText) {
         lines << QStringLiteral("  Display product serial number: '%1'").arg(*b.serialText);
@@ -537,6 +556,10 @@ QStringList edidDetailLines(const EdidDecoded &decoded) {
                      .arg(r.maxPixelClockMhz);
     }
     lines << QStringLiteral("  Extension blocks: %1").arg(b.extensionCount);
+    if (decoded.extensionOverride) {
+        lines << QStringLiteral("  Extension blocks by the HF-EEODB of block 1: %1")
+                     .arg(*decoded.extensionOverride);
+    }
     for (size_t i = 0; i < decoded.checksumsOk.size(); ++i) {
         lines << QStringLiteral("  Checksum of block %1: 0x%2 %3")
                      .arg(i)
@@ -582,7 +605,6 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
     for (const DetailedTiming &t : b.detailedTimings) {
         consider(t.hActive, t.vActive, t.refreshHz);
     }
-    static constexpr std::array<uint8_t, 4> kHdmiVicCodes = {95, 94, 93, 98}; // HDMI VIC 1 to 4
     bool hdrSeen = false; // the first HDR Static Metadata Data Block speaks for the sink
     for (const CtaBlock &cta : decoded.cta) {
         for (const DetailedTiming &t : cta.detailedTimings) {
@@ -596,8 +618,8 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
         }
         if (cta.hdmi) {
             for (uint8_t hdmiVic : cta.hdmi->hdmiVics) {
-                if (hdmiVic >= 1 && hdmiVic <= kHdmiVicCodes.size()) {
-                    considerVic(kHdmiVicCodes[hdmiVic - 1]);
+                if (const uint8_t vic = cta::vicOfHdmiVic(hdmiVic)) {
+                    considerVic(vic);
                 }
             }
             if (!s.physicalAddress) {

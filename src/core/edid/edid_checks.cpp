@@ -1,0 +1,294 @@
+// The rules that look at more than one part of an EDID, run once every block is decoded:
+// what a source reading the whole EDID would trip over, checked as strictly as edid-decode
+// checks it and worded after what it finds on real displays.
+
+#include "core/base/format_text.h"
+#include "core/edid/edid_decode_parts.h"
+#include "core/edid/video_formats.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cmath>
+
+namespace edid::parts {
+
+namespace {
+
+constexpr const char *kCtaPart = "CTA-861 Extension Block";
+
+// Where a detailed timing stands, for its findings.
+Place timingPlace(const DetailedTiming &t) {
+    return t.block == 0 ? Place::base(t.offset) : Place(t.block, t.offset, kCtaPart);
+}
+
+// The first data block of the tag (and OUI) in the CTA block, if any.
+const DataBlockEntry *findDataBlock(const CtaBlock &cta, uint8_t tag, uint32_t oui = 0) {
+    const auto found = std::find_if(cta.dataBlocks.begin(), cta.dataBlocks.end(),
+                                    [&](const DataBlockEntry &e) { return e.tag == tag && e.oui == oui; });
+    return found != cta.dataBlocks.end() ? &*found : nullptr;
+}
+
+template <typename Visit> void forEachTiming(const EdidDecoded &d, Visit visit) {
+    for (const DetailedTiming &t : d.base.detailedTimings) {
+        visit(t);
+    }
+    for (const CtaBlock &cta : d.cta) {
+        for (const DetailedTiming &t : cta.detailedTimings) {
+            visit(t);
+        }
+    }
+}
+
+// How a detailed timing stands to a VIC's format: the same raster, or the same size, totals
+// and pixel clock with other porches, syncs or polarities.
+enum class Likeness { None, Near, Same };
+Likeness likeness(const DetailedTiming &t, const VideoFormat &f) {
+    if (t.hActive != f.hActive || t.vActive != f.vActive || t.interlaced != f.interlaced ||
+        t.pixelClockKhz != f.pixelClockKhz || t.hBlank != f.hTotal() - f.hActive ||
+        t.vBlank != f.vFront + f.vSync + f.vBack) {
+        return Likeness::None;
+    }
+    const bool same = t.hFrontPorch == f.hFront && t.hSync == f.hSync && t.vFrontPorch == f.vFront &&
+                      t.vSync == f.vSync && t.digitalSeparateSync && t.hSyncPositive == f.hSyncPositive &&
+                      t.vSyncPositive == f.vSyncPositive;
+    return same ? Likeness::Same : Likeness::Near;
+}
+
+void checkNearVics(const EdidDecoded &d, Findings &findings) {
+    forEachTiming(d, [&](const DetailedTiming &t) {
+        const VideoFormat *near = nullptr;
+        for (const VideoFormat &f : videoFormats()) {
+            const Likeness l = likeness(t, f);
+            if (l == Likeness::Same) {
+                return;
+            }
+            if (l == Likeness::Near && near == nullptr) {
+                near = &f;
+            }
+        }
+        if (near != nullptr) {
+            report(findings, Rule::TimingNearVic, timingPlace(t),
+                   QStringLiteral("%1x%2%3: nearly VIC %4 (%5), with other porches, syncs or sync polarities")
+                       .arg(t.hActive)
+                       .arg(t.vActive)
+                       .arg(t.interlaced ? QStringLiteral("i") : QString())
+                       .arg(near->vic)
+                       .arg(vicName(near->vic)));
+        }
+    });
+}
+
+// The VICs of every Video Data Block, each once, and a finding for each listed again.
+std::bitset<256> checkVideoDataBlocks(std::span<const uint8_t> bytes, const EdidDecoded &d,
+                                      Findings &findings) {
+    std::bitset<256> listed;
+    for (const CtaBlock &cta : d.cta) {
+        const auto block =
+            bytes.subspan(static_cast<size_t>(cta.block) * kEdidBlockSize).first<kEdidBlockSize>();
+        for (const cta::DataBlock &b : cta::CtaLayout(block).dataBlocks()) {
+            if (b.tag != cta::kTagVideo) {
+                continue;
+            }
+            for (uint8_t svd : b.payload) {
+                if (cta::svdReserved(svd)) {
+                    continue;
+                }
+                const uint8_t vic = cta::svdVic(svd);
+                if (listed.test(vic)) {
+                    report(findings, Rule::DuplicateVic,
+                           Place(cta.block, static_cast<int>(b.offset), "Video Data Block"),
+                           formatText("duplicate VIC %d", vic));
+                }
+                listed.set(vic);
+            }
+        }
+    }
+    return listed;
+}
+
+void checkHdmiVsdbs(const EdidDecoded &d, const std::bitset<256> &listed, Findings &findings) {
+    bool seen = false;
+    for (const CtaBlock &cta : d.cta) {
+        const DataBlockEntry *entry = findDataBlock(cta, cta::kTagVendor, cta::kOuiHdmi);
+        if (!cta.hdmi || entry == nullptr) {
+            continue;
+        }
+        const Place where(cta.block, *entry);
+        if (seen) {
+            report(findings, Rule::HdmiVsdbTwice, where, QStringLiteral("a second HDMI VSDB"));
+            continue;
+        }
+        seen = true;
+        for (uint8_t hdmiVic : cta.hdmi->hdmiVics) {
+            const uint8_t vic = cta::vicOfHdmiVic(hdmiVic);
+            if (vic != 0 && !listed.test(vic)) {
+                report(findings, Rule::HdmiVicWithoutVic, where,
+                       formatText("HDMI VIC %d without VIC %d in a Video Data Block", hdmiVic, vic));
+            }
+        }
+    }
+}
+
+void checkCtaBlocks(const EdidDecoded &d, Findings &findings) {
+    if (d.cta.empty()) {
+        return;
+    }
+    const CtaBlock &first = d.cta.front();
+    const auto hasVcdb = [](const CtaBlock &cta) { return cta.videoCapability.has_value(); };
+    // Revision 1 knows no Video Capability Data Block; revision 2 has no room for one.
+    if (first.revision >= 2 && std::none_of(d.cta.begin(), d.cta.end(), hasVcdb)) {
+        report(findings, Rule::VcdbMissing, Place(first.block, -1, kCtaPart),
+               QStringLiteral("no Video Capability Data Block: RGB quantization range not selectable"));
+    }
+    // Without native detailed timings and a Video Format Preference Data Block, the first
+    // VIC of the first block is the preferred format.
+    const DataBlockEntry *vdb = findDataBlock(first, cta::kTagVideo);
+    const bool preference =
+        std::any_of(first.dataBlocks.begin(), first.dataBlocks.end(),
+                    [](const DataBlockEntry &e) { return e.extendedTag == cta::kExtVideoFormatPreference; });
+    const DetailedTiming *dtd = d.preferredTiming();
+    if (first.revision >= 2 && first.nativeDtdCount == 0 && !preference && vdb != nullptr &&
+        !first.videos.empty() && dtd != nullptr) {
+        const uint8_t vic = first.videos.front().vic;
+        const VideoFormat *format = findVideoFormat(vic);
+        if (format == nullptr || likeness(*dtd, *format) != Likeness::Same) {
+            report(
+                findings, Rule::PreferredVic, Place(first.block, *vdb),
+                formatText("VIC %d is the preferred timing, overriding the first detailed timing (no native "
+                           "detailed timing stated)",
+                           vic));
+        }
+    }
+    // A source sends more than 2 channels only where the sink says where they play.
+    const auto hasSpeakers = [](const CtaBlock &cta) { return cta.speakerAllocation.has_value(); };
+    if (std::none_of(d.cta.begin(), d.cta.end(), hasSpeakers)) {
+        for (const CtaBlock &cta : d.cta) {
+            const auto many = std::find_if(cta.audio.begin(), cta.audio.end(),
+                                           [](const AudioFormat &f) { return f.maxChannels > 2; });
+            const DataBlockEntry *adb = findDataBlock(cta, cta::kTagAudio);
+            if (many != cta.audio.end() && adb != nullptr) {
+                report(findings, Rule::SpeakerAllocationMissing, Place(cta.block, *adb),
+                       QStringLiteral("%1 of %2 channels, and no Speaker Allocation Data Block")
+                           .arg(audioFormatName(*many))
+                           .arg(many->maxChannels));
+                break;
+            }
+        }
+    }
+}
+
+void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Findings &findings) {
+    if (!d.base.rangeLimits) {
+        return;
+    }
+    const RangeLimits &r = *d.base.rangeLimits;
+    // The rates of every timing, to the limits' whole units; a timing that lies a fraction of
+    // a unit past a limit is the display's rounding, not a timing it cannot take.
+    double hLeast = 1e9, hMost = 0, vLeast = 1e9, vMost = 0, clockMost = 0;
+    bool hOut = false, vOut = false, clockOut = false;
+    const auto consider = [&](double hKhz, double vHz, double clockMhz) {
+        if (hKhz > 0) {
+            hLeast = std::min(hLeast, hKhz);
+            hMost = std::max(hMost, hKhz);
+            hOut = hOut || std::lround(hKhz) < r.minHorizontalKhz || std::lround(hKhz) > r.maxHorizontalKhz;
+        }
+        if (vHz > 0) {
+            vLeast = std::min(vLeast, vHz);
+            vMost = std::max(vMost, vHz);
+            vOut = vOut || std::lround(vHz) < r.minVerticalHz || std::lround(vHz) > r.maxVerticalHz;
+        }
+        if (clockMhz > 0) {
+            clockMost = std::max(clockMost, clockMhz);
+            clockOut = clockOut || (r.maxPixelClockMhz != 0 && std::lround(clockMhz) > r.maxPixelClockMhz);
+        }
+    };
+    forEachTiming(d, [&](const DetailedTiming &t) {
+        const uint32_t hTotal = uint32_t{t.hActive} + t.hBlank;
+        if (t.hActive != 0 && t.vActive != 0 && hTotal != 0) {
+            consider(t.pixelClockKhz / double(hTotal), t.refreshHz, t.pixelClockKhz / 1000.0);
+        }
+    });
+    const uint32_t established = uint32_t{bytes[35]} << 16 | uint32_t{bytes[36]} << 8 | bytes[37];
+    for (size_t i = 0; i < kEstablishedTimingCount; ++i) {
+        if ((established & (0x800000u >> i)) != 0) {
+            const EstablishedTiming &e = establishedTiming(i);
+            consider(e.hRateHz / 1000.0, e.vRateMilliHz / 1000.0, e.pixelClockKhz / 1000.0);
+        }
+    }
+    for (const StandardTiming &s : d.base.standardTimings) {
+        consider(0, s.refreshHz, 0); // a standard timing states its rate alone
+    }
+    const auto considerVic = [&](uint8_t vic) {
+        if (const VideoFormat *f = findVideoFormat(vic)) {
+            consider(f->pixelClockKhz / double(f->hTotal()), f->refreshMilliHz / 1000.0,
+                     f->pixelClockKhz / 1000.0);
+        }
+    };
+    for (const CtaBlock &cta : d.cta) {
+        for (const VideoDescriptor &v : cta.videos) {
+            considerVic(v.vic);
+        }
+        for (uint8_t vic : cta.ycbcr420OnlyVics) {
+            considerVic(vic);
+        }
+        if (cta.hdmi) {
+            for (uint8_t hdmiVic : cta.hdmi->hdmiVics) {
+                considerVic(cta::vicOfHdmiVic(hdmiVic));
+            }
+        }
+    }
+    QStringList outside;
+    if (hOut) {
+        outside << QStringLiteral("horizontal %1-%2 kHz (limits %3-%4 kHz)")
+                       .arg(hLeast, 0, 'f', 3)
+                       .arg(hMost, 0, 'f', 3)
+                       .arg(r.minHorizontalKhz)
+                       .arg(r.maxHorizontalKhz);
+    }
+    if (vOut) {
+        outside << QStringLiteral("vertical %1-%2 Hz (limits %3-%4 Hz)")
+                       .arg(vLeast, 0, 'f', 3)
+                       .arg(vMost, 0, 'f', 3)
+                       .arg(r.minVerticalHz)
+                       .arg(r.maxVerticalHz);
+    }
+    if (clockOut) {
+        outside << QStringLiteral("pixel clock up to %1 MHz (limit %2 MHz)")
+                       .arg(clockMost, 0, 'f', 3)
+                       .arg(r.maxPixelClockMhz);
+    }
+    if (!outside.isEmpty()) {
+        report(findings, Rule::OutsideRangeLimits, Place::base(r.offset),
+               QStringLiteral("timings outside the range limits: ") + outside.join(QLatin1String("; ")));
+    }
+}
+
+// sRGB's primaries and white point as the base block codes them (x and y times 1024).
+constexpr std::array<uint16_t, 8> kSrgbCodes = {655, 338, 307, 614, 154, 61, 320, 337};
+
+void checkSrgb(const BaseBlock &base, Findings &findings) {
+    const bool srgbChromaticities = base.chromaticityCodes == kSrgbCodes;
+    if (base.srgbDefault && !srgbChromaticities) {
+        report(findings, Rule::SrgbChromaticities, Place::base(24),
+               QStringLiteral("sRGB is the default colour space, but the chromaticities are not sRGB's"));
+    } else if (!base.srgbDefault && srgbChromaticities) {
+        report(findings, Rule::SrgbNotSignalled, Place::base(24),
+               QStringLiteral("the chromaticities are sRGB's, but sRGB is not the default colour space"));
+    }
+}
+
+} // namespace
+
+void checkEdid(std::span<const uint8_t> bytes, EdidDecoded &out) {
+    Findings &findings = out.findings;
+    checkSrgb(out.base, findings);
+    checkRangeLimits(bytes, out, findings);
+    checkNearVics(out, findings);
+    checkHdmiVsdbs(out, checkVideoDataBlocks(bytes, out, findings), findings);
+    checkCtaBlocks(out, findings);
+}
+
+} // namespace edid::parts
