@@ -489,8 +489,10 @@ inline Facts ourFacts(const edid::EdidDecoded &d) {
             .arg(t.interlaced ? QStringLiteral("i") : QString())
             .arg(t.pixelClockKhz / 1000.0, 0, 'f', 6);
     };
+    // edid-decode takes a timing below 10 MHz for bytes that are no timing, and lists none
+    // without active pixels or lines.
     const auto addTiming = [&](const edid::DetailedTiming &t) {
-        if (t.hActive != 0 && t.vActive != 0) {
+        if (t.hActive != 0 && t.vActive != 0 && t.pixelClockKhz >= 10000) {
             f.timings << timingText(t);
         }
     };

@@ -4,6 +4,7 @@
 
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_report.h"
+#include "core/edid/video_formats.h"
 #include "core/edid_builder.h"
 #include "edid_oracle_facts.h"
 
@@ -152,6 +153,31 @@ std::vector<std::pair<QString, Bytes>> generatedEdids() {
         list.push_back({QStringLiteral("video capability 0x%1").arg(capability, 2, 16, QLatin1Char('0')),
                         ctaEdid(extendedBlock(0x00, {capability}))});
     }
+    // What the decoder once read otherwise than a source (issue 34): an HF-EEODB, as HDMI 2.1
+    // lays it out, counting blocks 2 and 3 past byte 126's 1; a 4:2:0 capability map over a
+    // reserved descriptor; a timing after a serial number descriptor in the CTA block; a
+    // name in two descriptors, and one before two empty ones; two HDMI VSDBs; range limit
+    // offset flags in an EDID 1.3.
+    list.push_back({"hf-eeodb", eeodbEdid()});
+    list.push_back({"4:2:0 map over a reserved svd",
+                    ctaEdid(concat({block(2, {0x00, 31, 5, 96, 97, 16}), extendedBlock(0x0F, {0x19})}))});
+    Bytes afterSerial = baseBlock(1);
+    const Bytes cta = ctaBlock(block(2, {16}), {textDescriptor(0xFF, "SN123"), wideTiming()});
+    afterSerial.insert(afterSerial.end(), cta.begin(), cta.end());
+    list.push_back({"timing after a serial number", afterSerial});
+    list.push_back({"name in two descriptors",
+                    withBytes(withBytes(ctaEdid({}), 0, 72, textDescriptor(0xFC, "Apple Cinema ")), 0, 90,
+                              textDescriptor(0xFC, "Display"))});
+    list.push_back({"name before empty ones",
+                    withBytes(withBytes(withBytes(ctaEdid({}), 0, 72, textDescriptor(0xFC, "Digital")), 0, 90,
+                                        textDescriptor(0xFC, "")),
+                              0, 108, textDescriptor(0xFC, ""))});
+    list.push_back(
+        {"two hdmi vsdbs", ctaEdid(concat({block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C}),
+                                           block(3, {0x03, 0x0C, 0x00, 0x20, 0x00, 0x00, 0x78})}))});
+    list.push_back({"range limit offsets in 1.3", withBytes(ctaEdid({}), 0, 90,
+                                                            {0, 0, 0, 0xFD, 0x0A, 30, 100, 30, 160, 60, 0,
+                                                             0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20})});
     return list;
 }
 
@@ -164,6 +190,7 @@ private slots:
     void initTestCase();
     void agrees_data();
     void agrees();
+    void vicTimings();
 
 private:
     QString oracle;
@@ -206,7 +233,8 @@ void TestEdidOracle::agrees() {
     QProcess process;
     process.start(oracle, {QStringLiteral("--check"), QStringLiteral("--skip-hex-dump"), path});
     QVERIFY(process.waitForFinished(30000));
-    Facts want = oracleFacts(QString::fromUtf8(process.readAllStandardOutput()));
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    Facts want = oracleFacts(output);
     const Facts got = ourFacts(edid::decodeEdid(edid));
     QCOMPARE(got.manufacturer, want.manufacturer);
     QCOMPARE(got.productCode, want.productCode);
@@ -235,6 +263,61 @@ void TestEdidOracle::agrees() {
     QCOMPARE(got.dolbyAudio, want.dolbyAudio);
     QCOMPARE(got.videoCapability, want.videoCapability);
     QCOMPARE(got.textWarnings, want.textWarnings);
+    QCOMPARE(got.names, want.names);
+    QCOMPARE(got.timings, want.timings);
+    QCOMPARE(got.ycbcr420Map, want.ycbcr420Map);
+    QCOMPARE(got.rangeLimits, want.rangeLimits);
+    QCOMPARE(got.blocks, want.blocks);
+    // No failure where edid-decode finds none.
+    const edid::EdidDecoded decoded = edid::decodeEdid(edid);
+    const bool failure = std::any_of(decoded.findings.begin(), decoded.findings.end(), [](const Finding &f) {
+        return f.severity == Finding::Severity::Failure;
+    });
+    QVERIFY(!failure || oracleHasFailure(output));
+}
+
+// Every format of the VIC table as edid-decode knows it: size, rate, clock, porches, syncs
+// and polarities.
+void TestEdidOracle::vicTimings() {
+    QProcess process;
+    process.start(oracle, {QStringLiteral("--list-vics"), QStringLiteral("-L")});
+    QVERIFY(process.waitForFinished(30000));
+    QStringList want;
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    static const QRegularExpression head(
+        QStringLiteral("^VIC\\s+(\\d+):\\s+(\\d+)x(\\d+)(i?)\\s.*\\s([\\d.]+) MHz"));
+    static const QRegularExpression porches(
+        QStringLiteral("^\\s+[HV]front\\s+(\\d+) [HV]sync\\s+(\\d+) [HV]back\\s+(\\d+) [HV]pol ([PN])"));
+    for (qsizetype i = 0; i + 2 < lines.size(); ++i) {
+        const QRegularExpressionMatch h = head.match(lines[i]);
+        const QRegularExpressionMatch x = porches.match(lines[i + 1]);
+        const QRegularExpressionMatch y = porches.match(lines[i + 2]);
+        if (h.hasMatch() && x.hasMatch() && y.hasMatch()) {
+            want << QStringLiteral("%1: %2x%3%4 %5 kHz, %6 %7 %8 %9, %10 %11 %12 %13")
+                        .arg(h.captured(1), h.captured(2), h.captured(3), h.captured(4))
+                        .arg(qRound(h.captured(5).toDouble() * 1000))
+                        .arg(x.captured(1), x.captured(2), x.captured(3), x.captured(4))
+                        .arg(y.captured(1), y.captured(2), y.captured(3), y.captured(4));
+        }
+    }
+    QStringList got;
+    for (const VideoFormat &f : videoFormats()) {
+        got << QStringLiteral("%1: %2x%3%4 %5 kHz, %6 %7 %8 %9, %10 %11 %12 %13")
+                   .arg(f.vic)
+                   .arg(f.hActive)
+                   .arg(f.vActive)
+                   .arg(f.interlaced ? QStringLiteral("i") : QString())
+                   .arg(f.pixelClockKhz)
+                   .arg(f.hFront)
+                   .arg(f.hSync)
+                   .arg(f.hBack)
+                   .arg(f.hSyncPositive ? QLatin1Char('P') : QLatin1Char('N'))
+                   .arg(f.vFront)
+                   .arg(f.vSync)
+                   .arg(f.vBack)
+                   .arg(f.vSyncPositive ? QLatin1Char('P') : QLatin1Char('N'));
+    }
+    QCOMPARE(got, want);
 }
 
 QTEST_GUILESS_MAIN(TestEdidOracle)

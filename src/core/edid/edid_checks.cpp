@@ -51,8 +51,9 @@ Likeness likeness(const DetailedTiming &t, const VideoFormat &f) {
         t.vBlank != f.vFront + f.vSync + f.vBack) {
         return Likeness::None;
     }
+    // The polarity bits are compared for any sync, as edid-decode compares them.
     const bool same = t.hFrontPorch == f.hFront && t.hSync == f.hSync && t.vFrontPorch == f.vFront &&
-                      t.vSync == f.vSync && t.digitalSeparateSync && t.hSyncPositive == f.hSyncPositive &&
+                      t.vSync == f.vSync && t.hSyncPositive == f.hSyncPositive &&
                       t.vSyncPositive == f.vSyncPositive;
     return same ? Likeness::Same : Likeness::Near;
 }
@@ -180,11 +181,59 @@ void checkCtaBlocks(const EdidDecoded &d, Findings &findings) {
     }
 }
 
+// The VESA DMT timings a standard timing's code names: size and rate as the code states them,
+// then the horizontal rate in Hz, the vertical rate in mHz and the pixel clock in kHz.
+struct DmtTiming {
+    uint16_t hActive, vActive;
+    uint8_t refreshHz;
+    uint32_t hRateHz, vRateMilliHz, pixelClockKhz;
+};
+// clang-format off
+constexpr DmtTiming kStandardDmts[] = {
+    {640, 400, 85, 37861, 85080, 31500}, {640, 480, 60, 31469, 59940, 25175},
+    {640, 480, 72, 37861, 72809, 31500}, {640, 480, 75, 37500, 75000, 31500},
+    {640, 480, 85, 43269, 85008, 36000}, {800, 600, 60, 37879, 60317, 40000},
+    {800, 600, 72, 48077, 72188, 50000}, {800, 600, 75, 46875, 75000, 49500},
+    {800, 600, 85, 53674, 85061, 56250}, {1024, 768, 60, 48363, 60004, 65000},
+    {1024, 768, 72, 56476, 70069, 75000}, {1024, 768, 75, 60023, 75029, 78750},
+    {1024, 768, 85, 68677, 84997, 94500}, {1152, 864, 75, 67500, 75000, 108000},
+    {1280, 720, 60, 45000, 60000, 74250}, {1280, 800, 60, 49702, 59810, 83500},
+    {1280, 800, 75, 62795, 74934, 106500}, {1280, 800, 85, 71554, 84880, 122500},
+    {1280, 960, 60, 60000, 60000, 108000}, {1280, 960, 85, 85938, 85002, 148500},
+    {1280, 1024, 60, 63981, 60020, 108000}, {1280, 1024, 75, 79976, 75025, 135000},
+    {1280, 1024, 85, 91146, 85024, 157500}, {1400, 1050, 60, 65317, 59978, 121750},
+    {1400, 1050, 75, 82278, 74867, 156000}, {1400, 1050, 85, 93881, 84960, 179500},
+    {1440, 900, 60, 55935, 59887, 106500}, {1440, 900, 75, 70635, 74984, 136750},
+    {1440, 900, 85, 80430, 84842, 157000}, {1600, 900, 60, 60000, 60000, 108000},
+    {1600, 1200, 60, 75000, 60000, 162000}, {1600, 1200, 65, 81250, 65000, 175500},
+    {1600, 1200, 70, 87500, 70000, 189000}, {1600, 1200, 75, 93750, 75000, 202500},
+    {1600, 1200, 85, 106250, 85000, 229500}, {1680, 1050, 60, 65290, 59954, 146250},
+    {1680, 1050, 75, 82306, 74892, 187000}, {1680, 1050, 85, 93859, 84941, 214750},
+    {1792, 1344, 60, 83640, 60000, 204750}, {1792, 1344, 75, 106270, 74997, 261000},
+    {1856, 1392, 60, 86333, 59995, 218250}, {1856, 1392, 75, 112500, 75000, 288000},
+    {1920, 1080, 60, 67500, 60000, 148500}, {1920, 1200, 60, 74556, 59885, 193250},
+    {1920, 1200, 75, 94038, 74930, 245250}, {1920, 1200, 85, 107184, 84932, 281250},
+    {1920, 1440, 60, 90000, 60000, 234000}, {1920, 1440, 75, 112500, 75000, 297000},
+    {2048, 1152, 60, 72000, 60000, 162000},
+};
+// clang-format on
+
+const DmtTiming *standardDmt(const StandardTiming &s) {
+    const auto found =
+        std::find_if(std::begin(kStandardDmts), std::end(kStandardDmts), [&s](const DmtTiming &dmt) {
+            return dmt.hActive == s.hActive && dmt.vActive == s.vActive && dmt.refreshHz == s.refreshHz;
+        });
+    return found != std::end(kStandardDmts) ? found : nullptr;
+}
+
 void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Findings &findings) {
     if (!d.base.rangeLimits) {
         return;
     }
     const RangeLimits &r = *d.base.rangeLimits;
+    // A maximum of 255 or 510 (the most the descriptor's byte, or it with the offset, can
+    // state) is one the display could not state higher: it bounds nothing.
+    const auto bounds = [](uint16_t max) { return max != 255 && max != 510; };
     // The rates of every timing, to the limits' whole units; a timing that lies a fraction of
     // a unit past a limit is the display's rounding, not a timing it cannot take.
     double hLeast = 1e9, hMost = 0, vLeast = 1e9, vMost = 0, clockMost = 0;
@@ -193,12 +242,14 @@ void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Find
         if (hKhz > 0) {
             hLeast = std::min(hLeast, hKhz);
             hMost = std::max(hMost, hKhz);
-            hOut = hOut || std::lround(hKhz) < r.minHorizontalKhz || std::lround(hKhz) > r.maxHorizontalKhz;
+            hOut = hOut || std::lround(hKhz) < r.minHorizontalKhz ||
+                   (bounds(r.maxHorizontalKhz) && std::lround(hKhz) > r.maxHorizontalKhz);
         }
         if (vHz > 0) {
             vLeast = std::min(vLeast, vHz);
             vMost = std::max(vMost, vHz);
-            vOut = vOut || std::lround(vHz) < r.minVerticalHz || std::lround(vHz) > r.maxVerticalHz;
+            vOut = vOut || std::lround(vHz) < r.minVerticalHz ||
+                   (bounds(r.maxVerticalHz) && std::lround(vHz) > r.maxVerticalHz);
         }
         if (clockMhz > 0) {
             clockMost = std::max(clockMost, clockMhz);
@@ -219,7 +270,11 @@ void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Find
         }
     }
     for (const StandardTiming &s : d.base.standardTimings) {
-        consider(0, s.refreshHz, 0); // a standard timing states its rate alone
+        if (const DmtTiming *dmt = standardDmt(s)) {
+            consider(dmt->hRateHz / 1000.0, dmt->vRateMilliHz / 1000.0, dmt->pixelClockKhz / 1000.0);
+        } else {
+            consider(0, s.refreshHz, 0); // a timing made by formula: its rate as stated
+        }
     }
     const auto considerVic = [&](uint8_t vic) {
         if (const VideoFormat *f = findVideoFormat(vic)) {
@@ -231,9 +286,8 @@ void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Find
         for (const VideoDescriptor &v : cta.videos) {
             considerVic(v.vic);
         }
-        for (uint8_t vic : cta.ycbcr420OnlyVics) {
-            considerVic(vic);
-        }
+        // The 4:2:0-only formats are left out: sent at half the TMDS rate, their pixel
+        // clock is not what the limits bound.
         if (cta.hdmi) {
             for (uint8_t hdmiVic : cta.hdmi->hdmiVics) {
                 considerVic(cta::vicOfHdmiVic(hdmiVic));

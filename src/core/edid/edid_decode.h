@@ -32,8 +32,9 @@ struct DetailedTiming {
     uint16_t hSizeMm = 0;
     uint16_t vSizeMm = 0;
     bool interlaced = false;
-    bool digitalSeparateSync = false;                  // with the polarities below
-    bool hSyncPositive = false, vSyncPositive = false; // of digital separate sync
+    // Bits 1 and 2 of the flags: the sync polarities of digital separate sync (other sync
+    // gives them other meanings).
+    bool hSyncPositive = false, vSyncPositive = false;
     double refreshHz = 0; // frames, or fields for an interlaced timing, per second
     int block = 0;        // the block it stands in
     uint8_t offset = 0;   // where its 18 bytes start in the block

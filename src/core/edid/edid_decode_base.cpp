@@ -171,11 +171,8 @@ DetailedTiming decodeDetailedTiming(Bytes d, int block, int offset) {
     t.hSizeMm = static_cast<uint16_t>(d[12] | (d[14] & 0xF0) << 4);
     t.vSizeMm = static_cast<uint16_t>(d[13] | (d[14] & 0x0F) << 8);
     t.interlaced = (d[17] & 0x80) != 0;
-    // Bits 4 and 3 both set: digital separate sync, whose polarities bits 2 (vertical) and 1
-    // (horizontal) give.
-    t.digitalSeparateSync = (d[17] & 0x18) == 0x18;
-    t.vSyncPositive = t.digitalSeparateSync && (d[17] & 0x04) != 0;
-    t.hSyncPositive = t.digitalSeparateSync && (d[17] & 0x02) != 0;
+    t.vSyncPositive = (d[17] & 0x04) != 0;
+    t.hSyncPositive = (d[17] & 0x02) != 0;
     const double hTotal = t.hActive + t.hBlank;
     // An interlaced timing states one field; each field carries half a blanking line more.
     const double vTotal = t.interlaced ? t.vActive + t.vBlank + 0.5 : t.vActive + t.vBlank;
