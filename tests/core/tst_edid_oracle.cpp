@@ -181,6 +181,30 @@ std::vector<std::pair<QString, Bytes>> generatedEdids() {
     return list;
 }
 
+// A display edid-decode --check finds no failure in (a 32-inch 4K monitor of the corpus), its
+// CTA block cut down to its Video, Audio, Speaker Allocation and Video Capability Data Blocks
+// before the collection, then the data blocks given and its three detailed timings.
+Bytes withoutFailure(const QString &corpus, const Bytes &before, const Bytes &after) {
+    const Bytes file = readFile(corpus + QStringLiteral("/ivm-pl3288uh-639326b0.bin"));
+    if (file.size() != 256) {
+        return {};
+    }
+    Bytes edid(file.begin(), file.begin() + 128);
+    const Bytes kept = {0x51, 0x10, 0x1F, 0x04, 0x13, 0x03, 0x12, 0x02, 0x11, 0x05,
+                        0x14, 0x07, 0x16, 0x06, 0x15, 0x01, 0x61, 0x5F, 0x23, 0x09,
+                        0x7F, 0x07, 0x83, 0x01, 0x00, 0x00, 0xE2, 0x00, 0xEA};
+    std::vector<Bytes> timings;
+    for (size_t at = 128 + 73; at + 18 <= 255; at += 18) {
+        timings.emplace_back(file.begin() + static_cast<std::ptrdiff_t>(at),
+                             file.begin() + static_cast<std::ptrdiff_t>(at + 18));
+    }
+    Bytes cta = ctaBlock(concat({before, kept, after}), timings);
+    cta[3] = file[128 + 3];
+    edid.insert(edid.end(), cta.begin(), cta.end());
+    fixChecksum(edid, 1);
+    return edid;
+}
+
 } // namespace
 
 class TestEdidOracle : public QObject {
@@ -191,6 +215,8 @@ private slots:
     void agrees_data();
     void agrees();
     void vicTimings();
+    void failureOnlyWhereOracleFails_data();
+    void failureOnlyWhereOracleFails();
 
 private:
     QString oracle;
@@ -318,6 +344,58 @@ void TestEdidOracle::vicTimings() {
                    .arg(f.vSyncPositive ? QLatin1Char('P') : QLatin1Char('N'));
     }
     QCOMPARE(got, want);
+}
+
+// Each rule a bad data block breaks, on a display edid-decode finds no failure in: where our
+// finding is a failure, edid-decode must find one too.
+void TestEdidOracle::failureOnlyWhereOracleFails_data() {
+    QTest::addColumn<Bytes>("edid");
+    QTest::addColumn<QString>("rule");
+    const QString corpus = QFINDTESTDATA("../data/edid-corpus");
+    const Bytes hdmi = {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x38, 0x3C};
+    const auto row = [&](const char *rule, const Bytes &before, const Bytes &after) {
+        QTest::newRow(rule) << withoutFailure(corpus, before, after) << QString::fromLatin1(rule);
+    };
+    QTest::newRow("none") << withoutFailure(corpus, {}, {}) << QString();
+    row("cta.data-block.empty", {}, {0xE0});
+    row("cta.colorimetry.length", {}, {0xE2, 0x05, 0x80});
+    row("cta.hdr-static.length", {}, {0xE2, 0x06, 0x05});
+    row("cta.vendor.length", {}, {0x62, 0x03, 0x0C});
+    row("cta.hdmi-vsdb.length", {}, {0x64, 0x03, 0x0C, 0x00, 0x10});
+    row("cta.hdmi-vsdb.cut-short", {}, {0x68, 0x03, 0x0C, 0x00, 0x20, 0x00, 0x00, 0x3C, 0xC0});
+    row("cta.hf.length", {}, concat({hdmi, {0x64, 0xD8, 0x5D, 0xC4, 0x01}}));
+    row("cta.hf.reserved-frl", {}, concat({hdmi, {0x67, 0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x70}}));
+    row("cta.dolby-vision.length", {}, {0xE6, 0x01, 0x46, 0xD0, 0x00, 0x03, 0x11});
+    row("cta.dolby-audio.length", {}, {0xE5, 0x11, 0x46, 0xD0, 0x00, 0x01});
+    row("cta.hf-eeodb.count", {0xE2, 0x78, 0x00}, {});
+    row("cta.sadb.length", {}, {0x82, 0x01, 0x00});
+    row("cta.adb.length", {}, {0x24, 0x09, 0x07, 0x07, 0x15});
+    row("cta.vdb.reserved-svd", {}, {0x41, 0x00});
+    row("cta.adb.reserved-format", {}, {0x23, 0x7F, 0x07, 0x48});
+}
+
+void TestEdidOracle::failureOnlyWhereOracleFails() {
+    QFETCH(Bytes, edid);
+    QFETCH(QString, rule);
+    QVERIFY(edid.size() == 256);
+    const QString path = scratch.filePath(QStringLiteral("clean.bin"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(reinterpret_cast<const char *>(edid.data()), static_cast<qint64>(edid.size()));
+    }
+    QProcess process;
+    process.start(oracle, {QStringLiteral("--check"), QStringLiteral("--skip-hex-dump"), path});
+    QVERIFY(process.waitForFinished(30000));
+    const bool oracleFailure = oracleHasFailure(QString::fromUtf8(process.readAllStandardOutput()));
+    const edid::EdidDecoded d = edid::decodeEdid(edid);
+    const auto found = std::find_if(d.findings.begin(), d.findings.end(), [&](const Finding &f) {
+        return f.rule != nullptr && rule == QLatin1String(f.rule);
+    });
+    QCOMPARE(found != d.findings.end(), !rule.isEmpty());
+    for (const Finding &f : d.findings) {
+        QVERIFY2(f.severity != Finding::Severity::Failure || oracleFailure, qPrintable(findingLine(f)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEdidOracle)

@@ -185,10 +185,12 @@ void decodeHdmiVsdb(Bytes p, CtaBlock &cta, Findings &findings, const Place &whe
         const bool latency = (latencyFlags & 0x80) != 0;
         const bool interlacedLatency = (latencyFlags & 0x40) != 0;
         const bool videoPresent = (latencyFlags & 0x20) != 0;
+        bool cutShort = false; // said once for all the fields missing
         const auto take = [&](std::optional<uint8_t> &value) {
             if (p.size() > at) {
                 value = p[at++];
-            } else {
+            } else if (!cutShort) {
+                cutShort = true;
                 report(findings, Rule::HdmiVsdbCutShort, where, QStringLiteral("latency fields cut short"));
             }
         };
@@ -220,8 +222,9 @@ void decodeHdmiVsdb(Bytes p, CtaBlock &cta, Findings &findings, const Place &whe
 }
 
 void decodeHdmiForum(Bytes p, bool fromScdb, CtaBlock &cta, Findings &findings, const Place &where) {
-    // p starts at the version byte: after the OUI, or after the SCDB's two reserved bytes.
-    if (p.size() < 4) {
+    // p starts at the version byte: after the OUI, or after the SCDB's two reserved bytes. The
+    // version, the TMDS character rate and the flags are its core; what follows may be left out.
+    if (p.size() < 3) {
         report(findings, Rule::HdmiForumLength, where, QStringLiteral("length too short"));
         return;
     }
@@ -248,7 +251,7 @@ void decodeHdmiForum(Bytes p, bool fromScdb, CtaBlock &cta, Findings &findings, 
     f.fromScdb = fromScdb;
     f.version = p[0];
     f.maxTmdsMhz = static_cast<uint16_t>(p[1] * 5);
-    f.maxFrlCode = p[3] >> 4;
+    f.maxFrlCode = p.size() > 3 ? p[3] >> 4 : 0;
     readFlags(p, kFlags, f);
     if (f.maxFrlCode > 6) {
         report(findings, Rule::HdmiForumReservedFrl, where,

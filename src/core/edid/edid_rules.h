@@ -78,8 +78,8 @@ namespace edid {
     X(Ycbcr420MapPastSvds, "cta.420-map.bit-past-svds", Warning,                                             \
       "a YCbCr 4:2:0 capability map bit set past the short video descriptors")                               \
     X(VendorLength, "cta.vendor.length", Failure, "a vendor-specific data block too short for its OUI")      \
-    X(HdmiVsdbLength, "cta.hdmi-vsdb.length", Failure, "an HDMI VSDB too short for the physical address")    \
-    X(HdmiVsdbCutShort, "cta.hdmi-vsdb.cut-short", Failure,                                                  \
+    X(HdmiVsdbLength, "cta.hdmi-vsdb.length", Warning, "an HDMI VSDB too short for the physical address")    \
+    X(HdmiVsdbCutShort, "cta.hdmi-vsdb.cut-short", Warning,                                                  \
       "an HDMI VSDB whose latency or HDMI video fields run past its end")                                    \
     X(HdmiVsdbTwice, "cta.hdmi-vsdb.duplicate", Warning,                                                     \
       "a second HDMI VSDB; a source reads the first (its physical address)")                                 \
@@ -87,7 +87,7 @@ namespace edid {
       "an HDMI VSDB maximum TMDS clock above 340 MHz; higher rates belong in the HDMI Forum block")          \
     X(HdmiVicWithoutVic, "cta.hdmi-vsdb.vic-not-in-vdb", Warning,                                            \
       "an HDMI VIC whose CTA-861 VIC the Video Data Blocks do not list")                                     \
-    X(HdmiForumLength, "cta.hf.length", Failure, "an HDMI Forum VSDB or SCDB cut short")                     \
+    X(HdmiForumLength, "cta.hf.length", Warning, "an HDMI Forum VSDB or SCDB cut short")                     \
     X(HdmiForumReservedFrl, "cta.hf.reserved-frl", Failure, "a reserved Max_FRL_Rate")                       \
     X(EeodbPosition, "cta.hf-eeodb.position", Warning,                                                       \
       "an HF-EEODB that is not the first data block of block 1; a source does not read it, nor does the "    \
@@ -98,9 +98,9 @@ namespace edid {
       "read by a reader that knows no HF-EEODB")                                                             \
     X(EeodbBaseCount, "cta.hf-eeodb.base-count", Warning,                                                    \
       "an HF-EEODB beside a base block whose extension count is not 1")                                      \
-    X(DolbyVisionLength, "cta.dolby-vision.length", Failure, "a Dolby Vision block cut short")               \
+    X(DolbyVisionLength, "cta.dolby-vision.length", Warning, "a Dolby Vision block cut short")               \
     X(DolbyVisionVersion, "cta.dolby-vision.version", Warning, "a Dolby Vision block of an unknown version") \
-    X(DolbyAudioLength, "cta.dolby-audio.length", Failure, "a Dolby audio block cut short")
+    X(DolbyAudioLength, "cta.dolby-audio.length", Warning, "a Dolby audio block cut short")
 
 enum class Rule : uint8_t {
 #define EDID_RULE_CONSTANT(name, ...) name,
