@@ -3,6 +3,7 @@
 
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_report.h"
+#include "core/edid/edid_rules.h"
 #include "core/edid_builder.h"
 
 #include <QJsonArray>
@@ -64,6 +65,7 @@ private slots:
     void readAsSourceReads();
     void findingsPlaced_data();
     void findingsPlaced();
+    void readmeListsEveryRule();
 };
 
 void TestEdidDecode::baseFields() {
@@ -635,6 +637,24 @@ void TestEdidDecode::findingsPlaced() {
     const qsizetype at = found - d.findings.begin();
     QCOMPARE(findings[at][QStringLiteral("rule")].toString(), rule);
     QCOMPARE(findings[at][QStringLiteral("text")].toString(), found->text);
+}
+
+// The README's table of the rules says of each what the decoder's table says.
+void TestEdidDecode::readmeListsEveryRule() {
+    QFile readme(QStringLiteral(VELTRIKA_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(readme.readAll()).split(QLatin1Char('\n'));
+    QStringList ids;
+    for (const edid::RuleInfo &rule : edid::edidRules()) {
+        QVERIFY2(!ids.contains(QLatin1String(rule.id)), rule.id);
+        ids << QLatin1String(rule.id);
+        const QString row = QStringLiteral("| `%1` | %2 | %3 |")
+                                .arg(QLatin1String(rule.id),
+                                     rule.severity == Finding::Severity::Failure ? QStringLiteral("failure")
+                                                                                 : QStringLiteral("warning"),
+                                     QLatin1String(rule.meaning));
+        QVERIFY2(lines.contains(row), qPrintable(row));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEdidDecode)
