@@ -614,6 +614,10 @@ void TestEdidDecode::findingsPlaced_data() {
         "timings outside the range limits: horizontal 67.500-135.000 kHz (limits 30-80 kHz); pixel clock up "
         "to "
         "594.000 MHz (limit 170 MHz)");
+    // The JSON carries a text with a quotation mark and a backslash as it stands.
+    row("name cut by a control byte", withBytes(ctaEdid(vcdb), 0, 72, textDescriptor(0xFC, "A\"B\\C\x01")),
+        "base.text.non-printable", false, "Block 0, Base EDID", 0, 72,
+        "Display product name: non-printable byte 0x01 ends the text after 'A\"B\\C'");
     row("range limit offsets before EDID 1.4", withBytes(ctaEdid(vcdb), 0, 90, limits),
         "base.range-limits.offsets", false, "Block 0, Base EDID", 0, 90,
         "Display Range Limits: byte 4 is 0x0a, reserved before EDID 1.4; limits read without offsets");
@@ -634,9 +638,16 @@ void TestEdidDecode::findingsPlaced() {
     QTEST(found->text, "text");
     // The JSON carries it with its rule and place.
     const QJsonArray findings = edid::edidJson(d)[QStringLiteral("findings")].toArray();
+    QCOMPARE(size_t(findings.size()), d.findings.size());
     const qsizetype at = found - d.findings.begin();
     QCOMPARE(findings[at][QStringLiteral("rule")].toString(), rule);
     QCOMPARE(findings[at][QStringLiteral("text")].toString(), found->text);
+    QCOMPARE(findings[at][QStringLiteral("where")].toString(), found->where);
+    QCOMPARE(findings[at][QStringLiteral("block")].toInt(-2), found->block < 0 ? -2 : found->block);
+    QCOMPARE(findings[at][QStringLiteral("byte")].toInt(-2), found->byte < 0 ? -2 : found->byte);
+    QCOMPARE(findings[at][QStringLiteral("severity")].toString(),
+             found->severity == Finding::Severity::Failure ? QStringLiteral("failure")
+                                                           : QStringLiteral("warning"));
 }
 
 // The README's table of the rules says of each what the decoder's table says.

@@ -6,18 +6,20 @@
 #include "core/edid/edid_decode_parts.h"
 #include "core/edid/video_formats.h"
 
-#include <QStringList>
+#include <QStringBuilder>
 
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <type_traits>
+#include <vector>
 
 namespace edid::parts {
 
 namespace {
-
-constexpr const char *kCtaPart = "CTA-861 Extension Block";
 
 // Where a detailed timing stands, for its findings.
 Place timingPlace(const DetailedTiming &t) {
@@ -58,26 +60,48 @@ Likeness likeness(const DetailedTiming &t, const VideoFormat &f) {
     return same ? Likeness::Same : Likeness::Near;
 }
 
+// The formats of the table of a pixel clock, in the order of their codes: a timing is like
+// no format of another clock.
+std::span<const VideoFormat *const> formatsOfClock(uint32_t pixelClockKhz) {
+    static const std::vector<const VideoFormat *> kByClock = [] {
+        std::vector<const VideoFormat *> formats;
+        formats.reserve(videoFormats().size());
+        for (const VideoFormat &f : videoFormats()) {
+            formats.push_back(&f);
+        }
+        std::stable_sort(formats.begin(), formats.end(), [](const VideoFormat *a, const VideoFormat *b) {
+            return a->pixelClockKhz < b->pixelClockKhz;
+        });
+        return formats;
+    }();
+    const auto [first, last] =
+        std::equal_range(kByClock.begin(), kByClock.end(), pixelClockKhz, [](const auto &a, const auto &b) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(a)>, uint32_t>) {
+                return a < b->pixelClockKhz;
+            } else {
+                return a->pixelClockKhz < b;
+            }
+        });
+    return {first, last};
+}
+
 void checkNearVics(const EdidDecoded &d, Findings &findings) {
     forEachTiming(d, [&](const DetailedTiming &t) {
         const VideoFormat *near = nullptr;
-        for (const VideoFormat &f : videoFormats()) {
-            const Likeness l = likeness(t, f);
+        for (const VideoFormat *f : formatsOfClock(t.pixelClockKhz)) {
+            const Likeness l = likeness(t, *f);
             if (l == Likeness::Same) {
                 return;
             }
             if (l == Likeness::Near && near == nullptr) {
-                near = &f;
+                near = f;
             }
         }
         if (near != nullptr) {
             report(findings, Rule::TimingNearVic, timingPlace(t),
-                   QStringLiteral("%1x%2%3: nearly VIC %4 (%5), with other porches, syncs or sync polarities")
-                       .arg(t.hActive)
-                       .arg(t.vActive)
-                       .arg(t.interlaced ? QStringLiteral("i") : QString())
-                       .arg(near->vic)
-                       .arg(vicName(near->vic)));
+                   formatText("%dx%d%s: nearly VIC %d (", t.hActive, t.vActive, t.interlaced ? "i" : "",
+                              near->vic) %
+                       vicName(near->vic) % QLatin1String("), with other porches, syncs or sync polarities"));
         }
     });
 }
@@ -93,17 +117,27 @@ std::bitset<256> checkVideoDataBlocks(std::span<const uint8_t> bytes, const Edid
             if (b.tag != cta::kTagVideo) {
                 continue;
             }
+            // The block's duplicates in one finding: "duplicate VIC 16", "duplicate VICs 16, 4".
+            std::array<char, 160> duplicates{};
+            size_t length = 0;
+            int count = 0;
             for (uint8_t svd : b.payload) {
                 if (cta::svdReserved(svd)) {
                     continue;
                 }
                 const uint8_t vic = cta::svdVic(svd);
-                if (listed.test(vic)) {
-                    report(findings, Rule::DuplicateVic,
-                           Place(cta.block, static_cast<int>(b.offset), "Video Data Block"),
-                           formatText("duplicate VIC %d", vic));
+                if (listed.test(vic) && length + 8 < duplicates.size()) {
+                    const int written = std::snprintf(duplicates.data() + length, duplicates.size() - length,
+                                                      count == 0 ? "%d" : ", %d", vic);
+                    length += static_cast<size_t>(std::max(written, 0));
+                    ++count;
                 }
                 listed.set(vic);
+            }
+            if (count != 0) {
+                report(findings, Rule::DuplicateVic,
+                       Place(cta.block, static_cast<int>(b.offset), "Video Data Block"),
+                       formatText("duplicate VIC%s %s", count == 1 ? "" : "s", duplicates.data()));
             }
         }
     }
@@ -172,9 +206,9 @@ void checkCtaBlocks(const EdidDecoded &d, Findings &findings) {
             const DataBlockEntry *adb = findDataBlock(cta, cta::kTagAudio);
             if (many != cta.audio.end() && adb != nullptr) {
                 report(findings, Rule::SpeakerAllocationMissing, Place(cta.block, *adb),
-                       QStringLiteral("%1 of %2 channels, and no Speaker Allocation Data Block")
-                           .arg(audioFormatName(*many))
-                           .arg(many->maxChannels));
+                       audioFormatName(*many) %
+                           formatText(" of %d channels, and no Speaker Allocation Data Block",
+                                      many->maxChannels));
                 break;
             }
         }
@@ -226,6 +260,15 @@ const DmtTiming *standardDmt(const StandardTiming &s) {
     return found != std::end(kStandardDmts) ? found : nullptr;
 }
 
+// A rate with three decimals, "67.500".
+struct Rate {
+    explicit Rate(double value) {
+        const auto end = std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed, 3).ptr;
+        *end = 0;
+    }
+    char text[32] = {};
+};
+
 void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Findings &findings) {
     if (!d.base.rangeLimits) {
         return;
@@ -234,27 +277,18 @@ void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Find
     // A maximum of 255 or 510 (the most the descriptor's byte, or it with the offset, can
     // state) is one the display could not state higher: it bounds nothing.
     const auto bounds = [](uint16_t max) { return max != 255 && max != 510; };
-    // The rates of every timing, to the limits' whole units; a timing that lies a fraction of
-    // a unit past a limit is the display's rounding, not a timing it cannot take.
+    // The extremes of the rates of every timing.
     double hLeast = 1e9, hMost = 0, vLeast = 1e9, vMost = 0, clockMost = 0;
-    bool hOut = false, vOut = false, clockOut = false;
     const auto consider = [&](double hKhz, double vHz, double clockMhz) {
         if (hKhz > 0) {
             hLeast = std::min(hLeast, hKhz);
             hMost = std::max(hMost, hKhz);
-            hOut = hOut || std::lround(hKhz) < r.minHorizontalKhz ||
-                   (bounds(r.maxHorizontalKhz) && std::lround(hKhz) > r.maxHorizontalKhz);
         }
         if (vHz > 0) {
             vLeast = std::min(vLeast, vHz);
             vMost = std::max(vMost, vHz);
-            vOut = vOut || std::lround(vHz) < r.minVerticalHz ||
-                   (bounds(r.maxVerticalHz) && std::lround(vHz) > r.maxVerticalHz);
         }
-        if (clockMhz > 0) {
-            clockMost = std::max(clockMost, clockMhz);
-            clockOut = clockOut || (r.maxPixelClockMhz != 0 && std::lround(clockMhz) > r.maxPixelClockMhz);
-        }
+        clockMost = std::max(clockMost, clockMhz);
     };
     forEachTiming(d, [&](const DetailedTiming &t) {
         const uint32_t hTotal = uint32_t{t.hActive} + t.hBlank;
@@ -294,30 +328,41 @@ void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Find
             }
         }
     }
-    QStringList outside;
+    // To the limits' whole units: a timing that lies a fraction of a unit past a limit is the
+    // display's rounding, not a timing it cannot take.
+    const bool hOut = hMost > 0 && (std::lround(hLeast) < r.minHorizontalKhz ||
+                                    (bounds(r.maxHorizontalKhz) && std::lround(hMost) > r.maxHorizontalKhz));
+    const bool vOut = vMost > 0 && (std::lround(vLeast) < r.minVerticalHz ||
+                                    (bounds(r.maxVerticalHz) && std::lround(vMost) > r.maxVerticalHz));
+    const bool clockOut = r.maxPixelClockMhz != 0 && std::lround(clockMost) > r.maxPixelClockMhz;
+    if (!hOut && !vOut && !clockOut) {
+        return;
+    }
+    // The text in one allocation: the parts written into a buffer, the rates by to_chars,
+    // which writes them alike in every locale.
+    std::array<char, 256> text{};
+    size_t length = 0;
+    const auto written = [&](int count) {
+        length = std::min(text.size() - 1, length + static_cast<size_t>(std::max(count, 0)));
+    };
+    written(std::snprintf(text.data(), text.size(), "timings outside the range limits: "));
     if (hOut) {
-        outside << QStringLiteral("horizontal %1-%2 kHz (limits %3-%4 kHz)")
-                       .arg(hLeast, 0, 'f', 3)
-                       .arg(hMost, 0, 'f', 3)
-                       .arg(r.minHorizontalKhz)
-                       .arg(r.maxHorizontalKhz);
+        written(std::snprintf(text.data() + length, text.size() - length,
+                              "horizontal %s-%s kHz (limits %d-%d kHz)", Rate(hLeast).text, Rate(hMost).text,
+                              r.minHorizontalKhz, r.maxHorizontalKhz));
     }
     if (vOut) {
-        outside << QStringLiteral("vertical %1-%2 Hz (limits %3-%4 Hz)")
-                       .arg(vLeast, 0, 'f', 3)
-                       .arg(vMost, 0, 'f', 3)
-                       .arg(r.minVerticalHz)
-                       .arg(r.maxVerticalHz);
+        written(std::snprintf(text.data() + length, text.size() - length,
+                              "%svertical %s-%s Hz (limits %d-%d Hz)", hOut ? "; " : "", Rate(vLeast).text,
+                              Rate(vMost).text, r.minVerticalHz, r.maxVerticalHz));
     }
     if (clockOut) {
-        outside << QStringLiteral("pixel clock up to %1 MHz (limit %2 MHz)")
-                       .arg(clockMost, 0, 'f', 3)
-                       .arg(r.maxPixelClockMhz);
+        written(std::snprintf(text.data() + length, text.size() - length,
+                              "%spixel clock up to %s MHz (limit %d MHz)", hOut || vOut ? "; " : "",
+                              Rate(clockMost).text, r.maxPixelClockMhz));
     }
-    if (!outside.isEmpty()) {
-        report(findings, Rule::OutsideRangeLimits, Place::base(r.offset),
-               QStringLiteral("timings outside the range limits: ") + outside.join(QLatin1String("; ")));
-    }
+    report(findings, Rule::OutsideRangeLimits, Place::base(r.offset),
+           QString::fromLatin1(text.data(), static_cast<qsizetype>(length)));
 }
 
 // sRGB's primaries and white point as the base block codes them (x and y times 1024).

@@ -97,7 +97,7 @@ EdidDecoded decodeEdid(std::span<const uint8_t> bytes) {
         out.checksumsOk.push_back(block[kEdidBlockSize - 1] == expected);
         if (block[kEdidBlockSize - 1] != expected) {
             report(out.findings, Rule::Checksum,
-                   Place(static_cast<int>(index), kEdidBlockSize - 1, "Checksum"),
+                   Place(static_cast<int>(index), kEdidBlockSize - 1, parts::kChecksumPart),
                    formatText("0x%02x, should be 0x%02x", block[kEdidBlockSize - 1], expected));
         }
         if (index == 0) {

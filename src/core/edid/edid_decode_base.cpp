@@ -10,6 +10,7 @@
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <cstring>
 
 namespace edid::parts {
 
@@ -101,11 +102,35 @@ void decodeStandardTimings(Bytes b, BaseBlock &base) {
 
 } // namespace
 
+// The places the decoder names most, made once for every block and then shared: a CTA
+// block's own findings and the checksums'.
+const QString *sharedPlace(int block, const char *part) {
+    using Texts = std::array<QString, 256>;
+    const auto make = [](const char *name) {
+        Texts texts;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            texts[i] = formatText("Block %zu, %s", i, name);
+        }
+        return texts;
+    };
+    if (std::strcmp(part, kCtaPart) == 0) {
+        static const Texts kTexts = make(kCtaPart);
+        return &kTexts[static_cast<size_t>(block)];
+    }
+    if (std::strcmp(part, kChecksumPart) == 0) {
+        static const Texts kTexts = make(kChecksumPart);
+        return &kTexts[static_cast<size_t>(block)];
+    }
+    return nullptr;
+}
+
 const QString &Place::text() const {
     if (!text_.isNull() || block_ < 0) {
         return text_;
     }
-    if (entry_ != nullptr) {
+    if (const QString *shared = part_ != nullptr && block_ < 256 ? sharedPlace(block_, part_) : nullptr) {
+        text_ = *shared;
+    } else if (entry_ != nullptr) {
         char block[24] = {}; // "Block 255, ", joined to the name in one allocation
         std::snprintf(block, sizeof block, "Block %d, ", block_);
         text_ = QLatin1String(block) % dataBlockName(*entry_);

@@ -28,18 +28,17 @@ template <typename Part, size_t N> void readFlags(Bytes p, const Flag<Part> (&fl
     }
 }
 
-// A short video descriptor, or nullopt for a reserved code.
-std::optional<VideoDescriptor> videoDescriptor(uint8_t svd) {
+// A short video descriptor at its place among the block's, or nullopt for a reserved code.
+std::optional<VideoDescriptor> videoDescriptor(uint8_t svd, size_t index = 0) {
     if (cta::svdReserved(svd)) {
         return std::nullopt;
     }
-    return VideoDescriptor{cta::svdVic(svd), cta::svdNative(svd), false};
+    return VideoDescriptor{cta::svdVic(svd), cta::svdNative(svd), false, static_cast<uint8_t>(index)};
 }
 
 void decodeVideoBlock(Bytes p, CtaBlock &cta, Findings &findings, const Place &where) {
     for (uint8_t svd : p) {
-        if (auto descriptor = videoDescriptor(svd)) {
-            descriptor->index = static_cast<uint8_t>(cta.svdCount);
+        if (const auto descriptor = videoDescriptor(svd, cta.svdCount)) {
             cta.videos.push_back(*descriptor);
         } else {
             report(findings, Rule::ReservedSvd, where,
@@ -573,7 +572,7 @@ void decodeTimings(const cta::CtaLayout &layout, CtaBlock &cta, Findings &findin
         }
         const int offset = static_cast<int>(layout.collectionEnd() + i * cta::kDetailedTimingBytes);
         const DetailedTiming t = decodeDetailedTiming(d, cta.block, offset);
-        const Place where(cta.block, offset, "CTA-861 Extension Block");
+        const Place where(cta.block, offset, kCtaPart);
         if (afterDescriptor) {
             report(findings, Rule::CtaTimingAfterDescriptor, where,
                    formatText("%dx%d: detailed timing after a display descriptor", t.hActive, t.vActive));
@@ -587,7 +586,7 @@ void decodeTimings(const cta::CtaLayout &layout, CtaBlock &cta, Findings &findin
 
 void decodeCta(std::span<const uint8_t, kEdidBlockSize> b, int block, EdidDecoded &out) {
     Findings &findings = out.findings;
-    constexpr const char *kPart = "CTA-861 Extension Block";
+    constexpr const char *kPart = kCtaPart;
     CtaBlock cta;
     cta.block = block;
     cta.revision = b[1];

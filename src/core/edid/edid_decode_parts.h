@@ -20,6 +20,9 @@ using Bytes = std::span<const uint8_t>;
 constexpr int kDescriptorSize = 18;
 constexpr int kFirstDescriptor = 54;
 constexpr int kDescriptorCount = 4;
+// The parts a place names most.
+constexpr const char *kCtaPart = "CTA-861 Extension Block";
+constexpr const char *kChecksumPart = "Checksum";
 
 // Where in the EDID a finding stands: its block and the offset of the part there, and the
 // text the findings show ("Block 1, Audio Data Block"). The text is made for the first

@@ -178,7 +178,7 @@ constexpr bool sortedByCode() {
     }
     return true;
 }
-static_assert(sortedByCode(), "the table is looked up by binary search");
+static_assert(sortedByCode(), "the table lists the codes in order");
 static_assert(std::size(kVideoFormats) == 127 + 27, "VIC 1 to 127 and 193 to 219");
 
 constexpr bool sameSizeAndRate(const VideoFormat &a, const VideoFormat &b) {
@@ -205,11 +205,17 @@ constexpr auto kTwins = findTwins();
 } // namespace
 
 const VideoFormat *findVideoFormat(uint8_t vic) {
-    const auto *end = std::end(kVideoFormats);
-    const auto *found =
-        std::lower_bound(std::begin(kVideoFormats), end, vic,
-                         [](const VideoFormat &format, uint8_t code) { return format.vic < code; });
-    return found != end && found->vic == vic ? found : nullptr;
+    // Each code's place in the table, 0xFF for a reserved code: the decoders look codes up
+    // for every descriptor and every check.
+    static constexpr std::array<uint8_t, 256> kPlaces = [] {
+        std::array<uint8_t, 256> places{};
+        places.fill(0xFF);
+        for (size_t i = 0; i < std::size(kVideoFormats); ++i) {
+            places[kVideoFormats[i].vic] = static_cast<uint8_t>(i);
+        }
+        return places;
+    }();
+    return kPlaces[vic] == 0xFF ? nullptr : &kVideoFormats[kPlaces[vic]];
 }
 
 std::span<const VideoFormat> videoFormats() {
