@@ -173,7 +173,8 @@ void checkCtaBlocks(const EdidDecoded &d, Findings &findings) {
     }
     const CtaBlock &first = d.cta.front();
     const auto hasVcdb = [](const CtaBlock &cta) { return cta.videoCapability.has_value(); };
-    // Revision 1 knows no Video Capability Data Block; revision 2 has no room for one.
+    // From revision 2 on a source takes the RGB range from this block alone (a revision 2
+    // block, without data blocks, leaves it unselectable too); revision 1 states nothing.
     if (first.revision >= 2 && std::none_of(d.cta.begin(), d.cta.end(), hasVcdb)) {
         report(findings, Rule::VcdbMissing, Place(first.block, -1, kCtaPart),
                QStringLiteral("no Video Capability Data Block: RGB quantization range not selectable"));
