@@ -102,33 +102,29 @@ void decodeStandardTimings(Bytes b, BaseBlock &base) {
 
 } // namespace
 
-// The places the decoder names most, made once for every block and then shared: a CTA
-// block's own findings and the checksums'.
+// The places the decoder names most, as literals for the blocks most EDIDs have: a CTA
+// block's own findings and the checksums'. Their texts then cost no allocation.
 const QString *sharedPlace(int block, const char *part) {
-    using Texts = std::array<QString, 256>;
-    const auto make = [](const char *name) {
-        Texts texts;
-        for (size_t i = 0; i < texts.size(); ++i) {
-            texts[i] = formatText("Block %zu, %s", i, name);
-        }
-        return texts;
-    };
-    if (std::strcmp(part, kCtaPart) == 0) {
-        static const Texts kTexts = make(kCtaPart);
-        return &kTexts[static_cast<size_t>(block)];
+    static const std::array<QString, 4> kCta = {QString(), QStringLiteral("Block 1, CTA-861 Extension Block"),
+                                                QStringLiteral("Block 2, CTA-861 Extension Block"),
+                                                QStringLiteral("Block 3, CTA-861 Extension Block")};
+    static const std::array<QString, 4> kChecksum = {
+        QStringLiteral("Block 0, Checksum"), QStringLiteral("Block 1, Checksum"),
+        QStringLiteral("Block 2, Checksum"), QStringLiteral("Block 3, Checksum")};
+    if (block < 1 || block > 3) {
+        return block == 0 && std::strcmp(part, kChecksumPart) == 0 ? &kChecksum[0] : nullptr;
     }
-    if (std::strcmp(part, kChecksumPart) == 0) {
-        static const Texts kTexts = make(kChecksumPart);
-        return &kTexts[static_cast<size_t>(block)];
-    }
-    return nullptr;
+    const size_t index = static_cast<size_t>(block);
+    return std::strcmp(part, kCtaPart) == 0        ? &kCta[index]
+           : std::strcmp(part, kChecksumPart) == 0 ? &kChecksum[index]
+                                                   : nullptr;
 }
 
 const QString &Place::text() const {
     if (!text_.isNull() || block_ < 0) {
         return text_;
     }
-    if (const QString *shared = part_ != nullptr && block_ < 256 ? sharedPlace(block_, part_) : nullptr) {
+    if (const QString *shared = part_ != nullptr ? sharedPlace(block_, part_) : nullptr) {
         text_ = *shared;
     } else if (entry_ != nullptr) {
         char block[24] = {}; // "Block 255, ", joined to the name in one allocation
