@@ -3,6 +3,7 @@
 // waits put under it. scripts/bench builds it optimised and runs it.
 
 #include "VeltrikaForm.h"
+#include "box_journal.h"
 #include "core/box/status_record.h"
 #include "core/box/status_texts.h"
 #include "core/box/usbxpress.h"
@@ -10,8 +11,10 @@
 #include "core/edid/edid_report.h"
 #include "core/edid/spaced_hex.h"
 #include "core/signal/infoframe_report.h"
+#include "decode_figures.h"
 #include "edid_details.h"
 #include "edid_text.h"
+#include "gate_figures.h"
 #include "measure.h"
 #include "monitor_figures.h"
 #ifdef VELTRIKA_BENCH_MQTT
@@ -85,6 +88,8 @@ const char *const kCliMode = "--cli";
 constexpr int kCliRuns = 21;
 constexpr double kCliAboveFloorMs = 50;
 const char *const kDecodersMode = "--decoders";
+// The decode processes alone (about a minute): `--decode [FOLDER]`, FOLDER giving the 1,000 EDIDs.
+const char *const kDecodeMode = "--decode";
 const char *const kDetailsMode = "--details";
 // The EDID write alone, on a clock that never waits, for an instruction profile of what the
 // write does beside its waits: valgrind --tool=callgrind veltrika-bench --write-profile
@@ -92,6 +97,8 @@ const char *const kWriteProfileMode = "--write-profile";
 constexpr int kWriteProfileRuns = 5;
 // The EDID figures alone, and where the write's wall time goes beside its waits.
 const char *const kTransfersMode = "--transfers";
+// What the gate and the journal add to a setting change, alone.
+const char *const kGateMode = "--gate";
 // The box over time alone: the watcher's day of polls and a minute of `veltrika monitor`.
 const char *const kMonitorMode = "--monitor";
 const char *const kWatcherMemoryMode = "--watcher-memory";
@@ -192,24 +199,27 @@ void tick(MainWindow &window, int timerId) {
     QCoreApplication::sendEvent(&window, &event);
 }
 
-// A window on a box of its own, shown and painted.
+// A window on a box of its own, shown and painted, with a journal as the utility keeps one.
 struct Session {
     Session(LinkClock &clock, uint8_t edidMode) : box(clock) {
         // Like the demo's box: no log, which would grow with every call.
         box.setLogging(false);
         box.statusRecord()[record::kEdidMode] = edidMode;
         installPlatform(&box, &clock);
+        installJournalDirectory(journal.path());
         window = std::make_unique<MainWindow>();
         window->show();
         paintWindow(*window);
     }
     ~Session() {
         window.reset();
+        installJournalDirectory({});
         installPlatform(nullptr, nullptr);
     }
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
+    QTemporaryDir journal;
     sim::SimulatedBox box;
     std::unique_ptr<MainWindow> window;
 };
@@ -736,11 +746,23 @@ int main(int argc, char **argv) {
         return bench::printTable({cliStatusFigure()}) ? 0 : 1;
     }
 
+    if (argc > 1 && std::strcmp(argv[1], kDecodeMode) == 0) {
+        std::vector<Figure> figures;
+        bench::decodeFigures(figures, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+        bench::printMachine();
+        return bench::printTable(figures) ? 0 : 1;
+    }
+
     if (argc > 1 && std::strcmp(argv[1], kWriteProfileMode) == 0) {
         return writeProfileRun();
     }
 
     std::vector<Figure> figures;
+    if (argc > 1 && std::strcmp(argv[1], kGateMode) == 0) {
+        bench::gateFigures(figures);
+        bench::printMachine();
+        return bench::printTable(figures) ? 0 : 1;
+    }
     if (argc > 1 && std::strcmp(argv[1], kTransfersMode) == 0) {
         const BoxGuard guard;
         SystemLinkClock clock;
@@ -771,12 +793,16 @@ int main(int argc, char **argv) {
     figures.push_back(sleepFigure(clock));
     progress("status tick");
     figures.push_back(tickFigure(clock));
+    progress("a setting change through the gate");
+    bench::gateFigures(figures);
     progress("memory (three runs of 10,000 ticks)");
     memoryFigures(figures);
     progress("demo process (three runs of about 35 s)");
     demoFigures(figures);
     progress("command line (21 runs of veltrika --demo status)");
     figures.push_back(cliStatusFigure());
+    progress("EDID decode processes (one EDID a process beside edid-decode, a folder of 1,000)");
+    bench::decodeFigures(figures, {});
     progress("the box over time (a day of watcher polls, a minute of veltrika monitor)");
     bench::monitorFigures(figures, argv[0], kWatcherMemoryMode);
 #ifdef VELTRIKA_BENCH_MQTT

@@ -1,7 +1,10 @@
 #include "measure.h"
 
+#include <fcntl.h>
 #include <sched.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -101,6 +104,34 @@ std::optional<double> processCpuSeconds(pid_t pid) {
         return std::nullopt;
     }
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::optional<ProcessRun> runProcess(const std::vector<std::string> &arguments) {
+    std::vector<char *> argv;
+    for (const std::string &argument : arguments) {
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const double start = wallNowMs();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv.front(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        return std::nullopt;
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status)) {
+        return std::nullopt;
+    }
+    const auto ms = [](const timeval &time) {
+        return static_cast<double>(time.tv_sec) * kMsPerSecond + static_cast<double>(time.tv_usec) / 1000.0;
+    };
+    return ProcessRun{wallNowMs() - start, ms(usage.ru_utime) + ms(usage.ru_stime), WEXITSTATUS(status)};
 }
 
 void printMachine() {

@@ -20,6 +20,17 @@ double megabytes(double bytes); // 10^6 bytes
 // Seconds of CPU time (user and system) process pid has used, from /proc/<pid>/stat.
 std::optional<double> processCpuSeconds(pid_t pid);
 
+// One run of a program (found on PATH) as a whole process, its standard output and error
+// thrown away: the wall time from before its start to after its end, the CPU time the kernel
+// accounted to it (user and system) and its exit status. Nothing when it could not start or
+// ended on a signal.
+struct ProcessRun {
+    double wallMs = 0;
+    double cpuMs = 0;
+    int exitStatus = 0;
+};
+std::optional<ProcessRun> runProcess(const std::vector<std::string> &arguments);
+
 // One row of the table. A figure meets its target when its median is at most limit.
 struct Figure {
     std::string name;

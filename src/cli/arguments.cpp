@@ -5,6 +5,9 @@
 #include "core/box/messages.h"
 #include "core/edid/cta861.h"
 #include "core/edid/edid_model.h"
+#include "global_options.h"
+#include "journal_commands.h"
+#include "name_suggestions.h"
 
 #include <algorithm>
 #include <array>
@@ -15,7 +18,7 @@ namespace cli {
 namespace {
 
 // clang-format off
-constexpr std::array<CommandInfo, 23> kCommands = {{
+constexpr std::array<CommandInfo, 25> kCommands = {{
     {Command::Status,    "status",     "",
      "the status lines, the HDR capture, the firmware version and every setting", true},
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
@@ -23,18 +26,23 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
      "writes each setting in the order given; stops at the first refusal", true},
     {Command::EdidRead,  "edid read",  "[box|top|bot] [-o FILE] [--format raw|hex|carray|inf] [--hex]",
      "reads the box's own EDID or a TV's; -o saves the 256 bytes (--format: raw, hex text, C array or Windows "
-     ".inf; --hex: hex)", true},
+     ".inf; --hex: hex; -o - or --format alone: on standard output)", true},
     {Command::EdidWrite, "edid write", "FILE [--fix-checksums|--as-is] [--fit]",
      "writes an EDID file of any form read as the box's custom EDID; --fit keeps the first two blocks of a longer one",
      true},
     {Command::EdidCheck, "edid check", "FILE...",                                "the checksum of every block of each file", false},
-    {Command::CecSend,   "cec send",   "HEX",                                    "sends a CEC message (colon hex)", true},
-    {Command::CecStore,  "cec store",  "sp|lp HEX",                              "stores a CEC command for the SP or LP button", true},
-    {Command::HdrSend,   "hdr send",   "HEX",                                    "sends the custom HDR infoframe (colon hex)", true},
-    {Command::AviSend,   "avi send",   "HEX",                                    "sends the custom AVI bytes (colon hex)", true},
+    {Command::CecSend,   "cec send",   "HEX [--as-is]",
+     "sends a CEC message (colon hex); one the CEC decoder fails only with --as-is", true},
+    {Command::CecStore,  "cec store",  "sp|lp HEX [--as-is]",
+     "stores a CEC command for the SP or LP button; one the CEC decoder fails only with --as-is", true},
+    {Command::HdrSend,   "hdr send",   "HEX [--as-is]",
+     "sends the custom HDR infoframe (colon hex); one the infoframe decoder fails only with --as-is", true},
+    {Command::AviSend,   "avi send",   "HEX [--as-is]",
+     "sends the custom AVI bytes (colon hex); ones the infoframe decoder fails only with --as-is", true},
     {Command::Reset,     "reset",      "--settings|--edid|--all --yes",          "factory reset; nothing is written without --yes", true},
-    {Command::EdidDecode, "edid decode", "[FILE|-|box|top|bot]",
-     "what the EDID means, block by block, with its findings (default: box)", false},
+    {Command::EdidDecode, "edid decode", "[FILE|-|box|top|bot]...",
+     "what each EDID means, block by block, with its findings (default: box); several: each under its name, "
+     "with --json one object a line", false},
     {Command::EdidCompare, "edid compare", "[A B C...]",
      "what each EDID offers a source, side by side (default: box top bot)", false},
     {Command::InfoframeDecode, "infoframe decode", "[HEX] [--form frame|hdr-payload|avi-payload]",
@@ -42,20 +50,30 @@ constexpr std::array<CommandInfo, 23> kCommands = {{
     {Command::CecDecode, "cec decode", "HEX", "what a CEC message means", false},
     {Command::EdidEdit, "edid edit",
      "SOURCE -o FILE [--name TEXT] [--remove-vic N]... [--add-vic N]... [--native-vic N] [--audio-from SOURCE] "
-     "[--remove-audio FORMAT]... [--no-dolby-vision] [--no-hdr10plus] [--max-frl GBPS] [--no-allm] [--format FORM] [--hex]",
-     "edits an EDID (a file, box, top or bot) by meaning into FILE", false},
-    {Command::EdidMerge, "edid merge", "--video SOURCE --audio SOURCE -o FILE [--format FORM] [--hex]",
-     "the video of one EDID with the audio of another, into FILE", false},
+     "[--remove-audio FORMAT]... [--no-dolby-vision] [--no-hdr10plus] [--max-frl GBPS] [--no-allm] [--fit-by least-loss] "
+     "[--format FORM] [--hex]",
+     "edits an EDID (a file, box, top or bot) by meaning into FILE (-o -: on standard output); --fit-by least-loss "
+     "leaves out what least matters where an edit does not fit", false},
+    {Command::EdidMerge, "edid merge",
+     "--video SOURCE --audio SOURCE -o FILE [--fit-by least-loss] [--format FORM] [--hex]",
+     "the video of one EDID with the audio of another, into FILE (-o -: on standard output); --fit-by "
+     "least-loss leaves out what least matters where they do not fit", false},
     {Command::Backup, "backup", "-o FILE",
      "the box's configuration (settings, EDID mode and custom EDID, stored infoframes) into FILE", true},
-    {Command::Restore, "restore", "FILE|NAME [--dry-run] [--only settings|edid|packets]...",
+    {Command::Restore, "restore", "FILE|NAME [--dry-run] [--as-is] [--only settings|edid|packets]...",
      "puts a saved configuration back: sends only what differs, then reads the box back", true},
     {Command::ConfigList, "config list", "", "the named configurations", false},
-    {Command::ConfigSave, "config save", "NAME", "the box's configuration as the named configuration NAME", true},
+    {Command::ConfigSave, "config save", "NAME [--replace]",
+     "the box's configuration as the named configuration NAME; --replace replaces one of that name", true},
     {Command::ConfigDelete, "config delete", "NAME", "deletes the named configuration NAME", false},
     {Command::Monitor, "monitor", "[--interval MS] [--for SECONDS] [--count N] [--json]",
      "waits for the box, prints its whole status once, then every change, attach and detach as it happens",
      false},
+    {Command::Journal, "journal", "[-n N] [--json]",
+     "the changes made to the box, oldest first: when, from where, what each overwrote, the outcome", false},
+    {Command::Undo, "undo", "[ENTRY] [--dry-run] [--force]",
+     "puts back what a change of the journal overwrote (default: the last); --force also where the box changed since",
+     true},
 }};
 // clang-format on
 
@@ -73,64 +91,6 @@ std::string utf8(const QString &string) {
     return string.toStdString();
 }
 
-QString valueList(const SettingInfo &info) {
-    QStringList names;
-    for (const SettingValue &value : info.values) {
-        names << textOf(value.name);
-    }
-    return names.join(QStringLiteral(", "));
-}
-
-// The edit distance of two names: insertions, deletions, substitutions and swaps of two
-// neighbours count one each.
-qsizetype editDistance(const QString &a, const QString &b) {
-    const qsizetype n = a.size();
-    const qsizetype m = b.size();
-    std::vector<std::vector<qsizetype>> d(static_cast<size_t>(n + 1),
-                                          std::vector<qsizetype>(static_cast<size_t>(m + 1), 0));
-    const auto at = [&d](qsizetype i, qsizetype j) -> qsizetype & {
-        return d[static_cast<size_t>(i)][static_cast<size_t>(j)];
-    };
-    for (qsizetype i = 0; i <= n; ++i) {
-        at(i, 0) = i;
-    }
-    for (qsizetype j = 0; j <= m; ++j) {
-        at(0, j) = j;
-    }
-    for (qsizetype i = 1; i <= n; ++i) {
-        for (qsizetype j = 1; j <= m; ++j) {
-            const qsizetype cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            at(i, j) = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + cost});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
-                at(i, j) = std::min(at(i, j), at(i - 2, j - 2) + 1);
-            }
-        }
-    }
-    return at(n, m);
-}
-
-// The candidate nearest to the name, when it is near enough to be what was meant: at most
-// two edits, and fewer than the name has characters. Empty otherwise.
-QString nearestName(const QString &name, const QStringList &candidates) {
-    constexpr qsizetype kMostEdits = 2;
-    QString nearest;
-    qsizetype best = kMostEdits + 1;
-    for (const QString &candidate : candidates) {
-        const qsizetype distance = editDistance(name, candidate);
-        if (distance < best && distance < name.size()) {
-            best = distance;
-            nearest = candidate;
-        }
-    }
-    return nearest;
-}
-
-// " — did you mean input?" when a name is near the misspelled one.
-QString suggestion(const QString &name, const QStringList &candidates) {
-    const QString nearest = nearestName(name, candidates);
-    return nearest.isEmpty() ? QString() : QStringLiteral(" — did you mean %1?").arg(nearest);
-}
-
 QStringList settingNames() {
     QStringList names;
     for (const SettingInfo &setting : allSettings()) {
@@ -139,42 +99,9 @@ QStringList settingNames() {
     return names;
 }
 
-// The first word of a command of more than one ("edid" of "edid read"), else empty.
-QString groupOf(std::string_view words) {
-    const QString text = textOf(words);
-    const qsizetype space = text.indexOf(QLatin1Char(' '));
-    return space < 0 ? QString() : text.left(space);
-}
-
 bool isGroup(const QString &word) {
     return std::any_of(kCommands.begin(), kCommands.end(),
                        [&word](const CommandInfo &info) { return groupOf(info.words) == word; });
-}
-
-// The command name nearest to the unknown words, each name held against as many words.
-QString commandSuggestion(const QStringList &words) {
-    QString best;
-    qsizetype bestDistance = 0;
-    for (const CommandInfo &info : kCommands) {
-        const QString name = textOf(info.words);
-        const qsizetype count = name.count(QLatin1Char(' ')) + 1;
-        const QString typed = words.mid(0, count).join(QLatin1Char(' '));
-        if (words.size() < count || nearestName(typed, {name}).isEmpty()) {
-            continue;
-        }
-        const qsizetype distance = editDistance(typed, name);
-        if (best.isEmpty() || distance < bestDistance) {
-            best = name;
-            bestDistance = distance;
-        }
-    }
-    return best.isEmpty() ? QString() : QStringLiteral(" — did you mean %1?").arg(best);
-}
-
-// A command's two lines in a usage text: its words and synopsis, then its summary.
-QString commandLines(const CommandInfo &info) {
-    const QString line = textOf(info.words) + QLatin1Char(' ') + textOf(info.synopsis);
-    return QStringLiteral("  %1\n      %2\n").arg(line.trimmed(), textOf(info.summary));
 }
 
 // The command whose words begin the arguments, and how many arguments they took.
@@ -220,7 +147,7 @@ public:
         case Command::Reset:
             return reset();
         case Command::EdidDecode:
-            return edidDecode();
+            return edidNames({QStringLiteral("box")});
         case Command::EdidCompare:
             return edidCompare();
         case Command::InfoframeDecode:
@@ -239,6 +166,9 @@ public:
             return parseConfigurationArguments(invocation_, arguments_);
         case Command::Monitor:
             return monitor();
+        case Command::Journal:
+        case Command::Undo:
+            return parseJournalArguments(invocation_, arguments_);
         }
         return QStringLiteral("unknown command");
     }
@@ -317,8 +247,18 @@ private:
                 return QStringLiteral("unexpected argument: %1").arg(argument);
             }
         }
-        return formatGiven_ && invocation_.outputFile.isEmpty() ? QStringLiteral("--format needs -o FILE")
-                                                                : QString();
+        settleStandardOutput();
+        return {};
+    }
+
+    bool savesNowhere() const {
+        return invocation_.outputFile.isEmpty() && !invocation_.fileToStandardOutput;
+    }
+
+    // "-o -", or a form without -o: the file's content goes to standard output.
+    void settleStandardOutput() {
+        invocation_.fileToStandardOutput =
+            invocation_.outputFile == QLatin1String("-") || (invocation_.outputFile.isEmpty() && formatSet_);
     }
 
     // --format FORM, and --hex for --format hex; false when the argument is neither. A second
@@ -338,7 +278,6 @@ private:
                     QStringLiteral("bad value for --format: %1 (one of: raw, hex, carray, inf)").arg(*name);
                 return true;
             }
-            formatGiven_ = true;
         } else {
             return false;
         }
@@ -366,33 +305,45 @@ private:
 
     static EdidInput edidInputNamed(const QString &name) { return {name, sourceNamed(name)}; }
 
-    QString edidDecode() {
-        if (arguments_.size() > 1) {
-            return QStringLiteral("unexpected argument: %1").arg(arguments_[1]);
+    // The EDIDs of edid decode and edid compare, in order: files, "-" (standard input, read
+    // once) and box, top, bot; after "--" every argument is a file. The defaults when none is
+    // given.
+    QString edidNames(const QStringList &defaults) {
+        bool filesOnly = false;
+        bool standardInput = false;
+        for (const QString &argument : arguments_) {
+            if (!filesOnly && argument == QLatin1String("--")) {
+                filesOnly = true;
+                continue;
+            }
+            if (argument.isEmpty()) {
+                return emptyFileName();
+            }
+            if (argument == QLatin1String("-")) {
+                if (standardInput) {
+                    return QStringLiteral("- given twice: standard input is read once");
+                }
+                standardInput = true;
+            } else if (!filesOnly && argument.startsWith(QLatin1Char('-'))) {
+                return QStringLiteral("unexpected argument: %1").arg(argument);
+            }
+            invocation_.edidInputs.push_back(edidInputNamed(argument));
         }
-        const QString name = arguments_.value(0, QStringLiteral("box"));
-        if (name.isEmpty()) {
-            return emptyFileName();
+        if (invocation_.edidInputs.empty()) {
+            for (const QString &name : defaults) {
+                invocation_.edidInputs.push_back(edidInputNamed(name));
+            }
         }
-        invocation_.edidInputs.push_back(edidInputNamed(name));
         return {};
     }
 
     QString edidCompare() {
-        const QStringList names =
-            arguments_.isEmpty()
-                ? QStringList{QStringLiteral("box"), QStringLiteral("top"), QStringLiteral("bot")}
-                : arguments_;
-        if (names.size() < 2) {
+        const QString error =
+            edidNames({QStringLiteral("box"), QStringLiteral("top"), QStringLiteral("bot")});
+        if (error.isEmpty() && invocation_.edidInputs.size() < 2) {
             return QStringLiteral("edid compare needs two or more EDIDs");
         }
-        for (const QString &name : names) {
-            if (name.isEmpty()) {
-                return emptyFileName();
-            }
-            invocation_.edidInputs.push_back(edidInputNamed(name));
-        }
-        return {};
+        return error;
     }
 
     // Colon hex as the packet texts take it, without their length limits.
@@ -478,10 +429,18 @@ private:
         return number;
     }
 
-    // -o FILE, --format FORM and --hex, the options both builders share; false when the argument
-    // is none of them.
+    // -o FILE, --format FORM, --hex and --fit-by least-loss, the options both builders share;
+    // false when the argument is none of them.
     bool outputOption(qsizetype &i, QString *error) {
         if (formatOption(i, error)) {
+            return true;
+        }
+        if (arguments_[i] == QLatin1String("--fit-by")) {
+            const std::optional<QString> how = valueOf(i, error);
+            if (how && *how != QLatin1String("least-loss")) {
+                *error = QStringLiteral("bad value for --fit-by: %1 (one of: least-loss)").arg(*how);
+            }
+            invocation_.fitByLeastLoss = how.has_value() && error->isEmpty();
             return true;
         }
         if (arguments_[i] != QLatin1String("-o")) {
@@ -571,7 +530,8 @@ private:
         invocation_.edidInputs.push_back(*source);
         invocation_.edidInputs.insert(invocation_.edidInputs.end(), audioSources_.begin(),
                                       audioSources_.end());
-        return invocation_.outputFile.isEmpty() ? QStringLiteral("edid edit needs -o FILE") : QString();
+        settleStandardOutput();
+        return savesNowhere() ? QStringLiteral("edid edit needs -o FILE") : QString();
     }
 
     QString edidMerge() {
@@ -598,17 +558,16 @@ private:
             return QStringLiteral("edid merge needs --video SOURCE and --audio SOURCE");
         }
         invocation_.edidInputs = {*video, *audio};
-        return invocation_.outputFile.isEmpty() ? QStringLiteral("edid merge needs -o FILE") : QString();
+        settleStandardOutput();
+        return savesNowhere() ? QStringLiteral("edid merge needs -o FILE") : QString();
     }
 
-    // --interval MS (250 to 60000), --for SECONDS, --count N, and --json here as before the command.
+    // --interval MS (250 to 60000), --for SECONDS, --count N.
     QString monitor() {
         QString error;
         for (qsizetype i = 0; i < arguments_.size() && error.isEmpty(); ++i) {
             const QString &argument = arguments_[i];
-            if (argument == QLatin1String("--json")) {
-                invocation_.json = true;
-            } else if (argument == QLatin1String("--interval")) {
+            if (argument == QLatin1String("--interval")) {
                 if (const std::optional<int> ms = numberOf(i, 250, 60000, &error)) {
                     invocation_.monitorIntervalMs = static_cast<uint32_t>(*ms);
                 }
@@ -659,25 +618,34 @@ private:
         return {};
     }
 
+    // The arguments but --as-is, which the packet commands take anywhere.
+    QStringList withoutAsIs() {
+        QStringList rest = arguments_;
+        invocation_.packetAsIs = rest.removeAll(QStringLiteral("--as-is")) > 0;
+        return rest;
+    }
+
     QString packet(const packets::PacketSend &send) {
-        if (arguments_.size() != 1) {
+        const QStringList rest = withoutAsIs();
+        if (rest.size() != 1) {
             return QStringLiteral("one HEX text expected");
         }
-        invocation_.packetText = arguments_.first();
+        invocation_.packetText = rest.first();
         const packets::TextOutcome<packets::PacketBytes> bytes =
             packets::packetBytesOf(invocation_.packetText, send);
         if (!bytes.ok()) {
-            return QString::fromLatin1(bytes.error);
+            return packets::packetInputError(invocation_.packetText, bytes.error);
         }
         invocation_.packet = bytes.value;
         return {};
     }
 
     QString cecStore() {
-        if (arguments_.size() != 2) {
+        const QStringList rest = withoutAsIs();
+        if (rest.size() != 2) {
             return QStringLiteral("cec store needs sp or lp and one HEX text");
         }
-        const QString &slot = arguments_[0];
+        const QString &slot = rest[0];
         if (slot == QLatin1String("sp")) {
             invocation_.cecSlot = proto::kStoreCecSlot1;
         } else if (slot == QLatin1String("lp")) {
@@ -685,11 +653,11 @@ private:
         } else {
             return QStringLiteral("unknown CEC slot: %1 (one of: sp, lp)").arg(slot);
         }
-        invocation_.packetText = arguments_[1];
+        invocation_.packetText = rest[1];
         const packets::TextOutcome<packets::PacketText> stored =
             packets::cecStoreTextOf(invocation_.packetText);
         if (!stored.ok()) {
-            return QString::fromLatin1(stored.error);
+            return packets::packetInputError(invocation_.packetText, stored.error);
         }
         invocation_.storedText = stored.value;
         return {};
@@ -731,13 +699,26 @@ private:
     QStringList arguments_;
     std::vector<EdidInput> audioSources_; // edid edit's --audio-from, in order
     bool formatSet_ = false;              // by --format or --hex
-    bool formatGiven_ = false;            // by --format
 };
 
 } // namespace
 
 QString textOf(std::string_view view) {
     return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
+}
+
+QString valueList(const SettingInfo &info) {
+    QStringList names;
+    for (const SettingValue &value : info.values) {
+        names << textOf(value.name);
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+QString groupOf(std::string_view words) {
+    const QString text = textOf(words);
+    const qsizetype space = text.indexOf(QLatin1Char(' '));
+    return space < 0 ? QString() : text.left(space);
 }
 
 std::span<const CommandInfo> allCommands() {
@@ -773,22 +754,12 @@ Parsed parseArguments(const QStringList &arguments) {
             invocation.request = Request::Version;
             return {invocation, {}};
         }
-        if (option == QLatin1String("--demo")) {
-            invocation.demo = true;
-        } else if (option.startsWith(QLatin1String("--demo="))) {
-            invocation.demo = true;
-            invocation.demoFile = option.mid(static_cast<qsizetype>(sizeof("--demo=") - 1));
-            if (invocation.demoFile.isEmpty()) {
-                return fail(QStringLiteral("--demo= needs a file name"));
-            }
-        } else if (option == QLatin1String("--json")) {
-            invocation.json = true;
-        } else if (option == QLatin1String("--trace")) {
-            invocation.trace = true;
-        } else if (option == QLatin1String("--quiet")) {
-            invocation.quiet = true;
-        } else {
+        QString error;
+        if (!takeGlobalOption(option, invocation, &error)) {
             return fail(QStringLiteral("unknown option: %1").arg(option));
+        }
+        if (!error.isEmpty()) {
+            return fail(error);
         }
     }
     if (at >= arguments.size()) {
@@ -814,63 +785,21 @@ Parsed parseArguments(const QStringList &arguments) {
                         .arg(words.join(QLatin1Char(' ')), commandSuggestion(words)));
     }
     invocation.command = info->command;
-    const QStringList rest = arguments.mid(at + taken);
-    if (rest.contains(QLatin1String("--help"))) {
+    QStringList rest = arguments.mid(at + taken);
+    const QString globalError = takeGlobalOptions(*info, rest, invocation);
+    if (!globalError.isEmpty()) {
+        return fail(globalError);
+    }
+    if (rest.mid(0, rest.indexOf(QLatin1String("--"))).contains(QLatin1String("--help"))) {
         invocation.request = Request::CommandHelp;
         return {invocation, {}};
     }
-    const QString error = CommandParser(invocation, rest).parse();
+    QString error = CommandParser(invocation, rest).parse();
+    if (error.isEmpty() && invocation.fileToStandardOutput && invocation.json) {
+        error =
+            QStringLiteral("--json and the EDID cannot both go to standard output (-o FILE saves the EDID)");
+    }
     return {invocation, error};
-}
-
-QString commandUsageText(const CommandInfo &info) {
-    QString usage = QStringLiteral("usage: veltrika [--demo[=FILE]] [--json] [--trace] [--quiet] %1")
-                        .arg(textOf(info.words));
-    if (!info.synopsis.empty()) {
-        usage += QLatin1Char(' ') + textOf(info.synopsis);
-    }
-    usage += QStringLiteral("\n  %1\n").arg(textOf(info.summary));
-    if (info.command == Command::Get || info.command == Command::Set) {
-        usage += QStringLiteral("\nSettings:\n");
-        for (const SettingInfo &setting : allSettings()) {
-            usage += QStringLiteral("  %1  %2\n").arg(textOf(setting.name), -16).arg(valueList(setting));
-        }
-    }
-    return usage;
-}
-
-QString groupUsageText(const QString &group) {
-    QString usage;
-    for (const CommandInfo &info : kCommands) {
-        if (groupOf(info.words) == group) {
-            usage += commandLines(info);
-        }
-    }
-    return usage;
-}
-
-QString usageText() {
-    QString usage =
-        QStringLiteral("usage: veltrika [--demo[=FILE]] [--json] [--trace] [--quiet] COMMAND [ARGS]\n"
-                       "       veltrika --help | --version | COMMAND --help\n\n"
-                       "Options:\n"
-                       "  --demo[=FILE]  the simulated box, its state kept in FILE\n"
-                       "                 (default $XDG_STATE_HOME/veltrika/demo-box)\n"
-                       "  --json         one JSON document on standard output\n"
-                       "  --trace        every frame and reply on standard error\n"
-                       "  --quiet        messages only when the command fails\n\n"
-                       "Commands:\n");
-    for (const CommandInfo &info : kCommands) {
-        usage += commandLines(info);
-    }
-    usage += QStringLiteral("\nSettings:\n");
-    for (const SettingInfo &setting : allSettings()) {
-        usage += QStringLiteral("  %1  %2\n").arg(textOf(setting.name), -16).arg(valueList(setting));
-    }
-    usage +=
-        QStringLiteral("\nExit status: 0 success, 1 the box refused or a check failed, 2 usage or input\n"
-                       "error, 3 no box found or it could not be opened.\n");
-    return usage;
 }
 
 } // namespace cli

@@ -43,6 +43,8 @@ enum class Command : uint8_t {
     ConfigSave,
     ConfigDelete,
     Monitor,
+    Journal,
+    Undo,
 };
 
 // One row of the command table: how the command is named, used and described.
@@ -97,7 +99,17 @@ struct EdidEdit {
 struct ConfigurationArguments {
     QString target;              // restore: FILE or NAME as given; config save, config delete: NAME
     bool dryRun = false;         // restore --dry-run
+    bool asIs = false;           // restore --as-is: also what the check finds faults in
     ConfigurationParts only = 0; // restore --only, every one given; none: every part
+    bool replace = false;        // config save --replace: over a configuration of that name
+};
+
+// journal and undo (journal_commands.h).
+struct JournalArguments {
+    std::optional<int> count; // journal -n: the last N entries
+    std::optional<int> entry; // undo ENTRY; none: the last change
+    bool dryRun = false;      // undo --dry-run
+    bool force = false;       // undo --force
 };
 
 struct Invocation {
@@ -114,14 +126,17 @@ struct Invocation {
     EdidSource source = EdidSource::Box;
     QString outputFile;                                // edid read, edit and merge -o
     EdidWriteFormat fileFormat = EdidWriteFormat::Raw; // their --format (--hex: hex)
+    bool fileToStandardOutput = false;                 // -o -, or --format without -o
     QStringList files;                                 // edid write (one), edid check (one or more)
     ChecksumPolicy checksums = ChecksumPolicy::Stop;
     bool fit = false;            // edid write --fit: a file of more blocks cut to the two the box holds
+    bool fitByLeastLoss = false; // edid edit and merge --fit-by least-loss
     QString group;               // the first word of the commands `GROUP --help` lists ("edid")
     QString packetText;          // cec, hdr and avi commands, as typed
     packets::PacketBytes packet; // cec send, hdr send, avi send
     packets::PacketText storedText;
-    uint8_t cecSlot = 0; // cec store
+    bool packetAsIs = false; // the packet commands' --as-is: also what the decoders fail
+    uint8_t cecSlot = 0;     // cec store
     FactoryReset reset = FactoryReset::Settings;
     std::vector<EdidInput> edidInputs; // edid decode, compare, edit (the source first), merge (video, audio)
     std::vector<EdidEdit> edidEdits;
@@ -129,6 +144,7 @@ struct Invocation {
     std::vector<uint8_t> decodeBytes; // infoframe decode (none: the box's HDR capture), cec decode
     // backup (its -o is outputFile), restore, config
     ConfigurationArguments configuration;
+    JournalArguments journal;
     uint32_t monitorIntervalMs = 1000; // monitor --interval
     std::optional<int> monitorSeconds; // monitor --for
     std::optional<int> monitorCount;   // monitor --count
@@ -150,8 +166,12 @@ Parsed parseArguments(const QStringList &arguments);
 
 // A name of the command or settings table as text.
 QString textOf(std::string_view view);
+// The names of a setting's values: "on, off".
+QString valueList(const SettingInfo &info);
+// The first word of a command of more than one ("edid" of "edid read"), else empty.
+QString groupOf(std::string_view words);
 
-// The text of `--help` and of `COMMAND --help`.
+// The text of `--help` and of `COMMAND --help` (usage.cpp).
 QString usageText();
 QString commandUsageText(const CommandInfo &info);
 // The commands whose first word is the group's, with their synopses and summaries.

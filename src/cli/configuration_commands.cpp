@@ -6,7 +6,6 @@
 #include "run_cli.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -47,6 +46,8 @@ QString parseRestore(Invocation &invocation, const QStringList &arguments) {
         const QString &argument = arguments[i];
         if (argument == QLatin1String("--dry-run")) {
             configuration.dryRun = true;
+        } else if (argument == QLatin1String("--as-is")) {
+            configuration.asIs = true;
         } else if (argument == QLatin1String("--only")) {
             if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
                 return QStringLiteral("--only needs a value (one of: settings, edid, packets)");
@@ -84,6 +85,14 @@ QString parseName(Invocation &invocation, const QStringList &arguments, const ch
     return {};
 }
 
+// config save NAME [--replace]: a name never begins with a dash, so the option may stand
+// before or after it.
+QString parseSave(Invocation &invocation, const QStringList &arguments) {
+    QStringList names = arguments;
+    invocation.configuration.replace = names.removeAll(QStringLiteral("--replace")) > 0;
+    return parseName(invocation, names, "config save");
+}
+
 // A restore's FILE or NAME: a path (it holds a slash) or a file that exists is a file; else
 // the named configuration.
 QString restoreFileOf(const QString &target, const QString &directory, QString *error) {
@@ -109,22 +118,6 @@ int openFileToWrite(const QString &fileName, ConfigurationInputs &inputs, Output
         return kExitUsage;
     }
     return kExitOk;
-}
-
-QJsonArray changeArray(const std::vector<ConfigurationChange> &changes) {
-    QJsonArray array;
-    for (const ConfigurationChange &change : changes) {
-        array.append(changeObject(change));
-    }
-    return array;
-}
-
-QString changeNames(const std::vector<ConfigurationChange> &changes) {
-    QStringList names;
-    for (const ConfigurationChange &change : changes) {
-        names << changeName(change);
-    }
-    return names.isEmpty() ? QStringLiteral("nothing") : names.join(QStringLiteral(", "));
 }
 
 int readFailed(const QString &command, const BoxConfigurationRead &read, Output &output) {
@@ -166,8 +159,8 @@ int backup(const Invocation &invocation, BoxSession &session, LinkClock &clock, 
     return kExitOk;
 }
 
-int restore(const Invocation &invocation, BoxSession &session, LinkClock &clock, StderrReporter &reporter,
-            ConfigurationInputs &inputs, Output &output) {
+int restore(const Invocation &invocation, BoxSession &session, CommandLineGate &gate, LinkClock &clock,
+            StderrReporter &reporter, ConfigurationInputs &inputs, Output &output) {
     const BoxConfiguration &wanted = inputs.file.configuration;
     const BoxConfigurationRead box =
         readBoxConfiguration(session, clock, partsHeld(wanted), wanted.firmware.has_value());
@@ -193,39 +186,21 @@ int restore(const Invocation &invocation, BoxSession &session, LinkClock &clock,
         return kExitOk;
     }
     output.lines.clear();
-    const RestoreReport report = runRestore(session, clock, steps, wanted, [&reporter](int done, int total) {
-        reporter.transferProgress(done, total);
-    });
-    for (const ConfigurationChange &change : report.applied) {
-        output.lines << changeText(change);
-    }
-    output.json = {{QStringLiteral("file"), inputs.fileName},
-                   {QStringLiteral("applied"), changeArray(report.applied)},
-                   {QStringLiteral("not_applied"), changeArray(report.notApplied)},
-                   {QStringLiteral("mismatched"), changeArray(report.mismatched)}};
-    if (report.error != LinkError::None) {
-        output.error =
-            QStringLiteral("restore: %1 failed (%2); applied: %3; not applied: %4")
-                .arg(changeName(report.notApplied.front()), QLatin1String(linkErrorName(report.error)),
-                     changeNames(report.applied), changeNames(report.notApplied));
+    const BoxChange change = BoxChange::ofRestore(
+        steps, wanted, QStringLiteral("restore %1").arg(invocation.configuration.target));
+    if (!answerFindings(QStringLiteral("restore"), checkChange(change).lines(), invocation.configuration.asIs,
+                        QStringLiteral("--as-is puts it back as it is"), reporter, output)) {
         return kExitFailed;
     }
-    if (report.readBackError != LinkError::None) {
-        output.error = QStringLiteral("restore: applied: %1; reading the box's %2 back failed (%3)")
-                           .arg(changeNames(report.applied), report.readBackPart,
-                                QLatin1String(linkErrorName(report.readBackError)));
-        return kExitFailed;
+    const ChangeResult result =
+        gate.apply(change, invocation.configuration.asIs ? Answer::Yes : Answer::No,
+                   [&reporter](int done, int total) { reporter.transferProgress(done, total); });
+    const QJsonValue findings = output.json.value(QStringLiteral("findings"));
+    const int status = reportRestore(QStringLiteral("restore"), inputs.fileName, result.restore, output);
+    if (!findings.isUndefined()) {
+        output.json.insert(QStringLiteral("findings"), findings);
     }
-    if (!report.mismatched.empty()) {
-        QStringList lines;
-        for (const ConfigurationChange &change : report.mismatched) {
-            lines << changeText(change);
-        }
-        output.error = QStringLiteral("restore: the box read back holds otherwise: %1")
-                           .arg(lines.join(QStringLiteral("; ")));
-        return kExitFailed;
-    }
-    return kExitOk;
+    return status;
 }
 
 } // namespace
@@ -250,7 +225,7 @@ QString parseConfigurationArguments(Invocation &invocation, const QStringList &a
     case Command::Restore:
         return parseRestore(invocation, arguments);
     case Command::ConfigSave:
-        return parseName(invocation, arguments, "config save");
+        return parseSave(invocation, arguments);
     case Command::ConfigDelete:
         return parseName(invocation, arguments, "config delete");
     case Command::ConfigList:
@@ -265,13 +240,22 @@ int prepareConfigurationInputs(const Invocation &invocation, const QString &dire
     switch (invocation.command) {
     case Command::Backup:
         return openFileToWrite(invocation.outputFile, inputs, output);
-    case Command::ConfigSave:
-        if (!QDir().mkpath(directory)) {
-            output.error = QStringLiteral("Cannot make the folder %1.").arg(directory);
+    case Command::ConfigSave: {
+        // A tuned configuration is not lost to a name typed again: it is replaced on purpose only.
+        const QString &name = invocation.configuration.target;
+        const QString fileName = namedConfigurationFile(directory, name);
+        if (!invocation.configuration.replace && QFileInfo::exists(fileName)) {
+            output.error =
+                QStringLiteral("a configuration named %1 exists; give --replace to replace it").arg(name);
+            return kExitFailed;
+        }
+        QString why;
+        if (!makeFolders(directory, &why)) {
+            output.error = QStringLiteral("Cannot make the folder %1: %2.").arg(directory, why);
             return kExitUsage;
         }
-        return openFileToWrite(namedConfigurationFile(directory, invocation.configuration.target), inputs,
-                               output);
+        return openFileToWrite(fileName, inputs, output);
+    }
     case Command::Restore: {
         inputs.fileName = restoreFileOf(invocation.configuration.target, directory, &output.error);
         if (inputs.fileName.isEmpty()) {
@@ -322,10 +306,11 @@ int runConfigurationFiles(const Invocation &invocation, const QString &directory
     return kExitOk;
 }
 
-int runConfigurationCommand(const Invocation &invocation, BoxSession &session, LinkClock &clock,
-                            StderrReporter &reporter, ConfigurationInputs &inputs, Output &output) {
+int runConfigurationCommand(const Invocation &invocation, BoxSession &session, CommandLineGate &gate,
+                            LinkClock &clock, StderrReporter &reporter, ConfigurationInputs &inputs,
+                            Output &output) {
     if (invocation.command == Command::Restore) {
-        return restore(invocation, session, clock, reporter, inputs, output);
+        return restore(invocation, session, gate, clock, reporter, inputs, output);
     }
     return backup(invocation, session, clock, reporter, inputs, output);
 }

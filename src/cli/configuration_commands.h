@@ -4,6 +4,7 @@
 // and opened before the box: a bad file or name costs no frame.
 
 #include "arguments.h"
+#include "box_changes.h"
 #include "core/box/box_configuration_file.h"
 #include "core/box/box_session.h"
 #include "output.h"
@@ -38,8 +39,9 @@ int prepareConfigurationInputs(const Invocation &invocation, const QString &dire
 // config list and config delete, which need no box.
 int runConfigurationFiles(const Invocation &invocation, const QString &directory, Output &output);
 
-// backup, restore and config save, on the box.
-int runConfigurationCommand(const Invocation &invocation, BoxSession &session, LinkClock &clock,
-                            StderrReporter &reporter, ConfigurationInputs &inputs, Output &output);
+// backup, restore and config save, on the box; the restore through the gate.
+int runConfigurationCommand(const Invocation &invocation, BoxSession &session, CommandLineGate &gate,
+                            LinkClock &clock, StderrReporter &reporter, ConfigurationInputs &inputs,
+                            Output &output);
 
 } // namespace cli

@@ -4,16 +4,17 @@
 #include "core/box/status_texts.h"
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_formats.h"
-#include "core/edid/edid_model.h"
 #include "core/edid/edid_report.h"
 #include "core/edid/spaced_hex.h"
 #include "core/signal/cec_report.h"
 #include "core/signal/infoframe_report.h"
+#include "name_suggestions.h"
 #include "run_cli.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 #include <array>
@@ -25,37 +26,19 @@ namespace {
 // 256 blocks: more than any EDID holds, and a bound for whatever file is named.
 constexpr qint64 kMaxEdidFileBytes = 256 * kEdidBlockSize;
 
-std::span<const uint8_t> bytesOf(const QByteArray &data) {
-    return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
-}
-
-// Reads the box's EDIDs that the invocation names into their places; the reason of each
-// failed read, empty for those that came.
-std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByteArray> &edids,
-                                  BoxSession *session) {
-    std::vector<QString> failures(invocation.edidInputs.size());
-    for (size_t i = 0; i < invocation.edidInputs.size(); ++i) {
-        const EdidInput &input = invocation.edidInputs[i];
-        if (!input.source || session == nullptr) {
-            continue;
-        }
-        const Outcome<EdidImage> read = session->readEdid(*input.source);
-        if (read.ok()) {
-            edids[i] = QByteArray(reinterpret_cast<const char *>(read.value.data()),
-                                  static_cast<qsizetype>(read.value.size()));
-        } else {
-            failures[i] = QStringLiteral("edid read %1: %2")
-                              .arg(edidSourceName(*input.source), linkErrorName(read.error));
-        }
+// One of the box's EDIDs, or why it could not be read.
+std::optional<QByteArray> readBoxEdid(EdidSource source, BoxSession &session, QString *error) {
+    const Outcome<EdidImage> read = session.readEdid(source);
+    if (!read.ok()) {
+        *error = QStringLiteral("edid read %1: %2").arg(edidSourceName(source), linkErrorName(read.error));
+        return std::nullopt;
     }
-    return failures;
+    return QByteArray(reinterpret_cast<const char *>(read.value.data()),
+                      static_cast<qsizetype>(read.value.size()));
 }
 
-// The first failed read of the box's EDIDs, if any.
-std::optional<QString> firstFailure(const std::vector<QString> &failures) {
-    const auto failed =
-        std::find_if(failures.begin(), failures.end(), [](const QString &f) { return !f.isEmpty(); });
-    return failed == failures.end() ? std::nullopt : std::optional<QString>(*failed);
+QString notAnEdid(const QString &name) {
+    return QStringLiteral("%1: not an EDID (no EDID header)").arg(name);
 }
 
 int edidDecode(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
@@ -65,11 +48,14 @@ int edidDecode(const Invocation &invocation, std::vector<QByteArray> &edids, Box
         return kExitFailed;
     }
     const edid::EdidDecoded decoded = edid::decodeEdid(bytesOf(edids.front()));
-    output.lines = edid::edidDetailLines(decoded);
-    output.json = edid::edidJson(decoded);
+    // Only the form that is printed: a process that decodes one EDID is mostly its start.
+    if (invocation.json) {
+        output.json = edid::edidJson(decoded);
+    } else {
+        output.lines = edid::edidDetailLines(decoded);
+    }
     if (!decoded.valid()) {
-        output.error =
-            QStringLiteral("%1: not an EDID (no EDID header)").arg(invocation.edidInputs.front().name);
+        output.error = notAnEdid(invocation.edidInputs.front().name);
         return kExitFailed;
     }
     return kExitOk;
@@ -174,113 +160,56 @@ int cecDecode(const Invocation &invocation, Output &output) {
     return kExitOk;
 }
 
-QString editName(const EdidEdit &edit, const Invocation &invocation) {
-    switch (edit.kind) {
-    case EdidEdit::Kind::Name:
-        return QStringLiteral("--name %1").arg(edit.text);
-    case EdidEdit::Kind::RemoveVic:
-        return QStringLiteral("--remove-vic %1").arg(edit.number);
-    case EdidEdit::Kind::AddVic:
-        return QStringLiteral("--add-vic %1").arg(edit.number);
-    case EdidEdit::Kind::NativeVic:
-        return QStringLiteral("--native-vic %1").arg(edit.number);
-    case EdidEdit::Kind::AudioFrom:
-        return QStringLiteral("--audio-from %1").arg(invocation.edidInputs[edit.input].name);
-    case EdidEdit::Kind::RemoveAudio:
-        return QStringLiteral("--remove-audio %1").arg(edit.text);
-    case EdidEdit::Kind::NoDolbyVision:
-        return QStringLiteral("--no-dolby-vision");
-    case EdidEdit::Kind::NoHdr10Plus:
-        return QStringLiteral("--no-hdr10plus");
-    case EdidEdit::Kind::MaxFrl:
-        return QStringLiteral("--max-frl %1").arg(edit.number);
-    case EdidEdit::Kind::NoAllm:
-        break;
-    }
-    return QStringLiteral("--no-allm");
-}
-
-edid::EditOutcome applyEdit(edid::EdidModel &model, const EdidEdit &edit,
-                            const std::vector<edid::EdidModel> &models) {
-    const auto vic = static_cast<uint8_t>(edit.number);
-    switch (edit.kind) {
-    case EdidEdit::Kind::Name:
-        return edid::setProductName(model, edit.text);
-    case EdidEdit::Kind::RemoveVic:
-        return edid::removeVic(model, vic);
-    case EdidEdit::Kind::AddVic:
-        return edid::addVic(model, vic);
-    case EdidEdit::Kind::NativeVic:
-        return edid::setNativeVic(model, vic);
-    case EdidEdit::Kind::AudioFrom:
-        return edid::takeAudioBlock(model, models[edit.input]);
-    case EdidEdit::Kind::RemoveAudio:
-        return edid::removeAudioFormat(model, edit.text);
-    case EdidEdit::Kind::NoDolbyVision:
-        return edid::removeVendorVideoBlock(model, edid::VendorVideo::DolbyVision);
-    case EdidEdit::Kind::NoHdr10Plus:
-        return edid::removeVendorVideoBlock(model, edid::VendorVideo::Hdr10Plus);
-    case EdidEdit::Kind::MaxFrl:
-        return edid::setMaxFrl(model, edid::frlCodeOfGbps(edit.number).value_or(0));
-    case EdidEdit::Kind::NoAllm:
-        break;
-    }
-    return edid::setAllm(model, false);
-}
-
 } // namespace
 
-int runBuildCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,
-                    Output &output, QByteArray *built) {
-    if (const std::optional<QString> failure = firstFailure(readBoxEdids(invocation, edids, session))) {
-        output.error = *failure;
-        return kExitFailed;
-    }
-    std::vector<edid::EdidModel> models;
-    for (size_t i = 0; i < edids.size(); ++i) {
-        models.push_back(edid::readEdidModel(bytesOf(edids[i])));
-        if (!models.back().valid) {
-            output.error = QStringLiteral("%1: not an EDID").arg(invocation.edidInputs[i].name);
-            return kExitFailed;
-        }
-    }
-    edid::EdidModel model = models.front();
-    if (invocation.command == Command::EdidMerge) {
-        const edid::MergeOutcome merged = edid::mergeEdids(models[0], models[1]);
-        if (!merged.outcome.ok) {
-            output.error = QStringLiteral("edid merge: %1").arg(merged.outcome.reason);
-            return kExitFailed;
-        }
-        model = merged.model;
-    }
-    for (const EdidEdit &edit : invocation.edidEdits) {
-        const edid::EditOutcome outcome = applyEdit(model, edit, models);
-        if (!outcome.ok) {
-            output.error = QStringLiteral("edid edit %1: %2").arg(editName(edit, invocation), outcome.reason);
-            return kExitFailed;
-        }
-    }
-    // The box takes 256 bytes: a base block alone is followed by an empty one.
-    std::vector<uint8_t> bytes = edid::encodeEdidModel(model);
-    bytes.resize(proto::kEdidSize, 0);
-    *built = QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-    const edid::EdidDecoded decoded = edid::decodeEdid(bytes);
-    output.json = edid::edidJson(decoded);
-    output.json.insert(QStringLiteral("file"), invocation.outputFile);
-    output.json.insert(QStringLiteral("cta_bytes"), edid::ctaContentBytes(model));
-    output.lines << QStringLiteral("%1: %2 written, CTA-861 block %3 of 127 bytes")
-                        .arg(invocation.outputFile, decoded.base.productName.value_or(QStringLiteral("EDID")))
-                        .arg(edid::ctaContentBytes(model));
-    return kExitOk;
+std::span<const uint8_t> bytesOf(const QByteArray &data) {
+    return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())};
 }
 
-std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) {
+std::vector<QString> readBoxEdids(const Invocation &invocation, std::vector<QByteArray> &edids,
+                                  BoxSession *session) {
+    std::vector<QString> failures(invocation.edidInputs.size());
+    for (size_t i = 0; i < invocation.edidInputs.size(); ++i) {
+        const EdidInput &input = invocation.edidInputs[i];
+        if (!input.source || session == nullptr) {
+            continue;
+        }
+        const Outcome<EdidImage> read = session->readEdid(*input.source);
+        if (read.ok()) {
+            edids[i] = QByteArray(reinterpret_cast<const char *>(read.value.data()),
+                                  static_cast<qsizetype>(read.value.size()));
+        } else {
+            failures[i] = QStringLiteral("edid read %1: %2")
+                              .arg(edidSourceName(*input.source), linkErrorName(read.error));
+        }
+    }
+    return failures;
+}
+
+std::optional<QString> firstFailure(const std::vector<QString> &failures) {
+    const auto failed =
+        std::find_if(failures.begin(), failures.end(), [](const QString &f) { return !f.isEmpty(); });
+    return failed == failures.end() ? std::nullopt : std::optional<QString>(*failed);
+}
+
+namespace {
+
+// A SOURCE that is no file may have meant one of the box's EDIDs: the reason says which
+// names are the box's, and the nearest, instead of its full stop.
+std::optional<QByteArray> readEdid(const QString &fileName, QString *error, bool source) {
+    const bool standardInput = fileName == QLatin1String("-");
     const auto cannotRead = [&](const QString &reason) {
-        *error = QStringLiteral("Cannot read file %1: %2.").arg(fileName, reason);
+        *error = QStringLiteral("Cannot read file %1: %2").arg(fileName, reason);
+        if (source && !standardInput && !QFileInfo::exists(fileName)) {
+            *error +=
+                QStringLiteral(" (the box's EDIDs are box, top and bot)") +
+                suggestion(fileName, {QStringLiteral("box"), QStringLiteral("top"), QStringLiteral("bot")});
+        } else {
+            *error += QLatin1Char('.');
+        }
         return std::nullopt;
     };
     QFile file(fileName);
-    const bool standardInput = fileName == QLatin1String("-");
     if (!standardInput && QFileInfo(fileName).isDir()) {
         return cannotRead(QStringLiteral("Is a directory"));
     }
@@ -296,6 +225,10 @@ std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) 
     if (content.format == EdidFileFormat::Raw) {
         return data.left(kMaxEdidFileBytes);
     }
+    // A picture, say: what the window says of it.
+    if (content.notText) {
+        return cannotRead(content.reason);
+    }
     // A text in no form at all, or this program's own text that breaks its layout, as always.
     if (!content.ok() && (!content.format || *content.format == EdidFileFormat::SpacedHex)) {
         *error = QStringLiteral("%1: %2").arg(fileName, QLatin1String(kHexFormatError));
@@ -309,6 +242,16 @@ std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) 
     return content.bytes;
 }
 
+} // namespace
+
+std::optional<QByteArray> readEdidFile(const QString &fileName, QString *error) {
+    return readEdid(fileName, error, false);
+}
+
+std::optional<QByteArray> readEdidSource(const QString &name, QString *error) {
+    return readEdid(name, error, true);
+}
+
 bool loadDecodeInputs(const Invocation &invocation, std::vector<QByteArray> &edids, QString *error) {
     edids.assign(invocation.edidInputs.size(), QByteArray());
     for (size_t i = 0; i < invocation.edidInputs.size(); ++i) {
@@ -316,13 +259,67 @@ bool loadDecodeInputs(const Invocation &invocation, std::vector<QByteArray> &edi
         if (input.source) {
             continue;
         }
-        const std::optional<QByteArray> data = readEdidFile(input.name, error);
+        const std::optional<QByteArray> data = readEdidSource(input.name, error);
         if (!data) {
             return false;
         }
         edids[i] = *data;
     }
     return true;
+}
+
+bool decodesEach(const Invocation &invocation) {
+    return invocation.command == Command::EdidDecode && invocation.edidInputs.size() > 1;
+}
+
+int decodeEach(const Invocation &invocation, const Environment &environment, BoxSession *session,
+               Output &output) {
+    output.streamed = true;
+    QTextStream &out = environment.out;
+    qsizetype failed = 0;
+    bool firstShown = true;
+    for (const EdidInput &input : invocation.edidInputs) {
+        QString error;
+        const std::optional<QByteArray> bytes =
+            input.source ? readBoxEdid(*input.source, *session, &error) : readEdidSource(input.name, &error);
+        QJsonObject object;
+        if (bytes) {
+            const edid::EdidDecoded decoded = edid::decodeEdid(bytesOf(*bytes));
+            if (invocation.json) {
+                object = edid::edidJson(decoded);
+            } else {
+                out << (firstShown ? "" : "\n") << "==> " << input.name << " <==\n";
+                for (const QString &line : edid::edidDetailLines(decoded)) {
+                    out << line << '\n';
+                }
+                firstShown = false;
+            }
+            if (!decoded.valid()) {
+                error = notAnEdid(input.name);
+            }
+        }
+        if (invocation.json) {
+            object.insert(QStringLiteral("file"), input.name);
+            if (!error.isEmpty()) {
+                object.insert(QStringLiteral("error"), error);
+            }
+            out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
+        }
+        if (!error.isEmpty()) {
+            ++failed;
+            out.flush();
+            environment.err << "veltrika: " << error << '\n';
+            environment.err.flush();
+        }
+    }
+    out.flush();
+    if (failed > 0) {
+        output.error = QStringLiteral("edid decode: %1 of %2 EDIDs could not be decoded")
+                           .arg(failed)
+                           .arg(invocation.edidInputs.size());
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 int runDecodeCommand(const Invocation &invocation, std::vector<QByteArray> &edids, BoxSession *session,

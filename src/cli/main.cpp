@@ -1,5 +1,6 @@
 // `veltrika`: the box from the command line.
 
+#include "core/box/journal.h"
 #include "core/box/named_configurations.h"
 #include "monitor_command.h"
 #include "run_cli.h"
@@ -24,11 +25,27 @@
 
 namespace {
 
-bool stderrIsTerminal() {
+bool isTerminal(std::FILE *stream) {
 #ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
+    return _isatty(_fileno(stream)) != 0;
 #else
-    return isatty(STDERR_FILENO) != 0;
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
+// The arguments after the program's name. Windows gives them whole only to QCoreApplication;
+// elsewhere they are the local 8-bit texts of argv as it reads them, without the cost of an
+// application object that no command needs (its event loop, its locale and its paths).
+QStringList argumentsOf(int argc, char **argv) {
+#ifdef _WIN32
+    const QCoreApplication app(argc, argv);
+    return QCoreApplication::arguments().mid(1);
+#else
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
 #endif
 }
 
@@ -60,7 +77,7 @@ bool waitUnlessStopped(uint32_t ms) {
 } // namespace
 
 int main(int argc, char **argv) {
-    const QCoreApplication app(argc, argv);
+    const QStringList arguments = argumentsOf(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     SystemLinkClock clock;
@@ -68,7 +85,8 @@ int main(int argc, char **argv) {
     const cli::Environment environment{
         .out = out,
         .err = err,
-        .errIsTerminal = stderrIsTerminal(),
+        .errIsTerminal = isTerminal(stderr),
+        .outIsTerminal = isTerminal(stdout),
         .clock = clock,
         .systemUsb = [&usb, &clock]() -> UsbXpress & {
             if (!usb) {
@@ -80,7 +98,10 @@ int main(int argc, char **argv) {
             sim::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
         .configurationDirectory = defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"),
                                                                  qEnvironmentVariable("HOME")),
+        .keepJournal = true,
+        .journalDirectory =
+            defaultJournalDirectory(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
     };
     cli::setMonitorHooks({.wait = waitUnlessStopped, .now = {}});
-    return cli::runCli(QCoreApplication::arguments().mid(1), environment);
+    return cli::runCli(arguments, environment);
 }

@@ -25,6 +25,10 @@ struct Output {
     QString error;
     // A document that is a list (restore --dry-run) instead of the object, when nothing failed.
     std::optional<QJsonArray> jsonList = std::nullopt;
+    // A file's content for standard output (-o -), written as it is instead of the lines.
+    QByteArray bytes = {};
+    // The command has written its standard output as it went (edid decode of several EDIDs).
+    bool streamed = false;
 };
 
 // "box", "top" or "bot", as the command line names the box's EDIDs.

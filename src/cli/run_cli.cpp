@@ -1,6 +1,8 @@
 #include "run_cli.h"
 
 #include "arguments.h"
+#include "box_changes.h"
+#include "build_commands.h"
 #include "configuration_commands.h"
 #include "core/base/saved_file.h"
 #include "core/box/box_session.h"
@@ -12,6 +14,7 @@
 #include "core/edid/spaced_hex.h"
 #include "core/product.h"
 #include "decode_commands.h"
+#include "journal_commands.h"
 #include "monitor_command.h"
 #include "output.h"
 #include "sim/demo_state.h"
@@ -42,6 +45,7 @@ constexpr int kBusyRetries = 50;
 // What is read before the box is opened.
 struct Inputs {
     EdidImage image{};
+    qsizetype edidBytesHeld = 0; // edid write: what the file held (256 once fitted)
     EdidVerdicts verdicts{};
     std::vector<std::pair<QString, EdidVerdicts>> checked;
     std::unique_ptr<QSaveFile> output;
@@ -67,15 +71,17 @@ std::optional<EdidImage> loadEdidFile(const QString &fileName, QString *error) {
     return imageOf(*data);
 }
 
-// Puts into inputs.image what `edid write` would send, when a source can read it: a file of
-// more blocks than the box holds only with --fit (its first two, the extension count set to
-// one and block 0's checksum moved with it), any other fault only with --as-is.
+// Puts into inputs.image what `edid write` would send, when the gate finds nothing in it: a
+// file of more blocks than the box holds only with --fit (its first two, the extension count
+// set to one and block 0's checksum moved with it), one a source may not read or the decoder
+// fails only with --as-is. The checksums are checked after.
 int checkEdidToWrite(const Invocation &invocation, StderrReporter &reporter, const QByteArray &data,
                      Inputs &inputs, Output &output) {
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(data.constData()),
                                          static_cast<size_t>(data.size()));
-    EdidCheck check = checkEdidForSource(bytes, EdidOrigin::File);
+    const EdidCheck check = checkEdidForSource(bytes, EdidOrigin::File);
     inputs.image = imageOf(data);
+    inputs.edidBytesHeld = data.size();
     const qsizetype boxBlocks = static_cast<qsizetype>(proto::kEdidSize) / kEdidBlockSize;
     if (check.blocksHeld() > boxBlocks) {
         if (!invocation.fit) {
@@ -83,33 +89,43 @@ int checkEdidToWrite(const Invocation &invocation, StderrReporter &reporter, con
                                .arg(check.reasons.first());
             return kExitFailed;
         }
-        // The extension count and the checksum change by the same amount: the block's sum stays,
-        // so a checksum that was right stays right and one that was wrong is still caught below.
-        const uint8_t stated = inputs.image[kEdidExtensionCountByte];
-        inputs.image[kEdidExtensionCountByte] = 1;
-        inputs.image[kEdidChecksum0] = static_cast<uint8_t>(inputs.image[kEdidChecksum0] + stated - 1);
+        fitEdidToBox(inputs.image);
+        inputs.edidBytesHeld = static_cast<qsizetype>(proto::kEdidSize);
         reporter.message(QStringLiteral("%1: kept the first %2 of %3 blocks, the extension count set to 1")
                              .arg(invocation.files.first())
                              .arg(boxBlocks)
                              .arg(check.blocksHeld()));
-        check = checkEdidForSource(inputs.image, static_cast<qsizetype>(proto::kEdidSize), EdidOrigin::File);
     }
-    if (check.ok()) {
+    const QStringList findings =
+        checkChange(BoxChange::ofEdidWrite(inputs.image, inputs.edidBytesHeld, EdidOrigin::File)).findings;
+    if (findings.isEmpty()) {
         return kExitOk;
     }
-    QJsonArray reasons;
-    for (const QString &reason : check.reasons) {
-        reasons.append(reason);
-    }
-    output.json.insert(QStringLiteral("source_check"), reasons);
+    output.json.insert(QStringLiteral("source_check"), QJsonArray::fromStringList(findings));
     if (invocation.checksums == ChecksumPolicy::AsIs) {
         reporter.message(QStringLiteral("%1: written as it is: %2")
-                             .arg(invocation.files.first(), check.reasons.join(QStringLiteral("; "))));
+                             .arg(invocation.files.first(), findings.join(QStringLiteral("; "))));
         return kExitOk;
     }
     output.error = QStringLiteral("edid write: nothing was written: %1 (--as-is writes it as it is)")
-                       .arg(check.reasons.join(QStringLiteral("; ")));
+                       .arg(findings.join(QStringLiteral("; ")));
     return kExitFailed;
+}
+
+// The change a packet command makes, as parsed.
+BoxChange packetChange(const Invocation &invocation) {
+    switch (invocation.command) {
+    case Command::CecSend:
+        return BoxChange::ofCecSend(invocation.packet);
+    case Command::CecStore:
+        return BoxChange::ofCecStore(invocation.cecSlot, invocation.storedText);
+    case Command::HdrSend:
+        return BoxChange::ofHdrSend(invocation.packet);
+    default:
+        break;
+    }
+    // The AVI send's REPLACE AVI comes from the box, read before it is sent.
+    return BoxChange::ofAviSend(invocation.packet, 0);
 }
 
 QString resetName(FactoryReset what) {
@@ -131,17 +147,21 @@ QString checksumPolicyName(ChecksumPolicy policy, bool right) {
     return policy == ChecksumPolicy::Fix ? QStringLiteral("repaired") : QStringLiteral("as-is");
 }
 
-// Writes the bytes into the output file opened before the box was touched, in the form of
-// --format: the 256 raw bytes (the default), their spaced hex text (also --hex), a C array
-// or a Windows .inf.
-int commitOutputFile(const Invocation &invocation, QSaveFile &file,
+// Writes the bytes into the output file opened before the box was touched, or for standard
+// output, in the form of --format: the 256 raw bytes (the default), their spaced hex text
+// (also --hex), a C array or a Windows .inf.
+int commitOutputFile(const Invocation &invocation, QSaveFile *file,
                      std::span<const uint8_t, proto::kEdidSize> image, Output &output) {
     const QByteArray bytes = writeEdidFileContent(image, invocation.fileFormat);
-    if (!writeAll(file, {reinterpret_cast<const uint8_t *>(bytes.constData()),
-                         static_cast<size_t>(bytes.size())}) ||
-        !file.commit()) {
+    if (file == nullptr) {
+        output.bytes = bytes;
+        return kExitOk;
+    }
+    if (!writeAll(*file, {reinterpret_cast<const uint8_t *>(bytes.constData()),
+                          static_cast<size_t>(bytes.size())}) ||
+        !file->commit()) {
         output.error =
-            QStringLiteral("Cannot write file %1: %2.").arg(invocation.outputFile, file.errorString());
+            QStringLiteral("Cannot write file %1: %2.").arg(invocation.outputFile, file->errorString());
         return kExitUsage;
     }
     output.json.insert(QStringLiteral("file"), invocation.outputFile);
@@ -149,20 +169,25 @@ int commitOutputFile(const Invocation &invocation, QSaveFile &file,
 }
 
 // edid edit and edid merge: the EDID built, then saved; nothing is saved when an edit is refused.
-int buildEdidFile(const Invocation &invocation, Inputs &inputs, BoxSession *session, Output &output) {
+int buildEdidFile(const Invocation &invocation, Inputs &inputs, BoxSession *session, StderrReporter &reporter,
+                  Output &output) {
     QByteArray built;
-    const int status = runBuildCommand(invocation, inputs.edids, session, output, &built);
+    const int status = runBuildCommand(invocation, inputs.edids, session, reporter, output, &built);
     if (status != kExitOk) {
         return status;
     }
     EdidImage image{};
     std::copy_n(built.constData(), std::min<qsizetype>(built.size(), static_cast<qsizetype>(image.size())),
                 reinterpret_cast<char *>(image.data()));
-    return commitOutputFile(invocation, *inputs.output, image, output);
+    return commitOutputFile(invocation, inputs.output.get(), image, output);
 }
 
-// Opened now: a file that cannot be written costs no read of the box.
+// Opened now: a file that cannot be written costs no read of the box. Standard output needs
+// no opening.
 int openOutputFile(const Invocation &invocation, Inputs &inputs, Output &output) {
+    if (invocation.fileToStandardOutput) {
+        return kExitOk;
+    }
     inputs.output = std::make_unique<QSaveFile>(invocation.outputFile);
     if (!inputs.output->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         output.error = QStringLiteral("Cannot write file %1: %2.")
@@ -214,7 +239,9 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
         }
         return kExitOk;
     case Command::EdidRead:
-        return invocation.outputFile.isEmpty() ? kExitOk : openOutputFile(invocation, inputs, output);
+        return invocation.outputFile.isEmpty() && !invocation.fileToStandardOutput
+                   ? kExitOk
+                   : openOutputFile(invocation, inputs, output);
     case Command::EdidEdit:
     case Command::EdidMerge:
         if (!loadDecodeInputs(invocation, inputs.edids, &output.error)) {
@@ -224,13 +251,19 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
     case Command::EdidDecode:
     case Command::EdidCompare:
         return loadDecodeInputs(invocation, inputs.edids, &output.error) ? kExitOk : kExitUsage;
-    case Command::Status:
-    case Command::Get:
-    case Command::Set:
     case Command::CecSend:
     case Command::CecStore:
     case Command::HdrSend:
     case Command::AviSend:
+        // What the decoders fail stops the command before the box is looked for.
+        return answerFindings(textOf(commandInfo(invocation.command).words),
+                              checkChange(packetChange(invocation)).findings, invocation.packetAsIs,
+                              QStringLiteral("--as-is sends it as it is"), reporter, output)
+                   ? kExitOk
+                   : kExitFailed;
+    case Command::Status:
+    case Command::Get:
+    case Command::Set:
     case Command::Reset:
     case Command::InfoframeDecode:
     case Command::CecDecode:
@@ -240,6 +273,8 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
     case Command::ConfigSave:
     case Command::ConfigDelete:
     case Command::Monitor:
+    case Command::Journal:
+    case Command::Undo:
         break;
     }
     return kExitOk;
@@ -266,10 +301,10 @@ void checkFiles(const Inputs &inputs, Output &output, int *status) {
 // The commands that talk to the box, each as the window's control does it.
 class BoxCommands {
 public:
-    BoxCommands(const Invocation &invocation, BoxSession &session, LinkClock &clock, StderrReporter &reporter,
-                Inputs &inputs, Output &output)
-        : invocation_(invocation), session_(session), clock_(clock), reporter_(reporter), inputs_(inputs),
-          output_(output) {}
+    BoxCommands(const Invocation &invocation, BoxSession &session, CommandLineGate &gate, LinkClock &clock,
+                StderrReporter &reporter, Inputs &inputs, Output &output)
+        : invocation_(invocation), session_(session), gate_(gate), clock_(clock), reporter_(reporter),
+          inputs_(inputs), output_(output) {}
 
     int run() {
         switch (invocation_.command) {
@@ -284,11 +319,11 @@ public:
         case Command::EdidWrite:
             return edidWrite();
         case Command::CecSend:
-            return sendPacket(packets::kCecSend);
+            return sendPacket(BoxChange::ofCecSend(invocation_.packet));
         case Command::CecStore:
             return cecStore();
         case Command::HdrSend:
-            return sendPacket(packets::kHdrSend);
+            return sendPacket(BoxChange::ofHdrSend(invocation_.packet));
         case Command::AviSend:
             return aviSend();
         case Command::Reset:
@@ -300,16 +335,19 @@ public:
             return runDecodeCommand(invocation_, inputs_.edids, &session_, output_);
         case Command::EdidEdit:
         case Command::EdidMerge:
-            return buildEdidFile(invocation_, inputs_, &session_, output_);
+            return buildEdidFile(invocation_, inputs_, &session_, reporter_, output_);
         case Command::Backup:
         case Command::Restore:
         case Command::ConfigList:
         case Command::ConfigSave:
         case Command::ConfigDelete:
-            return runConfigurationCommand(invocation_, session_, clock_, reporter_, inputs_.configuration,
-                                           output_);
+            return runConfigurationCommand(invocation_, session_, gate_, clock_, reporter_,
+                                           inputs_.configuration, output_);
+        case Command::Undo:
+            return runUndo(invocation_, session_, gate_, clock_, reporter_, output_);
         case Command::EdidCheck:
         case Command::Monitor:
+        case Command::Journal:
             break;
         }
         return kExitOk;
@@ -392,7 +430,8 @@ private:
             const SettingInfo &info = settingInfo(write.setting);
             const QString name = textOf(info.name);
             const QString value = settingValueText(info, write.value);
-            const LinkError error = session_.writeSetting(write.setting, write.value);
+            const LinkError error =
+                gate_.apply(BoxChange::ofSetting(write.setting, write.value), Answer::No).error;
             if (error != LinkError::None) {
                 output_.json.insert(QStringLiteral("failed"), name);
                 return fail(QStringLiteral("set %1=%2").arg(name, value), error);
@@ -411,11 +450,11 @@ private:
         output_.json = {{QStringLiteral("source"), edidSourceName(invocation_.source)},
                         {QStringLiteral("edid"), text},
                         {QStringLiteral("checksums_right"), edidChecksumsRight(read.value)}};
-        if (!inputs_.output) {
+        if (!inputs_.output && !invocation_.fileToStandardOutput) {
             output_.lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             return kExitOk;
         }
-        return commitOutputFile(invocation_, *inputs_.output, read.value, output_);
+        return commitOutputFile(invocation_, inputs_.output.get(), read.value, output_);
     }
 
     int edidWrite() {
@@ -435,18 +474,28 @@ private:
                                "custom-edid=0)");
             return kExitFailed;
         }
-        const LinkError error = session_.writeEdid(inputs_.image);
+        // Whatever the gate finds was answered before the box was opened: --as-is, or nothing.
+        const BoxChange change =
+            BoxChange::ofEdidWrite(inputs_.image, inputs_.edidBytesHeld, EdidOrigin::File);
+        const LinkError error =
+            gate_.apply(change, invocation_.checksums == ChecksumPolicy::AsIs ? Answer::Yes : Answer::No)
+                .error;
         return error == LinkError::None ? kExitOk : fail(QStringLiteral("edid write"), error);
     }
 
     void describePacket(std::span<const uint8_t> bytes) {
-        output_.json = {{QStringLiteral("text"), invocation_.packetText},
-                        {QStringLiteral("bytes"), spacedBytes(bytes)}};
+        output_.json.insert(QStringLiteral("text"), invocation_.packetText);
+        output_.json.insert(QStringLiteral("bytes"), spacedBytes(bytes));
     }
 
-    int sendPacket(const packets::PacketSend &send) {
+    // The decoders' findings were answered before the box was opened: --as-is, or nothing.
+    LinkError sendPacketChange(const BoxChange &change) {
+        return gate_.apply(change, invocation_.packetAsIs ? Answer::Yes : Answer::No).error;
+    }
+
+    int sendPacket(const BoxChange &change) {
         describePacket(invocation_.packet.bytes());
-        const LinkError error = session_.sendPacket(send, invocation_.packet.bytes());
+        const LinkError error = sendPacketChange(change);
         return error == LinkError::None ? kExitOk
                                         : fail(textOf(commandInfo(invocation_.command).words), error);
     }
@@ -456,42 +505,61 @@ private:
         output_.json.insert(QStringLiteral("slot"), invocation_.cecSlot == proto::kStoreCecSlot1
                                                         ? QStringLiteral("sp")
                                                         : QStringLiteral("lp"));
-        const LinkError error = session_.storeCec(invocation_.cecSlot, invocation_.storedText);
+        const LinkError error =
+            sendPacketChange(BoxChange::ofCecStore(invocation_.cecSlot, invocation_.storedText));
         return error == LinkError::None ? kExitOk : fail(QStringLiteral("cec store"), error);
     }
 
-    // After an activated AVI infoframe the box learns again whether to keep replacing AVI,
-    // as the window tells it from its check box: here the setting the box reports.
+    // After activated AVI bytes the box learns again whether to keep replacing AVI, as the
+    // window tells it from its check box: here the setting the box reports.
     int aviSend() {
         const Outcome<record::StatusRecord> settings = readSettings();
         if (!settings.ok()) {
             return fail(QStringLiteral("avi send: reading replace-avi"), settings.error);
         }
-        const int sent = sendPacket(packets::kAviSend);
-        if (sent != kExitOk) {
-            return sent;
+        describePacket(invocation_.packet.bytes());
+        const ChangeResult sent =
+            gate_.apply(BoxChange::ofAviSend(invocation_.packet, settings.value[record::kReplaceAvi]),
+                        invocation_.packetAsIs ? Answer::Yes : Answer::No);
+        if (sent.error == LinkError::None) {
+            return kExitOk;
         }
-        const LinkError error =
-            session_.writeSetting(Setting::ReplaceAvi, settings.value[record::kReplaceAvi]);
-        return error == LinkError::None ? kExitOk : fail(QStringLiteral("avi send: replace-avi"), error);
+        return fail(sent.failedPart.isEmpty() ? QStringLiteral("avi send")
+                                              : QStringLiteral("avi send: %1").arg(sent.failedPart),
+                    sent.error);
     }
 
     int reset() {
         output_.json = {{QStringLiteral("reset"), resetName(invocation_.reset)}};
-        const LinkError error = session_.factoryReset(invocation_.reset);
+        const LinkError error = gate_.apply(BoxChange::ofFactoryReset(invocation_.reset), Answer::No).error;
         return error == LinkError::None ? kExitOk : fail(QStringLiteral("reset"), error);
     }
 
     const Invocation &invocation_;
     BoxSession &session_;
+    CommandLineGate &gate_;
     LinkClock &clock_;
     StderrReporter &reporter_;
     Inputs &inputs_;
     Output &output_;
 };
 
-int runOnBox(UsbXpress &usb, const Invocation &invocation, const Environment &environment,
-             StderrReporter &reporter, Inputs &inputs, Output &output) {
+// The journal of the box the invocation talks to: the demo box's beside its state file. None
+// when the environment keeps none.
+std::unique_ptr<Journal> journalOf(const Invocation &invocation, const Environment &environment) {
+    if (!environment.keepJournal) {
+        return nullptr;
+    }
+    const QString directory =
+        invocation.demo ? demoJournalDirectory(invocation.demoFile.isEmpty() ? environment.defaultDemoFile
+                                                                             : invocation.demoFile)
+                        : environment.journalDirectory;
+    return std::make_unique<Journal>(directory, QLatin1String(kDeviceSerial));
+}
+
+// The box attached, `run` on its session, and the box closed.
+int runOnBox(UsbXpress &usb, const Environment &environment, StderrReporter &reporter, Output &output,
+             const std::function<int(BoxSession &)> &run) {
     BoxSession session(usb, environment.clock, reporter);
     switch (session.attach()) {
     case Attach::NotFound:
@@ -503,29 +571,40 @@ int runOnBox(UsbXpress &usb, const Invocation &invocation, const Environment &en
     case Attach::Open:
         break;
     }
-    const int status = BoxCommands(invocation, session, environment.clock, reporter, inputs, output).run();
+    const int status = run(session);
     session.close();
     return status;
 }
 
 // The demo box with its state loaded from the file, `run` on it, and its state saved after.
 int onDemoBox(const Invocation &invocation, const Environment &environment, Output &output,
-              const std::function<int(sim::SimulatedBox &)> &run) {
+              const std::function<int(sim::SimulatedBox &, UsbXpress &)> &run) {
     const QString fileName =
         invocation.demoFile.isEmpty() ? environment.defaultDemoFile : invocation.demoFile;
     sim::SimulatedBox box(environment.clock);
     box.setLogging(false);
-    const std::optional<sim::LoadedState> loaded = sim::loadDemoState(fileName, box, &output.error);
-    if (!loaded) {
+    sim::SharedDemoBox shared(box, fileName);
+    if (!shared.load(&output.error)) {
         return kExitUsage;
     }
-    const int status = run(box);
+    const int status = run(box, shared);
     QString saveError;
-    if (!sim::saveDemoState(fileName, *loaded, box, &saveError)) {
+    if (!shared.save(&saveError)) {
         output.error = output.error.isEmpty() ? saveError : output.error + QStringLiteral("; ") + saveError;
         return status == kExitOk ? kExitUsage : status;
     }
     return status;
+}
+
+// `run` on the invocation's box: the demo box with --demo, else the box on USB.
+int onTheBox(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
+             Output &output, const std::function<int(BoxSession &)> &run) {
+    if (invocation.demo) {
+        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &, UsbXpress &usb) {
+            return runOnBox(usb, environment, reporter, output, run);
+        });
+    }
+    return runOnBox(environment.systemUsb(), environment, reporter, output, run);
 }
 
 int runInvocation(const Invocation &invocation, const Environment &environment, StderrReporter &reporter,
@@ -535,10 +614,24 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
         if (!invocation.demo) {
             return runMonitor(environment.systemUsb(), invocation, environment);
         }
-        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box) {
+        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box, UsbXpress &usb) {
             box.setLively(true);
-            return runMonitor(box, invocation, environment);
+            return runMonitor(usb, invocation, environment);
         });
+    }
+    if (decodesEach(invocation)) {
+        if (!needsBox(invocation)) {
+            return decodeEach(invocation, environment, nullptr, output);
+        }
+        return onTheBox(invocation, environment, reporter, output, [&](BoxSession &session) {
+            return decodeEach(invocation, environment, &session, output);
+        });
+    }
+    if (invocation.fileToStandardOutput && invocation.fileFormat == EdidWriteFormat::Raw &&
+        environment.outIsTerminal) {
+        output.error = QStringLiteral("the raw EDID is not written to a terminal: --format hex prints it as "
+                                      "text, or redirect standard output (> FILE)");
+        return kExitUsage;
     }
     Inputs inputs;
     int prepared = prepareInputs(invocation, reporter, inputs, output);
@@ -552,9 +645,17 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
     if (!needsBox(invocation) && isConfigurationCommand(invocation.command)) {
         return runConfigurationFiles(invocation, environment.configurationDirectory, output);
     }
+    if (invocation.command == Command::Journal) {
+        const std::unique_ptr<Journal> journal = journalOf(invocation, environment);
+        if (!journal) {
+            output.error = QStringLiteral("journal: no journal is kept");
+            return kExitFailed;
+        }
+        return runJournalList(invocation, *journal, reporter, output);
+    }
     if (!needsBox(invocation)) {
         if (invocation.command == Command::EdidEdit || invocation.command == Command::EdidMerge) {
-            return buildEdidFile(invocation, inputs, nullptr, output);
+            return buildEdidFile(invocation, inputs, nullptr, reporter, output);
         }
         if (invocation.command != Command::EdidCheck) {
             return runDecodeCommand(invocation, inputs.edids, nullptr, output);
@@ -563,12 +664,23 @@ int runInvocation(const Invocation &invocation, const Environment &environment, 
         checkFiles(inputs, output, &status);
         return status;
     }
-    if (invocation.demo) {
-        return onDemoBox(invocation, environment, output, [&](sim::SimulatedBox &box) {
-            return runOnBox(box, invocation, environment, reporter, inputs, output);
-        });
+    return onTheBox(invocation, environment, reporter, output, [&](BoxSession &session) {
+        const std::unique_ptr<Journal> journal = journalOf(invocation, environment);
+        BoxGate boxGate(session, environment.clock, journal.get());
+        CommandLineGate gate(boxGate, reporter);
+        return BoxCommands(invocation, session, gate, environment.clock, reporter, inputs, output).run();
+    });
+}
+
+// Writes a file's content to standard output as it is; false when it could not.
+bool printBytes(const Environment &environment, const QByteArray &bytes) {
+    environment.out.flush();
+    QIODevice *device = environment.out.device();
+    if (device == nullptr || device->write(bytes) != bytes.size()) {
+        return false;
     }
-    return runOnBox(environment.systemUsb(), invocation, environment, reporter, inputs, output);
+    auto *file = qobject_cast<QFileDevice *>(device);
+    return file == nullptr || file->flush();
 }
 
 void print(const Environment &environment, const Invocation &invocation, const Output &output) {
@@ -629,9 +741,22 @@ int runCli(const QStringList &arguments, const Environment &environment) {
             environment.err.flush();
         }
     }
-    // The monitor has printed its lines as they came.
-    if (invocation.command != Command::Monitor || status != kExitOk) {
+    bool printed = true;
+    if (!output.bytes.isEmpty()) {
+        // Standard output holds the file alone: what the command says of it goes to standard error.
+        for (const QString &line : output.lines) {
+            reporter.message(line);
+        }
+        printed = printBytes(environment, output.bytes);
+    } else if (!output.streamed && (invocation.command != Command::Monitor || status != kExitOk)) {
+        // The monitor has printed its lines as they came, and so has a decode of several EDIDs.
         print(environment, invocation, output);
+    }
+    // A result that did not reach standard output (a full disk) is no success.
+    if (!printed || environment.out.status() != QTextStream::Ok) {
+        environment.err << "veltrika: Cannot write to standard output.\n";
+        environment.err.flush();
+        return status == kExitOk ? kExitUsage : status;
     }
     return status;
 }

@@ -22,6 +22,7 @@ struct Environment {
     QTextStream &out;
     QTextStream &err;
     bool errIsTerminal = false;
+    bool outIsTerminal = false;
     LinkClock &clock;
     // The USB library of the real box, made on first use; the caller keeps it.
     std::function<UsbXpress &()> systemUsb;
@@ -29,6 +30,10 @@ struct Environment {
     QString defaultDemoFile;
     // Where the named configurations are kept (core/box/named_configurations.h).
     QString configurationDirectory = {};
+    // Whether the changes are journaled (core/box/journal.h), and where the real box's
+    // journal is; the demo box's is beside its state file.
+    bool keepJournal = false;
+    QString journalDirectory = {};
 };
 
 // The arguments after the program name; the result is the exit status.

@@ -25,7 +25,7 @@ void StderrReporter::endProgressLine() {
 }
 
 void StderrReporter::message(const QString &text) {
-    if (quiet_) {
+    if (quiet_ || holding_) {
         kept_ << text;
         return;
     }
@@ -56,7 +56,7 @@ void StderrReporter::consoleNote(const char *text) {
 }
 
 void StderrReporter::transferProgress(int value, int total) {
-    if (!terminal_ || quiet_) {
+    if (!terminal_ || quiet_ || holding_) {
         return;
     }
     if (total <= 0) {

@@ -28,6 +28,9 @@ public:
     void message(const QString &text);
     // Quiet: shows the messages kept so far (the command failed).
     void showKept();
+    // While held, messages are kept as when quiet: the reads that tell the journal what a
+    // change overwrites are not the command's news, unless the command fails.
+    void hold(bool holding) { holding_ = holding; }
 
 private:
     void endProgressLine();
@@ -36,6 +39,7 @@ private:
     bool terminal_;
     bool trace_;
     bool quiet_;
+    bool holding_ = false;
     bool progressShown_ = false;
     QStringList kept_;
 };

@@ -3,6 +3,7 @@
 // show the outcome; each is defined in the source file of its room (settings, EDID,
 // packets, status, window).
 
+#include "core/box/box_gate.h"
 #include "core/box/box_session.h"
 #include "core/box/frames.h"
 #include "core/box/settings_table.h"
@@ -17,10 +18,7 @@
 #include <span>
 #include <vector>
 
-struct BoxConfiguration;
-struct EdidCheck;
-struct RestoreReport;
-struct RestoreStep;
+class BoxJournalWindow;
 class EdidDetailsWindow;
 class FileDialogs;
 class SignalDetailsWindow;
@@ -46,6 +44,9 @@ public:
 
     // The box this window drives, attached by its start-up.
     BoxSession &session() { return *session_; }
+    // The gate every change of the window goes through, and its journal (none when no journal
+    // folder was installed).
+    BoxGate &gate() { return *gate_; }
     // The dialogs the EDID file slots ask for a file name; nullptr puts Qt's own back.
     void setFileDialogs(FileDialogs *dialogs);
     // Every event of the box since the start, as Signal History shows it.
@@ -131,6 +132,16 @@ private:
     void showSignalDetails();
     void showSignalHistory();
     void closeDetailsWindows();
+    // The Edit menu: the last change to the box taken back, after a preview (edit_menu.cpp),
+    // and View's Box Journal.
+    void addEditMenu();
+    void undoLastChange();
+    void showBoxJournal();
+    // Every change goes through the gate with the window's answer (Yes once a person has seen
+    // the findings, and for the packets the window sends as typed). A journal that cannot be
+    // written is said once, after the slot, and the change goes on.
+    ChangeResult applyChange(const BoxChange &change, Answer answer, const RestoreProgress &progress = {});
+    void warnAboutJournal(const QString &why);
     // The File menu's box configurations (configurations.cpp).
     void addConfigurationActions();
     void fillConfigurationsMenu();
@@ -140,16 +151,21 @@ private:
     void loadBoxConfiguration();
     void loadConfigurationFile(const QString &fileName, const QString &shownName);
     bool confirmRestore(const QString &shownName, const std::vector<RestoreStep> &steps,
-                        const BoxConfiguration &wanted, const BoxConfiguration &box);
-    void showRestoreSummary(const QString &shownName, const RestoreReport &report, int planned);
+                        const BoxConfiguration &wanted, const BoxConfiguration &box,
+                        const QStringList &findings);
+    // The preview of changes to the box, a line each: Apply or Cancel, Cancel the default.
+    bool confirmChanges(const QString &title, const QString &text, const QStringList &lines);
+    void showRestoreSummary(const QString &title, const QString &shownName, const RestoreReport &report,
+                            int planned);
     void followRestore(const RestoreReport &report, const BoxConfiguration &wanted);
     void prepareTransferProgress();
     void makeTransferProgress();
     // True when all 256 bytes arrived and replaced the text.
     bool readEdidIntoText(EdidSource source);
     bool askAboutWrongChecksums(const QString &title, const QString &question);
-    // Whether to write an EDID the check found a source may not read; true on Yes.
-    bool askAboutUnreadableEdid(const EdidCheck &check);
+    // Whether to write an EDID the gate found a source may not read (or the decoder fails);
+    // true on Yes.
+    bool askAboutUnreadableEdid(const QStringList &findings);
     // Parses EDIDtext into image and, when asked, the count of bytes the text holds; a text
     // that breaks the layout or holds no byte at all shows "Hex Format Error".
     bool parseEdidTextBox(std::span<uint8_t, proto::kEdidSize> image, qsizetype *groups = nullptr);
@@ -158,7 +174,10 @@ private:
     // Writes the setting with the value its controls give (its register and its shadow
     // byte); NothingToWrite when the controls give no value.
     SettingWrite applySetting(Setting setting);
-    bool sendPacket(const packets::PacketSend &send, const QString &text);
+    // The value the setting's controls give, or none.
+    std::optional<uint8_t> controlsValue(Setting setting) const;
+    // The packet's bytes from the typed text; its length or format error on the status bar.
+    std::optional<packets::PacketBytes> packetOf(const packets::PacketSend &send, const QString &text);
     bool sendHdrInfoframe();
     bool storeCec(uint8_t slotCode);
     void releaseForm();
@@ -176,6 +195,9 @@ private:
 
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<BoxSession> session_;
+    std::unique_ptr<Journal> journal_;
+    std::unique_ptr<BoxGate> gate_;
+    bool journalWarned_ = false;
     FileDialogs *fileDialogs_;
     QProgressBar *progressBar = nullptr;
     int statusTimerId = 0;
@@ -188,6 +210,7 @@ private:
     QString deviceEdidText;
     QPointer<EdidDetailsWindow> edidDetails_;
     QPointer<SignalDetailsWindow> signalDetails_;
+    QPointer<BoxJournalWindow> boxJournal_;
     QMenu *configurationsMenu_ = nullptr;
     // The HDR capture block of the last status rendering, for Signal Details when it opens.
     proto::ReplyBuffer hdrCaptureBlock_{};

@@ -3,8 +3,12 @@
 #include "VeltrikaForm.h"
 #include "ui_VeltrikaForm.h"
 
+// The CEC commander sends what is typed: the gate's findings are Signal Details' to show.
 void MainWindow::WriteCEC() {
-    sendPacket(packets::kCecSend, ui->CECtext->toPlainText());
+    if (const std::optional<packets::PacketBytes> message =
+            packetOf(packets::kCecSend, ui->CECtext->toPlainText())) {
+        applyChange(BoxChange::ofCecSend(*message), Answer::Yes);
+    }
 }
 
 bool MainWindow::storeCec(uint8_t slotCode) {
@@ -14,7 +18,7 @@ bool MainWindow::storeCec(uint8_t slotCode) {
         showStatus(stored.error, kConfirmMs);
         return false;
     }
-    return session_->storeCec(slotCode, stored.value) == LinkError::None;
+    return applyChange(BoxChange::ofCecStore(slotCode, stored.value), Answer::Yes).ok();
 }
 
 void MainWindow::SaveCEC_1() {

@@ -4,15 +4,16 @@
 
 #include "VeltrikaForm.h"
 #include "core/base/colon_hex.h"
+#include "core/base/saved_file.h"
 #include "core/box/box_configuration_file.h"
 #include "core/box/box_configuration_session.h"
 #include "core/box/named_configurations.h"
+#include "field_words.h"
 #include "file_dialogs.h"
 #include "ui_VeltrikaForm.h"
 
 #include <QAction>
 #include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -27,6 +28,11 @@ constexpr char kFilter[] = "Box configurations (*.json);;All files (*)";
 
 QString linesOf(const QStringList &lines) {
     return lines.join(QLatin1Char('\n'));
+}
+
+// The window names a change as its labels do; the file's keys stay in files.
+QString changeWord(const ConfigurationChange &change) {
+    return fieldWord(changeName(change));
 }
 
 // One difference a line in the box's informative text: the box is as wide as its longest line.
@@ -117,9 +123,10 @@ void MainWindow::saveCurrentConfigurationAs() {
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    if (!QDir().mkpath(directory)) {
+    QString why;
+    if (!makeFolders(directory, &why)) {
         QMessageBox::warning(this, tr(kSaveTitle),
-                             tr("Cannot make the folder %1.\nNothing was saved.").arg(directory),
+                             tr("Cannot make the folder %1: %2.\nNothing was saved.").arg(directory, why),
                              QMessageBox::Ok);
         return;
     }
@@ -196,21 +203,33 @@ void MainWindow::loadConfigurationFile(const QString &fileName, const QString &s
                                  QMessageBox::Ok);
         return;
     }
-    if (!confirmRestore(shownName, steps, wanted, box.configuration)) {
+    // What the check finds stands in the preview, whose Cancel is the default: the preview is
+    // the question.
+    const BoxChange change = BoxChange::ofRestore(steps, wanted, QStringLiteral("restore %1").arg(shownName));
+    const GateVerdict verdict = checkChange(change);
+    if (verdict.verdict == Verdict::Refused) {
+        QMessageBox::warning(this, tr(kLoadTitle),
+                             tr("%1 cannot be loaded:\n%2\nNothing was sent.")
+                                 .arg(shownName, verdict.findings.join(QLatin1Char('\n'))),
+                             QMessageBox::Ok);
         return;
     }
-    const RestoreReport report = runRestore(*session_, *installedClock(), steps, wanted,
-                                            [this](int done, int total) { transferProgress(done, total); });
-    showRestoreSummary(shownName, report, static_cast<int>(steps.size()));
-    followRestore(report, wanted);
+    if (!confirmRestore(shownName, steps, wanted, box.configuration, verdict.lines())) {
+        return;
+    }
+    const ChangeResult result =
+        applyChange(change, Answer::Yes, [this](int done, int total) { transferProgress(done, total); });
+    showRestoreSummary(tr(kLoadTitle), shownName, result.restore, static_cast<int>(steps.size()));
+    followRestore(result.restore, wanted);
 }
 
-// The differences, one a line, with Apply and Cancel; Cancel is the default.
+// The differences, one a line, then what the check finds in them.
 bool MainWindow::confirmRestore(const QString &shownName, const std::vector<RestoreStep> &steps,
-                                const BoxConfiguration &wanted, const BoxConfiguration &box) {
+                                const BoxConfiguration &wanted, const BoxConfiguration &box,
+                                const QStringList &findings) {
     QStringList lines;
     for (const RestoreStep &step : steps) {
-        lines << changeText(step.change);
+        lines << changeText(step.change, changeWord(step.change));
     }
     const QString text =
         steps.size() == 1
@@ -221,8 +240,20 @@ bool MainWindow::confirmRestore(const QString &shownName, const std::vector<Rest
               << tr("Saved from firmware %1; the box runs %2.")
                      .arg(*wanted.firmware, box.firmware.value_or(QString()));
     }
-    QMessageBox preview(QMessageBox::Question, tr(kLoadTitle), text, QMessageBox::Apply | QMessageBox::Cancel,
-                        this);
+    if (!findings.isEmpty()) {
+        lines << QString() << tr("The check finds:");
+        // A finding begins with the part's key ("hdr_infoframe: "): the window says its word.
+        for (const QString &finding : findings) {
+            const qsizetype colon = finding.indexOf(QLatin1String(": "));
+            lines << (colon < 0 ? finding : fieldWord(finding.left(colon)) + finding.mid(colon));
+        }
+    }
+    return confirmChanges(tr(kLoadTitle), text, lines);
+}
+
+// The changes, one a line, with Apply and Cancel; Cancel is the default.
+bool MainWindow::confirmChanges(const QString &title, const QString &text, const QStringList &lines) {
+    QMessageBox preview(QMessageBox::Question, title, text, QMessageBox::Apply | QMessageBox::Cancel, this);
     preview.setObjectName(QStringLiteral("configurationPreview"));
     preview.setInformativeText(linesOf(lines));
     keepLinesWhole(preview);
@@ -231,7 +262,8 @@ bool MainWindow::confirmRestore(const QString &shownName, const std::vector<Rest
     return preview.exec() == QMessageBox::Apply;
 }
 
-void MainWindow::showRestoreSummary(const QString &shownName, const RestoreReport &report, int planned) {
+void MainWindow::showRestoreSummary(const QString &title, const QString &shownName,
+                                    const RestoreReport &report, int planned) {
     const char *outcome = "Applied %1 of %2 changes from %3; the box holds them.";
     if (report.error != LinkError::None) {
         outcome =
@@ -241,10 +273,10 @@ void MainWindow::showRestoreSummary(const QString &shownName, const RestoreRepor
     } else if (!report.mismatched.empty()) {
         outcome = "Applied %1 of %2 changes from %3, but the box does not hold them all.";
     }
-    QMessageBox summary(report.ok() ? QMessageBox::Information : QMessageBox::Warning, tr(kLoadTitle),
+    QMessageBox summary(report.ok() ? QMessageBox::Information : QMessageBox::Warning, title,
                         tr(outcome).arg(report.applied.size()).arg(planned).arg(shownName), QMessageBox::Ok,
                         this);
-    summary.setInformativeText(linesOf(restoreReportLines(report)));
+    summary.setInformativeText(linesOf(restoreReportLines(report, changeWord)));
     keepLinesWhole(summary);
     summary.exec();
 }

@@ -3,10 +3,12 @@
 #include "core/edid/edid_check.h"
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_file.h"
+#include "core/edid/edid_fit.h"
 #include "core/edid/edid_formats.h"
 #include "core/edid/edid_report.h"
 #include "core/edid/spaced_hex.h"
 #include "decoded_view.h"
+#include "edid_fit_dialog.h"
 #include "edid_text.h"
 #include "file_dialogs.h"
 
@@ -92,6 +94,13 @@ EdidBuilderPage::EdidBuilderPage(QTextEdit &edidText, BoxSession &session, QWidg
     message_->setWordWrap(true);
     byteCount_ = new QLabel(this);
     byteCount_->setObjectName(QStringLiteral("buildByteCount"));
+    fit_ = new QPushButton(tr("Fit by leaving out…"), this);
+    fit_->setObjectName(QStringLiteral("buildFit"));
+    fit_->setVisible(false);
+    connect(fit_, &QPushButton::clicked, this, &EdidBuilderPage::fitByLeavingOut);
+    auto *messageRow = new QHBoxLayout;
+    messageRow->addWidget(message_, 1);
+    messageRow->addWidget(fit_, 0, Qt::AlignTop);
 
     productName_ = new QLineEdit(this);
     productName_->setObjectName(QStringLiteral("buildProductName"));
@@ -131,7 +140,7 @@ EdidBuilderPage::EdidBuilderPage(QTextEdit &edidText, BoxSession &session, QWidg
     form->addRow(tr("Product name"), name);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(sources);
-    layout->addWidget(message_);
+    layout->addLayout(messageRow);
     layout->addLayout(form);
     layout->addWidget(edits_, 2);
     layout->addWidget(decoded_, 3);
@@ -226,40 +235,97 @@ void EdidBuilderPage::load() {
     const int audioIndex = audioFrom_->currentIndex();
     const auto audio = static_cast<Source>(std::max(audioIndex - 1, 0));
     const bool sameAudio = audioIndex == 0 || (audio == video && video != File);
+    pendingFit_.reset();
+    fit_->setVisible(false);
     const std::optional<edid::EdidModel> videoModel = readSource(video, tr("Video"), tr("Video from"));
     if (!videoModel) {
         return;
     }
     if (sameAudio) {
-        model_ = *videoModel;
         message_->setText(tr("Loaded from %1.").arg(sourceInSentence(video)));
-    } else {
-        const std::optional<edid::EdidModel> audioModel = readSource(audio, tr("Audio"), tr("Audio from"));
-        if (!audioModel) {
-            return;
-        }
-        const edid::MergeOutcome merged = edid::mergeEdids(*videoModel, *audioModel);
-        if (!merged.outcome.ok) {
-            message_->setText(tr("Refused: %1").arg(merged.outcome.reason));
-            return;
-        }
-        model_ = merged.model;
-        message_->setText(
-            tr("Video from %1, audio from %2.").arg(sourceInSentence(video), sourceInSentence(audio)));
+        takeModel(*videoModel, true);
+        return;
     }
-    if (!model_.ctaProblem.isEmpty()) {
+    const std::optional<edid::EdidModel> audioModel = readSource(audio, tr("Audio"), tr("Audio from"));
+    if (!audioModel) {
+        return;
+    }
+    const edid::MergeOutcome merged = edid::mergeEdids(*videoModel, *audioModel);
+    const QString done =
+        tr("Video from %1, audio from %2.").arg(sourceInSentence(video), sourceInSentence(audio));
+    if (!merged.outcome.ok) {
+        message_->setText(tr("Refused: %1").arg(merged.outcome.reason));
+        offerFit(merged.outcome, true, done);
+        return;
+    }
+    message_->setText(done);
+    takeModel(merged.model, true);
+}
+
+void EdidBuilderPage::takeModel(const edid::EdidModel &model, bool loaded) {
+    model_ = model;
+    if (loaded && !model_.ctaProblem.isEmpty()) {
         message_->setText(message_->text() + QLatin1Char(' ') + model_.ctaProblem);
     }
-    removedVics_.clear();
-    // The rows of VICs removed from the last model go with it.
-    vics_->clear();
+    if (loaded) {
+        removedVics_.clear();
+        // The rows of VICs removed from the last model go with it.
+        vics_->clear();
+    }
     showModel();
 }
 
 void EdidBuilderPage::apply(const edid::EditOutcome &outcome, const QString &done) {
     message_->setText(outcome.ok ? done : tr("Refused: %1").arg(outcome.reason));
+    pendingFit_.reset();
+    fit_->setVisible(false);
+    offerFit(outcome, false, done);
     // Refused or not, the controls show the model: a refused uncheck is checked again.
     showModel();
+}
+
+void EdidBuilderPage::offerFit(const edid::EditOutcome &outcome, bool load, const QString &done) {
+    if (outcome.ok || !outcome.unfitted) {
+        return;
+    }
+    pendingFit_ = PendingFit{outcome, load ? std::nullopt : std::optional<edid::EdidModel>(model_), done};
+    fit_->setVisible(true);
+}
+
+void EdidBuilderPage::fitByLeavingOut() {
+    if (!pendingFit_) {
+        return;
+    }
+    // The box's own EDID states its link; without it, no format is left out for the link.
+    std::optional<edid::LinkLimit> link;
+    if (!session_.linkBusy()) {
+        const Outcome<EdidImage> own = session_.readEdid(EdidSource::Box);
+        if (own.ok()) {
+            link = edid::linkLimitOf(edid::decodeEdid(own.value));
+        }
+    }
+    const PendingFit pending = *pendingFit_;
+    const edid::EdidModel *before = pending.before ? &*pending.before : nullptr;
+    auto *dialog = new EdidFitDialog(*pending.outcome.unfitted,
+                                     edid::proposeFit(*pending.outcome.unfitted, link, before), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, pending] {
+        const std::vector<edid::FitCandidate> chosen = dialog->chosen();
+        edid::EdidModel fitted = *pending.outcome.unfitted;
+        edid::leaveOut(fitted, chosen);
+        if (edid::ctaContentBytes(fitted) > edid::kCtaContentBytes) {
+            return;
+        }
+        QStringList whats;
+        for (const edid::FitCandidate &c : chosen) {
+            whats << edid::fitCandidateWhat(c);
+        }
+        pendingFit_.reset();
+        fit_->setVisible(false);
+        message_->setText(tr("%1 Left out to fit: %2.").arg(pending.done, whats.join(QStringLiteral("; "))));
+        takeModel(fitted, !pending.before);
+    });
+    dialog->open();
 }
 
 void EdidBuilderPage::takeFromOther(edid::EditOutcome (*take)(edid::EdidModel &, const edid::EdidModel &),

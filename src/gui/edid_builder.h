@@ -51,10 +51,16 @@ public:
 
 private:
     void load();
+    // The model of a load or edit, shown as loaded or edited.
+    void takeModel(const edid::EdidModel &model, bool loaded);
     // role names the source in a refusal ("Video: no file chosen"); sourceList is the list
     // it was chosen in, for the caption of the file dialog.
     std::optional<edid::EdidModel> readSource(Source source, const QString &role, const QString &sourceList);
     void apply(const edid::EditOutcome &outcome, const QString &done);
+    // A load or edit refused for space: "Fit by leaving out…" offers the proposal for what it
+    // made; nothing changes until the user chooses.
+    void offerFit(const edid::EditOutcome &outcome, bool load, const QString &done);
+    void fitByLeavingOut();
     // An edit with a block of the EDID chosen in "Take blocks from".
     void takeFromOther(edid::EditOutcome (*take)(edid::EdidModel &, const edid::EdidModel &),
                        const QString &done);
@@ -84,12 +90,20 @@ private:
     FileDialogs *fileDialogs_;
     edid::EdidModel model_;
     std::optional<QTextDocumentFragment> textBeforeUse_; // the whole text, formats too
+    // The load or edit refused for space that "Fit by leaving out…" fits.
+    struct PendingFit {
+        edid::EditOutcome outcome;
+        std::optional<edid::EdidModel> before; // an edit's model; none for a load
+        QString done;                          // the message of the load or edit done
+    };
+    std::optional<PendingFit> pendingFit_;
     QString textAfterUse_; // what the use left; an Undo after later typing would lose that typing
 
     QComboBox *videoFrom_ = nullptr;
     QComboBox *audioFrom_ = nullptr;
     QComboBox *takeFrom_ = nullptr;
     QLabel *message_ = nullptr;
+    QPushButton *fit_ = nullptr;
     QLabel *byteCount_ = nullptr;
     QLineEdit *productName_ = nullptr;
     QPushButton *applyName_ = nullptr;

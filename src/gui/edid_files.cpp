@@ -2,6 +2,7 @@
 
 #include "VeltrikaForm.h"
 #include "core/base/saved_file.h"
+#include "core/edid/edid_check.h"
 #include "core/edid/edid_formats.h"
 #include "core/edid/edid_image.h"
 #include "core/product.h"
@@ -74,14 +75,21 @@ void MainWindow::LoadEDIDfromFile() {
     EdidImage image{};
     std::copy_n(content.bytes.constData(), std::min<qsizetype>(content.bytes.size(), image.size()),
                 reinterpret_cast<char *>(image.data()));
-    renderEdidText(*ui->EDIDtext, image);
     // Raw files count their blocks over the whole file, the other forms over the EDID they hold.
     const qint64 bytes = *content.format == EdidFileFormat::Raw ? fileSize : content.bytes.size();
     const qint64 blocks = (bytes + kEdidBlockSize - 1) / kEdidBlockSize;
     const qint64 boxBlocks = static_cast<qint64>(proto::kEdidSize) / kEdidBlockSize;
+    // The first two blocks of a longer EDID, as `veltrika edid write --fit` gives them: an
+    // extension count that names blocks the box does not hold would be asked about at the write.
     if (blocks > boxBlocks) {
-        statusBar()->showMessage(
-            tr("File loaded: %1 of %2 blocks dropped").arg(blocks - boxBlocks).arg(blocks), kConfirmMs);
+        fitEdidToBox(image);
+    }
+    renderEdidText(*ui->EDIDtext, image);
+    if (blocks > boxBlocks) {
+        statusBar()->showMessage(tr("File loaded: %1 of %2 blocks dropped, the extension count set to 1")
+                                     .arg(blocks - boxBlocks)
+                                     .arg(blocks),
+                                 kConfirmMs);
         return;
     }
     showStatus("File loaded", kConfirmMs);

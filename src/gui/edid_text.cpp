@@ -127,12 +127,12 @@ void MainWindow::CalculateChkSum() {
 
 // Its own question, before the checksums': each reason on a line of its own; No is the
 // default and the answer to Escape and to closing the box.
-bool MainWindow::askAboutUnreadableEdid(const EdidCheck &check) {
+bool MainWindow::askAboutUnreadableEdid(const QStringList &findings) {
     QMessageBox box;
     box.setWindowTitle(tr(kProductTitle));
     box.setIcon(QMessageBox::Warning);
-    box.setText(tr("A source may not be able to read this EDID:\n%1.")
-                    .arg(check.reasons.join(QStringLiteral(";\n"))));
+    box.setText(
+        tr("A source may not be able to read this EDID:\n%1.").arg(findings.join(QStringLiteral(";\n"))));
     box.setInformativeText(tr("Write it to the box anyway?"));
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::No);

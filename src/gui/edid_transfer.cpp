@@ -95,12 +95,14 @@ void MainWindow::WriteEDID() {
             QMessageBox::Ok);
         return;
     }
-    if (!check.ok() && !askAboutUnreadableEdid(check)) {
+    const BoxChange change = BoxChange::ofEdidWrite(image, groups, EdidOrigin::Text);
+    const GateVerdict verdict = checkChange(change);
+    if (!verdict.findings.isEmpty() && !askAboutUnreadableEdid(verdict.findings)) {
         return;
     }
     // A Yes sends the bytes as they are: the checksums are not corrected.
-    if (!edidChecksumsRight(image) && !askAboutWrongChecksums(tr(kProductTitle), tr("Write anyway?"))) {
+    if (verdict.checksumsWrong && !askAboutWrongChecksums(tr(kProductTitle), tr("Write anyway?"))) {
         return;
     }
-    session_->writeEdid(image);
+    applyChange(change, Answer::Yes);
 }

@@ -4,29 +4,36 @@
 #include "VeltrikaForm.h"
 #include "ui_VeltrikaForm.h"
 
-// True only when the activate command was accepted.
-bool MainWindow::sendPacket(const packets::PacketSend &send, const QString &text) {
+// The texts go to the box as typed: what the decoders find in them, Signal Details shows.
+std::optional<packets::PacketBytes> MainWindow::packetOf(const packets::PacketSend &send,
+                                                         const QString &text) {
     const packets::TextOutcome<packets::PacketBytes> packet = packets::packetBytesOf(text, send);
     if (!packet.ok()) {
         showStatus(packet.error, kConfirmMs);
-        return false;
+        return std::nullopt;
     }
-    return session_->sendPacket(send, packet.value.bytes()) == LinkError::None;
+    return packet.value;
 }
 
+// True only when the activate command was accepted.
 bool MainWindow::sendHdrInfoframe() {
-    return sendPacket(packets::kHdrSend, ui->IFtext->toPlainText());
+    const std::optional<packets::PacketBytes> infoframe =
+        packetOf(packets::kHdrSend, ui->IFtext->toPlainText());
+    return infoframe && applyChange(BoxChange::ofHdrSend(*infoframe), Answer::Yes).ok();
 }
 
 void MainWindow::WriteIF() {
     sendHdrInfoframe();
 }
 
-// After an activated AVI infoframe the device learns whether to keep replacing AVI.
+// After activated AVI bytes the device learns whether to keep replacing AVI; true when the
+// activate command was accepted, whatever became of that setting.
 bool MainWindow::sendAVI() {
-    if (!sendPacket(packets::kAviSend, ui->AVItext->toPlainText())) {
+    const std::optional<packets::PacketBytes> bytes = packetOf(packets::kAviSend, ui->AVItext->toPlainText());
+    if (!bytes) {
         return false;
     }
-    applySetting(Setting::ReplaceAvi);
-    return true;
+    const ChangeResult result = applyChange(
+        BoxChange::ofAviSend(*bytes, controlsValue(Setting::ReplaceAvi).value_or(0)), Answer::Yes);
+    return result.error == LinkError::None || !result.failedPart.isEmpty();
 }

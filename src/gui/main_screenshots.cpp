@@ -1,11 +1,13 @@
 // Pictures of the window for the README: the utility on the simulated box, as the demo
 // starts it, one picture of each tab, then EDID Details (the Build page with the video of
 // a TV with Dolby Vision and 4K120 on TOP with the audio formats and speakers of an AV
-// receiver with Atmos on BOT, one picture per edit tab), Signal Details, and the preview of
+// receiver with Atmos on BOT, one picture per edit tab, then their merge fitted by leaving
+// out what least matters), Signal Details, and the preview of
 // a box configuration loaded from File > Load Box Configuration. The scale comes from
 // QT_SCALE_FACTOR, the folder from the command line.
 
 #include "VeltrikaForm.h"
+#include "core/base/saved_file.h"
 #include "core/box/box_configuration_file.h"
 #include "dialog_font.h"
 #include "edid_builder.h"
@@ -17,8 +19,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -80,8 +82,8 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
     picture(details, folder, "edid-compare");
     tabs.setCurrentIndex(2);
     // The TV's blocks and the receiver's audio blocks do not fit one CTA block together: the
-    // TV's EDID drops its 4096x2160 formats and takes the receiver's audio formats and
-    // speakers in place of its own.
+    // TV's EDID drops its 4096x2160 formats and takes the receiver's audio formats, which
+    // bring the receiver's speakers with them.
     child<QComboBox>(details, "buildVideoFrom").setCurrentIndex(EdidBuilderPage::Top);
     child<QComboBox>(details, "buildAudioFrom").setCurrentIndex(0);
     child<QPushButton>(details, "buildLoad").click();
@@ -93,10 +95,6 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
     }
     child<QComboBox>(details, "buildTakeFrom").setCurrentIndex(EdidBuilderPage::Bot);
     child<QPushButton>(details, "buildTakeAudio").click();
-    for (const char *speaker : {"buildSpeaker0", "buildSpeaker1", "buildSpeaker2", "buildSpeaker3",
-                                "buildSpeaker4", "buildSpeaker6"}) {
-        child<QCheckBox>(details, speaker).click();
-    }
     auto &edits = child<QTabWidget>(details, "buildEdits");
     const char *const names[] = {"edid-build", "edid-build-audio", "edid-build-speakers", "edid-build-hdr",
                                  "edid-build-hdmi"};
@@ -104,6 +102,15 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
         edits.setCurrentIndex(page);
         picture(details, folder, names[page]);
     }
+    // The merge of the two does not fit: what leaving out, least loss first, and the merge fitted.
+    edits.setCurrentIndex(0);
+    child<QComboBox>(details, "buildAudioFrom").setCurrentIndex(EdidBuilderPage::Bot + 1);
+    child<QPushButton>(details, "buildLoad").click();
+    child<QPushButton>(details, "buildFit").click();
+    auto &fit = child<QDialog>(details, "buildFitDialog");
+    picture(fit, folder, "edid-build-fit");
+    child<QPushButton>(fit, "buildFitLeaveOut").click();
+    picture(details, folder, "edid-build-fitted");
     details.close();
     // The lively source turns to HDR after 8 s: the next status tick captures its infoframe.
     QEventLoop ticks;
@@ -186,8 +193,9 @@ int main(int argc, char **argv) {
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!folder.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "cannot make the folder %s\n", argv[1]);
+    QString why;
+    if (!makeFolders(folder.path(), &why)) {
+        std::fprintf(stderr, "cannot make the folder %s: %s\n", argv[1], qPrintable(why));
         return 1;
     }
     if (!installDialogFont()) {

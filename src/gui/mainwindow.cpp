@@ -2,6 +2,7 @@
 // the status timer, and the orderly end on close and on File > Exit.
 
 #include "VeltrikaForm.h"
+#include "box_journal.h"
 #include "core/base/colon_hex.h"
 #include "core/box/status_texts.h"
 #include "core/box/watcher.h"
@@ -56,6 +57,10 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
       session_(std::make_unique<BoxSession>(*installedUsb(), *installedClock(),
                                             static_cast<BoxReporter &>(*this))),
+      journal_(installedJournalDirectory().isEmpty()
+                   ? nullptr
+                   : std::make_unique<Journal>(installedJournalDirectory(), QLatin1String(kDeviceSerial))),
+      gate_(std::make_unique<BoxGate>(*session_, *installedClock(), journal_.get())),
       fileDialogs_(&qtFileDialogs()),
       watcher_(std::make_unique<watch::Watcher>(*session_, *installedClock())),
       history_(new SignalHistory(this)) {
@@ -66,6 +71,7 @@ MainWindow::MainWindow(QWidget *parent)
     // Connected to itself: the window's connections are the form's alone.
     connect(lookTimer_, &QTimer::timeout, lookTimer_, [this] { lookForBox(); });
     addViewMenu();
+    addEditMenu();
     addConfigurationActions();
     initDevice();
 }
@@ -190,6 +196,37 @@ void MainWindow::stopStatusTimer() {
     }
     timerRunning = false;
     killTimer(statusTimerId);
+}
+
+ChangeResult MainWindow::applyChange(const BoxChange &change, Answer answer,
+                                     const RestoreProgress &progress) {
+    const ChangeResult result = gate_->applyChange(change, {FrontEnd::Window, {}}, answer, progress);
+    if (!result.journalWarning.isEmpty()) {
+        warnAboutJournal(result.journalWarning);
+    } else if (result.journalEntry) {
+        journalWarned_ = false;
+        if (boxJournal_ != nullptr) {
+            boxJournal_->reload();
+        }
+    }
+    return result;
+}
+
+// Once until the journal takes an entry again; after the slot, so that no message box stands
+// inside a change (and its nested loop delivers no tick there).
+void MainWindow::warnAboutJournal(const QString &why) {
+    if (journalWarned_) {
+        return;
+    }
+    journalWarned_ = true;
+    QTimer::singleShot(0, this, [this, why] {
+        QMessageBox::warning(
+            this, tr(kProductTitle),
+            tr("The box journal cannot be written: %1.\nChanges still reach the box, but they "
+               "are not recorded and cannot be undone.")
+                .arg(why),
+            QMessageBox::Ok);
+    });
 }
 
 void MainWindow::showStatus(const char *text, int ms) {

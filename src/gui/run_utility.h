@@ -3,6 +3,9 @@
 
 #include "core/box/usbxpress.h"
 
-// Builds the application and the one main window on this USB library and clock, and
-// runs the event loop; its result is the exit code. The caller keeps ownership.
-int runUtility(int argc, char **argv, UsbXpress &usb, LinkClock &clock);
+#include <QString>
+
+// Builds the application and the one main window on this USB library and clock, with the
+// box's journal in the folder, and runs the event loop; its result is the exit code. The
+// caller keeps ownership.
+int runUtility(int argc, char **argv, UsbXpress &usb, LinkClock &clock, const QString &journalDirectory);

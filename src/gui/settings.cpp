@@ -145,17 +145,20 @@ std::optional<uint8_t> valueOf(const ValueFrom &from) {
 
 } // namespace
 
+std::optional<uint8_t> MainWindow::controlsValue(Setting setting) const {
+    return valueOf(controlValue(*ui, setting));
+}
+
 MainWindow::SettingWrite MainWindow::applySetting(Setting setting) {
-    const ValueFrom from = controlValue(*ui, setting);
-    if (from.rule == Rule::ComboIndex && !startupComplete) {
+    if (controlValue(*ui, setting).rule == Rule::ComboIndex && !startupComplete) {
         return SettingWrite::NothingToWrite;
     }
-    const std::optional<uint8_t> value = valueOf(from);
+    const std::optional<uint8_t> value = controlsValue(setting);
     if (!value) {
         return SettingWrite::NothingToWrite;
     }
-    return session_->writeSetting(setting, *value) == LinkError::None ? SettingWrite::Accepted
-                                                                      : SettingWrite::Refused;
+    return applyChange(BoxChange::ofSetting(setting, *value), Answer::No).ok() ? SettingWrite::Accepted
+                                                                               : SettingWrite::Refused;
 }
 
 void MainWindow::SetActivePort() {
@@ -258,7 +261,7 @@ void MainWindow::factoryReset() {
     if (what == 0) {
         showStatus("Choose the reset from the checkboxes", kConfirmMs);
     } else {
-        session_->factoryReset(static_cast<FactoryReset>(what));
+        applyChange(BoxChange::ofFactoryReset(static_cast<FactoryReset>(what)), Answer::No);
     }
     ui->leReset->clear();
     ui->cbClearSettings->setChecked(false);

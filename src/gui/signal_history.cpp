@@ -1,6 +1,7 @@
 #include "signal_history.h"
 
 #include "core/base/saved_file.h"
+#include "field_words.h"
 #include "file_dialogs.h"
 
 #include <QApplication>
@@ -89,7 +90,7 @@ QString SignalHistory::text() const {
                     .arg(kMaxEntries);
     }
     for (const HistoryEntry &entry : entries_) {
-        text += timeText(entry.time) + QLatin1String("  ") + entry.what;
+        text += timeText(entry.time) + QLatin1String("  ") + fieldWord(entry.what);
         if (!entry.from.isEmpty()) {
             text += QLatin1String("  ") + entry.from + QLatin1String(" -> ") + entry.to;
         } else if (!entry.to.isEmpty()) {
@@ -126,7 +127,7 @@ QVariant SignalHistory::data(const QModelIndex &index, int role) const {
     case Time:
         return timeText(entry.time);
     case What:
-        return entry.what;
+        return fieldWord(entry.what);
     case From:
         return entry.from;
     case To:

@@ -1,7 +1,8 @@
 #pragma once
 // Signal History: every event of the box since the window started (attached, detached, each
 // changed field, from the watcher), newest at the bottom, kept to the last 10,000; a table
-// that follows as it grows, Copy as text and Save as CSV (RFC 4180).
+// that follows as it grows, Copy as text and Save as CSV (RFC 4180). The table and the text
+// name the fields in words; the CSV keeps the keys.
 
 #include "core/box/watcher.h"
 
@@ -18,7 +19,7 @@ class QTableView;
 // One row: when (local time), what happened, from, to.
 struct HistoryEntry {
     QDateTime time;
-    QString what;
+    QString what; // the event or the field's key; the table and the text show its word
     QString from;
     QString to;
 };
@@ -43,10 +44,11 @@ public:
     qint64 dropped() const { return dropped_; }
     // "2026-12-08 10:15:02.120": local time to the millisecond.
     static QString timeText(const QDateTime &time);
-    // Every row as a line, after a line on the dropped ones when there are any.
+    // Every row as a line, the fields in words, after a line on the dropped ones when there
+    // are any.
     QString text() const;
-    // RFC 4180: a header, every row, fields quoted when they hold a comma, a quote or a line
-    // break (a quote doubled), each record ended by CR LF.
+    // RFC 4180: a header, every row with the fields' keys, fields quoted when they hold a
+    // comma, a quote or a line break (a quote doubled), each record ended by CR LF.
     QByteArray csv() const;
 
     int rowCount(const QModelIndex &parent = {}) const override;

@@ -2,6 +2,7 @@
 // infoframes and the CEC command mean. They only read; nothing they do is sent or stored.
 
 #include "VeltrikaForm.h"
+#include "box_journal.h"
 #include "core/box/status_texts.h"
 #include "edid_details.h"
 #include "signal_details.h"
@@ -43,6 +44,11 @@ void MainWindow::addViewMenu() {
     history->setObjectName(QStringLiteral("actionSignalHistory"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, history, [this] { showSignalHistory(); });
+
+    QAction *journal = view->addAction(tr("Box Journal…"));
+    journal->setObjectName(QStringLiteral("actionBoxJournal"));
+    journal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+    connect(journal, &QAction::triggered, journal, [this] { showBoxJournal(); });
 }
 
 void MainWindow::showSignalHistory() {
@@ -83,4 +89,5 @@ void MainWindow::closeDetailsWindows() {
     delete edidDetails_;
     delete signalDetails_;
     delete signalHistory_;
+    delete boxJournal_;
 }

@@ -4,6 +4,7 @@
 #include "core/box/box_configuration_session.h"
 #include "core/box/named_configurations.h"
 #include "core/box/typed_status_json.h"
+#include "core/box/undo.h"
 #include "core/box/watch_json.h"
 
 #include <QDateTime>
@@ -57,7 +58,13 @@ void LogReporter::consoleNote(const char *text) {
 Bridge::Bridge(BoxSession &session, LinkClock &clock, watch::Watcher &watcher, MqttClient &client,
                BridgeSettings settings, BridgeLog &log, QObject *parent)
     : QObject(parent), session_(session), clock_(clock), watcher_(watcher), client_(client),
-      settings_(std::move(settings)), log_(log) {
+      settings_(std::move(settings)), log_(log),
+      sweep_(client_, discoveryFilter(settings_.discoveryPrefix, settings_.deviceId),
+             settings_.topics.sweep()),
+      journal_(settings_.journalDirectory.isEmpty()
+                   ? nullptr
+                   : std::make_unique<Journal>(settings_.journalDirectory, QLatin1String(kDeviceSerial))),
+      gate_(session, clock, journal_.get()) {
     pollTimer_.setSingleShot(true);
     commandTimer_.setSingleShot(true);
     connect(&pollTimer_, &QTimer::timeout, this, &Bridge::poll);
@@ -65,6 +72,11 @@ Bridge::Bridge(BoxSession &session, LinkClock &clock, watch::Watcher &watcher, M
     connect(&client_, &MqttClient::connected, this, &Bridge::connected);
     connect(&client_, &MqttClient::disconnected, this, &Bridge::disconnected);
     connect(&client_, &MqttClient::messageReceived, this, &Bridge::message);
+    connect(&sweep_, &DiscoverySweep::withdrawn, this, [this](const QStringList &topics) {
+        log_.line(QStringLiteral("withdrew %1 discovery topic(s) this run does not announce: %2")
+                      .arg(topics.size())
+                      .arg(topics.join(QStringLiteral(", "))));
+    });
 }
 
 void Bridge::start() {
@@ -90,6 +102,8 @@ void Bridge::connected() {
         client_.subscribe(filter);
     }
     client_.subscribe(settings_.discoveryPrefix + QStringLiteral("/status"));
+    // Subscribed before this run's configs go out: the broker hands over what it kept first.
+    sweep_.start();
     publishEverything();
 }
 
@@ -97,8 +111,14 @@ void Bridge::disconnected(const QString &why) {
     log_.line(QStringLiteral("broker: %1; trying again in %2 ms").arg(why).arg(client_.backoffMs()));
 }
 
-void Bridge::message(const QString &topic, const QByteArray &payload) {
-    log_.detail(QStringLiteral("received %1 (%2 bytes)").arg(topic).arg(payload.size()));
+void Bridge::message(const QString &topic, const QByteArray &payload, bool retained) {
+    log_.detail(QStringLiteral("received %1 (%2 bytes%3)")
+                    .arg(topic)
+                    .arg(payload.size())
+                    .arg(retained ? QStringLiteral(", retained") : QString()));
+    if (sweep_.take(topic, payload, retained)) {
+        return;
+    }
     if (topic == settings_.discoveryPrefix + QStringLiteral("/status")) {
         if (payload == kOnline) {
             log_.line(QStringLiteral("Home Assistant is online: announcing the box again"));
@@ -110,12 +130,23 @@ void Bridge::message(const QString &topic, const QByteArray &payload) {
     if (!topic.startsWith(prefix)) {
         return;
     }
-    Queued queued{nextSequence_++, topic.mid(prefix.size()), {}};
-    if (queue_.size() >= kMaxQueuedCommands) {
-        reportResult(queued, Result::Refused, QStringLiteral("too many commands waiting"));
+    // An empty message clears a retained one: nothing was asked of the box.
+    if (payload.isEmpty()) {
         return;
     }
+    Queued queued{nextSequence_++, topic.mid(prefix.size()), {}};
     queued.parse = parseCommand(queued.topic, payload, settings_.permissions);
+    // A command the broker kept would be applied again at every start and reconnect.
+    if (retained) {
+        reportResult(
+            queued,
+            {Result::Refused, QStringLiteral("retained command (publish commands without retain)"), {}, {}});
+        return;
+    }
+    if (queue_.size() >= kMaxQueuedCommands) {
+        reportResult(queued, {Result::Refused, QStringLiteral("too many commands waiting"), {}, {}});
+        return;
+    }
     queue_.push_back(std::move(queued));
     scheduleCommands();
 }
@@ -183,9 +214,14 @@ void Bridge::publishDiscovery() {
                              watcher_.firmware(),
                              settings_.permissions.write,
                              namedConfigurations(settings_.configurationDirectory)};
+    QSet<QString> announced;
     for (const RetainedMessage &message : discoveryMessages(context)) {
         publish(message.topic, message.payload, true);
+        if (!message.payload.isEmpty()) {
+            announced.insert(message.topic);
+        }
     }
+    sweep_.setAnnounced(std::move(announced));
     // A configuration deleted since it was announced loses its button.
     for (const QString &name : std::as_const(announcedConfigurations_)) {
         if (!context.configurations.contains(name)) {
@@ -227,99 +263,155 @@ void Bridge::runNextCommand() {
     }
     const Queued queued = std::move(queue_.front());
     queue_.pop_front();
-    QString why;
-    Result outcome = Result::Refused;
+    Done done;
     if (!queued.parse.ok()) {
-        why = queued.parse.refusal;
+        done.why = queued.parse.refusal;
     } else if (!watcher_.isAttached()) {
-        outcome = Result::Failed;
-        why = QStringLiteral("the box is not attached");
+        done.result = Result::Failed;
+        done.why = QStringLiteral("the box is not attached");
     } else {
-        outcome = apply(queued.parse.command, &why);
+        done = apply(queued.parse.command);
     }
-    reportResult(queued, outcome, why);
-    applied_ |= outcome == Result::Applied;
-    republish_ |= outcome != Result::Applied;
+    reportResult(queued, done);
+    if (done.entry) {
+        publish(settings_.topics.journal(), compact(journalEntryObject(*done.entry)), false);
+    }
+    applied_ |= done.result == Result::Applied;
+    republish_ |= done.result != Result::Applied;
     commandTimer_.start(0);
 }
 
-Bridge::Result Bridge::apply(const BridgeCommand &command, QString *why) {
-    if (command.kind == CommandKind::ApplyConfiguration) {
-        return applyConfiguration(command.text, why);
+Bridge::Done Bridge::apply(const BridgeCommand &command) {
+    switch (command.kind) {
+    case CommandKind::Set:
+        return through(BoxChange::ofSetting(command.setting, command.value));
+    case CommandKind::CecSend:
+        return through(BoxChange::ofCecSend(command.packet));
+    case CommandKind::HdrSend:
+        return through(BoxChange::ofHdrSend(command.packet));
+    case CommandKind::ApplyConfiguration:
+        return applyConfiguration(command.text);
+    case CommandKind::Undo:
+        return undo(command.entry);
+    case CommandKind::AviSend:
+        break;
     }
-    const auto once = [&]() -> LinkError {
-        switch (command.kind) {
-        case CommandKind::Set:
-            return session_.writeSetting(command.setting, command.value);
-        case CommandKind::CecSend:
-            return session_.sendPacket(packets::kCecSend, command.packet.bytes());
-        case CommandKind::HdrSend:
-            return session_.sendPacket(packets::kHdrSend, command.packet.bytes());
-        case CommandKind::AviSend:
-        case CommandKind::ApplyConfiguration:
-            break;
-        }
-        // After an activated AVI infoframe the box learns again whether to keep replacing
-        // AVI: the setting it reports now.
-        const Outcome<record::StatusRecord> settings = session_.readSettings();
-        if (!settings.ok()) {
-            return settings.error;
-        }
-        const LinkError sent = session_.sendPacket(packets::kAviSend, command.packet.bytes());
-        return sent != LinkError::None
-                   ? sent
-                   : session_.writeSetting(Setting::ReplaceAvi, settings.value[record::kReplaceAvi]);
-    };
-    LinkError error = once();
-    // A box busy with its EDID after a mode change answers again within seconds.
-    for (int polls = 0; error == LinkError::Busy && polls < kConfigurationBusyPolls; ++polls) {
+    // After activated AVI bytes the box learns again whether to keep replacing AVI: the
+    // setting it reports now. A box busy with its EDID after a mode change answers again
+    // within seconds.
+    Outcome<record::StatusRecord> settings = session_.readSettings();
+    for (int polls = 0; settings.error == LinkError::Busy && polls < kConfigurationBusyPolls; ++polls) {
         clock_.sleep(kConfigurationBusyPollMs);
-        error = once();
+        settings = session_.readSettings();
     }
-    if (error == LinkError::None) {
-        return Result::Applied;
+    if (!settings.ok()) {
+        return failed(settings.error, QLatin1String(linkErrorName(settings.error)));
     }
-    *why = QLatin1String(linkErrorName(error));
-    return failed(error);
+    return through(BoxChange::ofAviSend(command.packet, settings.value[record::kReplaceAvi]));
 }
 
-Bridge::Result Bridge::failed(LinkError error) {
+Bridge::Done Bridge::through(const BoxChange &change) {
+    Done done;
+    const GateVerdict verdict = checkChange(change);
+    if (verdict.verdict != Verdict::Ok) {
+        done.why = verdict.lines().join(QStringLiteral("; "));
+        return done;
+    }
+    if (gate_.journal() != nullptr) {
+        gate_.readBefore(change);
+    }
+    const ChangeResult result = gate_.applyChange(change, {FrontEnd::Bridge, settings_.clientId}, Answer::No);
+    if (result.ok()) {
+        done.result = Result::Applied;
+    } else if (!result.restore.ok()) {
+        done = failed(result.error, restoreReportLines(result.restore).join(QStringLiteral("; ")));
+    } else {
+        const QString error = QLatin1String(linkErrorName(result.error));
+        done = failed(result.error, result.failedPart.isEmpty()
+                                        ? error
+                                        : QStringLiteral("%1: %2").arg(result.failedPart, error));
+    }
+    done.journalWarning = result.journalWarning;
+    done.entry = result.journalEntry;
+    return done;
+}
+
+Bridge::Done Bridge::failed(LinkError error, const QString &why) {
     if (isLinkLoss(error)) {
         handle(watcher_.lost(error));
     }
-    return Result::Failed;
+    return {Result::Failed, why, {}, {}};
 }
 
 // A named configuration, restored as `veltrika restore NAME` restores it. A name with no
-// file, or a file that is not whole, is refused with `why` set and nothing sent.
-Bridge::Result Bridge::applyConfiguration(const QString &name, QString *why) {
+// file, or a file that is not whole, is refused and nothing sent.
+Bridge::Done Bridge::applyConfiguration(const QString &name) {
     const QString fileName = namedConfigurationFile(settings_.configurationDirectory, name);
     if (!QFileInfo::exists(fileName)) {
-        *why = QStringLiteral("no configuration named %1").arg(name);
-        return Result::Refused;
+        return {Result::Refused, QStringLiteral("no configuration named %1").arg(name), {}, {}};
     }
     const ConfigurationFileRead read = readConfigurationFile(fileName);
     if (!read.ok()) {
-        *why = QStringLiteral("%1: %2").arg(fileName, read.error.text());
-        return Result::Refused;
+        return {Result::Refused, QStringLiteral("%1: %2").arg(fileName, read.error.text()), {}, {}};
     }
     const BoxConfiguration &wanted = read.file->configuration;
     const BoxConfigurationRead box = readBoxConfiguration(session_, clock_, partsHeld(wanted), false);
     if (!box.ok()) {
-        *why = QStringLiteral("reading the box's %1: %2")
-                   .arg(box.failedPart, QLatin1String(linkErrorName(box.error)));
-        return failed(box.error);
+        return failed(box.error, QStringLiteral("reading the box's %1: %2")
+                                     .arg(box.failedPart, QLatin1String(linkErrorName(box.error))));
     }
-    const RestoreReport report = runRestore(session_, clock_, planRestore(box.configuration, wanted), wanted);
-    if (!report.ok()) {
-        *why = restoreReportLines(report).join(QStringLiteral("; "));
-        return failed(report.error != LinkError::None ? report.error : report.readBackError);
-    }
-    return Result::Applied;
+    return through(BoxChange::ofRestore(planRestore(box.configuration, wanted), wanted,
+                                        QStringLiteral("apply configuration %1").arg(name)));
 }
 
-void Bridge::reportResult(const Queued &queued, Result outcome, const QString &why) {
-    const char *result = outcomeName(static_cast<int>(outcome));
+// The last change, or the one named, taken back as `veltrika undo` takes it back; never over
+// a part that changed since (there is no --force over MQTT).
+Bridge::Done Bridge::undo(int entry) {
+    if (journal_ == nullptr) {
+        return {Result::Refused, QStringLiteral("no journal is kept"), {}, {}};
+    }
+    const JournalRead read = journal_->read();
+    for (const QString &warning : read.warnings) {
+        log_.line(QStringLiteral("journal: %1").arg(warning));
+    }
+    const auto named = std::find_if(read.entries.begin(), read.entries.end(),
+                                    [entry](const JournalEntry &recorded) { return recorded.id == entry; });
+    const std::optional<JournalEntry> undone =
+        entry == 0 ? lastUndoable(read.entries)
+                   : (named != read.entries.end() ? std::optional(*named) : std::nullopt);
+    if (!undone) {
+        return {Result::Refused,
+                entry == 0 ? QStringLiteral("no change to undo") : QStringLiteral("no entry %1").arg(entry),
+                {},
+                {}};
+    }
+    const BoxConfigurationRead box = readBoxConfiguration(session_, clock_, partsToRead(*undone), false);
+    if (!box.ok()) {
+        return failed(box.error, QStringLiteral("reading the box's %1: %2")
+                                     .arg(box.failedPart, QLatin1String(linkErrorName(box.error))));
+    }
+    QString why;
+    const std::optional<UndoPlan> plan = planUndo(*undone, box.configuration, &why);
+    if (!plan) {
+        return {Result::Refused, why, {}, {}};
+    }
+    if (!plan->changedSince.isEmpty()) {
+        return {Result::Refused,
+                QStringLiteral("changed since entry %1: %2")
+                    .arg(undone->id)
+                    .arg(plan->changedSince.join(QStringLiteral("; "))),
+                {},
+                {}};
+    }
+    for (const QString &note : undoNotes(*plan)) {
+        log_.line(QStringLiteral("undo %1: %2").arg(undone->id).arg(note));
+    }
+    return through(undoChange(*plan));
+}
+
+void Bridge::reportResult(const Queued &queued, const Done &done) {
+    const QString &why = done.why;
+    const char *result = outcomeName(static_cast<int>(done.result));
     QJsonObject object{{QStringLiteral("sequence"), static_cast<qint64>(queued.sequence)},
                        {QStringLiteral("topic"), queued.topic},
                        {QStringLiteral("result"), QLatin1String(result)}};
@@ -330,6 +422,13 @@ void Bridge::reportResult(const Queued &queued, Result outcome, const QString &w
     }
     if (!why.isEmpty()) {
         object.insert(QStringLiteral("reason"), why);
+    }
+    if (!done.journalWarning.isEmpty()) {
+        object.insert(QStringLiteral("journal"), QStringLiteral("not recorded: %1").arg(done.journalWarning));
+        log_.line(QStringLiteral("journal: %1; the change is not recorded").arg(done.journalWarning));
+    }
+    if (done.entry) {
+        object.insert(QStringLiteral("entry"), done.entry->id);
     }
     publish(settings_.topics.result(), compact(object), false);
     log_.line(why.isEmpty() ? QStringLiteral("%1 %2").arg(QLatin1String(result), what)

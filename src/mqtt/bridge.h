@@ -4,12 +4,15 @@
 // Availability is "online" while the broker connection is up and the box attached; the
 // state (the typed status and the firmware) is published retained at every connect and
 // after every change; every watcher event goes to the event topic and every command's
-// outcome to the result topic.
+// outcome to the result topic. At every connect, discovery topics of earlier runs that this
+// run does not announce are withdrawn.
 
 #include "bridge_commands.h"
 #include "discovery.h"
+#include "discovery_sweep.h"
 #include "mqtt_client.h"
 
+#include "core/box/box_gate.h"
 #include "core/box/box_reporter.h"
 #include "core/box/box_session.h"
 #include "core/box/watcher.h"
@@ -20,6 +23,8 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace mqtt {
 
@@ -59,6 +64,8 @@ struct BridgeSettings {
     QString deviceId;
     CommandPermissions permissions;
     QString configurationDirectory;
+    QString journalDirectory = {}; // the box's journal; empty: none is kept
+    QString clientId = {};         // as the journal names the bridge
 };
 
 class Bridge : public QObject {
@@ -85,10 +92,17 @@ private:
         CommandParse parse;
     };
     enum class Result : uint8_t { Applied, Refused, Failed };
+    // What became of a command: its result and why, and the journal's entry of the change.
+    struct Done {
+        Result result = Result::Refused;
+        QString why;
+        QString journalWarning;
+        std::optional<JournalEntry> entry;
+    };
 
     void connected();
     void disconnected(const QString &why);
-    void message(const QString &topic, const QByteArray &payload);
+    void message(const QString &topic, const QByteArray &payload, bool retained);
     void handle(const std::vector<watch::WatchEvent> &events);
     void publishEverything();
     void publishAvailability();
@@ -97,10 +111,13 @@ private:
     void publish(const QString &topic, const QByteArray &payload, bool retain);
     void scheduleCommands();
     void runNextCommand();
-    Result apply(const BridgeCommand &command, QString *why);
-    Result applyConfiguration(const QString &name, QString *why);
-    Result failed(LinkError error);
-    void reportResult(const Queued &queued, Result outcome, const QString &why);
+    Done apply(const BridgeCommand &command);
+    // The change through the gate, whose findings the bridge never overrules.
+    Done through(const BoxChange &change);
+    Done applyConfiguration(const QString &name);
+    Done undo(int entry);
+    Done failed(LinkError error, const QString &why);
+    void reportResult(const Queued &queued, const Done &done);
 
     BoxSession &session_;
     LinkClock &clock_;
@@ -110,6 +127,7 @@ private:
     BridgeLog &log_;
     QTimer pollTimer_;
     QTimer commandTimer_;
+    DiscoverySweep sweep_;
     std::deque<Queued> queue_;
     uint64_t nextSequence_ = 1;
     bool applied_ = false;   // a command reached the box since the queue was last empty
@@ -117,6 +135,8 @@ private:
     QString announcedFirmware_;
     QStringList announcedConfigurations_;
     std::function<void()> afterCommands_;
+    std::unique_ptr<Journal> journal_;
+    BoxGate gate_;
 };
 
 } // namespace mqtt

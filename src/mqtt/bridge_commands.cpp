@@ -46,11 +46,24 @@ CommandParse setting(QStringView name, const QString &value) {
 CommandParse packet(CommandKind kind, const packets::PacketSend &send, const QString &text) {
     const packets::TextOutcome<packets::PacketBytes> bytes = packets::packetBytesOf(text, send);
     if (!bytes.ok()) {
-        return refused(QString::fromLatin1(bytes.error).trimmed());
+        return refused(packets::packetInputError(text, bytes.error));
     }
     CommandParse parse;
     parse.command.kind = kind;
     parse.command.packet = bytes.value;
+    parse.command.text = text;
+    return parse;
+}
+
+CommandParse undo(const QString &text) {
+    bool isNumber = false;
+    const int entry = text.toInt(&isNumber);
+    if (text != QLatin1String(kUndoLast) && (!isNumber || entry < 1)) {
+        return refused(QStringLiteral("not an entry to undo: %1 (last, or an entry's number)").arg(text));
+    }
+    CommandParse parse;
+    parse.command.kind = CommandKind::Undo;
+    parse.command.entry = isNumber ? entry : 0;
     parse.command.text = text;
     return parse;
 }
@@ -61,7 +74,8 @@ CommandParse parseCommand(QStringView topic, QByteArrayView payload, CommandPerm
     const bool isSet = topic.startsWith(QLatin1String(kSetTopic));
     const bool isPacket = topic == QLatin1String(kCecSendTopic) || topic == QLatin1String(kHdrSendTopic) ||
                           topic == QLatin1String(kAviSendTopic);
-    if (!isSet && !isPacket && topic != QLatin1String(kApplyTopic)) {
+    const bool isUndo = topic == QLatin1String(kUndoTopic);
+    if (!isSet && !isPacket && !isUndo && topic != QLatin1String(kApplyTopic)) {
         return refused(QStringLiteral("not a command topic: %1").arg(topic));
     }
     if (!permissions.write) {
@@ -99,6 +113,9 @@ CommandParse parseCommand(QStringView topic, QByteArrayView payload, CommandPerm
     if (topic == QLatin1String(kAviSendTopic)) {
         return packet(CommandKind::AviSend, packets::kAviSend, text);
     }
+    if (isUndo) {
+        return undo(text);
+    }
     const QString nameError = configurationNameError(text);
     if (!nameError.isEmpty()) {
         return refused(nameError);
@@ -119,6 +136,8 @@ QString commandText(const BridgeCommand &command) {
         return QStringLiteral("hdr send %1").arg(command.text);
     case CommandKind::AviSend:
         return QStringLiteral("avi send %1").arg(command.text);
+    case CommandKind::Undo:
+        return QStringLiteral("undo %1").arg(command.text);
     case CommandKind::ApplyConfiguration:
         break;
     }

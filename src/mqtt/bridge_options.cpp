@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include <sys/stat.h>
+
 namespace mqtt {
 namespace {
 
@@ -66,6 +68,22 @@ const OptionInfo *optionNamed(const QString &name) {
         }
     }
     return nullptr;
+}
+
+// As ssh and mosquitto have it: a secret that others may read is no secret. The group may
+// read it, as the service does through its group.
+QString passwordFileModeError(const QString &fileName, uint32_t mode) {
+    const bool othersRead = (mode & S_IROTH) != 0;
+    const bool othersWrite = (mode & S_IWOTH) != 0;
+    if (!othersRead && !othersWrite) {
+        return {};
+    }
+    const QString may = othersRead && othersWrite ? QStringLiteral("read and change")
+                        : othersRead              ? QStringLiteral("read")
+                                                  : QStringLiteral("change");
+    return QStringLiteral("%1: every user of the machine may %2 this password file (mode %3); make it "
+                          "yours alone with chmod 600 %1, or yours and the group's with chmod 640 %1")
+        .arg(fileName, may, QStringLiteral("%1").arg(mode & 07777, 4, 8, QLatin1Char('0')));
 }
 
 QString passwordRefusal() {
@@ -352,6 +370,16 @@ std::optional<QByteArray> brokerPassword(const BridgeOptions &options, const QBy
     QFile file(options.passwordFile);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("Cannot read file %1: %2.").arg(options.passwordFile, file.errorString());
+        return std::nullopt;
+    }
+    // The mode of the file opened, not of whatever the name points to by then.
+    struct stat status {};
+    if (fstat(file.handle(), &status) != 0) {
+        *error = QStringLiteral("Cannot read file %1: %2.").arg(options.passwordFile, file.errorString());
+        return std::nullopt;
+    }
+    *error = passwordFileModeError(options.passwordFile, status.st_mode);
+    if (!error->isEmpty()) {
         return std::nullopt;
     }
     // A password is one line; a file of megabytes is not a password file.

@@ -60,7 +60,7 @@ QString configFileOf(const QStringList &arguments);
 ParsedOptions parseBridgeOptions(const OptionSources &sources);
 
 // The password: the file's first line, or the variable's value; nothing and `error` set
-// when the file cannot be read. Never printed.
+// when the file cannot be read or others may read or change it. Never printed.
 std::optional<QByteArray> brokerPassword(const BridgeOptions &options, const QByteArray &variable,
                                          QString *error);
 

@@ -3,6 +3,7 @@
 #include "bridge.h"
 #include "bridge_options.h"
 
+#include "core/box/journal.h"
 #include "core/box/named_configurations.h"
 #include "core/box/usbxpress.h"
 #include "core/product.h"
@@ -83,31 +84,31 @@ int main(int argc, char **argv) {
     }
 
     SystemLinkClock clock;
-    std::unique_ptr<UsbXpress> usb;
-    sim::SimulatedBox *demoBox = nullptr;
-    sim::LoadedState demoLoaded;
-    QString demoFile;
+    mqtt::BridgeLog log(err, options.verbose);
+    std::unique_ptr<sim::SimulatedBox> demoBox;
+    std::unique_ptr<sim::SharedDemoBox> sharedDemoBox;
+    std::unique_ptr<UsbXpress> systemUsb;
+    UsbXpress *usb = nullptr;
+    const QString demoFile =
+        options.demoFile.isEmpty()
+            ? sim::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME"))
+            : options.demoFile;
     if (options.demo) {
-        auto box = std::make_unique<sim::SimulatedBox>(clock);
-        box->setLogging(false);
-        demoFile = options.demoFile.isEmpty()
-                       ? sim::defaultDemoStateFile(qEnvironmentVariable("XDG_STATE_HOME"),
-                                                   qEnvironmentVariable("HOME"))
-                       : options.demoFile;
+        demoBox = std::make_unique<sim::SimulatedBox>(clock);
+        demoBox->setLogging(false);
+        sharedDemoBox = std::make_unique<sim::SharedDemoBox>(*demoBox, demoFile);
         QString error;
-        const std::optional<sim::LoadedState> loaded = sim::loadDemoState(demoFile, *box, &error);
-        if (!loaded) {
+        if (!sharedDemoBox->load(&error)) {
             return usageError(err, error);
         }
-        demoLoaded = *loaded;
-        box->setLively(true);
-        demoBox = box.get();
-        usb = std::move(box);
+        sharedDemoBox->setErrorHandler([&log](const QString &error) { log.line(error); });
+        demoBox->setLively(true);
+        usb = sharedDemoBox.get();
     } else {
-        usb = makeSystemUsb(clock);
+        systemUsb = makeSystemUsb(clock);
+        usb = systemUsb.get();
     }
 
-    mqtt::BridgeLog log(err, options.verbose);
     mqtt::LogReporter reporter(log);
     BoxSession session(*usb, clock, reporter);
     watch::Watcher watcher(session, clock, options.intervalMs, options.intervalMs);
@@ -137,16 +138,19 @@ int main(int argc, char **argv) {
          options.discoveryPrefix,
          id,
          {options.allowWrite, options.allowPackets},
-         defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME"))},
+         defaultConfigurationsDirectory(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME")),
+         // The demo box's journal is beside its state file, as the command line keeps it.
+         options.demo
+             ? demoJournalDirectory(demoFile)
+             : defaultJournalDirectory(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME")),
+         clientId},
         log);
-    if (demoBox != nullptr) {
+    if (sharedDemoBox) {
         bridge.setAfterCommands([&] {
             QString error;
-            if (!sim::saveDemoState(demoFile, demoLoaded, *demoBox, &error)) {
+            if (!sharedDemoBox->save(&error)) {
                 log.line(error);
-                return;
             }
-            demoLoaded.state = demoBox->exportState();
         });
     }
 

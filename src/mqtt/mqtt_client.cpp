@@ -207,6 +207,15 @@ bool MqttClient::subscribe(const QString &filter) {
     return code == MOSQ_ERR_SUCCESS;
 }
 
+bool MqttClient::unsubscribe(const QString &filter) {
+    if (!connected_) {
+        return false;
+    }
+    const int code = mosquitto_unsubscribe(client_, nullptr, filter.toUtf8().constData());
+    flushWrites();
+    return code == MOSQ_ERR_SUCCESS;
+}
+
 void MqttClient::stop() {
     stopping_ = true;
     retry_.stop();

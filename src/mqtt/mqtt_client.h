@@ -51,6 +51,7 @@ public:
     // every connect) or when the library refuses it.
     bool publish(const QString &topic, const QByteArray &payload, bool retain);
     bool subscribe(const QString &filter);
+    bool unsubscribe(const QString &filter);
     // Sends what is queued and a clean disconnect (the broker then forgets the will).
     void stop();
     // The wait before the next attempt, for the log.

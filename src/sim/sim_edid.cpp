@@ -1,9 +1,11 @@
-// The EDIDs of the simulated box and of the sinks on its outputs: the box's own are a base
-// block and one CTA-861 extension put together byte by byte; the TVs' are real ones.
+// The EDIDs of the simulated box and of the sinks on its outputs: the box's own in FIXED
+// mode and its presets are a base block and one CTA-861 extension put together byte by byte,
+// in automix mode its mix of the TVs' (sim_mix.cpp); the TVs' are real ones.
 
 #include "sim/simulated_box.h"
 
 #include "core/edid/edid_image.h"
+#include "sim/sim_edid.h"
 
 #include <algorithm>
 
@@ -142,13 +144,17 @@ size_t putDataBlock(EdidImage &edid, size_t at, uint8_t tag, const std::array<ui
     return put(edid, at + 1, bytes);
 }
 
+} // namespace
+
 // Three letters packed five bits each, 'A' = 1, big-endian.
-void putManufacturer(EdidImage &edid) {
+void putBoxManufacturer(std::span<uint8_t> edid) {
     const unsigned packed = (kManufacturerId[0] - 'A' + 1) << 10 | (kManufacturerId[1] - 'A' + 1) << 5 |
                             (kManufacturerId[2] - 'A' + 1);
     edid[kManufacturer] = static_cast<uint8_t>(packed >> 8);
     edid[kManufacturer + 1] = static_cast<uint8_t>(packed & 0xFF);
 }
+
+namespace {
 
 // A text descriptor ends with a line feed when it is shorter than its field and is padded with blanks.
 void putMonitorName(EdidImage &edid, size_t at, const std::string &name) {
@@ -167,7 +173,7 @@ EdidImage buildEdid(const std::string &name, uint16_t productCode) {
     EdidImage edid{};
 
     put(edid, 0, kHeader);
-    putManufacturer(edid);
+    putBoxManufacturer(edid);
     edid[kProductCode] = static_cast<uint8_t>(productCode & 0xFF);
     edid[kProductCode + 1] = static_cast<uint8_t>(productCode >> 8);
     edid[kSerialNumber] = 0x01;
@@ -199,6 +205,30 @@ EdidImage buildEdid(const std::string &name, uint16_t productCode) {
     edid[cta + 3] = kCtaSupport;
     setEdidChecksums(edid);
     return edid;
+}
+
+EdidImage SimulatedBox::ownEdid() const {
+    static constexpr std::array<const char *, 8> kPresetNames = {
+        "", "4K30-444", "4K30-RGB", "4K60-420 8B", "4K60-420 HDR", "4K60-444", "4K60-444 HDR", "1080P-444",
+    };
+    switch (record_[record::kEdidMode]) {
+    case record::kEdidModeFixed:
+        return buildEdid("VELTRIKA FIX", 0x2200);
+    case record::kEdidModeCustom: {
+        // An unknown preset falls back to the uploaded table, like preset 0.
+        const uint8_t preset = record_[record::kCustomEdidPreset];
+        if (preset == 0 || preset >= kPresetNames.size()) {
+            return customEdid_;
+        }
+        return buildEdid(kPresetNames[preset], static_cast<uint16_t>(0x2300 + preset));
+    }
+    default:
+        return mixedEdid(topSinkEdid_, botSinkEdid_, record_);
+    }
+}
+
+EdidImage SimulatedBox::defaultCustomEdid() {
+    return buildEdid("VELTRIKA CUST", 0x2023);
 }
 
 EdidImage demoTopSinkEdid() {

@@ -29,8 +29,6 @@ constexpr uint32_t kLongReplyLength = 80;
 constexpr uint8_t kLongReplyFiller = 0xA5;
 
 using record::kEdidModeAutomix;
-using record::kEdidModeCustom;
-using record::kEdidModeFixed;
 using record::kResetEdid;
 using record::kResetSettings;
 
@@ -666,32 +664,6 @@ void SimulatedBox::showScenario(uint32_t index) {
         capture[kCaptureLength] = static_cast<uint8_t>(payload.size());
         std::copy(payload.begin(), payload.end(), capture.begin() + kCapturePayload);
     }
-}
-
-// ---- EDIDs -------------------------------------------------------------------------
-
-EdidImage SimulatedBox::ownEdid() const {
-    static constexpr std::array<const char *, 8> kPresetNames = {
-        "", "4K30-444", "4K30-RGB", "4K60-420 8B", "4K60-420 HDR", "4K60-444", "4K60-444 HDR", "1080P-444",
-    };
-    switch (record_[record::kEdidMode]) {
-    case kEdidModeFixed:
-        return buildEdid("VELTRIKA FIX", 0x2200);
-    case kEdidModeCustom: {
-        // An unknown preset falls back to the uploaded table, like preset 0.
-        const uint8_t preset = record_[record::kCustomEdidPreset];
-        if (preset == 0 || preset >= kPresetNames.size()) {
-            return customEdid_;
-        }
-        return buildEdid(kPresetNames[preset], static_cast<uint16_t>(0x2300 + preset));
-    }
-    default:
-        return buildEdid("VELTRIKA MIX", static_cast<uint16_t>(0x2100 + record_[record::kAutomixAlgorithm]));
-    }
-}
-
-EdidImage SimulatedBox::defaultCustomEdid() {
-    return buildEdid("VELTRIKA CUST", 0x2023);
 }
 
 // ---- Frames --------------------------------------------------------------------------

@@ -2,10 +2,67 @@
 
 #include "usb/device_facts.h"
 
+#include <dlfcn.h>
+
 #include <array>
 #include <cstdio>
 
 namespace usb {
+
+struct SystemLibusb::Libusb {
+    void *library = nullptr;
+    decltype(&libusb_init) init = nullptr;
+    decltype(&libusb_exit) exit = nullptr;
+    decltype(&libusb_get_device_list) getDeviceList = nullptr;
+    decltype(&libusb_free_device_list) freeDeviceList = nullptr;
+    decltype(&libusb_get_device_descriptor) getDeviceDescriptor = nullptr;
+    decltype(&libusb_get_bus_number) getBusNumber = nullptr;
+    decltype(&libusb_get_port_numbers) getPortNumbers = nullptr;
+    decltype(&libusb_get_config_descriptor) getConfigDescriptor = nullptr;
+    decltype(&libusb_free_config_descriptor) freeConfigDescriptor = nullptr;
+    decltype(&libusb_open) open = nullptr;
+    decltype(&libusb_close) close = nullptr;
+    decltype(&libusb_set_auto_detach_kernel_driver) setAutoDetachKernelDriver = nullptr;
+    decltype(&libusb_claim_interface) claimInterface = nullptr;
+    decltype(&libusb_release_interface) releaseInterface = nullptr;
+    decltype(&libusb_clear_halt) clearHalt = nullptr;
+    decltype(&libusb_control_transfer) controlTransfer = nullptr;
+    decltype(&libusb_bulk_transfer) bulkTransfer = nullptr;
+    decltype(&libusb_get_string_descriptor_ascii) getStringDescriptorAscii = nullptr;
+
+    ~Libusb() {
+        if (library != nullptr) {
+            dlclose(library);
+        }
+    }
+
+    // Every function, or false (the library is missing or lacks one).
+    bool load() {
+        library = dlopen("libusb-1.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        return library != nullptr && resolve("libusb_init", &init) && resolve("libusb_exit", &exit) &&
+               resolve("libusb_get_device_list", &getDeviceList) &&
+               resolve("libusb_free_device_list", &freeDeviceList) &&
+               resolve("libusb_get_device_descriptor", &getDeviceDescriptor) &&
+               resolve("libusb_get_bus_number", &getBusNumber) &&
+               resolve("libusb_get_port_numbers", &getPortNumbers) &&
+               resolve("libusb_get_config_descriptor", &getConfigDescriptor) &&
+               resolve("libusb_free_config_descriptor", &freeConfigDescriptor) &&
+               resolve("libusb_open", &open) && resolve("libusb_close", &close) &&
+               resolve("libusb_set_auto_detach_kernel_driver", &setAutoDetachKernelDriver) &&
+               resolve("libusb_claim_interface", &claimInterface) &&
+               resolve("libusb_release_interface", &releaseInterface) &&
+               resolve("libusb_clear_halt", &clearHalt) &&
+               resolve("libusb_control_transfer", &controlTransfer) &&
+               resolve("libusb_bulk_transfer", &bulkTransfer) &&
+               resolve("libusb_get_string_descriptor_ascii", &getStringDescriptorAscii);
+    }
+
+private:
+    template <typename Function> bool resolve(const char *name, Function *function) {
+        *function = reinterpret_cast<Function>(dlsym(library, name));
+        return *function != nullptr;
+    }
+};
 
 namespace {
 
@@ -21,21 +78,22 @@ libusb_device_handle *handleOf(OpenRef handle) {
 
 } // namespace
 
-SystemLibusb::SystemLibusb() {
-    initResult_ = libusb_init(&context_);
+SystemLibusb::SystemLibusb() : libusb_(std::make_unique<Libusb>()) {
+    // Without the library every device list fails, as libusb fails on a system without USB.
+    initResult_ = libusb_->load() ? libusb_->init(&context_) : LIBUSB_ERROR_NOT_SUPPORTED;
 }
 
 SystemLibusb::~SystemLibusb() {
     freeList();
     if (initResult_ == LIBUSB_SUCCESS) {
-        libusb_exit(context_);
+        libusb_->exit(context_);
     }
 }
 
 void SystemLibusb::freeList() {
     if (list_ != nullptr) {
         // Open devices keep their own reference; the others go with the list.
-        libusb_free_device_list(list_, 1);
+        libusb_->freeDeviceList(list_, 1);
         list_ = nullptr;
     }
 }
@@ -46,7 +104,7 @@ int SystemLibusb::deviceList(std::vector<DeviceRef> *devices) {
     if (initResult_ != LIBUSB_SUCCESS) {
         return initResult_;
     }
-    const ssize_t count = libusb_get_device_list(context_, &list_);
+    const ssize_t count = libusb_->getDeviceList(context_, &list_);
     if (count < 0) {
         list_ = nullptr;
         return static_cast<int>(count);
@@ -60,7 +118,7 @@ int SystemLibusb::deviceList(std::vector<DeviceRef> *devices) {
 int SystemLibusb::describe(DeviceRef device, DeviceInfo *info) {
     *info = DeviceInfo{};
     libusb_device_descriptor descriptor{};
-    int result = libusb_get_device_descriptor(deviceOf(device), &descriptor);
+    int result = libusb_->getDeviceDescriptor(deviceOf(device), &descriptor);
     if (result != LIBUSB_SUCCESS) {
         return result;
     }
@@ -68,14 +126,14 @@ int SystemLibusb::describe(DeviceRef device, DeviceInfo *info) {
     info->manufacturerString = descriptor.iManufacturer;
     info->productString = descriptor.iProduct;
     info->serialString = descriptor.iSerialNumber;
-    info->bus = libusb_get_bus_number(deviceOf(device));
+    info->bus = libusb_->getBusNumber(deviceOf(device));
     std::array<uint8_t, kMaxPortDepth> ports{};
-    const int depth = libusb_get_port_numbers(deviceOf(device), ports.data(), kMaxPortDepth);
+    const int depth = libusb_->getPortNumbers(deviceOf(device), ports.data(), kMaxPortDepth);
     if (depth > 0) {
         info->ports.assign(ports.begin(), ports.begin() + depth);
     }
     libusb_config_descriptor *config = nullptr;
-    result = libusb_get_config_descriptor(deviceOf(device), 0, &config);
+    result = libusb_->getConfigDescriptor(deviceOf(device), 0, &config);
     if (result != LIBUSB_SUCCESS) {
         return result;
     }
@@ -95,58 +153,58 @@ int SystemLibusb::describe(DeviceRef device, DeviceInfo *info) {
         }
         info->interfaces.push_back(std::move(described));
     }
-    libusb_free_config_descriptor(config);
+    libusb_->freeConfigDescriptor(config);
     return LIBUSB_SUCCESS;
 }
 
 int SystemLibusb::open(DeviceRef device, OpenRef *handle) {
     libusb_device_handle *opened = nullptr;
-    const int result = libusb_open(deviceOf(device), &opened);
+    const int result = libusb_->open(deviceOf(device), &opened);
     *handle = reinterpret_cast<OpenRef>(opened);
     return result;
 }
 
 void SystemLibusb::close(OpenRef handle) {
-    libusb_close(handleOf(handle));
+    libusb_->close(handleOf(handle));
 }
 
 int SystemLibusb::setAutoDetachKernelDriver(OpenRef handle, bool enable) {
-    return libusb_set_auto_detach_kernel_driver(handleOf(handle), enable ? 1 : 0);
+    return libusb_->setAutoDetachKernelDriver(handleOf(handle), enable ? 1 : 0);
 }
 
 int SystemLibusb::claimInterface(OpenRef handle, uint8_t interface) {
-    return libusb_claim_interface(handleOf(handle), interface);
+    return libusb_->claimInterface(handleOf(handle), interface);
 }
 
 int SystemLibusb::releaseInterface(OpenRef handle, uint8_t interface) {
-    return libusb_release_interface(handleOf(handle), interface);
+    return libusb_->releaseInterface(handleOf(handle), interface);
 }
 
 int SystemLibusb::clearHalt(OpenRef handle, uint8_t endpoint) {
-    return libusb_clear_halt(handleOf(handle), endpoint);
+    return libusb_->clearHalt(handleOf(handle), endpoint);
 }
 
 int SystemLibusb::controlTransfer(OpenRef handle, uint8_t requestType, uint8_t request, uint16_t value,
                                   uint16_t index, unsigned timeoutMs) {
-    return libusb_control_transfer(handleOf(handle), requestType, request, value, index, nullptr, 0,
-                                   timeoutMs);
+    return libusb_->controlTransfer(handleOf(handle), requestType, request, value, index, nullptr, 0,
+                                    timeoutMs);
 }
 
 int SystemLibusb::bulkRead(OpenRef handle, uint8_t endpoint, uint8_t *buffer, int length, int *transferred,
                            unsigned timeoutMs) {
-    return libusb_bulk_transfer(handleOf(handle), endpoint, buffer, length, transferred, timeoutMs);
+    return libusb_->bulkTransfer(handleOf(handle), endpoint, buffer, length, transferred, timeoutMs);
 }
 
 int SystemLibusb::bulkWrite(OpenRef handle, uint8_t endpoint, const uint8_t *bytes, int length,
                             int *transferred, unsigned timeoutMs) {
     // libusb takes one buffer for both directions and only reads it on OUT.
-    return libusb_bulk_transfer(handleOf(handle), endpoint, const_cast<uint8_t *>(bytes), length, transferred,
-                                timeoutMs);
+    return libusb_->bulkTransfer(handleOf(handle), endpoint, const_cast<uint8_t *>(bytes), length,
+                                 transferred, timeoutMs);
 }
 
 int SystemLibusb::stringDescriptorAscii(OpenRef handle, uint8_t index, char *buffer, int size) {
-    return libusb_get_string_descriptor_ascii(handleOf(handle), index,
-                                              reinterpret_cast<unsigned char *>(buffer), size);
+    return libusb_->getStringDescriptorAscii(handleOf(handle), index,
+                                             reinterpret_cast<unsigned char *>(buffer), size);
 }
 
 bool SystemLibusb::sysfsAttribute(const std::string &device, const char *attribute, std::string *value) {

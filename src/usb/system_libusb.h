@@ -1,7 +1,12 @@
 #pragma once
-// The libusb seam on the real libusb-1.0 and the real sysfs.
+// The libusb seam on the real libusb-1.0 and the real sysfs. libusb-1.0 is loaded when the
+// first SystemLibusb is made, that is when the box is first looked for, not at the program's
+// start: a command that needs no box (an EDID decode) does not pay for loading it and the
+// udev library it brings.
 
 #include "usb/libusb_api.h"
+
+#include <memory>
 
 namespace usb {
 
@@ -30,8 +35,10 @@ public:
     bool sysfsAttribute(const std::string &device, const char *attribute, std::string *value) override;
 
 private:
+    struct Libusb; // the library's functions this class calls
     void freeList();
 
+    std::unique_ptr<Libusb> libusb_;
     libusb_context *context_ = nullptr;
     int initResult_ = LIBUSB_SUCCESS;
     libusb_device **list_ = nullptr;

@@ -7,6 +7,7 @@
 #include "sim/simulated_box.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -14,12 +15,22 @@
 
 #include <functional>
 
+// Standard output on a full disk: every write fails.
+class FullDevice : public QIODevice {
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64) override { return -1; }
+};
+
 struct CliRig {
     sim::FakeLinkClock clock{1000};
     sim::SimulatedBox box{clock};
     QString demoFile;
     QString configurationDirectory;
-    bool terminal = false; // standard error is a terminal
+    QString journalDirectory; // set: the changes are journaled there
+    bool terminal = false;    // standard error is a terminal
+    bool outTerminal = false; // standard output is a terminal
+    bool outFull = false;     // standard output takes nothing (a full disk)
     // The monitor's wait and clock of its lines; unset, the fake clock sleeps and the system's
     // time stamps.
     std::function<bool(uint32_t)> wait;
@@ -33,14 +44,22 @@ struct CliRig {
         box.clearLog();
         QTextStream out(&outBytes);
         QTextStream err(&errBytes);
+        FullDevice full;
+        if (outFull) {
+            full.open(QIODevice::WriteOnly);
+            out.setDevice(&full);
+        }
         const cli::Environment environment{
             .out = out,
             .err = err,
             .errIsTerminal = terminal,
+            .outIsTerminal = outTerminal,
             .clock = clock,
             .systemUsb = [this]() -> UsbXpress & { return box; },
             .defaultDemoFile = demoFile,
             .configurationDirectory = configurationDirectory,
+            .keepJournal = !journalDirectory.isEmpty(),
+            .journalDirectory = journalDirectory,
         };
         cli::setMonitorHooks({.wait = wait, .now = now});
         const int status = cli::runCli(arguments, environment);

@@ -158,6 +158,14 @@ private slots:
     void everyFormIsASource();
     void edidReadForms_data();
     void edidReadForms();
+    void globalOptionsAnywhere_data();
+    void globalOptionsAnywhere();
+    void fileOnStandardOutput_data();
+    void fileOnStandardOutput();
+    void decodeSeveral_data();
+    void decodeSeveral();
+    void fullStandardOutputIsAFailure_data();
+    void fullStandardOutputIsAFailure();
     void quietShowsMessagesOnlyOnFailure();
     void progressOnlyOnATerminal();
     void busyBoxIsAskedAgain();
@@ -172,6 +180,8 @@ private slots:
     void decodedOutput();
     void documentationNamesEverything_data();
     void documentationNamesEverything();
+    void inputErrorsInFull_data();
+    void inputErrorsInFull();
 
 private:
     QStringList arguments(const QString &line) const {
@@ -207,6 +217,7 @@ void TestCli::initTestCase() {
     writeFile(path("junk.bin"), QByteArray(128, '\0'));
     writeFile(path("short.txt"), "00 FF FF FF FF FF FF 00\n");
     writeFile(path("three.bin"), threeBlocks());
+    writeFile(path("red.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     QByteArray xrandr = "HDMI-1 connected\n\tEDID:\n";
     for (int row = 0; row < 8; ++row) {
         xrandr += "\t\t" + QByteArray(row == 2 ? 31 : 32, 'a') + '\n';
@@ -247,7 +258,7 @@ void TestCli::exitStatus_data() {
                                     << "veltrika: edid write: nothing was written: the file holds 3 blocks, the box holds 2 (--fit keeps the first two)" << false;
     QTest::newRow("unknown option") << "--frobnicate status" << Setup::None << 2 << "veltrika: unknown option: --frobnicate" << false;
     QTest::newRow("demo without file") << "--demo= status" << Setup::None << 2 << "veltrika: --demo= needs a file name" << false;
-    QTest::newRow("option after command") << "status --json" << Setup::None << 2 << "veltrika: unexpected argument: --json" << false;
+    QTest::newRow("unknown option after command") << "status --jsn" << Setup::None << 2 << "veltrika: unexpected argument: --jsn" << false;
     QTest::newRow("unknown setting") << "get nope" << Setup::None << 2 << "veltrika: unknown setting: nope" << false;
     QTest::newRow("set without value") << "set input" << Setup::None << 2 << "veltrika: not NAME=VALUE: input" << false;
     QTest::newRow("set nothing") << "set" << Setup::None << 2 << "veltrika: set needs NAME=VALUE" << false;
@@ -278,8 +289,20 @@ void TestCli::exitStatus_data() {
                                           << "veltrika: @/broken-xrandr.txt: xrandr --verbose output, line 5: 31 hex digits, 32 expected" << false;
     QTest::newRow("unknown form") << "edid read -o @/e.xml --format xml" << Setup::None << 2
                                   << "veltrika: bad value for --format: xml (one of: raw, hex, carray, inf)" << false;
-    QTest::newRow("form without file") << "edid read top --format carray" << Setup::None << 2
-                                       << "veltrika: --format needs -o FILE" << false;
+    QTest::newRow("form and JSON on standard output") << "--json edid read top --format carray" << Setup::None << 2
+                                                      << "veltrika: --json and the EDID cannot both go to standard output (-o FILE saves the EDID)" << false;
+    QTest::newRow("-o - and JSON after the command") << "edid merge --video top --audio bot -o - --json" << Setup::None << 2
+                                                     << "veltrika: --json and the EDID cannot both go to standard output (-o FILE saves the EDID)" << false;
+    QTest::newRow("SOURCE near a box name") << "edid decode tpo" << Setup::None << 2
+                                            << "veltrika: Cannot read file tpo: No such file or directory (the box's EDIDs are box, top and bot) — did you mean top?" << false;
+    QTest::newRow("compare, SOURCE near a box name") << "edid compare box bto" << Setup::None << 2
+                                                     << "veltrika: Cannot read file bto: No such file or directory (the box's EDIDs are box, top and bot) — did you mean bot?" << false;
+    QTest::newRow("SOURCE near no box name") << "edid edit @/tv.bin -o @/e.bin" << Setup::None << 2
+                                             << "veltrika: Cannot read file @/tv.bin: No such file or directory (the box's EDIDs are box, top and bot)" << false;
+    QTest::newRow("a FILE is never a box name") << "edid write tpo" << Setup::None << 2
+                                                << "veltrika: Cannot read file tpo: No such file or directory." << false;
+    QTest::newRow("standard input twice") << "edid decode - @/good.bin -" << Setup::None << 2
+                                          << "veltrika: - given twice: standard input is read once" << false;
     QTest::newRow("two forms") << "edid read -o @/e.c --hex --format carray" << Setup::None << 2
                                << "veltrika: one --format (or --hex) only" << false;
     QTest::newRow("form without name") << "edid merge --video top --audio bot -o @/m.c --format" << Setup::None << 2
@@ -348,14 +371,14 @@ void TestCli::exitStatus_data() {
                                  << "@/junk.bin: written as it is: block 0 does not start with the EDID header" << true;
     QTest::newRow("cec send") << "cec send 50:04" << Setup::None << 0 << "CEC values written..." << true;
     QTest::newRow("cec store") << "cec store lp 0f:36" << Setup::None << 0 << "CEC values written..." << true;
-    QTest::newRow("hdr send") << "hdr send 87:01:1a" << Setup::None << 0 << "Infoframe values written..." << true;
+    QTest::newRow("hdr send") << "hdr send 87:01:1a --as-is" << Setup::None << 0 << "Infoframe values written..." << true;
     QTest::newRow("avi send") << "avi send 40:a8:00:10" << Setup::None << 0 << "AVI values written..." << true;
     QTest::newRow("reset") << "reset --settings --yes" << Setup::None << 0 << "" << true;
 
     // The box refuses or fails.
     QTest::newRow("set refused") << "set input=bot" << Setup::RefuseRegisterWrite << 1 << "Error Writing values" << true;
     QTest::newRow("cec refused") << "cec send 50:04" << Setup::RefuseCec << 1 << "Error Writing CEC command." << true;
-    QTest::newRow("hdr refused") << "hdr send 87:01" << Setup::RefuseHdr << 1 << "Error Writing Infoframe values." << true;
+    QTest::newRow("hdr refused") << "hdr send 87:01 --as-is" << Setup::RefuseHdr << 1 << "Error Writing Infoframe values." << true;
     QTest::newRow("get silent") << "get" << Setup::SilentStatus << 1 << "veltrika: get: silent" << true;
     QTest::newRow("status silent") << "status" << Setup::SilentStatus << 1 << "veltrika: status: settings: silent" << true;
     QTest::newRow("status refused") << "status" << Setup::RefuseRegisterAccess << 1
@@ -451,8 +474,9 @@ void TestCli::requests_data() {
     QTest::newRow("get") << "get input" << Setup::None << QStringList{settingsRead, videoRead};
     QTest::newRow("status") << "status" << Setup::None
         << QStringList{"11 08 E0 07", settingsRead, videoRead, "11 0F E0 06", "11 1F E0 15", "11 1F E0 1E", "11 1F E0 1F"};
-    QTest::newRow("status of a silent box") << "status" << Setup::SilentStatus
-        << QStringList{"11 08 E0 07", settingsRead, videoRead};
+    // A box still listed that leaves its status read unanswered failed that read: the rest is read.
+    QTest::newRow("status with its status read unanswered") << "status" << Setup::SilentStatus
+        << QStringList{"11 08 E0 07", settingsRead, videoRead, "11 0F E0 06", "11 1F E0 15", "11 1F E0 1E", "11 1F E0 1F"};
     QTest::newRow("cec send") << "cec send 50:04" << Setup::None << QStringList{"10 03 B2 50 01 04", "10 03 B3 10"};
     QTest::newRow("cec activated after refusal") << "cec send 50:04" << Setup::RefuseCec
         << QStringList{"10 03 B2 50 01 04", "10 03 B3 10"};
@@ -460,8 +484,8 @@ void TestCli::requests_data() {
         << QStringList{"10 0A E3 43 45 43 20 35 30 3A 30 34 0D"};
     QTest::newRow("cec store lp upper case") << "cec store lp 0f:36" << Setup::None
         << QStringList{"10 0A E4 43 45 43 20 30 46 3A 33 36 0D"};
-    QTest::newRow("hdr send") << "hdr send 87:01:1a" << Setup::None << QStringList{"10 03 E5 87 01 1A", "10 03 B3 20"};
-    QTest::newRow("hdr activated after refusal") << "hdr send 87:01" << Setup::RefuseHdr
+    QTest::newRow("hdr send") << "hdr send 87:01:1a --as-is" << Setup::None << QStringList{"10 03 E5 87 01 1A", "10 03 B3 20"};
+    QTest::newRow("hdr activated after refusal") << "hdr send --as-is 87:01" << Setup::RefuseHdr
         << QStringList{"10 02 E5 87 01", "10 02 B3 20"};
     QTest::newRow("avi send and replace-avi") << "avi send 40:a8" << Setup::None
         << QStringList{settingsRead, videoRead, "10 02 E6 40 A8", "10 02 B3 80", "10 04 E0 21 00"};
@@ -830,6 +854,197 @@ void TestCli::edidReadForms() {
     QCOMPARE(readEdidFileContent(QByteArrayView(readFile(path("edit.edid")))).ok(), true);
 }
 
+void TestCli::globalOptionsAnywhere_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("global"); // the global options taken, as "json trace quiet demo=FILE"
+    QTest::addColumn<QString>("values"); // what the command kept: its EDIDs, edits, -o and hex
+    QTest::addColumn<QString>("error");
+    // clang-format off
+    QTest::newRow("after the command") << "status --json" << "json" << "" << "";
+    QTest::newRow("after its arguments") << "set input=bot --trace --quiet" << "trace quiet" << "" << "";
+    QTest::newRow("on both sides") << "--quiet edid read top -o x.bin --demo=@/b" << "quiet demo=@/b" << "x.bin" << "";
+    QTest::newRow("after the hex") << "cec send 50:04 --json --demo" << "json demo=" << "50:04" << "";
+    QTest::newRow("between files") << "edid decode a.bin --trace b.bin" << "trace" << "a.bin b.bin" << "";
+    QTest::newRow("the value of an option") << "edid edit top -o e.bin --name --json" << "" << "top --json e.bin" << "";
+    QTest::newRow("the file of -o") << "edid read -o --quiet" << "" << "--quiet" << "";
+    QTest::newRow("after --") << "edid decode -- --json a.bin" << "" << "--json a.bin" << "";
+    QTest::newRow("not a form") << "infoframe decode --form --json" << "" << ""
+                                << "unknown form: --json (one of: frame, hdr-payload, avi-payload)";
+    QTest::newRow("demo without file") << "status --demo=" << "demo=" << "" << "--demo= needs a file name";
+    // clang-format on
+}
+
+// --json, --trace, --quiet and --demo[=FILE] before or after the command and its arguments,
+// but never the value of the command's own option nor after "--".
+void TestCli::globalOptionsAnywhere() {
+    QFETCH(QString, line);
+    QFETCH(QString, global);
+    QFETCH(QString, values);
+    QFETCH(QString, error);
+    const cli::Parsed parsed = cli::parseArguments(arguments(line));
+    QCOMPARE(parsed.error, error);
+    const cli::Invocation &invocation = parsed.invocation;
+    QStringList taken;
+    const std::array<std::pair<bool, const char *>, 3> flags = {
+        {{invocation.json, "json"}, {invocation.trace, "trace"}, {invocation.quiet, "quiet"}}};
+    for (const auto &[set, name] : flags) {
+        if (set) {
+            taken << QLatin1String(name);
+        }
+    }
+    if (invocation.demo) {
+        taken << QStringLiteral("demo=") + invocation.demoFile;
+    }
+    QCOMPARE(taken.join(' '), global.replace('@', dir_.path()));
+    QStringList kept;
+    for (const cli::EdidInput &input : invocation.edidInputs) {
+        kept << input.name;
+    }
+    for (const cli::EdidEdit &edit : invocation.edidEdits) {
+        kept << edit.text;
+    }
+    kept << invocation.outputFile << invocation.packetText;
+    kept.removeAll(QString());
+    QCOMPARE(kept.join(' '), values);
+}
+
+void TestCli::fileOnStandardOutput_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("terminal");   // standard output is a terminal
+    QTest::addColumn<QString>("message"); // standard error's last line
+    // clang-format off
+    QTest::newRow("raw, -o -") << "edid read top -o -" << false << "TV EDID values read.";
+    QTest::newRow("hex, -o -") << "edid read top -o - --format hex" << false << "TV EDID values read.";
+    QTest::newRow("C array without -o") << "edid read top --format carray" << false << "TV EDID values read.";
+    QTest::newRow(".inf without -o") << "edid read top --format inf" << false << "TV EDID values read.";
+    QTest::newRow("hex text on a terminal") << "edid read --hex" << true << "EDID values read.";
+    QTest::newRow("edited, -o -") << "edid edit top --name X -o -" << false
+                                  << "standard output: X written, CTA-861 block 124 of 127 bytes";
+    QTest::newRow("merged, C array") << "edid merge --video top --audio @/good.bin --format carray" << false
+                                     << "standard output: LG TV written, CTA-861 block 119 of 127 bytes";
+    QTest::newRow("raw on a terminal") << "edid read top -o -" << true
+                                       << "veltrika: the raw EDID is not written to a terminal: --format hex prints it "
+                                          "as text, or redirect standard output (> FILE)";
+    QTest::newRow("raw edit on a terminal") << "edid edit top --format raw" << true
+                                            << "veltrika: the raw EDID is not written to a terminal: --format hex prints "
+                                               "it as text, or redirect standard output (> FILE)";
+    // clang-format on
+}
+
+// -o -, or a form without -o, puts on standard output exactly what -o FILE writes into the
+// file, and nothing else; raw bytes never go to a terminal, and then the box is not asked.
+void TestCli::fileOnStandardOutput() {
+    QFETCH(QString, line);
+    QFETCH(bool, terminal);
+    QFETCH(QString, message);
+    const bool refused = message.startsWith(QLatin1String("veltrika: "));
+    CliRig rig;
+    rig.outTerminal = terminal;
+    QCOMPARE(rig.run(arguments(line)), refused ? 2 : 0);
+    QCOMPARE(rig.errLines().last(), message.replace('@', dir_.path()));
+    if (refused) {
+        QVERIFY(rig.outBytes.isEmpty());
+        QVERIFY(rig.box.calls().empty());
+        return;
+    }
+    const QByteArray printed = rig.outBytes;
+    QString toFile = line.contains(QLatin1String(" -o -")) ? line : line + QStringLiteral(" -o -");
+    toFile.replace(QStringLiteral(" -o -"), QStringLiteral(" -o @/standard.out"));
+    QCOMPARE(rig.run(arguments(toFile)), 0);
+    QCOMPARE(printed, readFile(path("standard.out")));
+}
+
+void TestCli::decodeSeveral_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("errors"); // each EDID's, empty when it decoded
+    const QString missing = QStringLiteral(
+        "Cannot read file @/missing.bin: No such file or directory (the box's EDIDs are box, top and bot)");
+    // clang-format off
+    QTest::newRow("JSON Lines, one unreadable, one no EDID")
+        << "--json edid decode @/good.bin @/missing.bin @/junk.bin top" << Setup::None
+        << QStringList{"@/good.bin", "@/missing.bin", "@/junk.bin", "top"}
+        << QStringList{"", missing, "@/junk.bin: not an EDID (no EDID header)", ""};
+    QTest::newRow("JSON Lines, the box refuses its own")
+        << "edid decode box @/good.txt --json" << Setup::RefuseFetch
+        << QStringList{"box", "@/good.txt"} << QStringList{"edid read box: refused", ""};
+    QTest::newRow("text, one unreadable") << "edid decode @/good.bin @/missing.bin bot" << Setup::None
+        << QStringList{"@/good.bin", "@/missing.bin", "bot"} << QStringList{"", missing, ""};
+    QTest::newRow("text, all read") << "edid decode @/good.txt box" << Setup::None
+        << QStringList{"@/good.txt", "box"} << QStringList{"", ""};
+    // clang-format on
+}
+
+// Several EDIDs in one run: each as its own decode shows it, named (with --json one object a
+// line with its `file`); one that cannot be read is said on its line and on standard error,
+// the others go on, and the run ends with exit status 1.
+void TestCli::decodeSeveral() {
+    QFETCH(QString, line);
+    QFETCH(Setup, setup);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, errors);
+    names.replaceInStrings(QStringLiteral("@"), dir_.path());
+    errors.replaceInStrings(QStringLiteral("@"), dir_.path());
+    const bool json = line.contains(QLatin1String("--json"));
+    CliRig rig;
+    prepare(rig, setup);
+    QStringList expectedErr;
+    QByteArray expectedOut;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        // Each as a decode of it alone shows it, with the box's messages of its read.
+        CliRig alone;
+        prepare(alone, setup);
+        alone.run(QStringList{"edid", "decode", names[i]} + (json ? QStringList{"--json"} : QStringList{}));
+        for (const QString &message : alone.errLines()) {
+            if (!message.startsWith(QLatin1String("veltrika: "))) {
+                expectedErr << message;
+            }
+        }
+        if (!errors[i].isEmpty()) {
+            expectedErr << QStringLiteral("veltrika: ") + errors[i];
+        }
+        if (json) {
+            QJsonObject object = alone.json();
+            object.remove(QStringLiteral("error"));
+            object.insert(QStringLiteral("file"), names[i]);
+            if (!errors[i].isEmpty()) {
+                object.insert(QStringLiteral("error"), errors[i]);
+            }
+            expectedOut += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        } else if (errors[i].isEmpty()) {
+            expectedOut += (expectedOut.isEmpty() ? "" : "\n") +
+                           QStringLiteral("==> %1 <==\n").arg(names[i]).toUtf8() + alone.outBytes;
+        }
+    }
+    const qsizetype failed = errors.size() - errors.count(QString());
+    if (failed > 0) {
+        expectedErr << QStringLiteral("veltrika: edid decode: %1 of %2 EDIDs could not be decoded")
+                           .arg(failed)
+                           .arg(names.size());
+    }
+    QCOMPARE(rig.run(arguments(line)), failed > 0 ? 1 : 0);
+    QCOMPARE(rig.errLines(), expectedErr);
+    QCOMPARE(rig.outBytes, expectedOut);
+}
+
+void TestCli::fullStandardOutputIsAFailure_data() {
+    QTest::addColumn<QString>("line");
+    QTest::newRow("one decode") << "edid decode @/good.bin";
+    QTest::newRow("several decodes") << "--json edid decode @/good.bin @/good.txt";
+    QTest::newRow("a file on standard output") << "edid read top -o -";
+    QTest::newRow("settings") << "get input";
+}
+
+// A result that does not reach standard output (a full disk) is never a success.
+void TestCli::fullStandardOutputIsAFailure() {
+    QFETCH(QString, line);
+    CliRig rig;
+    rig.outFull = true;
+    QCOMPARE(rig.run(arguments(line)), 2);
+    QCOMPARE(rig.errLines().last(), QStringLiteral("veltrika: Cannot write to standard output."));
+}
+
 void TestCli::quietShowsMessagesOnlyOnFailure() {
     CliRig rig;
     QCOMPARE(rig.run({"--quiet", "cec", "send", "50:04"}), 0);
@@ -930,13 +1145,13 @@ void TestCli::silentBoxEndsWithinTheTimeOuts_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("timeOuts"); // link time-outs the command may wait out
     // clang-format off
-    QTest::newRow("status: the version read") << "status" << 1;
+    QTest::newRow("status: each read fails on its own") << "status" << 7;
     QTest::newRow("get: status and video reads") << "get" << 2;
     QTest::newRow("set stops at the first") << "set input=bot hdcp=1.4 cec=off" << 1;
     QTest::newRow("edid read: the fetch") << "edid read" << 1;
     QTest::newRow("edid write: the mode check") << "edid write @/good.bin" << 2;
     QTest::newRow("cec send and its activate") << "cec send 50:04" << 2;
-    QTest::newRow("hdr send and its activate") << "hdr send 87:01" << 2;
+    QTest::newRow("hdr send and its activate") << "hdr send 87:01 --as-is" << 2;
     QTest::newRow("avi send: the settings") << "avi send 40:a8" << 2;
     QTest::newRow("cec store") << "cec store sp 50:04" << 1;
     QTest::newRow("reset") << "reset --all --yes" << 1;
@@ -1055,6 +1270,43 @@ void TestCli::documentationNamesEverything() {
             QVERIFY2(!withValues || words.contains(valueName), qPrintable(name + '=' + valueName));
         }
     }
+}
+
+// The whole message of an input error, nothing sent: the length texts of the packet senders
+// say how to write bytes typed without colons (and only then), and a file that is neither an
+// EDID nor text is told as the window tells it.
+void TestCli::inputErrorsInFull_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("message");
+    const QString colons = QStringLiteral(" (write the bytes as colon-separated pairs, e.g. 50:04)");
+    QStringList groups;
+    for (int i = 0; i < 32; ++i) {
+        groups << QStringLiteral("0f");
+    }
+    QTest::newRow("cec without colons") << "cec send 5004"
+                                        << "Error: min 2, max 31 data bytes" + colons;
+    QTest::newRow("hdr without colons") << "hdr send 87"
+                                        << "Error: min 2, max 31 data bytes" + colons;
+    QTest::newRow("avi without colons") << "avi send 4"
+                                        << "Error: min 2, max 13 data bytes" + colons;
+    QTest::newRow("cec store without colons") << "cec store sp 5004"
+                                              << "CEC values not correct" + colons;
+    QTest::newRow("cec of 32 bytes") << "cec send " + groups.join(':') << "Error: min 2, max 31 data bytes";
+    QTest::newRow("digits without colons, long enough") << "cec send 500400"
+                                                        << "Hex Format Error";
+    QTest::newRow("a picture") << "edid write @/red.png"
+                               << "Cannot read file @/red.png: the file is neither an EDID nor text.";
+}
+
+void TestCli::inputErrorsInFull() {
+    QFETCH(QString, line);
+    QFETCH(QString, message);
+    CliRig rig;
+    prepare(rig, Setup::CustomMode);
+    rig.box.clearLog();
+    QCOMPARE(rig.run(arguments(line)), 2);
+    QCOMPARE(rig.errLines().value(0), "veltrika: " + message.replace(QLatin1Char('@'), dir_.path()));
+    QVERIFY(rig.box.calls().empty());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

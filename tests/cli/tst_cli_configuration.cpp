@@ -61,8 +61,11 @@ private slots:
     void onlyTheParts();
     void firmwareNote();
     void namedConfigurations();
+    void saveOverANameNeedsReplace_data();
+    void saveOverANameNeedsReplace();
     void usageErrors_data();
     void usageErrors();
+    void folderNotMade();
 
 private:
     QString path(const char *name) const { return dir_.filePath(QLatin1String(name)); }
@@ -81,7 +84,9 @@ void TestCliConfiguration::backupAndRestore() {
     QCOMPARE(file.file->configuration.customEdid, expected.customEdid);
 
     CliRig rig;
-    QCOMPARE(rig.run({"restore", path("tuned.json")}), 0);
+    // The test's HDR infoframe is no infoframe a decoder takes (its checksum is wrong).
+    QCOMPARE(rig.run({"restore", path("tuned.json")}), 1);
+    QCOMPARE(rig.run({"restore", path("tuned.json"), "--as-is"}), 0);
     QCOMPARE(
         rig.outLines(),
         QStringList({"input: top -> matrix-swap", "hdcp: 2.2 -> 1.4", "hdr-force: off -> on",
@@ -168,7 +173,7 @@ void TestCliConfiguration::refusalInTheMiddle() {
                        R"("hdr_infoframe": "87:01:1a")"));
     CliRig rig;
     rig.box.injectFaultForRegister(sim::Fault::Refuse, record::kRegGreenLed);
-    QCOMPARE(rig.run({"restore", path("three.json")}), 1);
+    QCOMPARE(rig.run({"restore", path("three.json"), "--as-is"}), 1);
     QCOMPARE(rig.outLines(), QStringList({"input: top -> bot", "hdcp: 2.2 -> 1.4"}));
     QCOMPARE(rig.errLines().last(),
              QStringLiteral("veltrika: restore: green-led failed (refused); applied: input, "
@@ -177,7 +182,7 @@ void TestCliConfiguration::refusalInTheMiddle() {
     QCOMPARE(rig.box.registerBlock(proto::kRegStoredHdrInfoframe)[proto::kBlockDataStart], 0x87);
 
     rig.box.statusRecord() = sim::SimulatedBox::factorySettings();
-    QCOMPARE(rig.run({"--json", "restore", path("three.json")}), 1);
+    QCOMPARE(rig.run({"--json", "restore", path("three.json"), "--as-is"}), 1);
     const QJsonObject json = rig.json();
     QCOMPARE(json.value("applied").toArray().size(), 2);
     QCOMPARE(json.value("not_applied").toArray()[0].toObject().value("name").toString(),
@@ -220,7 +225,7 @@ void TestCliConfiguration::namedConfigurations() {
              rig.configurationDirectory + "/gaming.json");
 
     rig.box.keepConfiguration(configurationOfRecord(sim::SimulatedBox::factorySettings()));
-    QCOMPARE(rig.run({"restore", "movie night"}), 0);
+    QCOMPARE(rig.run({"restore", "movie night", "--as-is"}), 0);
     QCOMPARE(rig.box.statusRecord()[record::kActiveInput], 4);
 
     QCOMPARE(rig.run({"config", "delete", "gaming"}), 0);
@@ -231,6 +236,45 @@ void TestCliConfiguration::namedConfigurations() {
     QCOMPARE(rig.run({"restore", "gaming"}), 2);
     QCOMPARE(rig.errLines().last(), QStringLiteral("veltrika: no file and no configuration named gaming"));
     QVERIFY(rig.box.calls().empty());
+}
+
+// A configuration tuned for hours is not lost to its name typed again: the save is refused
+// before the box is looked for and the file is left as it was; --replace replaces it.
+void TestCliConfiguration::saveOverANameNeedsReplace_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitStatus");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("savedInput"); // the input of the configuration the file holds after
+    QTest::newRow("the same name again")
+        << QStringList{"config", "save", "movie night"} << 1
+        << "veltrika: a configuration named movie night exists; give --replace to replace it" << 4;
+    QTest::newRow("--replace after the name")
+        << QStringList{"config", "save", "movie night", "--replace"} << 0 << "" << 1;
+    QTest::newRow("--replace before the name")
+        << QStringList{"--json", "config", "save", "--replace", "movie night"} << 0 << "" << 1;
+}
+
+void TestCliConfiguration::saveOverANameNeedsReplace() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitStatus);
+    QFETCH(QString, error);
+    QFETCH(int, savedInput);
+    CliRig rig;
+    rig.configurationDirectory = dir_.filePath(QStringLiteral("save/%1").arg(QTest::currentDataTag()));
+    rig.box.keepConfiguration(tuned());
+    QCOMPARE(rig.run({"config", "save", "movie night"}), 0);
+    rig.box.keepConfiguration(configurationOfRecord(sim::SimulatedBox::factorySettings()));
+    rig.box.clearLog();
+
+    QCOMPARE(rig.run(arguments), exitStatus);
+    QCOMPARE(rig.errLines().isEmpty() ? QString() : rig.errLines().last(), error);
+    QCOMPARE(rig.box.calls().empty(), exitStatus != 0);
+    const ConfigurationFileRead saved =
+        readConfigurationFile(rig.configurationDirectory + "/movie night.json");
+    QVERIFY2(saved.ok(), qPrintable(saved.error.text()));
+    QCOMPARE(int(saved.file->configuration.setting(Setting::ActiveInput).value_or(0)), savedInput);
+    QCOMPARE(QDir(rig.configurationDirectory).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"movie night.json"});
 }
 
 void TestCliConfiguration::usageErrors_data() {
@@ -258,6 +302,19 @@ void TestCliConfiguration::usageErrors() {
     QCOMPARE(rig.errLines().first(), "veltrika: " + error);
     QVERIFY(rig.box.calls().empty());
     QVERIFY(!QFile::exists(path("never")));
+}
+
+// A folder that cannot be made says why, in the system's words, before the box is looked for.
+void TestCliConfiguration::folderNotMade() {
+    const QTemporaryDir alone;
+    const QString data = alone.filePath(QStringLiteral("data"));
+    writeFile(data, "a file where a folder should be");
+    CliRig rig;
+    rig.configurationDirectory = data + "/veltrika/configurations";
+    QCOMPARE(rig.run({"config", "save", "movie night"}), 2);
+    QCOMPARE(rig.errLines().first(),
+             "veltrika: Cannot make the folder " + data + "/veltrika/configurations: Not a directory.");
+    QVERIFY(rig.box.calls().empty());
 }
 
 QTEST_GUILESS_MAIN(TestCliConfiguration)

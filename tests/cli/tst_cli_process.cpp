@@ -2,6 +2,7 @@
 // as a script sees them, and the demo box's state file across processes. Each run is a
 // real process on the real clock: only what in-process tests cannot show is here.
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -16,10 +17,13 @@ struct Run {
     QByteArray err;
 };
 
-Run veltrika(const QStringList &arguments, const QProcessEnvironment &environment) {
+Run veltrika(const QStringList &arguments, const QProcessEnvironment &environment,
+             const QByteArray &input = {}) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(VELTRIKA_PATH), arguments);
+    process.write(input);
+    process.closeWriteChannel();
     Run run;
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
         process.kill();
@@ -43,6 +47,8 @@ private slots:
     void demoSequenceAcrossProcesses();
     void defaultStateFile();
     void noBoxOnUsb();
+    void bytesThroughStandardStreams();
+    void fullDisk();
 
 private:
     QTemporaryDir dir_;
@@ -94,6 +100,41 @@ void TestCliProcess::noBoxOnUsb() {
     QCOMPARE(QJsonDocument::fromJson(run.out).object().value("error").toString(),
              QStringLiteral("no box found"));
     QVERIFY(run.err.startsWith("VELTRIKA USB not connected!\n"));
+}
+
+// The raw EDID of -o - through the process's standard output byte for byte, and standard
+// input as one of several EDIDs decoded in one run.
+void TestCliProcess::bytesThroughStandardStreams() {
+    QFile file(QStringLiteral(VELTRIKA_SOURCE_DIR "/tests/data/edid/lg-oled-c9-hdmi.bin"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray tv = file.readAll(); // the demo box's TV on TOP
+    const QString demo = QStringLiteral("--demo=") + dir_.filePath(QStringLiteral("streams"));
+    const Run read = veltrika({demo, "edid", "read", "top", "-o", "-"}, environment_);
+    QCOMPARE(read.exitStatus, 0);
+    QCOMPARE(read.out, tv.left(256));
+
+    const Run decode = veltrika({"edid", "decode", "--json", "-", "top", demo}, environment_, tv);
+    QCOMPARE(decode.exitStatus, 0);
+    const QList<QByteArray> lines = decode.out.split('\n');
+    QCOMPARE(lines.size(), 3); // two lines and the empty rest
+    QJsonObject fromInput = QJsonDocument::fromJson(lines[0]).object();
+    QJsonObject fromBox = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(fromInput.take(QStringLiteral("file")).toString(), QStringLiteral("-"));
+    QCOMPARE(fromBox.take(QStringLiteral("file")).toString(), QStringLiteral("top"));
+    QCOMPARE(fromInput.value(QStringLiteral("name")).toString(), QStringLiteral("LG TV"));
+    QCOMPARE(fromInput, fromBox);
+}
+
+// Standard output on a full disk: the decode fails, and says so.
+void TestCliProcess::fullDisk() {
+    const QString tv = QStringLiteral(VELTRIKA_SOURCE_DIR "/tests/data/edid/lg-oled-c9-hdmi.bin");
+    QProcess process;
+    process.setProcessEnvironment(environment_);
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(VELTRIKA_PATH), {"edid", "decode", tv, tv});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(process.readAllStandardError(), QByteArray("veltrika: Cannot write to standard output.\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCliProcess)

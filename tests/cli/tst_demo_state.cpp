@@ -3,7 +3,9 @@
 // file is refused and left exactly as it was.
 
 #include "cli_rig.h"
+#include "core/box/box_session.h"
 #include "sim/demo_state.h"
+#include "support/recording_reporter.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,6 +79,9 @@ private slots:
     void unwritableStateFile();
     void defaultPath_data();
     void defaultPath();
+    void frontEndsShareOneBox_data();
+    void frontEndsShareOneBox();
+    void damagedWhileRunning();
 
 private:
     QString path(const char *name) const { return dir_.filePath(QLatin1String(name)); }
@@ -162,7 +167,7 @@ void TestDemoState::sequenceOfRunsIsOneBox() {
         QCOMPARE(second.run({demo, "get", "input", "edid-mode"}), 0);
         QCOMPARE(second.outLines(), QStringList({"input=bot", "edid-mode=custom"}));
         QCOMPARE(second.run({demo, "edid", "write", edidFile}), 0);
-        QCOMPARE(second.run({demo, "hdr", "send", "87:01:1a:00:02"}), 0);
+        QCOMPARE(second.run({demo, "hdr", "send", "87:01:1a:00:02", "--as-is"}), 0);
     }
     {
         CliRig third;
@@ -270,6 +275,98 @@ void TestDemoState::defaultPath() {
     QFETCH(QString, xdgStateHome);
     QFETCH(QString, expected);
     QCOMPARE(sim::defaultDemoStateFile(xdgStateHome, QStringLiteral("/home/u")), expected);
+}
+
+namespace {
+
+// A front end that runs on the demo box (the window's demo, the bridge's): its own simulated
+// box on the state file, and a session that reads the status at its ticks.
+struct RunningFrontEnd {
+    sim::FakeLinkClock clock{1000};
+    sim::SimulatedBox box{clock};
+    sim::SharedDemoBox shared;
+    RecordingReporter reporter;
+    BoxSession session{shared, clock, reporter};
+    QStringList errors;
+
+    explicit RunningFrontEnd(const QString &file) : shared(box, file) {
+        shared.setErrorHandler([this](const QString &error) { errors << error; });
+    }
+    bool start() {
+        QString error;
+        return shared.load(&error) && session.attach() == Attach::Open;
+    }
+    bool tick() { return session.readStatus().ok(); }
+};
+
+} // namespace
+
+void TestDemoState::frontEndsShareOneBox_data() {
+    QTest::addColumn<QStringList>("command"); // what `veltrika --demo` does meanwhile
+    QTest::addColumn<bool>("runningChanges"); // the running front end turns the green LED off
+    QTest::addColumn<QString>("runningSees"); // its input and green LED after its next tick
+    QTest::addColumn<QStringList>("cliSees"); // `veltrika --demo get input green-led` after that
+    QTest::newRow("the command line's change reaches a running window")
+        << QStringList{"set", "input=bot"} << false << "2 1" << QStringList{"input=bot", "green-led=on"};
+    QTest::newRow("a running window's change reaches the command line")
+        << QStringList{} << true << "1 0" << QStringList{"input=top", "green-led=off"};
+    // Both changed the box: the window's tick writes last, and the file stays whole.
+    QTest::newRow("the last writer wins, whole")
+        << QStringList{"set", "input=bot"} << true << "1 0" << QStringList{"input=top", "green-led=off"};
+}
+
+// `veltrika --demo` and a front end that runs are one box: each change goes through the
+// state file, picked up at the running one's next status tick.
+void TestDemoState::frontEndsShareOneBox() {
+    QFETCH(QStringList, command);
+    QFETCH(bool, runningChanges);
+    QFETCH(QString, runningSees);
+    QFETCH(QStringList, cliSees);
+    const QTemporaryDir alone;
+    const QString file = alone.filePath(QStringLiteral("demo-box"));
+    RunningFrontEnd running(file);
+    QVERIFY(running.start());
+    QVERIFY(running.tick());
+    if (!command.isEmpty()) {
+        CliRig cli;
+        QCOMPARE(cli.run(QStringList{"--demo=" + file} + command), 0);
+    }
+    if (runningChanges) {
+        QCOMPARE(running.session.writeSetting(Setting::GreenLed, 0), LinkError::None);
+    }
+    QVERIFY(running.tick());
+    QCOMPARE(QStringLiteral("%1 %2")
+                 .arg(running.box.statusRecord()[record::kActiveInput])
+                 .arg(running.box.statusRecord()[record::kGreenLed]),
+             runningSees);
+    CliRig cli;
+    QCOMPARE(cli.run({"--demo=" + file, "get", "input", "green-led"}), 0);
+    QCOMPARE(cli.outLines(), cliSees);
+    QVERIFY(running.errors.isEmpty());
+    QCOMPARE(QDir(alone.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"demo-box"});
+}
+
+// A file damaged while a front end runs is told once and left as it is; the box keeps its
+// state until the file is whole again.
+void TestDemoState::damagedWhileRunning() {
+    const QTemporaryDir alone;
+    const QString file = alone.filePath(QStringLiteral("demo-box"));
+    RunningFrontEnd running(file);
+    QVERIFY(running.start());
+    QCOMPARE(running.session.writeSetting(Setting::ActiveInput, 2), LinkError::None);
+    QVERIFY(running.tick()); // saves its change
+    const QByteArray saved = fileBytes(file);
+    writeFile(file, "input=bot\n");
+    QVERIFY(running.tick());
+    QVERIFY(running.tick());
+    QCOMPARE(running.errors, QStringList{file + ": not a demo box state; the file is left as it is"});
+    QCOMPARE(running.box.statusRecord()[record::kActiveInput], 2);
+    QCOMPARE(fileBytes(file), QByteArray("input=bot\n"));
+    writeFile(file, saved);
+    CliRig cli;
+    QCOMPARE(cli.run({"--demo=" + file, "set", "input=matrix-swap"}), 0);
+    QVERIFY(running.tick());
+    QCOMPARE(running.box.statusRecord()[record::kActiveInput], 4);
 }
 
 QTEST_GUILESS_MAIN(TestDemoState)

@@ -432,6 +432,14 @@ void TestEdidModel::edits_data() {
         "remove VIC from the 4:2:0 Video Data Block",
         ctaEdid(concat({block(2, {16}), extendedBlock(14, {118})})),
         [](EdidModel &m) { return edid::removeVic(m, 118); }, ctaEdid(block(2, {16})));
+    // HDMI VIC 4 names 4096x2160p24: a source would still take it from there.
+    row(
+        "remove VIC 98 takes its HDMI VIC",
+        ctaEdid(concat({block(2, {16, 98}),
+                        block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C, 0x20, 0x00, 0x40, 0x01, 0x04})})),
+        [](EdidModel &m) { return edid::removeVic(m, 98); },
+        ctaEdid(concat(
+            {block(2, {16}), block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C, 0x20, 0x00, 0x20, 0x01})})));
     row(
         "remove native VIC", ctaEdid(concat({block(2, {0x90, 4}), block(2, {16})})),
         [](EdidModel &m) { return edid::removeVic(m, 16); }, ctaEdid(block(2, {4})));
@@ -600,6 +608,27 @@ void TestEdidModel::edits_data() {
         ctaEdid(concat({video, block(1, {0x09, 0x07, 0x07}), block(4, {1, 0, 0})})),
         [receiver](EdidModel &m) { return edid::takeAudioBlock(m, receiver); },
         ctaEdid(concat({video, block(1, kSads), block(4, {1, 0, 0})})));
+    // The channels come with where they play: the speakers, the room and its speaker locations
+    // of the other EDID, in place of this one's or added after the audio.
+    const Bytes room = {0x67, 0x20, 0x20, 0x0A, 0x10, 0x00, 0x04};
+    const Bytes locations = {0x20, 0x00, 0x21, 0x01};
+    const edid::EdidModel surround =
+        edid::readEdidModel(ctaEdid(concat({video, block(1, kSads), block(4, {0x4F, 0, 0}),
+                                            extendedBlock(19, room), extendedBlock(20, locations)})));
+    const auto takeSurround = [surround](EdidModel &m) { return edid::takeAudioBlock(m, surround); };
+    row("take the audio with its speakers, room and speaker locations in place",
+        ctaEdid(concat({video, block(1, {0x09, 0x07, 0x07}), block(4, {1, 0, 0}), block(3, kHdmiVsdb),
+                        extendedBlock(19, {0x41, 0, 0, 0, 0, 0, 0}), extendedBlock(20, {0x20, 0x00})})),
+        takeSurround,
+        ctaEdid(concat({video, block(1, kSads), block(4, {0x4F, 0, 0}), block(3, kHdmiVsdb),
+                        extendedBlock(19, room), extendedBlock(20, locations)})));
+    row("take the audio adds its speakers and room after it",
+        ctaEdid(concat({video, block(1, {0x09, 0x07, 0x07}), block(3, kHdmiVsdb)})), takeSurround,
+        ctaEdid(concat({video, block(1, kSads), block(4, {0x4F, 0, 0}), extendedBlock(19, room),
+                        extendedBlock(20, locations), block(3, kHdmiVsdb)})));
+    refusedRow("take the audio when its speakers do not fit",
+               ctaEdid(concat({filler(1), filler(2), filler(3), block(1, kSads), block(2, Bytes(16, 1))})),
+               takeSurround, 4 + 9 + 6, full.arg(4 + 9 + 6));
     row(
         "take Dolby Vision", ctaEdid(concat({video, extendedBlock(6, {0x05, 0x01})})),
         [receiver](EdidModel &m) {

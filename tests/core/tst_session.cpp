@@ -18,6 +18,9 @@ Q_DECLARE_METATYPE(LinkError)
 
 namespace {
 
+// A fault of the transaction table: no reply, and the serial gone from the list meanwhile.
+constexpr int kSilentUnlisted = -2;
+
 // The simulated box on a fake clock and a session on it.
 struct SessionRig {
     sim::FakeLinkClock clock{1000};
@@ -145,25 +148,33 @@ void TestSession::openAndCloseFailures() {
 }
 
 // Each row is one case of the transaction: a status read (42 bytes) against a box with one
-// fault, or none.
+// fault, or none, and the link loss it is told as. A box still listed that leaves the request
+// unanswered failed that request only; unplugged is what the USB layer says.
 void TestSession::transactErrorKinds_data() {
     QTest::addColumn<int>("fault");
     QTest::addColumn<uint32_t>("minimum");
     QTest::addColumn<LinkError>("error");
     QTest::addColumn<uint32_t>("received");
+    QTest::addColumn<QString>("loss");
 
     constexpr int kNone = -1;
-    QTest::newRow("reply of exactly the minimum") << kNone << 42u << LinkError::None << 42u;
-    QTest::newRow("one byte short of the minimum") << kNone << 43u << LinkError::Short << 42u;
-    QTest::newRow("write fails") << int(Fault::WriteFail) << 42u << LinkError::WriteFailed << 0u;
-    QTest::newRow("queue query fails") << int(Fault::RxQueueFail) << 42u << LinkError::RxQueueFailed << 0u;
-    QTest::newRow("silent box") << int(Fault::Silent) << 42u << LinkError::Silent << 0u;
-    QTest::newRow("read fails") << int(Fault::ReadFail) << 42u << LinkError::ReadFailed << 0u;
-    QTest::newRow("short reply") << int(Fault::Short) << 42u << LinkError::Short << 21u;
-    QTest::newRow("reply longer than 64 bytes is cut") << int(Fault::Long) << 42u << LinkError::None << 64u;
+    QTest::newRow("reply of exactly the minimum") << kNone << 42u << LinkError::None << 42u << "";
+    QTest::newRow("one byte short of the minimum") << kNone << 43u << LinkError::Short << 42u << "";
+    QTest::newRow("write fails") << int(Fault::WriteFail) << 42u << LinkError::WriteFailed << 0u
+                                 << "write failed";
+    QTest::newRow("queue query fails")
+        << int(Fault::RxQueueFail) << 42u << LinkError::RxQueueFailed << 0u << "receive queue failed";
+    QTest::newRow("silent box, still listed") << int(Fault::Silent) << 42u << LinkError::Silent << 0u << "";
+    QTest::newRow("silent box, its serial no longer listed")
+        << kSilentUnlisted << 42u << LinkError::Unplugged << 0u << "unplugged";
+    QTest::newRow("read fails") << int(Fault::ReadFail) << 42u << LinkError::ReadFailed << 0u
+                                << "read failed";
+    QTest::newRow("short reply") << int(Fault::Short) << 42u << LinkError::Short << 21u << "";
+    QTest::newRow("reply longer than 64 bytes is cut")
+        << int(Fault::Long) << 42u << LinkError::None << 64u << "";
     QTest::newRow("library claims more than it delivered")
-        << int(Fault::ReadOverreport) << 42u << LinkError::None << 64u;
-    QTest::newRow("refused") << int(Fault::Refuse) << 2u << LinkError::Refused << 2u;
+        << int(Fault::ReadOverreport) << 42u << LinkError::None << 64u << "";
+    QTest::newRow("refused") << int(Fault::Refuse) << 2u << LinkError::Refused << 2u << "";
 }
 
 void TestSession::transactErrorKinds() {
@@ -171,14 +182,21 @@ void TestSession::transactErrorKinds() {
     QFETCH(uint32_t, minimum);
     QFETCH(LinkError, error);
     QFETCH(uint32_t, received);
+    QFETCH(QString, loss);
     SessionRig rig;
     QVERIFY(rig.attach());
-    if (fault >= 0) {
+    if (fault == kSilentUnlisted) {
+        // The open handle stays, the list no longer names the serial.
+        rig.box.setAttachedDevices({{"2024"}});
+        rig.box.injectFaultForNext(Fault::Silent, 1);
+    } else if (fault >= 0) {
         rig.box.injectFaultForNext(Fault(fault), 1);
     }
     const Exchange result = rig.session.transactAccepted(proto::statusRead(42), minimum, proto::kStatusRead);
     QCOMPARE(result.error, error);
     QCOMPARE(result.received, received);
+    QCOMPARE(rig.reporter.losses, loss.isEmpty() ? QStringList() : QStringList{loss});
+    QCOMPARE(isLinkLoss(result.error), !loss.isEmpty());
     QVERIFY(!rig.session.linkBusy());
     // Only bytes that arrived are in the reply; the rest stays zero.
     QVERIFY(

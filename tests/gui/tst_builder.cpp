@@ -3,6 +3,7 @@
 // encoded bytes into the text as the window renders any EDID and sends the box nothing.
 
 #include "core/edid/edid_decode.h"
+#include "core/edid/edid_fit.h"
 #include "core/edid/edid_model.h"
 #include "core/edid/spaced_hex.h"
 #include "edid_builder.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -393,6 +395,8 @@ private slots:
     void quickRemovalsRemoveTheClickedVics();
     void useIsOneUndoStepOfTheText();
     void useSaysWhatASourceCannotRead();
+    void fitByLeavingOut_data();
+    void fitByLeavingOut();
 
 private:
     EdidBuilderPage &openBuild();
@@ -575,7 +579,9 @@ void TestBuilder::editAndUseInText_data() {
     row("TOP, max TMDS character rate", top, "TMDS rate 500");
     row("TOP, max TMDS clock", top, "TMDS clock 340");
     row("TOP, deep colour 48 bit", top, "deep colour 48");
-    row("TOP, audio taken from BOT", top, "take audio", bot);
+    // TOP whole has no room for BOT's audio with its speakers: the box's EDID takes them, its
+    // own speakers replaced.
+    row("box, audio and speakers taken from BOT", EdidBuilderPage::Box, "take audio", bot);
     row("BOT, remove an audio format", bot, "remove audio");
     row("BOT, 6 channels for each descriptor of a format", bot, "audio 6 channels");
     row("BOT, a format without 192 kHz", bot, "audio without 192 kHz");
@@ -680,7 +686,8 @@ void TestBuilder::refusedEditChangesNothing_data() {
     QTest::newRow("VIC listed already") << int(EdidBuilderPage::Top) << "add VIC" << -1 << false;
     QTest::newRow("name not ASCII") << int(EdidBuilderPage::Top) << "name not ASCII" << 0 << false;
     QTest::newRow("CTA block full") << int(EdidBuilderPage::Top) << "add VIC" << 0 << true;
-    // The box's own EDID has no Dolby Vision block: the button is disabled, the click does nothing.
+    // The box's own EDID in FIXED mode has no Dolby Vision block: the button is disabled, the
+    // click does nothing.
     QTest::newRow("no Dolby Vision") << int(EdidBuilderPage::Box) << "remove DV" << 0 << false;
     QTest::newRow("min luminance without max")
         << int(EdidBuilderPage::Top) << "min luminance alone" << 0 << false;
@@ -697,6 +704,9 @@ void TestBuilder::refusedEditChangesNothing() {
     QFETCH(QString, edit);
     QFETCH(int, vic);
     QFETCH(bool, fill);
+    if (edit == "remove DV") {
+        rig_->box.statusRecord()[record::kEdidMode] = record::kEdidModeFixed;
+    }
     load(Source(source), 0);
     EdidBuilderPage &page = openBuild();
     auto *message = in<QLabel>(page, "buildMessage");
@@ -822,6 +832,99 @@ void TestBuilder::videoAndAudioFromTwoSources() {
     parseEdidText(rig_->widget<QTextEdit>("EDIDtext")->toPlainText(), inText);
     const std::vector<uint8_t> expectedBytes = encoded256(expected);
     QVERIFY(std::equal(inText.begin(), inText.end(), expectedBytes.begin(), expectedBytes.end()));
+}
+
+// The merge of the demo's TVs does not fit: "Fit by leaving out…" reads the box's own EDID
+// for its link and lists what may go, the least-loss set checked; the dialog takes only a
+// choice that fits, and the page then holds the merge with that left out.
+void TestBuilder::fitByLeavingOut_data() {
+    QTest::addColumn<QList<int>>("toggled"); // the rows of the list the user checks or unchecks
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QStringList>("leftOut"); // empty: the choice does not fit
+    const QStringList leastLoss = {"VIC 118 (3840x2160p120 16:9)",
+                                   "VIC 117 (3840x2160p100 16:9)",
+                                   "VIC 219 (4096x2160p120)",
+                                   "VIC 218 (4096x2160p100)",
+                                   "DTS-HD, 8 channels, up to 192 kHz",
+                                   "VIC 102 (4096x2160p60)",
+                                   "VIC 101 (4096x2160p50)",
+                                   "VIC 100 (4096x2160p30)",
+                                   "VIC 99 (4096x2160p25)"};
+    QTest::newRow("the least-loss set")
+        << QList<int>{}
+        << "Leaving out the checked saves 11 bytes: the CTA-861 block then holds 127 of 127 bytes."
+        << leastLoss;
+    QTest::newRow("one fewer: not enough")
+        << QList<int>{4} << "Leaving out the checked saves 8 bytes: 3 more are needed." << QStringList{};
+    QStringList other = leastLoss.mid(1);
+    other << "VIC 98 (4096x2160p24)";
+    // VIC 98 takes HDMI VIC 4 with it: the same format.
+    QTest::newRow("VIC 98 in the place of VIC 118")
+        << QList<int>{0, 9}
+        << "Leaving out the checked saves 12 bytes: the CTA-861 block then holds 126 of 127 bytes." << other;
+}
+
+void TestBuilder::fitByLeavingOut() {
+    QFETCH(QList<int>, toggled);
+    QFETCH(QString, saved);
+    QFETCH(QStringList, leftOut);
+    load(EdidBuilderPage::Top, int(EdidBuilderPage::Bot) + 1);
+    EdidBuilderPage &page = openBuild();
+    const QString refusal = "Refused: the CTA-861 block holds 127 bytes; the merge needs 11 more";
+    QCOMPARE(in<QLabel>(page, "buildMessage")->text(), refusal);
+    QVERIFY(!page.model().valid);
+    QVERIFY(!in<QPushButton>(page, "buildFit")->isHidden());
+    const QString shots = qEnvironmentVariable("VELTRIKA_TEST_SHOTS");
+    if (!shots.isEmpty()) {
+        page.window()->resize(900, 700);
+        QVERIFY(page.window()->grab().save(shots + QStringLiteral("/build-fit-refused.png")));
+    }
+    const int from = int(rig_->box.frames().size());
+    click(page, "buildFit");
+    QCOMPARE(requestsSince(rig_->box, from), edidReadFrames(0xB4));
+    auto *dialog = page.findChild<QDialog *>(QStringLiteral("buildFitDialog"));
+    QVERIFY(dialog != nullptr && dialog->isVisible());
+    auto *list = in<QListWidget>(*dialog, "buildFitCandidates");
+    QCOMPARE(list->count(), 13);
+    for (int row = 0; row < list->count(); ++row) {
+        QCOMPARE(list->item(row)->checkState(), row < 9 ? Qt::Checked : Qt::Unchecked);
+    }
+    for (const int row : toggled) {
+        QListWidgetItem *item = list->item(row);
+        item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
+    QCOMPARE(in<QLabel>(*dialog, "buildFitSaved")->text(), saved);
+    auto *leaveOut = in<QPushButton>(*dialog, "buildFitLeaveOut");
+    QCOMPARE(leaveOut->isEnabled(), !leftOut.isEmpty());
+    if (!shots.isEmpty()) {
+        QVERIFY(
+            dialog->grab().save(shots + QStringLiteral("/build-fit-%1.png").arg(QTest::currentDataTag())));
+    }
+    if (leftOut.isEmpty()) {
+        dialog->reject();
+        QCOMPARE(in<QLabel>(page, "buildMessage")->text(), refusal);
+        QVERIFY(!page.model().valid);
+        QVERIFY(!in<QPushButton>(page, "buildFit")->isHidden());
+        return;
+    }
+    leaveOut->click();
+    QCOMPARE(in<QLabel>(page, "buildMessage")->text(),
+             "Video from TOP, audio from BOT. Left out to fit: " + leftOut.join("; ") + ".");
+    QVERIFY(in<QPushButton>(page, "buildFit")->isHidden());
+    const edid::EdidModel merged =
+        *edid::mergeEdids(corpusModel(kTv), corpusModel(kReceiver)).outcome.unfitted;
+    const edid::FitProposal proposal = edid::proposeFit(merged, edid::LinkLimit{600, 0});
+    std::vector<edid::FitCandidate> chosen;
+    for (const edid::FitCandidate &c : proposal.candidates) {
+        if (leftOut.contains(edid::fitCandidateWhat(c))) {
+            chosen.push_back(c);
+        }
+    }
+    edid::EdidModel expected = merged;
+    edid::leaveOut(expected, chosen);
+    QCOMPARE(page.encoded(), encoded256(expected));
+    QCOMPARE(in<QLabel>(page, "buildByteCount")->text(),
+             QString("CTA-861 block: %1 of 127 bytes").arg(edid::ctaContentBytes(expected)));
 }
 
 QTEST_MAIN(TestBuilder)

@@ -68,6 +68,8 @@ private slots:
     void fileMenu();
     void saveThenLoad();
     void previewCancelledSendsNothing();
+    void previewInWords_data();
+    void previewInWords();
     void refusedFileReadsNothing();
     void refusalInTheMiddle();
     void namedConfigurations();
@@ -135,14 +137,15 @@ void TestConfigurations::saveThenLoad() {
     QCOMPARE(shown[0].title, QStringLiteral("Load Box Configuration"));
     QCOMPARE(shown[0].text,
              QStringLiteral("saved.json differs from the box in 3 places. Apply the changes?"));
-    QCOMPARE(shown[0].informativeText, QStringLiteral("input: top -> matrix-thru\ngreen-led: on -> off\n"
-                                                      "avi: 13 bytes differ in 1 place"));
+    QCOMPARE(shown[0].informativeText,
+             QStringLiteral("Active input: top -> matrix-thru\nGreen LED: on -> off\n"
+                            "AVI infoframe: 13 bytes differ in 1 place"));
     QCOMPARE(shown[0].buttons, QMessageBox::Apply | QMessageBox::Cancel);
     QCOMPARE(shown[0].defaultButton, QMessageBox::Cancel);
     QCOMPARE(shown[1].text, QStringLiteral("Applied 3 of 3 changes from saved.json; the box holds them."));
     QCOMPARE(shown[1].informativeText,
-             QStringLiteral("applied: input: top -> matrix-thru\napplied: green-led: on -> off\n"
-                            "applied: avi: 13 bytes differ in 1 place"));
+             QStringLiteral("applied: Active input: top -> matrix-thru\napplied: Green LED: on -> off\n"
+                            "applied: AVI infoframe: 13 bytes differ in 1 place"));
     QCOMPARE(box.statusRecord()[record::kActiveInput], 3);
     QCOMPARE(box.statusRecord()[record::kGreenLed], 0);
     QCOMPARE(rig_->widget<QTextEdit>("AVItext")->toPlainText(),
@@ -162,10 +165,35 @@ void TestConfigurations::previewCancelledSendsNothing() {
     trigger("actionLoadBoxConfiguration");
     QCOMPARE(rig_->boxWatcher.boxes().size(), 1);
     QCOMPARE(rig_->boxWatcher.boxes()[0].informativeText,
-             QStringLiteral("input: top -> bot\nedid-mode: automix -> fixed"));
+             QStringLiteral("Active input: top -> bot\nEDID mode: automix -> fixed"));
     QVERIFY(!rig_->box.frames().empty());
     QVERIFY(onlyReadsSince(rig_->box, 0));
     QCOMPARE(rig_->box.statusRecord(), sim::SimulatedBox::factorySettings());
+}
+
+void TestConfigurations::previewInWords_data() {
+    QTest::addColumn<QByteArray>("members");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("hdr-force") << QByteArray(R"("settings": {"hdr-force": "on"})")
+                               << "Force HDR always active: off -> on";
+    QTest::newRow("hdr_infoframe") << QByteArray(R"("hdr_infoframe": "87:01:1a")")
+                                   << "HDR infoframe: 31 bytes differ in 25 places\n\nThe check finds:\n"
+                                      "HDR infoframe: Failure: Checksum: 0x00, should be 0x5e";
+    QTest::newRow("custom-edid") << QByteArray(R"("edid": {"mode": "automix", "preset": 3})")
+                                 << "Custom EDID: 0 -> 3";
+}
+
+// The preview names each difference as the window's labels do, not by the file's keys.
+void TestConfigurations::previewInWords() {
+    QFETCH(QByteArray, members);
+    QFETCH(QString, line);
+    QVERIFY(writeFile(path("one.json"),
+                      R"({"format": "veltrika-box-configuration", "version": 1, )" + members + "}"));
+    dialogs_.files << path("one.json");
+    trigger("actionLoadBoxConfiguration");
+    QCOMPARE(rig_->boxWatcher.boxes().size(), 1);
+    QCOMPARE(rig_->boxWatcher.boxes()[0].informativeText, line);
+    QVERIFY(onlyReadsSince(rig_->box, 0));
 }
 
 void TestConfigurations::refusedFileReadsNothing() {
@@ -193,9 +221,9 @@ void TestConfigurations::refusalInTheMiddle() {
              QStringLiteral("Applied 2 of 4 changes from three.json; the box refused the next one, "
                             "and the rest were not sent."));
     QCOMPARE(shown[1].informativeText,
-             QStringLiteral("applied: input: top -> bot\napplied: hdcp: 2.2 -> 1.4\n"
-                            "not applied (refused): green-led: on -> off\n"
-                            "not applied: hdr_infoframe: 31 bytes differ in 25 places"));
+             QStringLiteral("applied: Active input: top -> bot\napplied: HDCP version: 2.2 -> 1.4\n"
+                            "not applied (refused): Green LED: on -> off\n"
+                            "not applied: HDR infoframe: 31 bytes differ in 25 places"));
 }
 
 void TestConfigurations::namedConfigurations() {

@@ -6,9 +6,11 @@
 #include "file_dialogs.h"
 #include "support/test_support.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -95,6 +97,23 @@ Image imageOf(const QByteArray &bytes) {
     Image image{};
     std::copy_n(bytes.constData(), std::min<qsizetype>(bytes.size(), proto::kEdidSize), image.begin());
     return image;
+}
+
+// What the window loads from a file of `blocks` blocks: the first two; past two, the extension
+// count 1 and block 0's checksum made right again for it.
+Image loadedImageOf(const QByteArray &bytes, qsizetype blocks) {
+    Image image = imageOf(bytes);
+    if (blocks > 2) {
+        image[126] = 1;
+        image[127] = edidBlockChecksum(std::span<const uint8_t, 128>(image.data(), 128));
+    }
+    return image;
+}
+
+QString droppedText(qsizetype blocks) {
+    return QStringLiteral("File loaded: %1 of %2 blocks dropped, the extension count set to 1")
+        .arg(blocks - 2)
+        .arg(blocks);
 }
 
 QByteArray readAll(const QString &path) {
@@ -255,6 +274,8 @@ private slots:
     void rawLoadAfterTextLoadIsBlack();
     void otherToolsFilesLoad_data();
     void otherToolsFilesLoad();
+    void longerFileWritesAsFit_data();
+    void longerFileWritesAsFit();
     void unreadableFile_data();
     void unreadableFile();
     void unwritableTarget_data();
@@ -439,10 +460,10 @@ void TestEdidFiles::rawFileLoads_data() {
     QTest::newRow("128 bytes") << edid.left(128) << loaded;
     QTest::newRow("255 bytes") << edid.left(255) << loaded;
     QTest::newRow("256 bytes") << edid.left(256) << loaded;
-    QTest::newRow("257 bytes") << edid.left(257) << "File loaded: 1 of 3 blocks dropped";
-    QTest::newRow("384 bytes") << edid.left(384) << "File loaded: 1 of 3 blocks dropped";
-    QTest::newRow("512 bytes") << edid << "File loaded: 2 of 4 blocks dropped";
-    QTest::newRow("5000 bytes") << edid + QByteArray(4488, '\x5A') << "File loaded: 38 of 40 blocks dropped";
+    QTest::newRow("257 bytes") << edid.left(257) << droppedText(3);
+    QTest::newRow("384 bytes") << edid.left(384) << droppedText(3);
+    QTest::newRow("512 bytes") << edid << droppedText(4);
+    QTest::newRow("5000 bytes") << edid + QByteArray(4488, '\x5A') << droppedText(40);
 }
 
 void TestEdidFiles::rawFileLoads() {
@@ -451,7 +472,7 @@ void TestEdidFiles::rawFileLoads() {
     FileRig files;
     QVERIFY(writeFile(path("raw.bin"), file));
     files.load(path("raw.bin"));
-    QCOMPARE(files.text().toPlainText(), formatEdidText(imageOf(file)));
+    QCOMPARE(files.text().toPlainText(), formatEdidText(loadedImageOf(file, (file.size() + 127) / 128)));
     verifyRawLook(files.text());
     QCOMPARE(files.rig.statusRecorder.messages(), (QList<StatusMessage>{{status, 2000}}));
     QVERIFY(files.rig.boxWatcher.boxes().isEmpty());
@@ -533,15 +554,12 @@ void TestEdidFiles::realEdidsLoadAndSaveBack() {
     const QByteArray edid = testEdid(name);
     files.load(testEdidPath(name));
     files.save(path("back.bin"));
-    QCOMPARE(readAll(path("back.bin")), toBytes(imageOf(edid)));
-    QCOMPARE(readAll(path("back.bin")).left(edid.size()), edid.left(256));
     const qsizetype blocks = edid.size() / 128;
-    const StatusMessage loaded = blocks > 2
-                                     ? StatusMessage{QStringLiteral("File loaded: %1 of %2 blocks dropped")
-                                                         .arg(blocks - 2)
-                                                         .arg(blocks),
-                                                     2000}
-                                     : kLoaded;
+    QCOMPARE(readAll(path("back.bin")), toBytes(loadedImageOf(edid, blocks)));
+    if (blocks <= 2) {
+        QCOMPARE(readAll(path("back.bin")).left(edid.size()), edid.left(256));
+    }
+    const StatusMessage loaded = blocks > 2 ? StatusMessage{droppedText(blocks), 2000} : kLoaded;
     QCOMPARE(files.rig.statusRecorder.messages(), (QList<StatusMessage>{loaded, kSaving, kSaved}));
 }
 
@@ -680,11 +698,9 @@ void TestEdidFiles::otherToolsFilesLoad_data() {
     QTest::newRow("edid-decode") << "lg-oled-c9.edid-decode.txt"
                                  << "lg-oled-c9-hdmi.bin" << loaded;
     QTest::newRow("xrandr, 4 blocks") << "lg-34wk95uw.xrandr-verbose.txt"
-                                      << "lg-34wk95uw-thunderbolt-dp1-tile0.bin"
-                                      << "File loaded: 2 of 4 blocks dropped";
+                                      << "lg-34wk95uw-thunderbolt-dp1-tile0.bin" << droppedText(4);
     QTest::newRow("XML, 3 blocks") << "acer-xv273k-dp1.quantumdata.xml"
-                                   << "acer-xv273k-dp1.bin"
-                                   << "File loaded: 1 of 3 blocks dropped";
+                                   << "acer-xv273k-dp1.bin" << droppedText(3);
     QTest::newRow("Xorg log") << "panasonic-tx65gxr900.Xorg.0.log"
                               << "panasonic-tx65gxr900-hdmi.bin" << loaded;
     QTest::newRow("NVIDIA log, 1 block") << "dell-3007wfp.nvidia-Xorg.0.log"
@@ -707,10 +723,38 @@ void TestEdidFiles::otherToolsFilesLoad() {
     QFETCH(QString, status);
     FileRig files;
     files.load(testEdidPath(QStringLiteral("formats/") + file));
-    QCOMPARE(files.text().toPlainText(), formatEdidText(imageOf(testEdid(edid))));
+    const QByteArray bytes = testEdid(edid);
+    QCOMPARE(files.text().toPlainText(), formatEdidText(loadedImageOf(bytes, bytes.size() / 128)));
     verifyRawLook(files.text());
     QCOMPARE(files.rig.statusRecorder.messages(), (QList<StatusMessage>{{status, 2000}}));
     QVERIFY(files.rig.boxWatcher.boxes().isEmpty());
+}
+
+// A file of more blocks than the box holds goes to the box as `veltrika edid write --fit`
+// sends it: the write asks nothing about the extension count and sends the fitted bytes.
+void TestEdidFiles::longerFileWritesAsFit_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("edid");
+    QTest::newRow("raw, 3 blocks") << "acer-xv273k-dp1.bin"
+                                   << "acer-xv273k-dp1.bin";
+    QTest::newRow("xrandr, 4 blocks") << "formats/lg-34wk95uw.xrandr-verbose.txt"
+                                      << "lg-34wk95uw-thunderbolt-dp1-tile0.bin";
+}
+
+void TestEdidFiles::longerFileWritesAsFit() {
+    QFETCH(QString, file);
+    QFETCH(QString, edid);
+    FileRig files;
+    files.rig.widget<QRadioButton>("customEDID")->setChecked(true);
+    files.rig.widget<QComboBox>("cmBEdid")->setCurrentIndex(0);
+    files.load(testEdidPath(file));
+    files.rig.statusRecorder.clear();
+    QVERIFY(QMetaObject::invokeMethod(&files.rig.window(), "WriteEDID"));
+    QCOMPARE(files.rig.boxWatcher.texts(), QStringList());
+    const QByteArray bytes = testEdid(edid);
+    QCOMPARE(toBytes(files.rig.box.customEdid()), toBytes(loadedImageOf(bytes, bytes.size() / 128)));
+    QCOMPARE(files.rig.statusRecorder.messages().constLast(),
+             (StatusMessage{"EDID values written...", 2000}));
 }
 
 void TestEdidFiles::unreadableFile_data() {

@@ -230,11 +230,13 @@ void TestEdidTransfer::failedWindowReadKeepsTheText() {
     QCOMPARE(sent.size(), 2 + 5);
     QCOMPARE(sent.constLast(), windowRead(0x40));
     QCOMPARE(edidText(rig), before);
-    // A read that is lost (silent, or the read call fails) closes the box: one message.
-    const bool loss = fault == int(Fault::Silent) || fault == int(Fault::ReadFail);
+    // A read the USB library fails closes the box: one message. A box still listed that
+    // leaves one window read unanswered ends the read as a refusal does, and stays open.
+    const bool loss = fault == int(Fault::ReadFail);
     const QList<StatusMessage> lost{{"VELTRIKA USB not connected!", 0}};
     QCOMPARE(rig.statusRecorder.messages(), loss ? lost : QList<StatusMessage>());
     QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
+    QCOMPARE(window.session().isOpen(), !loss);
 }
 
 void TestEdidTransfer::readWithoutDeviceKeepsTheText() {
@@ -474,6 +476,17 @@ void TestEdidTransfer::writeAsksWhatASourceCannotRead_data() {
         << false;
     QTest::newRow("2 extensions stated: Yes sends it")
         << withChecksums(twoStated) << QList<int>{QMessageBox::Yes} << QStringList{twoExtensions} << true;
+    // A CTA-861 block whose first data block runs past the collection: the decoder fails it.
+    sim::EdidImage runsPast = numberedImage();
+    const uint8_t ctaStart[] = {0x02, 0x03, 0x06, 0x00, 0x53};
+    std::copy(std::begin(ctaStart), std::end(ctaStart), runsPast.begin() + 128);
+    const QString runsPastQuestion = question.arg(QStringLiteral(
+        "Failure: Block 1, CTA-861 Extension Block: data block at 4 of length 19 runs past the "
+        "data block collection (ends at 6)"));
+    QTest::newRow("the decoder fails it: No")
+        << withChecksums(runsPast) << QList<int>{QMessageBox::No} << QStringList{runsPastQuestion} << false;
+    QTest::newRow("the decoder fails it: Yes sends it")
+        << withChecksums(runsPast) << QList<int>{QMessageBox::Yes} << QStringList{runsPastQuestion} << true;
     QTest::newRow("block 1 empty: Yes, Yes sends it as it is")
         << emptyBlock1 << QList<int>{QMessageBox::Yes, QMessageBox::Yes}
         << QStringList{question.arg(QStringLiteral("the EDID states 1 extension block, block 1 is empty")),

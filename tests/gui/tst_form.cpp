@@ -529,9 +529,9 @@ void TestForm::everyWidgetIsListed() {
     for (const FormWidget &w : kWidgets) {
         listed << QString(w.name);
     }
-    const QStringList frameWidgets = {"centralwidget",     "menubar", "statusbar", "menuFile", "menuView",
-                                      "menuHelp",          "tab",     "tab_3",     "tab_2",    "tab_4",
-                                      "menuConfigurations"};
+    const QStringList frameWidgets = {"centralwidget", "menubar",  "statusbar", "menuFile",
+                                      "menuEdit",      "menuView", "menuHelp",  "tab",
+                                      "tab_3",         "tab_2",    "tab_4",     "menuConfigurations"};
     QStringList unlisted;
     for (QWidget *widget : rig_->window().findChildren<QWidget *>()) {
         // Children of Qt's own parts (the tab bar's scroll buttons) belong to Qt.
@@ -699,10 +699,15 @@ void TestForm::tabs() {
 void TestForm::menus() {
     QMenuBar *bar = rig_->window().menuBar();
     auto *file = find<QMenu>("menuFile");
+    auto *edit = find<QMenu>("menuEdit");
     auto *view = find<QMenu>("menuView");
     auto *help = find<QMenu>("menuHelp");
-    QCOMPARE(bar->actions(), (QList<QAction *>{file->menuAction(), view->menuAction(), help->menuAction()}));
+    QCOMPARE(bar->actions(), (QList<QAction *>{file->menuAction(), edit->menuAction(), view->menuAction(),
+                                               help->menuAction()}));
     QCOMPARE(file->title(), QString("File"));
+    QCOMPARE(edit->title(), QString("Edit"));
+    QCOMPARE(edit->actions(), QList<QAction *>{find<QAction>("actionUndoLastChange")});
+    QCOMPARE(edit->actions().first()->text(), QString("Undo Last Change to Box"));
     QCOMPARE(view->title(), QString("View"));
     QCOMPARE(help->title(), QString("Help"));
     auto *exit = find<QAction>("actionExit");
@@ -718,7 +723,8 @@ void TestForm::menus() {
     QVERIFY(file->actions()[3]->isSeparator());
     QCOMPARE(file->actions().last(), exit);
     auto *signalHistory = find<QAction>("actionSignalHistory");
-    QCOMPARE(view->actions(), (QList<QAction *>{edidDetails, signalDetails, signalHistory}));
+    QCOMPARE(view->actions(), (QList<QAction *>{edidDetails, signalDetails, signalHistory,
+                                                find<QAction>("actionBoxJournal")}));
     QCOMPARE(help->actions(), QList<QAction *>{about});
     QCOMPARE(exit->text(), QString("Exit"));
     QCOMPARE(about->text(), QString("About"));

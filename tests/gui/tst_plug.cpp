@@ -3,9 +3,13 @@
 // from the first, a loss is one message on the status bar and never a message box, and the
 // history is kept to the last 10,000 events, copied as text and saved as RFC 4180 CSV.
 
+#include "core/box/box_session.h"
 #include "core/box/watcher.h"
+#include "field_words.h"
 #include "file_dialogs.h"
 #include "signal_history.h"
+#include "sim/demo_state.h"
+#include "support/recording_reporter.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>
@@ -75,6 +79,10 @@ private slots:
     void historyFollowsTheSignal();
     void historyWindowCopiesAndSaves();
     void historyKeepsTheLast10000();
+    void historyInWords_data();
+    void historyInWords();
+    void everyFieldHasAWord();
+    void demoBoxIsShared();
     void csvIsRfc4180();
 };
 
@@ -241,7 +249,7 @@ void TestPlug::historyWindowCopiesAndSaves() {
 
     history->findChild<QPushButton *>("historyCopy")->click();
     const QString copied = QApplication::clipboard()->text();
-    QVERIFY2(copied.contains("  resolution  1920x1080 -> 3840x2160\n"), qPrintable(copied));
+    QVERIFY2(copied.contains("  Resolution  1920x1080 -> 3840x2160\n"), qPrintable(copied));
 
     QTemporaryDir folder;
     FixedDialogs dialogs;
@@ -280,6 +288,89 @@ void TestPlug::historyKeepsTheLast10000() {
     FileDialogs *dialogs = &qtFileDialogs();
     SignalHistoryWindow window(history, dialogs, nullptr);
     QCOMPARE(window.note(), QString("250 older events dropped: the last 10000 are kept."));
+}
+
+void TestPlug::historyInWords_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("hdr_eotf") << "hdr_eotf"
+                              << "HDR EOTF";
+    QTest::newRow("source_vendor") << "source_vendor"
+                                   << "Source vendor";
+    QTest::newRow("quantization_range") << "quantization_range"
+                                        << "Quantization range";
+    QTest::newRow("hdr-force") << "hdr-force"
+                               << "Force HDR always active";
+    QTest::newRow("attached") << "attached"
+                              << "Attached";
+}
+
+// The table and its text name a field as the window's labels do; the CSV keeps the key.
+void TestPlug::historyInWords() {
+    QFETCH(QString, field);
+    QFETCH(QString, word);
+    SignalHistory history;
+    watch::WatchEvent event;
+    const bool attached = field == QLatin1String("attached");
+    event.kind = attached ? watch::EventKind::Attached : watch::EventKind::Changed;
+    event.field = attached ? QString() : field;
+    event.from = QString("off");
+    event.to = QString("on");
+    history.add({event}, QDateTime(QDate(2026, 12, 8), QTime(10, 15, 2, 120)));
+    QCOMPARE(history.index(0, SignalHistory::What).data().toString(), word);
+    QVERIFY2(history.text().contains("  " + word + "  "), qPrintable(history.text()));
+    QVERIFY2(history.csv().contains(("," + field + ",").toUtf8()), history.csv().constData());
+}
+
+// Every field of the status and every part of a configuration has its word.
+void TestPlug::everyFieldHasAWord() {
+    QStringList keys;
+    for (const QString &name : status::statusFieldNames()) {
+        keys << name;
+    }
+    keys << "edid"
+         << "avi";
+    for (const QString &key : keys) {
+        QVERIFY2(fieldWord(key) != key, qPrintable(key));
+    }
+}
+
+// The window's demo and the other front ends are one box through the demo's state file: a
+// change another saved shows at the window's next tick, and the window's own change is saved
+// once its event is done, for the other's next status read.
+void TestPlug::demoBoxIsShared() {
+    QTemporaryDir folder;
+    const QString file = folder.filePath("demo-box");
+    Rig rig;
+    sim::SharedDemoBox shared(rig.box, file);
+    QString error;
+    QVERIFY(shared.load(&error));
+    shared.setSaveWhenIdle(true);
+    installPlatform(&shared, &rig.clock);
+    MainWindow &window = rig.start();
+    holdStatusTimer(window);
+    auto *input = rig.widget<QComboBox>("cmbInputSel");
+    QCOMPARE(input->currentIndex(), 0);
+
+    sim::FakeLinkClock otherClock;
+    sim::SimulatedBox otherBox(otherClock);
+    sim::SharedDemoBox other(otherBox, file);
+    QVERIFY(other.load(&error));
+    otherBox.statusRecord()[record::kActiveInput] = 2; // bot, as `veltrika --demo set input=bot` leaves it
+    QVERIFY(other.save(&error));
+    rig.clock.advance(3000);
+    tick(window);
+    QCOMPARE(input->currentIndex(), 1);
+
+    rig.widget<QAbstractButton>("disableLed")->click();
+    QCoreApplication::processEvents();
+    RecordingReporter reporter;
+    BoxSession session(other, otherClock, reporter);
+    QCOMPARE(session.attach(), Attach::Open);
+    QVERIFY(session.readStatus().ok());
+    QCOMPARE(otherBox.statusRecord()[record::kGreenLed], 0);
+    QCOMPARE(otherBox.statusRecord()[record::kActiveInput], 2);
+    rig.closeWindow();
 }
 
 void TestPlug::csvIsRfc4180() {

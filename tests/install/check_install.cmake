@@ -1,8 +1,9 @@
 # Installs the build tree into a scratch prefix and fails when a file the command line or
 # the MQTT bridge ships is missing: the programs, the manual pages and the bash completion;
-# the bridge's service, system user and example configuration. The service's user, the
-# system user and the udev rule's group must be one, and systemd's own tools must take the
-# service and the sysusers file (when they are installed).
+# the bridge's service, system user, its home and example configuration. The service's user,
+# the system user, the owner of its home and the udev rule's group must be one, and
+# systemd's own tools must take the service, the sysusers file and the tmpfiles file (when
+# they are installed).
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE result OUTPUT_QUIET)
@@ -14,8 +15,9 @@ set(files bin/veltrika bin/veltrika-utility bin/veltrika-utility-demo
           lib/udev/rules.d/70-veltrika-utility.rules)
 set(unit lib/systemd/system/veltrika-mqtt.service)
 set(sysusers lib/sysusers.d/veltrika-mqtt.conf)
+set(tmpfiles lib/tmpfiles.d/veltrika-mqtt.conf)
 if(MQTT)
-    list(APPEND files bin/veltrika-mqtt share/man/man1/veltrika-mqtt.1.gz ${unit} ${sysusers}
+    list(APPEND files bin/veltrika-mqtt share/man/man1/veltrika-mqtt.1.gz ${unit} ${sysusers} ${tmpfiles}
                       share/doc/veltrika-utility/examples/mqtt.conf)
 endif()
 foreach(file ${files})
@@ -68,6 +70,21 @@ if(MQTT)
         if(NOT users MATCHES "^veltrika:x:[0-9]+:[0-9]+:VELTRIKA MQTT bridge:/var/lib/veltrika:"
            OR groups STREQUAL "")
             message(FATAL_ERROR "systemd-sysusers made user '${users}', group '${groups}'")
+        endif()
+        if(TMPFILES)
+            # The user's home, made on that root as the installation makes it: the user's own,
+            # so that `config save` as the user works before the service's first start.
+            execute_process(COMMAND ${TMPFILES} --root=${scratch}/root --create ${PREFIX}/${tmpfiles}
+                            RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE said)
+            string(REGEX MATCH "^veltrika:x:([0-9]+):([0-9]+):" ids "${users}")
+            set(uid ${CMAKE_MATCH_1})
+            set(gid ${CMAKE_MATCH_2})
+            execute_process(COMMAND stat -c "%a %u %g" ${scratch}/root/var/lib/veltrika
+                            OUTPUT_VARIABLE home OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+            if(NOT result EQUAL 0 OR NOT home STREQUAL "750 ${uid} ${gid}")
+                message(FATAL_ERROR "systemd-tmpfiles: ${result} ${said}\n/var/lib/veltrika is '${home}', "
+                                    "not '750 ${uid} ${gid}'")
+            endif()
         endif()
     endif()
     file(REMOVE_RECURSE ${scratch})

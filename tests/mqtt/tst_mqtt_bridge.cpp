@@ -3,14 +3,18 @@
 
 #include "bridge.h"
 #include "broker.h"
+#include "home_assistant_rules.h"
 
 #include "core/box/box_configuration_file.h"
 #include "core/box/named_configurations.h"
+#include "core/product.h"
 #include "sim/simulated_box.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +30,7 @@ const QString kBase = QStringLiteral("veltrika/test_2023");
 const QString kState = kBase + QStringLiteral("/state");
 const QString kResult = kBase + QStringLiteral("/result");
 const QString kAvailability = kBase + QStringLiteral("/availability");
+const QString kJournal = kBase + QStringLiteral("/journal");
 constexpr uint32_t kIntervalMs = 1000;
 
 QJsonObject json(const QByteArray &payload) {
@@ -46,18 +51,19 @@ struct BridgeRig {
     std::unique_ptr<Bridge> bridge;
 
     BridgeRig(uint16_t port, CommandPermissions permissions, const QString &configurations = {},
-              const QString &user = {}, const std::optional<QByteArray> &password = {}) {
+              const QString &user = {}, const std::optional<QByteArray> &password = {},
+              const QString &journal = {}) {
         ClientSettings settings = clientSettings(port, QStringLiteral("test"));
         settings.willTopic = kAvailability;
         settings.willPayload = "offline";
         settings.username = user;
         settings.password = password;
         client = std::make_unique<MqttClient>(settings);
-        bridge =
-            std::make_unique<Bridge>(session, clock, watcher, *client,
-                                     BridgeSettings{Topics{kBase}, QStringLiteral("homeassistant"),
-                                                    QStringLiteral("test_2023"), permissions, configurations},
-                                     log);
+        bridge = std::make_unique<Bridge>(session, clock, watcher, *client,
+                                          BridgeSettings{Topics{kBase}, QStringLiteral("homeassistant"),
+                                                         QStringLiteral("test_2023"), permissions,
+                                                         configurations, journal, QStringLiteral("test")},
+                                          log);
     }
     bool start() {
         QString error;
@@ -94,9 +100,15 @@ private slots:
     void cleanup();
     void discovery_data();
     void discovery();
+    void homeAssistantRules_data();
+    void homeAssistantRules();
+    void staleDiscoveryWithdrawn_data();
+    void staleDiscoveryWithdrawn();
     void stateFollowsTheSignal();
     void commands_data();
     void commands();
+    void retainedCommands();
+    void checkedJournaledUndone();
     void brokerComesBack();
     void boxUnpluggedAndBack();
     void homeAssistantOnline();
@@ -127,9 +139,10 @@ void TestMqttBridge::cleanup() {
 void TestMqttBridge::discovery_data() {
     QTest::addColumn<bool>("write");
     QTest::addColumn<int>("entities");
-    // 8 sensors and "connected"; with writes 25 settings and a button for the one configuration.
+    // 8 sensors and "connected"; with writes 25 settings, a button for the one configuration and
+    // "Undo last change".
     QTest::newRow("reads only") << false << 9;
-    QTest::newRow("writes") << true << 9 + 25 + 1;
+    QTest::newRow("writes") << true << 9 + 25 + 1 + 1;
 }
 
 // Every entity's config is retained, whole and of one device; the controls only with writes.
@@ -186,6 +199,201 @@ void TestMqttBridge::discovery() {
         QCOMPARE(later.on(QStringLiteral("homeassistant/switch/test_2023/green_led/config")).size(),
                  size_t(1));
     }
+}
+
+namespace {
+
+// Saves the factory box as each named configuration.
+void saveConfigurations(const QString &directory, const QStringList &names) {
+    sim::FakeLinkClock clock;
+    const sim::SimulatedBox box(clock);
+    for (const QString &name : names) {
+        QVERIFY(saveConfigurationFile(namedConfigurationFile(directory, name), box.keptConfiguration(),
+                                      QDateTime::currentDateTimeUtc(), nullptr, nullptr));
+    }
+}
+
+// Every config the broker keeps under the discovery prefix, as Home Assistant reads them at
+// its start; waits until `count` came.
+std::vector<Received> retainedConfigs(uint16_t port, size_t count) {
+    Listener reader(port, {QStringLiteral("homeassistant/#")}, QStringLiteral("home-assistant"));
+    const auto kept = [&] {
+        std::vector<Received> configs;
+        std::copy_if(reader.received_.begin(), reader.received_.end(), std::back_inserter(configs),
+                     [](const Received &message) { return message.retained && !message.payload.isEmpty(); });
+        return configs;
+    };
+    if (!reader.connectNow() || !QTest::qWaitFor([&] { return kept().size() >= count; }, 5000)) {
+        return kept();
+    }
+    QTest::qWait(100); // and nothing more
+    return kept();
+}
+
+} // namespace
+
+void TestMqttBridge::homeAssistantRules_data() {
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<QStringList>("configurations");
+    QTest::addColumn<int>("entities");
+    QTest::addColumn<QStringList>("entityIds"); // some of the default entity ids, as patterns
+    QTest::newRow("reads only") << false << QStringList{"movie night"} << 9
+                                << QStringList{"sensor.test_2023_refresh_rate",
+                                               "binary_sensor.test_2023_connected"};
+    // A name of any letters gets an entity id of ASCII words; one of none still gets one.
+    QTest::newRow("writes, names of any letters")
+        << true << QStringList{"Kino ü", "Straße 2", "日本"} << 9 + 25 + 3 + 1
+        << QStringList{"switch.test_2023_out_420",
+                       "select.test_2023_input",
+                       "button.test_2023_configuration_kino_u_[0-9a-f]{8}",
+                       "button.test_2023_configuration_strasse_2_[0-9a-f]{8}",
+                       "button.test_2023_configuration_[0-9a-f]{8}",
+                       "button.test_2023_undo_last_change"};
+}
+
+// Every config the bridge announces keeps Home Assistant's documented rules: the platform's
+// required and known options, a default entity id Home Assistant takes as it is (no
+// deprecated object_id), the origin, the device, the availability, and for the sensors a
+// device class, state class and unit that go together (the refresh rate in Hz is a
+// frequency). Unique ids and entity ids are unique.
+void TestMqttBridge::homeAssistantRules() {
+    QFETCH(bool, write);
+    QFETCH(QStringList, configurations);
+    QFETCH(int, entities);
+    QFETCH(QStringList, entityIds);
+    QTemporaryDir directory;
+    saveConfigurations(directory.path(), configurations);
+    BridgeRig rig(broker_->port(), {write, false}, directory.path());
+    Listener state(broker_->port(), {kState}, QStringLiteral("state"));
+    QVERIFY(state.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(state.waitFor(kState)); // after the configs
+    const std::vector<Received> configs = retainedConfigs(broker_->port(), size_t(entities));
+    QCOMPARE(configs.size(), size_t(entities));
+    QStringList faults;
+    QSet<QString> uniqueIds;
+    QStringList defaultIds;
+    for (const Received &message : configs) {
+        faults << homeAssistantViolations(QStringLiteral("homeassistant"), message.topic, message.payload);
+        const QJsonObject config = json(message.payload);
+        const QString uniqueId = config.value(QStringLiteral("unique_id")).toString();
+        if (uniqueIds.contains(uniqueId)) {
+            faults << QStringLiteral("unique_id %1 twice").arg(uniqueId);
+        }
+        uniqueIds.insert(uniqueId);
+        const QString entityId = config.value(QStringLiteral("default_entity_id")).toString();
+        if (defaultIds.contains(entityId)) {
+            faults << QStringLiteral("default_entity_id %1 twice").arg(entityId);
+        }
+        defaultIds << entityId;
+        const QJsonObject origin = config.value(QStringLiteral("origin")).toObject();
+        QCOMPARE(origin.value(QStringLiteral("name")).toString(), QStringLiteral("veltrika-mqtt"));
+        QCOMPARE(origin.value(QStringLiteral("sw_version")).toString(), QLatin1String(kProductVersion));
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    for (const QString &pattern : entityIds) {
+        const QRegularExpression wanted(QRegularExpression::anchoredPattern(pattern));
+        QVERIFY2(std::any_of(defaultIds.begin(), defaultIds.end(),
+                             [&](const QString &id) { return wanted.match(id).hasMatch(); }),
+                 qPrintable(pattern + QStringLiteral(" among ") + defaultIds.join(QLatin1Char(' '))));
+    }
+    const auto refresh = std::find_if(configs.begin(), configs.end(), [](const Received &message) {
+        return message.topic == QStringLiteral("homeassistant/sensor/test_2023/refresh_rate/config");
+    });
+    QVERIFY(refresh != configs.end());
+    QCOMPARE(json(refresh->payload).value(QStringLiteral("device_class")).toString(),
+             QStringLiteral("frequency"));
+}
+
+void TestMqttBridge::staleDiscoveryWithdrawn_data() {
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<bool>("reconnect");     // kept while the bridge ran; swept when it connects again
+    QTest::addColumn<QStringList>("stale");  // kept by the broker, withdrawn by the bridge
+    QTest::addColumn<QStringList>("others"); // kept by the broker, left alone
+    const QString others = QStringLiteral("homeassistant/sensor/other_2023/resolution/config");
+    QTest::newRow("a configuration deleted while the bridge was away")
+        << true << false
+        << QStringList{"homeassistant/button/test_2023/configuration_game_night_0123abcd/config"}
+        << QStringList{others};
+    QTest::newRow("writes turned off")
+        << false << false
+        << QStringList{"homeassistant/select/test_2023/input/config",
+                       "homeassistant/switch/test_2023/green_led/config",
+                       "homeassistant/button/test_2023/configuration_movie_night_0123abcd/config"}
+        << QStringList{others};
+    QTest::newRow("an entity renamed")
+        << false << false << QStringList{"homeassistant/sensor/test_2023/hdr/config"}
+        << QStringList{others, QStringLiteral("homeassistant/sensor/test_2023x/hdr/config")};
+    QTest::newRow("at a reconnect") << true << true
+                                    << QStringList{"homeassistant/number/test_2023/volume/config"}
+                                    << QStringList{others};
+}
+
+// What the broker keeps under the bridge's id that this run does not announce is withdrawn at
+// every connect; what it announces, and other bridges' configs, stay.
+void TestMqttBridge::staleDiscoveryWithdrawn() {
+    QFETCH(bool, write);
+    QFETCH(bool, reconnect);
+    QFETCH(QStringList, stale);
+    QFETCH(QStringList, others);
+    const int entities = write ? 9 + 25 + 1 : 9; // with writes, "Undo last change"
+    QTemporaryDir directory;                     // no named configuration
+    Listener earlier(broker_->port(), stale + others + QStringList{kState}, QStringLiteral("earlier-run"));
+    QVERIFY(earlier.connectNow());
+    // Published retained, and kept by the broker once they come back.
+    const auto keep = [&](const QStringList &topics) {
+        for (const QString &topic : topics) {
+            earlier.publish(topic, R"({"name": "earlier", "state_topic": "x"})", true);
+        }
+        return QTest::qWaitFor(
+            [&] {
+                return std::all_of(topics.begin(), topics.end(),
+                                   [&](const QString &topic) { return !earlier.on(topic).empty(); });
+            },
+            5000);
+    };
+    QVERIFY(keep(others));
+    if (!reconnect) {
+        QVERIFY(keep(stale));
+    }
+    BridgeRig rig(broker_->port(), {write, false}, directory.path());
+    QVERIFY(rig.start());
+    QVERIFY(earlier.waitFor(kState));
+    if (reconnect) {
+        QVERIFY(keep(stale));
+        // Another client with the bridge's client id takes its place and leaves: the bridge
+        // connects again.
+        QSignalSpy lost(rig.client.get(), &MqttClient::disconnected);
+        MqttClient twin(clientSettings(broker_->port(), QStringLiteral("test")));
+        QString error;
+        QVERIFY(twin.start(&error));
+        QVERIFY(lost.wait(5000));
+        QVERIFY(QTest::qWaitFor([&] { return twin.isConnected(); }, 5000));
+        twin.stop();
+        QVERIFY(QTest::qWaitFor([&] { return rig.client->isConnected(); }, 5000));
+    }
+    // Each stale topic's last word is the empty payload that withdraws it.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return std::all_of(stale.begin(), stale.end(), [&](const QString &topic) {
+                const std::vector<Received> messages = earlier.on(topic);
+                return !messages.empty() && messages.back().payload.isEmpty();
+            });
+        },
+        5000));
+    QStringList kept;
+    for (const Received &message : retainedConfigs(broker_->port(), size_t(entities + others.size()))) {
+        kept << message.topic;
+    }
+    for (const QString &topic : stale) {
+        QVERIFY2(!kept.contains(topic), qPrintable(topic));
+    }
+    for (const QString &topic : others) {
+        QVERIFY2(kept.contains(topic), qPrintable(topic));
+    }
+    QCOMPARE(kept.size(), entities + others.size());
+    QVERIFY2(rig.logText.contains(QStringLiteral("withdrew %1 discovery topic(s)").arg(stale.size())),
+             qPrintable(rig.logText));
 }
 
 // A new source at the box: the state and one event per changed field reach the broker.
@@ -286,6 +494,68 @@ void TestMqttBridge::commands() {
         QVERIFY2(rig.logText.contains(QStringLiteral("refused set/input: writes are off")),
                  qPrintable(rig.logText));
     }
+}
+
+// A command the broker kept, from before the bridge started, is refused; clearing it is no
+// command; one published after it without retain is applied.
+void TestMqttBridge::retainedCommands() {
+    Listener listener(broker_->port(), {kResult});
+    QVERIFY(listener.connectNow());
+    listener.publish(kBase + QStringLiteral("/set/input"), "matrix-swap", true);
+    BridgeRig rig(broker_->port(), {true, false});
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kResult));
+    const QJsonObject refused = json(listener.on(kResult).front().payload);
+    QCOMPARE(refused.value("result").toString(), QStringLiteral("refused"));
+    QCOMPARE(refused.value("reason").toString(),
+             QStringLiteral("retained command (publish commands without retain)"));
+    QCOMPARE(refused.value("command").toString(), QStringLiteral("set input=matrix-swap"));
+    listener.publish(kBase + QStringLiteral("/set/input"), {}, true);
+    listener.publish(kBase + QStringLiteral("/set/input"), "bot");
+    QVERIFY(listener.waitFor(kResult, 2));
+    const QJsonObject applied = json(listener.on(kResult).back().payload);
+    QCOMPARE(applied.value("result").toString(), QStringLiteral("applied"));
+    QCOMPARE(applied.value("sequence").toInt(), 2);
+    QCOMPARE(rig.writes(), QList<QByteArray>{QByteArray::fromHex("1004E00002")});
+}
+
+// What the decoders fail is refused with their findings, even with packets allowed; a change is
+// journaled and published, and undone on the undo topic.
+void TestMqttBridge::checkedJournaledUndone() {
+    QTemporaryDir journal;
+    BridgeRig rig(broker_->port(), {true, true}, {}, {}, {}, journal.path());
+    Listener listener(broker_->port(), {kState, kResult, kJournal});
+    QVERIFY(listener.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kState));
+    rig.box.clearLog();
+    listener.publish(kBase + QStringLiteral("/cec/send"),
+                     "50:04:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00");
+    listener.publish(kBase + QStringLiteral("/hdr/send"), "87:01:1a:00:02:00");
+    listener.publish(kBase + QStringLiteral("/set/input"), "bot");
+    listener.publish(kBase + QStringLiteral("/undo"), "last");
+    QVERIFY(listener.waitFor(kResult, 4));
+    QStringList results;
+    for (const Received &result : listener.on(kResult)) {
+        const QJsonObject object = json(result.payload);
+        results << (object.value("result").toString() + QLatin1Char(' ') + object.value("reason").toString())
+                       .trimmed();
+    }
+    QCOMPARE(results, (QStringList{"refused Failure: Length: 17 bytes: a message holds at most 16",
+                                   "refused Failure: Length: the header states 26 payload bytes, 2 follow",
+                                   "applied", "applied"}));
+    QCOMPARE(rig.writes(),
+             (QList<QByteArray>{QByteArray::fromHex("1004E00002"), QByteArray::fromHex("1004E00001")}));
+    QVERIFY(listener.waitFor(kJournal, 2));
+    const QJsonObject set = json(listener.on(kJournal).front().payload);
+    QCOMPARE(set.value("change").toString(), QStringLiteral("set input=bot"));
+    QCOMPARE(set.value("front_end").toString(), QStringLiteral("bridge"));
+    QCOMPARE(set.value("client").toString(), QStringLiteral("test"));
+    QCOMPARE(set.value("before").toObject().value("settings").toObject().value("input").toString(),
+             QStringLiteral("top"));
+    QCOMPARE(set.value("outcome").toString(), QStringLiteral("applied"));
+    QCOMPARE(json(listener.on(kJournal).back().payload).value("change").toString(),
+             QStringLiteral("undo 1 (set input=bot)"));
 }
 
 // The broker is killed and started again: the bridge is back within its back-off and

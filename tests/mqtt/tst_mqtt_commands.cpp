@@ -3,9 +3,13 @@
 
 #include "bridge_commands.h"
 #include "bridge_options.h"
+#include "discovery.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace mqtt;
 
@@ -16,9 +20,12 @@ private slots:
     void commands();
     void options_data();
     void options();
+    void password_data();
     void password();
     void exampleConfiguration_data();
     void exampleConfiguration();
+    void entitySlug_data();
+    void entitySlug();
 };
 
 void TestMqttCommands::commands_data() {
@@ -63,6 +70,10 @@ void TestMqttCommands::commands_data() {
                                      << "hdr send 87:01:1a:02" << QByteArray::fromHex("87011a02");
     QTest::newRow("bad hex") << "hdr/send" << QByteArray("87:0G:1A") << true << true
                              << "refused: Hex Format Error" << none;
+    QTest::newRow("hdr without colons")
+        << "hdr/send" << QByteArray("8701") << true << true
+        << "refused: Error: min 2, max 31 data bytes (write the bytes as colon-separated pairs, e.g. 50:04)"
+        << none;
     QTest::newRow("avi too long") << "avi/send" << QByteArray("00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD")
                                   << true << true << "refused: Error: min 2, max 13 data bytes" << none;
     QTest::newRow("configuration") << "configuration/apply" << QByteArray("movie night") << true << false
@@ -161,20 +172,47 @@ void TestMqttCommands::options() {
 
 // The password comes from its file's first line or from the variable, and a file that
 // cannot be read stops the bridge.
+void TestMqttCommands::password_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("outcome"); // the password, or the error with the file's name as FILE
+    QTest::newRow("0600") << 0600 << "s3cret";
+    // The service reads it through its group, as the README's `install -m 0640 -g veltrika` has it.
+    QTest::newRow("0640") << 0640 << "s3cret";
+    QTest::newRow("0644: others read")
+        << 0644
+        << "FILE: every user of the machine may read this password file (mode 0644); make it yours alone "
+           "with chmod 600 FILE, or yours and the group's with chmod 640 FILE";
+    QTest::newRow("0602: others change")
+        << 0602
+        << "FILE: every user of the machine may change this password file (mode 0602); make it yours "
+           "alone with chmod 600 FILE, or yours and the group's with chmod 640 FILE";
+    QTest::newRow("0666")
+        << 0666
+        << "FILE: every user of the machine may read and change this password file (mode 0666); make it "
+           "yours alone with chmod 600 FILE, or yours and the group's with chmod 640 FILE";
+}
+
+// The first line of a file only its owner (and group) may read; the variable without a file.
 void TestMqttCommands::password() {
+    QFETCH(int, mode);
+    QFETCH(QString, outcome);
     QTemporaryDir dir;
     const QString fileName = dir.filePath(QStringLiteral("password"));
     QFile file(fileName);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("s3cret\r\nsecond line\n");
     file.close();
+    QCOMPARE(chmod(QFile::encodeName(fileName).constData(), static_cast<mode_t>(mode)), 0);
     BridgeOptions options;
     QString error;
     QCOMPARE(brokerPassword(options, "from-env", &error), std::optional<QByteArray>("from-env"));
     QCOMPARE(brokerPassword(options, {}, &error), std::nullopt);
     options.passwordFile = fileName;
-    QCOMPARE(brokerPassword(options, "from-env", &error), std::optional<QByteArray>("s3cret"));
+    const std::optional<QByteArray> password = brokerPassword(options, "from-env", &error);
+    QCOMPARE(password ? QString::fromUtf8(*password) : error.replace(fileName, QStringLiteral("FILE")),
+             outcome);
     options.passwordFile = dir.filePath(QStringLiteral("missing"));
+    error.clear();
     QCOMPARE(brokerPassword(options, "from-env", &error), std::nullopt);
     QVERIFY2(error.startsWith(QStringLiteral("Cannot read file ")), qPrintable(error));
 }
@@ -208,6 +246,33 @@ void TestMqttCommands::exampleConfiguration() {
                                .arg(o.allowPackets)
                          : parsed.error,
              outcome);
+}
+
+void TestMqttCommands::entitySlug_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("slug");
+    QTest::newRow("a client id") << "veltrika-Rack_2023"
+                                 << "veltrika_rack_2023";
+    QTest::newRow("marks dropped") << "Kino ü"
+                                   << "kino_u";
+    QTest::newRow("letters spelt out") << "Straße Ærø"
+                                       << "strasse_aero";
+    QTest::newRow("runs of separators") << "__Movie  --  Night!!__"
+                                        << "movie_night";
+    QTest::newRow("a ligature and a superscript") << "ﬁlm²"
+                                                  << "film2";
+    QTest::newRow("nothing left") << "日本 ★"
+                                  << "";
+    QTest::newRow("only separators") << "___"
+                                     << "";
+}
+
+// Entity ids Home Assistant takes as they are: lowercase ASCII letters, digits and single
+// underscores, none at either end.
+void TestMqttCommands::entitySlug() {
+    QFETCH(QString, text);
+    QFETCH(QString, slug);
+    QCOMPARE(mqtt::entitySlug(text), slug);
 }
 
 QTEST_GUILESS_MAIN(TestMqttCommands)

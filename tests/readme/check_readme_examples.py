@@ -67,8 +67,9 @@ def runs_until_interrupted(arguments):
 
 def run_example(command, folder, environment):
     if not runs_until_interrupted(command):
+        # A command may print raw bytes (edid read -o -): they are read, not shown.
         return subprocess.run(command, cwd=folder, env=environment, stdin=subprocess.DEVNULL,
-                              capture_output=True, text=True, timeout=60)
+                              capture_output=True, text=True, errors="replace", timeout=60)
     # Stopped as a user stops it, with Ctrl+C after a few seconds: it must end with status 0.
     process = subprocess.Popen(command, cwd=folder, env=environment, stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)

@@ -45,16 +45,17 @@ struct TroubleInfo {
 };
 
 // A trouble that is a link loss: the window closes the box at the first such transaction,
-// says once on the status bar that it is not connected, and looks for it again.
+// says once on the status bar that it is not connected, and looks for it again. A box still
+// listed that leaves requests unanswered is no loss: each request fails with its own text.
 inline bool isLoss(Trouble trouble) {
     switch (trouble) {
-    case Trouble::Silent:
     case Trouble::WriteFail:
     case Trouble::ReadFail:
     case Trouble::RxQueueFail:
     case Trouble::Vanished:
         return true;
     case Trouble::Refuse:
+    case Trouble::Silent:
     case Trouble::Short:
     case Trouble::Long:
     case Trouble::ReadOverreport:

@@ -21,6 +21,8 @@ private slots:
     void edidReadCutShortKeepsTheText();
     void unplugAndReplugAtEveryTransaction_data();
     void unplugAndReplugAtEveryTransaction();
+    void silentRequestAtEveryTransaction_data();
+    void silentRequestAtEveryTransaction();
 
 private:
     QString textWithoutDevice_;
@@ -237,6 +239,33 @@ QString lastHistoryRow(Rig &rig) {
 
 constexpr int kLastTransaction = -1;
 
+QStringList historyRows(Rig &rig) {
+    QStringList rows;
+    for (const HistoryEntry &entry : rig.window().signalHistory().entries()) {
+        rows << QStringList{entry.what, entry.from, entry.to}.join('|');
+    }
+    return rows;
+}
+
+int callsNamed(const sim::SimulatedBox &box, const std::string &name) {
+    return int(std::count(box.calls().begin(), box.calls().end(), name));
+}
+
+// The transactions of the action, counted on a box that answers them all.
+int transactionsOf(const Action &action, bool startup) {
+    Rig probe;
+    ready(probe, action, startup);
+    perform(probe, action);
+    return static_cast<int>(probe.box.frames().size());
+}
+
+// What the window shows once an action has run: the texts a failed read or send may change.
+QStringList windowTexts(Rig &rig) {
+    return {rig.widget<QLabel>("labelFw1")->text(), edidText(rig),
+            rig.widget<QTextEdit>("IFtext")->toPlainText(), rig.widget<QTextEdit>("AVItext")->toPlainText(),
+            rig.widget<QTextEdit>("CECtext")->toPlainText()};
+}
+
 } // namespace
 
 // The box pulled out before each of the first transactions of every action (and before its
@@ -259,13 +288,7 @@ void TestFaultMatrix::unplugAndReplugAtEveryTransaction() {
     const std::optional<Action> act = actionNamed(action);
     QVERIFY(act);
     const bool startup = act->slot == nullptr && action != QLatin1String("tick");
-    int transactions = 0;
-    {
-        Rig probe;
-        ready(probe, *act, startup);
-        perform(probe, *act);
-        transactions = static_cast<int>(probe.box.frames().size());
-    }
+    const int transactions = transactionsOf(*act, startup);
     // An action of fewer transactions loses its box before its last one.
     const int unplugAt = before == kLastTransaction ? transactions - 1 : std::min(before, transactions - 1);
     QVERIFY(unplugAt >= 0);
@@ -299,6 +322,57 @@ void TestFaultMatrix::unplugAndReplugAtEveryTransaction() {
     QCOMPARE(rig.widget<QLabel>("labelFw1")->text(), QString("ver: 2.0.1.7"));
     QCOMPARE(lastHistoryRow(rig), QString("attached||firmware 2.0.1.7"));
     QCOMPARE(rig.boxWatcher.texts(), QStringList());
+}
+
+// One request left unanswered by a box that stays listed, before each of the first
+// transactions of every action (and its last): that request failed and nothing more. The
+// action goes on and ends as it does when the box refuses that request (the same frames, the
+// same messages and texts), one link time-out later; the box stays open, the status timer
+// runs, no message box, nothing is detached, closed or opened again.
+void TestFaultMatrix::silentRequestAtEveryTransaction_data() {
+    unplugAndReplugAtEveryTransaction_data();
+}
+
+void TestFaultMatrix::silentRequestAtEveryTransaction() {
+    QFETCH(QString, action);
+    QFETCH(int, before);
+    const std::optional<Action> act = actionNamed(action);
+    QVERIFY(act);
+    const bool startup = act->slot == nullptr && action != QLatin1String("tick");
+    const int transactions = transactionsOf(*act, startup);
+    const int at = before == kLastTransaction ? transactions - 1 : std::min(before, transactions - 1);
+    QVERIFY(at >= 0);
+
+    Rig refused;
+    ready(refused, *act, startup);
+    const uint32_t refusedStart = refused.clock.tickCount();
+    refused.box.injectFaultForNext(Fault::Refuse, 1, at);
+    perform(refused, *act);
+    const uint32_t refusedTime = refused.clock.tickCount() - refusedStart;
+
+    Rig rig;
+    ready(rig, *act, startup);
+    const uint32_t start = rig.clock.tickCount();
+    rig.box.injectFaultForNext(Fault::Silent, 1, at);
+    perform(rig, *act);
+
+    const QStringList shown = shownMessages(rig.statusRecorder);
+    QCOMPARE(shown, shownMessages(refused.statusRecorder));
+    QVERIFY2(!shown.contains(kLost) && !shown.contains(kNotConnected), qPrintable(shown.join(", ")));
+    QCOMPARE(requestsSince(rig.box), requestsSince(refused.box));
+    QCOMPARE(windowTexts(rig), windowTexts(refused));
+    QCOMPARE(rig.clock.tickCount() - start, refusedTime + kLinkTimeoutMs);
+    QCOMPARE(rig.boxWatcher.texts(), QStringList());
+    QVERIFY(rig.window().session().isOpen());
+    QVERIFY(statusTimerId(rig.window()) != 0);
+    QCOMPARE(historyRows(rig), historyRows(refused));
+    QVERIFY(!lastHistoryRow(rig).startsWith(QLatin1String("detached")));
+    QCOMPARE(callsNamed(rig.box, "close"), 0);
+    QCOMPARE(callsNamed(rig.box, "open 0"), startup ? 1 : 0);
+    // No look for a box that never went: the next look finds it open and does nothing.
+    const size_t frames = rig.box.frames().size();
+    rig.window().lookForBox();
+    QCOMPARE(rig.box.frames().size(), frames);
 }
 
 QTEST_MAIN(TestFaultMatrix)

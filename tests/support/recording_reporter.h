@@ -2,6 +2,7 @@
 // A reporter for tests without widgets: every report of a session as one line, in order.
 
 #include "core/box/box_reporter.h"
+#include "core/box/box_session.h"
 
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,7 @@ public:
     void consoleNote(const char *text) override {
         lines << QStringLiteral("console %1").arg(QString::fromLatin1(text).trimmed());
     }
+    void linkLost(LinkError error) override { losses << QString::fromLatin1(linkErrorName(error)); }
     void requestSent(std::span<const uint8_t> request) override { trace << "-> " + hex(request); }
     void replyReceived(std::span<const uint8_t> reply, bool silent) override {
         trace << (silent ? QStringLiteral("<- (silent)") : "<- " + hex(reply));
@@ -40,6 +42,7 @@ public:
     QStringList lines;    // status messages, warnings and console notes
     QStringList progress; // transfer progress as value/total
     QStringList trace;    // frames and replies
+    QStringList losses;   // the link losses told, by name
     std::function<bool()> busyProbe;
     bool warningWhileBusy = false;
 };

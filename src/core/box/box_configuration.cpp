@@ -201,7 +201,10 @@ QString changeName(const ConfigurationChange &change) {
 }
 
 QString changeText(const ConfigurationChange &change) {
-    const QString name = changeName(change);
+    return changeText(change, changeName(change));
+}
+
+QString changeText(const ConfigurationChange &change, const QString &name) {
     if (change.kind == ConfigurationChange::Kind::Setting) {
         const QString from =
             change.from ? valueText(change.setting, *change.from) : QStringLiteral("(not read)");

@@ -86,8 +86,10 @@ struct ConfigurationChange {
 ConfigurationPart partOfChange(const ConfigurationChange &change);
 // "input", "edid", "hdr_infoframe", "avi": as the file names the part.
 QString changeName(const ConfigurationChange &change);
-// One line: "input: top -> bot", "edid: 256 bytes differ in 14 places".
+// One line: "input: top -> bot", "edid: 256 bytes differ in 14 places"; a front end that
+// shows people words instead of the keys gives the word for changeName() as `name`.
 QString changeText(const ConfigurationChange &change);
+QString changeText(const ConfigurationChange &change, const QString &name);
 // The same as an object: {"part", "name", "from", "to"} or {"part", "name", "bytes", "differing"}.
 QJsonObject changeObject(const ConfigurationChange &change);
 

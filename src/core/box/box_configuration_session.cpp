@@ -140,23 +140,26 @@ RestoreReport runRestore(BoxSession &session, LinkClock &clock, const std::vecto
     return report;
 }
 
-QStringList restoreReportLines(const RestoreReport &report) {
+QStringList restoreReportLines(const RestoreReport &report, QString (*nameOf)(const ConfigurationChange &)) {
+    const auto text = [nameOf](const ConfigurationChange &change) {
+        return changeText(change, nameOf(change));
+    };
     QStringList lines;
     for (const ConfigurationChange &change : report.applied) {
-        lines << QStringLiteral("applied: %1").arg(changeText(change));
+        lines << QStringLiteral("applied: %1").arg(text(change));
     }
     for (size_t i = 0; i < report.notApplied.size(); ++i) {
         lines << QStringLiteral("%1: %2").arg(
             i == 0 ? QStringLiteral("not applied (%1)").arg(QLatin1String(linkErrorName(report.error)))
                    : QStringLiteral("not applied"),
-            changeText(report.notApplied[i]));
+            text(report.notApplied[i]));
     }
     if (report.readBackError != LinkError::None) {
         lines << QStringLiteral("not read back: %1 (%2)")
                      .arg(report.readBackPart, QLatin1String(linkErrorName(report.readBackError)));
     }
     for (const ConfigurationChange &change : report.mismatched) {
-        lines << QStringLiteral("read back otherwise: %1").arg(changeText(change));
+        lines << QStringLiteral("read back otherwise: %1").arg(text(change));
     }
     return lines;
 }

@@ -52,5 +52,7 @@ using RestoreProgress = std::function<void(int done, int total)>;
 RestoreReport runRestore(BoxSession &session, LinkClock &clock, const std::vector<RestoreStep> &steps,
                          const BoxConfiguration &wanted, const RestoreProgress &progress = {});
 
-// The lines of a report: "applied: input: top -> bot", "not applied: ...", ...
-QStringList restoreReportLines(const RestoreReport &report);
+// The lines of a report: "applied: input: top -> bot", "not applied: ...", ...; each change
+// named by `nameOf` (the keys unless a front end gives its words).
+QStringList restoreReportLines(const RestoreReport &report,
+                               QString (*nameOf)(const ConfigurationChange &) = changeName);

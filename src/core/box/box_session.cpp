@@ -56,12 +56,13 @@ private:
 bool isLinkLoss(LinkError error) {
     switch (error) {
     case LinkError::NoDevice:
-    case LinkError::Silent:
+    case LinkError::Unplugged:
     case LinkError::WriteFailed:
     case LinkError::ReadFailed:
     case LinkError::RxQueueFailed:
         return true;
     case LinkError::None:
+    case LinkError::Silent:
     case LinkError::Refused:
     case LinkError::Short:
     case LinkError::Busy:
@@ -80,6 +81,8 @@ const char *linkErrorName(LinkError error) {
         return "refused";
     case LinkError::Silent:
         return "silent";
+    case LinkError::Unplugged:
+        return "unplugged";
     case LinkError::Short:
         return "short reply";
     case LinkError::WriteFailed:
@@ -113,6 +116,7 @@ std::optional<uint32_t> BoxSession::findIndex(const char *serial) {
 
 std::optional<uint32_t> BoxSession::find(const char *serial) {
     handle_ = kNoDeviceHandle;
+    serial_ = serial;
     const std::optional<uint32_t> index = findIndex(serial);
     if (!index) {
         reporter_.linkWarning("VELTRIKA USB not connected!");
@@ -128,6 +132,7 @@ Attach BoxSession::attachQuietly(const char *serial) {
     if (isOpen()) {
         return Attach::Open;
     }
+    serial_ = serial;
     const std::optional<uint32_t> index = findIndex(serial);
     if (!index) {
         return Attach::NotFound;
@@ -231,7 +236,9 @@ Exchange BoxSession::exchange(const proto::RequestFrame &frame, uint32_t minimum
     }
     if (waiting < 1) {
         reporter_.replyReceived({}, true);
-        result.error = LinkError::Silent;
+        // Unplugged is what the USB layer says: a box still listed only left this request
+        // unanswered, and stays open.
+        result.error = listed(serial_.c_str()) ? LinkError::Silent : LinkError::Unplugged;
         return result;
     }
     proto::ReplyBuffer scratch{};
@@ -280,6 +287,9 @@ Outcome<proto::ReplyBuffer> BoxSession::readRegisters(uint8_t address, uint8_t c
         reporter_.statusMessage("...", kConfirmMs);
         return {result.error, {}};
     }
+    if (observer_ != nullptr) {
+        observer_->registersRead(address, count, result.reply);
+    }
     return {LinkError::None, result.reply};
 }
 
@@ -323,6 +333,9 @@ Outcome<record::StatusRecord> BoxSession::readSettings() {
         return {LinkError::Busy, {}};
     }
     std::copy_n(status.value.begin() + proto::kStatusRecordStart, record::kSize, shadow_.begin());
+    if (observer_ != nullptr) {
+        observer_->settingsRead(shadow_);
+    }
     return {LinkError::None, shadow_};
 }
 
@@ -396,6 +409,9 @@ Outcome<EdidImage> BoxSession::readEdid(EdidSource source) {
         std::copy_n(window.reply.begin(), proto::kEdidWindowReadLength, result.value.begin() + offset);
     }
     reporter_.transferProgress(0, 0);
+    if (source == EdidSource::Box && observer_ != nullptr) {
+        observer_->ownEdidRead(result.value);
+    }
     reporter_.statusMessage(source == EdidSource::Box ? "EDID values read." : "TV EDID values read.",
                             kConfirmMs);
     return result;

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 constexpr char kDeviceSerial[] = "2023";
 constexpr uint32_t kLinkTimeoutMs = 4000;
@@ -24,7 +25,8 @@ enum class LinkError : uint8_t {
     None,
     NoDevice,      // no box is open: nothing was sent
     Refused,       // the reply does not begin with the request's marker
-    Silent,        // no reply byte came within the link time-out
+    Silent,        // no reply byte came within the link time-out; the box is still listed
+    Unplugged,     // no reply byte came, and the box is no longer listed
     Short,         // fewer reply bytes came than the request needs
     WriteFailed,   // the library could not write the request
     ReadFailed,    // the library could not read the reply
@@ -35,8 +37,10 @@ enum class LinkError : uint8_t {
 // A short name for messages and machine-readable output ("refused", "silent", ...).
 const char *linkErrorName(LinkError error);
 
-// True when the error means the box is gone or stopped answering: asking again would only
-// wait out the link's time-out. A refusal, a short reply or a busy box is an answer.
+// True when the USB layer says the box is gone: no box open, a call of the library failed,
+// or a request went unanswered and the box is no longer listed. A box still listed that
+// leaves a request unanswered failed that request only, as a refusal, a short reply or a
+// busy box did: it stays open.
 bool isLinkLoss(LinkError error);
 
 template <typename T> struct Outcome {
@@ -77,6 +81,17 @@ struct StatusBlocks {
 // What a factory reset clears.
 enum class FactoryReset : uint8_t { Edid = 1, Settings = 2, Everything = 3 };
 
+// Told of what the session read from the box, as it reads it: the gate keeps it as what a
+// change would overwrite, so that recording that costs no frame of its own.
+class BoxReadObserver {
+public:
+    virtual ~BoxReadObserver() = default;
+    virtual void settingsRead(const record::StatusRecord &record) = 0;
+    virtual void ownEdidRead(const EdidImage &image) = 0;
+    // An accepted read of `count` bytes of the register block at `address`, marker first.
+    virtual void registersRead(uint8_t address, uint8_t count, const proto::ReplyBuffer &block) = 0;
+};
+
 class BoxSession {
 public:
     BoxSession(UsbXpress &usb, LinkClock &clock, BoxReporter &reporter);
@@ -102,6 +117,9 @@ public:
     bool isOpen() const { return handle_ != kNoDeviceHandle; }
     // True while a transaction runs: a tick delivered by a message box inside it waits.
     bool linkBusy() const { return busy_; }
+    // Told of every settings read, own EDID read and register block read that succeeds;
+    // nullptr for none. The caller keeps ownership.
+    void setReadObserver(BoxReadObserver *observer) { observer_ = observer; }
 
     // One request and its reply of at least `minimumLength` bytes.
     Exchange transact(const proto::RequestFrame &frame, uint32_t minimumLength);
@@ -148,6 +166,10 @@ private:
     LinkClock &clock_;
     BoxReporter &reporter_;
     UsbHandle handle_ = kNoDeviceHandle;
+    // The serial of the box looked for last: a request it leaves unanswered asks whether
+    // it is still listed.
+    std::string serial_ = kDeviceSerial;
     bool busy_ = false;
     record::StatusRecord shadow_{};
+    BoxReadObserver *observer_ = nullptr;
 };

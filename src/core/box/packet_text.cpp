@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <algorithm>
+#include <cstring>
 
 namespace packets {
 
@@ -61,6 +62,15 @@ TextOutcome<PacketText> cecStoreTextOf(const QString &text) {
         return {{}, kCecStoreLengthError};
     }
     return {*prepared, nullptr};
+}
+
+QString packetInputError(const QString &text, const char *error) {
+    QString message = QString::fromLatin1(error).trimmed();
+    // The length rule counts characters: bytes typed without their colons break it first.
+    if (std::strcmp(error, kHexFormatError) != 0 && !text.contains(QLatin1Char(':'))) {
+        message += QStringLiteral(" (write the bytes as colon-separated pairs, e.g. 50:04)");
+    }
+    return message;
 }
 
 } // namespace packets

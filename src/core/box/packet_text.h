@@ -135,4 +135,9 @@ TextOutcome<PacketBytes> packetBytesOf(const QString &text, const PacketSend &se
 // The text a CEC store sends: its length rule, then the same format as a sent message.
 TextOutcome<PacketText> cecStoreTextOf(const QString &text);
 
+// An input error of `text` for the command line and the bridge: the window's text, and for a
+// length error of a text without a colon how to write the bytes. The window shows its own
+// texts alone.
+QString packetInputError(const QString &text, const char *error);
+
 } // namespace packets

@@ -3,7 +3,8 @@
 // interval; while one is open it reads the status at an interval, compares the typed status
 // with the last one and yields events: attached (with the firmware and the status), detached
 // (with why) and one changed per field (name, from, to). A link loss, or the serial gone from
-// the list, closes the handle and yields one detached. It runs on the session's clock, so a
+// the list, closes the handle and yields one detached; a read that a box still listed leaves
+// unanswered failed on its own, and the box stays attached. It runs on the session's clock, so a
 // fake clock runs it in tests; the front ends read its events and never poll the box themselves.
 
 #include "core/box/box_session.h"
@@ -28,7 +29,7 @@ struct WatchEvent {
     QJsonValue from;            // changed: the value before
     QJsonValue to;              // changed: the value now
     QString firmware;           // attached: "1.8.3.0", empty when its read failed
-    QString why;                // detached: "unplugged", or the loss ("write failed", "silent", ...)
+    QString why;                // detached: "unplugged", or the loss ("write failed", "read failed", ...)
     status::TypedStatus status; // attached: the status the box showed
 };
 

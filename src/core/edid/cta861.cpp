@@ -137,11 +137,24 @@ QString audioCodingName(uint8_t coding, uint8_t extendedCoding) {
                                                {11, "MPEG-H 3D Audio"},
                                                {12, "AC-4"},
                                                {13, "L-PCM 3D Audio"}};
-    if (coding != static_cast<uint8_t>(AudioCoding::Extended)) {
-        return QLatin1String(kNames[coding & 0x0F]);
-    }
-    const char *name = nameOf(kExtendedNames, extendedCoding);
-    return name ? QLatin1String(name) : formatText("extended audio type %d", extendedCoding);
+    // Named once for every code (an extended one has five bits), then shared: the model's
+    // audio edits name the format of every descriptor they pass.
+    constexpr size_t kExtendedCodes = 32;
+    static const std::array<QString, 16 + kExtendedCodes> kTexts = [] {
+        std::array<QString, 16 + kExtendedCodes> texts;
+        for (size_t code = 0; code < 16; ++code) {
+            texts[code] = QLatin1String(kNames[code]);
+        }
+        for (size_t code = 0; code < kExtendedCodes; ++code) {
+            const char *name = nameOf(kExtendedNames, static_cast<uint8_t>(code));
+            texts[16 + code] = name ? QString(QLatin1String(name))
+                                    : formatText("extended audio type %d", static_cast<int>(code));
+        }
+        return texts;
+    }();
+    return coding != static_cast<uint8_t>(AudioCoding::Extended)
+               ? kTexts[coding & 0x0F]
+               : kTexts[16 + (extendedCoding % kExtendedCodes)];
 }
 
 CtaLayout::CtaLayout(std::span<const uint8_t, 128> block) : block_(block) {

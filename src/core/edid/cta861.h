@@ -10,7 +10,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <vector>
@@ -100,13 +99,6 @@ constexpr uint8_t svdVic(uint8_t svd) {
 }
 constexpr bool svdReserved(uint8_t svd) {
     return svd == 0 || svd == 128 || svd >= 254;
-}
-
-// The CTA-861 VIC of an HDMI VIC of the HDMI VSDB (1 to 4: 3840x2160p30, p25, p24 and
-// 4096x2160p24), 0 for another code.
-constexpr uint8_t vicOfHdmiVic(uint8_t hdmiVic) {
-    constexpr uint8_t kVics[] = {95, 94, 93, 98};
-    return hdmiVic >= 1 && hdmiVic <= std::size(kVics) ? kVics[hdmiVic - 1] : 0;
 }
 
 constexpr size_t kSadBytes = 3;
@@ -248,6 +240,10 @@ private:
     size_t count_ = 0;
 };
 AudioRates audioRatesKhz(uint8_t rateMask);
+
+// The VICs of the formats of HDMI VIC 1 to 4, which the HDMI VSDB lists: 3840x2160 at 30, 25
+// and 24 Hz and 4096x2160 at 24 Hz.
+constexpr std::array<uint8_t, 4> kHdmiVicFormats = {95, 94, 93, 98};
 
 // The FRL rates of the HDMI Forum blocks by code: the link rate over all lanes, and the
 // lanes ("3 Gbps x 3 lanes"); codes 7 to 15 are reserved.

@@ -68,6 +68,12 @@ EdidCheck checkEdidForSource(std::span<const uint8_t, kEdidImageSize> image, qsi
     return check;
 }
 
+void fitEdidToBox(std::span<uint8_t, kEdidImageSize> image) {
+    const uint8_t stated = image[kEdidExtensionCountByte];
+    image[kEdidExtensionCountByte] = 1;
+    image[kEdidChecksum0] = static_cast<uint8_t>(image[kEdidChecksum0] + stated - 1);
+}
+
 qsizetype firstNonTextByte(QByteArrayView text) {
     for (qsizetype at = 0; at < text.size(); ++at) {
         if (isNonText(static_cast<uint8_t>(text[at]))) {

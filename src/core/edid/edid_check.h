@@ -35,6 +35,11 @@ EdidCheck checkEdidForSource(std::span<const uint8_t, kEdidImageSize> image, qsi
 // The same for all the bytes a text or file held.
 EdidCheck checkEdidForSource(std::span<const uint8_t> bytes, EdidOrigin origin);
 
+// Keeps the first two blocks of a longer EDID as the box holds them: the extension count
+// set to 1, and block 0's checksum moved by the same amount, so that a block whose checksum
+// was right stays right and one that was wrong is still caught.
+void fitEdidToBox(std::span<uint8_t, kEdidImageSize> image);
+
 // The first byte of the text that is no character of a text file (a control character
 // other than tab, line feed, form feed and carriage return, or DEL, or a byte of 0x80 to
 // 0x9F), or -1 when every byte is text.

@@ -158,7 +158,8 @@ void checkHdmiVsdbs(const EdidDecoded &d, const std::bitset<256> &listed, Findin
         }
         seen = true;
         for (uint8_t hdmiVic : cta.hdmi->hdmiVics) {
-            const uint8_t vic = cta::vicOfHdmiVic(hdmiVic);
+            const uint8_t vic =
+                hdmiVic >= 1 && hdmiVic <= kHdmiVicFormats.size() ? kHdmiVicFormats[hdmiVic - 1] : 0;
             if (vic != 0 && !listed.test(vic)) {
                 report(findings, Rule::HdmiVicWithoutVic, where,
                        formatText("HDMI VIC %d without VIC %d in a Video Data Block", hdmiVic, vic));
@@ -325,7 +326,9 @@ void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Find
         // clock is not what the limits bound.
         if (cta.hdmi) {
             for (uint8_t hdmiVic : cta.hdmi->hdmiVics) {
-                considerVic(cta::vicOfHdmiVic(hdmiVic));
+                if (hdmiVic >= 1 && hdmiVic <= kHdmiVicFormats.size()) {
+                    considerVic(kHdmiVicFormats[hdmiVic - 1]);
+                }
             }
         }
     }

@@ -251,6 +251,10 @@ struct EdidDecoded {
     bool valid() const { return size >= 128 && base.headerRight; }
 };
 
+// One detailed timing descriptor (its 18 bytes), as it stands in the block given, at the
+// offset given there.
+DetailedTiming decodeDetailedTiming(std::span<const uint8_t> descriptor, int block, int offset = 0);
+
 // Decodes the image: 128 bytes per block, the blocks the EDID states as far as it holds them
 // in full.
 EdidDecoded decodeEdid(std::span<const uint8_t> bytes);

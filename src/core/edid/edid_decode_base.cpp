@@ -176,7 +176,11 @@ const EstablishedTiming &establishedTiming(size_t bit) {
     return kTimings[bit];
 }
 
-DetailedTiming decodeDetailedTiming(Bytes d, int block, int offset) {
+} // namespace edid::parts
+
+namespace edid {
+
+DetailedTiming decodeDetailedTiming(std::span<const uint8_t> d, int block, int offset) {
     DetailedTiming t;
     t.block = block;
     t.offset = static_cast<uint8_t>(offset);
@@ -205,6 +209,10 @@ DetailedTiming decodeDetailedTiming(Bytes d, int block, int offset) {
     }
     return t;
 }
+
+} // namespace edid
+
+namespace edid::parts {
 
 void checkDetailedTiming(const DetailedTiming &t, Findings &findings, const Place &where) {
     if (t.hActive == 0 || t.vActive == 0) {

@@ -63,8 +63,6 @@ struct EstablishedTiming {
 constexpr size_t kEstablishedTimingCount = 17;
 const EstablishedTiming &establishedTiming(size_t bit);
 
-// An 18-byte detailed timing descriptor at the offset of the block.
-DetailedTiming decodeDetailedTiming(Bytes d, int block, int offset);
 void checkDetailedTiming(const DetailedTiming &t, Findings &findings, const Place &where);
 
 // Block 0 into out.base.

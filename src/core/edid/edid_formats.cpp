@@ -1080,6 +1080,7 @@ EdidFileContent readEdidFileContent(QByteArrayView content) {
     // Neither an EDID nor text (a picture, say).
     if (firstNonTextByte(areaText) >= 0) {
         result.reason = QStringLiteral("the file is neither an EDID nor text");
+        result.notText = true;
         return result;
     }
     EdidImage image{};

@@ -64,6 +64,8 @@ struct EdidFileContent {
     QByteArray text;
     // Empty when the bytes were read; else why not, with the place where a form breaks.
     QString reason;
+    // Neither an EDID nor text (a picture, say): no form could hold it.
+    bool notText = false;
     bool ok() const { return reason.isEmpty(); }
     // Read from a form whose bytes are checked as a whole EDID (neither raw nor spaced hex).
     bool fromOtherTool() const;

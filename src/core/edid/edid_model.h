@@ -5,15 +5,18 @@
 // detailed timings. What no edit touches is written back byte for byte; the encoder lays
 // the data blocks out in order, then the timings, pads, sets the timing offset and the
 // checksums. An edit either fits the 127 bytes of the CTA block's content or is refused
-// with the number of bytes missing; a refused edit leaves the model as it was.
+// with the number of bytes missing and what it would have made, for edid_fit.h to propose
+// what to leave out; a refused edit leaves the model as it was.
 
 #include "core/base/decode_findings.h"
 #include "core/edid/cta861.h"
+#include "core/edid/edid_image.h"
 
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -67,8 +70,11 @@ struct EdidModel {
 EdidModel readEdidModel(std::span<const uint8_t> bytes);
 
 // 128 bytes for a base block alone, else 256; the checksums are right. Empty for an
-// invalid model.
+// invalid model and for one whose CTA block holds more than its bytes (an edit's
+// `unfitted` model, to be fitted first).
 std::vector<uint8_t> encodeEdidModel(const EdidModel &model);
+// The same into an image, zeros after them; how many bytes were written (0, 128 or 256).
+size_t encodeEdidModel(const EdidModel &model, EdidImage &out);
 
 // Bytes the CTA block's header, data blocks and timings take, at most kCtaContentBytes.
 int ctaContentBytes(const EdidModel &model);
@@ -77,6 +83,9 @@ struct EditOutcome {
     bool ok = true;
     int missingBytes = 0; // refused for space: the bytes the CTA block would need more
     QString reason;       // why the edit was refused
+    // Refused for space: the model the edit made, over the CTA block's bytes. It is never
+    // encoded so; edid_fit.h proposes what to leave out of it.
+    std::shared_ptr<const EdidModel> unfitted;
 };
 
 // --- Edits: each leaves the model as it was when refused ---------------------------------
@@ -90,7 +99,8 @@ EditOutcome setProductName(EdidModel &model, const QString &name);
 EditOutcome fitExtensionCount(EdidModel &model);
 
 // Video Data Block: removes every descriptor of the VIC (also from the YCbCr 4:2:0 Video
-// Data Block); the 4:2:0 capability map follows the descriptors.
+// Data Block, and the HDMI VSDB's HDMI VIC of its format); the 4:2:0 capability map follows
+// the descriptors.
 EditOutcome removeVic(EdidModel &model, uint8_t vic);
 // Appends a VIC of the video format table to the Video Data Block.
 EditOutcome addVic(EdidModel &model, uint8_t vic);
@@ -102,7 +112,9 @@ EditOutcome setYcbcr420Capable(EdidModel &model, uint8_t vic, bool capable);
 EditOutcome addYcbcr420OnlyVic(EdidModel &model, uint8_t vic);
 EditOutcome removeYcbcr420OnlyVic(EdidModel &model, uint8_t vic);
 
-// Audio: the Audio Data Blocks of another EDID in place of this one's.
+// Audio: the Audio Data Blocks of another EDID in place of this one's, with its Speaker
+// Allocation and, where it has one, its Room Configuration and the Speaker Location blocks
+// that go with it, each in place of this one's or added after the audio.
 EditOutcome takeAudioBlock(EdidModel &model, const EdidModel &from);
 // FORMAT is a decoder name ("LPCM", "AC-3", "E-AC-3", "MAT (TrueHD)", "DTS-HD", ...), any
 // case; "MLP" and "TrueHD" name MAT as well.
@@ -144,7 +156,9 @@ EditOutcome setPreferredTimingFromVic(EdidModel &model, uint8_t vic);
 
 // The video of one EDID (base block, physical address, every block but audio, the
 // timings) with the audio of another (Audio Data Blocks, Speaker Allocation, the audio
-// extended blocks and the basic-audio flag). The extension count is set to one.
+// extended blocks and the basic-audio flag). The extension count is set to one. A merge
+// that does not fit is refused with the video source as the model and the merge as
+// `unfitted`.
 struct MergeOutcome {
     EditOutcome outcome;
     EdidModel model;

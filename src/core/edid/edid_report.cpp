@@ -673,8 +673,8 @@ EdidSummary edidSummary(const EdidDecoded &decoded) {
         }
         if (cta.hdmi) {
             for (uint8_t hdmiVic : cta.hdmi->hdmiVics) {
-                if (const uint8_t vic = cta::vicOfHdmiVic(hdmiVic)) {
-                    considerVic(vic);
+                if (hdmiVic >= 1 && hdmiVic <= kHdmiVicFormats.size()) {
+                    considerVic(kHdmiVicFormats[hdmiVic - 1]);
                 }
             }
             if (!s.physicalAddress) {

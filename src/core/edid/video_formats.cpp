@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <iterator>
+#include <mutex>
 #include <string_view>
 
 namespace {
@@ -178,7 +179,7 @@ constexpr bool sortedByCode() {
     }
     return true;
 }
-static_assert(sortedByCode(), "the table lists the codes in order");
+static_assert(sortedByCode(), "each code once, in order");
 static_assert(std::size(kVideoFormats) == 127 + 27, "VIC 1 to 127 and 193 to 219");
 
 constexpr bool sameSizeAndRate(const VideoFormat &a, const VideoFormat &b) {
@@ -204,18 +205,20 @@ constexpr auto kTwins = findTwins();
 
 } // namespace
 
+// The row of each code, -1 for a reserved one: a lookup by index, where the EDID model's fuzz
+// target looks codes up millions of times.
+constexpr std::array<int16_t, 256> kRowOfCode = [] {
+    std::array<int16_t, 256> rows{};
+    rows.fill(-1);
+    for (size_t i = 0; i < std::size(kVideoFormats); ++i) {
+        rows[kVideoFormats[i].vic] = static_cast<int16_t>(i);
+    }
+    return rows;
+}();
+
 const VideoFormat *findVideoFormat(uint8_t vic) {
-    // Each code's place in the table, 0xFF for a reserved code: the decoders look codes up
-    // for every descriptor and every check.
-    static constexpr std::array<uint8_t, 256> kPlaces = [] {
-        std::array<uint8_t, 256> places{};
-        places.fill(0xFF);
-        for (size_t i = 0; i < std::size(kVideoFormats); ++i) {
-            places[kVideoFormats[i].vic] = static_cast<uint8_t>(i);
-        }
-        return places;
-    }();
-    return kPlaces[vic] == 0xFF ? nullptr : &kVideoFormats[kPlaces[vic]];
+    const int16_t row = kRowOfCode[vic];
+    return row < 0 ? nullptr : &kVideoFormats[row];
 }
 
 std::span<const VideoFormat> videoFormats() {
@@ -234,15 +237,15 @@ QString videoFormatName(const VideoFormat &format) {
 }
 
 QString vicName(uint8_t vic) {
-    // Named once for every code, then shared: the detail lines name each descriptor.
-    static const std::array<QString, 256> kNames = [] {
-        std::array<QString, 256> names;
-        for (size_t code = 0; code < names.size(); ++code) {
-            const VideoFormat *format = findVideoFormat(static_cast<uint8_t>(code));
-            names[code] =
-                format != nullptr ? videoFormatName(*format) : QStringLiteral("reserved VIC %1").arg(code);
-        }
-        return names;
-    }();
-    return kNames[vic];
+    // Each code named when first asked for, then shared: the detail lines name each
+    // descriptor, and a process that decodes one EDID asks for a few dozen of the 256 codes.
+    static std::mutex namesMutex;
+    static std::array<QString, 256> names;
+    const std::lock_guard<std::mutex> lock(namesMutex);
+    QString &name = names[vic];
+    if (name.isNull()) {
+        const VideoFormat *format = findVideoFormat(vic);
+        name = format != nullptr ? videoFormatName(*format) : QStringLiteral("reserved VIC %1").arg(vic);
+    }
+    return name;
 }

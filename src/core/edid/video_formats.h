@@ -16,9 +16,9 @@ struct VideoFormat {
     const char *aspect;      // picture aspect ratio, "16:9"
     uint32_t pixelClockKhz;
     // Front porch, sync and back porch: in pixels, and in lines of one field when interlaced.
-    uint16_t hFront, hSync, hBack;
-    uint16_t vFront, vSync, vBack;
-    bool hSyncPositive, vSyncPositive;
+    uint16_t hFront = 0, hSync = 0, hBack = 0;
+    uint16_t vFront = 0, vSync = 0, vBack = 0;
+    bool hSyncPositive = false, vSyncPositive = false;
 
     uint32_t hTotal() const { return uint32_t{hActive} + hFront + hSync + hBack; }
 };
