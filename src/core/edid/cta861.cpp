@@ -3,6 +3,7 @@
 #include "core/base/format_text.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace edid {
 
@@ -184,11 +185,9 @@ CtaLayout::CtaLayout(std::span<const uint8_t, 128> block) : block_(block) {
              at += kDetailedTimingBytes) {
             ++timingCount_;
         }
-        for (size_t at = collectionEnd_;
-             at + kDetailedTimingBytes <= kContentBytes &&
-             std::any_of(block.begin() + static_cast<std::ptrdiff_t>(at),
-                         block.begin() + static_cast<std::ptrdiff_t>(at + kDetailedTimingBytes),
-                         [](uint8_t byte) { return byte != 0; });
+        static constexpr uint8_t kPadding[kDetailedTimingBytes] = {};
+        for (size_t at = collectionEnd_; at + kDetailedTimingBytes <= kContentBytes &&
+                                         std::memcmp(&block[at], kPadding, kDetailedTimingBytes) != 0;
              at += kDetailedTimingBytes) {
             ++slotCount_;
         }

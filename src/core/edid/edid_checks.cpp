@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <bitset>
 #include <charconv>
 #include <cmath>
@@ -254,12 +255,28 @@ constexpr DmtTiming kStandardDmts[] = {
 };
 // clang-format on
 
+constexpr uint32_t dmtKey(uint16_t hActive, uint16_t vActive, uint8_t refreshHz) {
+    return uint32_t{hActive} << 20 | uint32_t{vActive} << 8 | refreshHz;
+}
+constexpr bool sortedBySize() {
+    for (size_t i = 1; i < std::size(kStandardDmts); ++i) {
+        const DmtTiming &a = kStandardDmts[i - 1], &b = kStandardDmts[i];
+        if (dmtKey(a.hActive, a.vActive, a.refreshHz) >= dmtKey(b.hActive, b.vActive, b.refreshHz)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(sortedBySize(), "the table is looked up by binary search");
+
 const DmtTiming *standardDmt(const StandardTiming &s) {
-    const auto found =
-        std::find_if(std::begin(kStandardDmts), std::end(kStandardDmts), [&s](const DmtTiming &dmt) {
-            return dmt.hActive == s.hActive && dmt.vActive == s.vActive && dmt.refreshHz == s.refreshHz;
-        });
-    return found != std::end(kStandardDmts) ? found : nullptr;
+    const uint32_t key = dmtKey(s.hActive, s.vActive, s.refreshHz);
+    const auto found = std::lower_bound(
+        std::begin(kStandardDmts), std::end(kStandardDmts), key,
+        [](const DmtTiming &dmt, uint32_t k) { return dmtKey(dmt.hActive, dmt.vActive, dmt.refreshHz) < k; });
+    return found != std::end(kStandardDmts) && dmtKey(found->hActive, found->vActive, found->refreshHz) == key
+               ? found
+               : nullptr;
 }
 
 // A rate with three decimals, "67.500".
@@ -299,11 +316,11 @@ void checkRangeLimits(std::span<const uint8_t> bytes, const EdidDecoded &d, Find
         }
     });
     const uint32_t established = uint32_t{bytes[35]} << 16 | uint32_t{bytes[36]} << 8 | bytes[37];
-    for (size_t i = 0; i < kEstablishedTimingCount; ++i) {
-        if ((established & (0x800000u >> i)) != 0) {
-            const EstablishedTiming &e = establishedTiming(i);
-            consider(e.hRateHz / 1000.0, e.vRateMilliHz / 1000.0, e.pixelClockKhz / 1000.0);
-        }
+    // The bits that are set, most significant first (bit 23 is timing 0).
+    for (uint32_t bits = established >> (24 - kEstablishedTimingCount) << (24 - kEstablishedTimingCount);
+         bits != 0; bits &= bits - 1) {
+        const EstablishedTiming &e = establishedTiming(static_cast<size_t>(23 - std::countr_zero(bits)));
+        consider(e.hRateHz / 1000.0, e.vRateMilliHz / 1000.0, e.pixelClockKhz / 1000.0);
     }
     for (const StandardTiming &s : d.base.standardTimings) {
         if (const DmtTiming *dmt = standardDmt(s)) {
