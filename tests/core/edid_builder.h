@@ -60,9 +60,8 @@ inline Bytes baseBlock(uint8_t extensions) {
     return b;
 }
 
-// A base block and a CTA-861 revision 3 block with the data blocks, then no timings.
-inline Bytes ctaEdid(const Bytes &dataBlocks) {
-    Bytes edid = baseBlock(1);
+// A CTA-861 revision 3 block with the data blocks, then the 18-byte descriptors, then zeros.
+inline Bytes ctaBlock(const Bytes &dataBlocks, const std::vector<Bytes> &descriptors = {}) {
     Bytes cta(kEdidBlockSize, 0);
     cta[0] = 0x02;
     cta[1] = 0x03;
@@ -70,8 +69,61 @@ inline Bytes ctaEdid(const Bytes &dataBlocks) {
     cta[2] = static_cast<uint8_t>(4 + room);
     cta[3] = 0x70;
     std::copy_n(dataBlocks.begin(), room, cta.begin() + 4);
+    size_t at = 4 + room;
+    for (const Bytes &d : descriptors) {
+        if (at + 18 < kEdidBlockSize) {
+            std::copy_n(d.begin(), std::min<size_t>(d.size(), 18),
+                        cta.begin() + static_cast<std::ptrdiff_t>(at));
+            at += 18;
+        }
+    }
+    cta[127] = edidBlockChecksum(std::span<const uint8_t>(cta).first<kEdidBlockSize>());
+    return cta;
+}
+
+// A base block and a CTA-861 revision 3 block with the data blocks, then no timings.
+inline Bytes ctaEdid(const Bytes &dataBlocks) {
+    Bytes edid = baseBlock(1);
+    const Bytes cta = ctaBlock(dataBlocks);
     edid.insert(edid.end(), cta.begin(), cta.end());
-    fixChecksum(edid, 1);
+    return edid;
+}
+
+// The EDID with the 18 bytes at the offset of the block, its checksum made right.
+inline Bytes withBytes(Bytes edid, size_t block, size_t offset, const Bytes &bytes) {
+    std::copy(bytes.begin(), bytes.end(), edid.begin() + static_cast<std::ptrdiff_t>(block * 128 + offset));
+    fixChecksum(edid, block);
+    return edid;
+}
+
+// 2560x1080 at 185.58 MHz: 2720 x 1111 total, 61.4 Hz.
+inline Bytes wideTiming() {
+    return {0x7E, 0x48, 0x00, 0xA0, 0xA0, 0x38, 0x1F, 0x40, 0x30,
+            0x20, 0x3A, 0x00, 0x1E, 0x4E, 0x31, 0x00, 0x00, 0x1A};
+}
+
+// A display descriptor of the tag with its text, padded as the base block pads it.
+inline Bytes textDescriptor(uint8_t tag, const char *text) {
+    Bytes d = {0, 0, 0, tag, 0};
+    for (const char *c = text; *c != 0 && d.size() < 18; ++c) {
+        d.push_back(static_cast<uint8_t>(*c));
+    }
+    if (d.size() < 18) {
+        d.push_back(0x0A);
+    }
+    d.resize(18, 0x20);
+    return d;
+}
+
+// An EDID laid out as HDMI 2.1 lays out an HDMI Forum EDID Extension Override Data Block:
+// byte 126 states 1 extension block, and the HF-EEODB, the first data block of block 1,
+// states the count (3: blocks 2 and 3 each hold a 2560x1080 timing).
+inline Bytes eeodbEdid(uint8_t count = 3) {
+    Bytes edid = baseBlock(1);
+    for (const Bytes &block : {ctaBlock({0xE2, 0x78, count, 0x41, 0x10, 0xE2, 0x00, 0xC0}),
+                               ctaBlock({0x42, 0x04, 0x61}, {wideTiming()}), ctaBlock({}, {wideTiming()})}) {
+        edid.insert(edid.end(), block.begin(), block.end());
+    }
     return edid;
 }
 

@@ -3,6 +3,7 @@
 
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_report.h"
+#include "core/edid/edid_rules.h"
 #include "core/edid_builder.h"
 
 #include <QJsonArray>
@@ -60,10 +61,17 @@ private slots:
     void detailLines();
     void jsonKeys();
     void comparison();
+    void readAsSourceReads_data();
+    void readAsSourceReads();
+    void findingsPlaced_data();
+    void findingsPlaced();
+    void readmeListsEveryRule();
 };
 
 void TestEdidDecode::baseFields() {
-    const edid::EdidDecoded d = edid::decodeEdid(ctaEdid({}));
+    // With a Video Capability Data Block (RGB and YCbCr quantization selectable), which the
+    // strict rules ask for, it breaks none.
+    const edid::EdidDecoded d = edid::decodeEdid(ctaEdid(extendedBlock(0x00, {0xC0})));
     QCOMPARE(d.base.manufacturer, QStringLiteral("SAM"));
     QCOMPARE(d.base.productCode, uint16_t{0x1234});
     QCOMPARE(d.base.serialNumber, 0x12345678u);
@@ -178,7 +186,7 @@ void TestEdidDecode::dolbyVision_data() {
     QTest::addColumn<int>("dmVersion");
     QTest::addColumn<OptionalNits>("minNits");
     QTest::addColumn<OptionalNits>("maxNits");
-    QTest::addColumn<bool>("failure");
+    QTest::addColumn<bool>("cutShort"); // a warning: edid-decode finds no failure there
     // LG OLED C9: version 1, 12 bytes: DM 4, 2160p60, 700 cd/m2, (1/127)^2, P3.
     QTest::newRow("v1 12 bytes") << Bytes{0x2A, 0x18, 0x03, 0x51, 0x59, 0x99, 0xAA} << 1 << 4
                                  << OptionalNits(1.0 / (127.0 * 127.0)) << OptionalNits(700) << false;
@@ -203,7 +211,7 @@ void TestEdidDecode::dolbyVision() {
     QFETCH(int, dmVersion);
     QFETCH(OptionalNits, minNits);
     QFETCH(OptionalNits, maxNits);
-    QFETCH(bool, failure);
+    QFETCH(bool, cutShort);
     Bytes p = {0x46, 0xD0, 0x00};
     p.insert(p.end(), payload.begin(), payload.end());
     const edid::EdidDecoded d = edid::decodeEdid(ctaEdid(extendedBlock(0x01, p)));
@@ -218,11 +226,11 @@ void TestEdidDecode::dolbyVision() {
         QVERIFY2(std::abs(*dv.targetMaxLuminance - *maxNits) <= 0.5,
                  qPrintable(QString::number(*dv.targetMaxLuminance)));
     }
-    QCOMPARE(hasFinding(d, Finding::Severity::Failure, QStringLiteral("Dolby")), failure);
+    QCOMPARE(hasFinding(d, Finding::Severity::Warning, QStringLiteral("Dolby")), cutShort);
     if (version == 2) {
         QCOMPARE(dv.targetMinPq.value_or(0), uint16_t{20});
         QCOMPARE(dv.targetMaxPq.value_or(0), uint16_t{3095});
-    } else if (version == 0 && !failure) {
+    } else if (version == 0 && !cutShort) {
         QCOMPARE(dv.targetMinPq.value_or(0), uint16_t{0xEED});
         QCOMPARE(dv.targetMaxPq.value_or(0), uint16_t{0xFFD});
     }
@@ -337,7 +345,7 @@ void TestEdidDecode::bounds_data() {
     fixChecksum(pastBlock, 1);
     QTest::newRow("offset past the block") << pastBlock << true << "past the block" << 2;
     QTest::newRow("latency cut short")
-        << ctaEdid(block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C, 0xC0, 0x10})) << true
+        << ctaEdid(block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C, 0xC0, 0x10})) << false
         << "latency fields cut short" << 2;
     Bytes badSum = ctaEdid({});
     badSum[255] ^= 1;
@@ -402,11 +410,28 @@ void TestEdidDecode::jsonKeys() {
     const QJsonObject json = edid::edidJson(edid::decodeEdid(ctaEdid(block(2, {97}))));
     QStringList keys = json.keys();
     keys.sort();
-    QStringList expected = {"checksums_ok", "manufacturer", "product_code",    "serial_number",
-                            "name",         "edid_version", "extension_count", "preferred_timing",
-                            "vics",         "native_vics",  "ycbcr420_vics",   "audio",
-                            "hdr_static",   "hdmi",         "hdmi_forum",      "dolby_vision",
-                            "hdr10plus",    "warnings",     "failures"};
+    QStringList expected = {"checksums_ok",
+                            "manufacturer",
+                            "product_code",
+                            "serial_number",
+                            "name",
+                            "names",
+                            "edid_version",
+                            "extension_count",
+                            "hf_eeodb_extension_count",
+                            "preferred_timing",
+                            "vics",
+                            "native_vics",
+                            "ycbcr420_vics",
+                            "audio",
+                            "hdr_static",
+                            "hdmi",
+                            "hdmi_forum",
+                            "dolby_vision",
+                            "hdr10plus",
+                            "warnings",
+                            "failures",
+                            "findings"};
     expected.sort();
     QCOMPARE(keys, expected);
     QStringList timingKeys = json[QStringLiteral("preferred_timing")].toObject().keys();
@@ -434,6 +459,213 @@ void TestEdidDecode::comparison() {
     QVERIFY(row("Dolby Atmos (E-AC-3 JOC)").differs);
     QCOMPARE(row("Physical address").values, (QStringList{"1.0.0.0", "1.0.0.0", "-"}));
     QCOMPARE(row("Max resolution").values.front(), QStringLiteral("3840x2160 @ 60.00 Hz"));
+}
+
+// The EDID as a source reads it, where the decoder once read it otherwise: a key of the
+// JSON object and its value, and a line of the decoded view.
+void TestEdidDecode::readAsSourceReads_data() {
+    QTest::addColumn<Bytes>("edid");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QJsonValue>("value");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("HF-EEODB: both counts") << eeodbEdid() << "hf_eeodb_extension_count" << QJsonValue(3)
+                                           << "  Extension blocks by the HF-EEODB of block 1: 3";
+    QTest::newRow("HF-EEODB: the blocks it counts")
+        << eeodbEdid() << "checksums_ok" << QJsonValue(QJsonArray{true, true, true, true})
+        << "  Detailed timing: 2560x1080 61.411 Hz, pixel clock 185.58 MHz, 798 mm x 334 mm";
+    QTest::newRow("HF-EEODB: byte 126 kept")
+        << eeodbEdid() << "extension_count" << QJsonValue(1) << "  Extension blocks: 1";
+    // Bits 3 and 4 of the map name the 4th and 5th descriptors: the reserved first one counts.
+    QTest::newRow("4:2:0 map over a reserved SVD")
+        << ctaEdid(concat({block(2, {0x00, 31, 5, 96, 97}), extendedBlock(0x0F, {0x18})})) << "ycbcr420_vics"
+        << QJsonValue(QJsonArray{96, 97}) << "    VIC  96: 3840x2160p50 16:9 (also 4:2:0)";
+    Bytes afterSerial = ctaEdid({});
+    const Bytes cta = ctaBlock(block(2, {16}), {textDescriptor(0xFF, "SN123"), wideTiming()});
+    std::copy(cta.begin(), cta.end(), afterSerial.begin() + 128);
+    QTest::newRow("timing after a serial number descriptor")
+        << afterSerial << "vics" << QJsonValue(QJsonArray{16})
+        << "  Detailed timing: 2560x1080 61.411 Hz, pixel clock 185.58 MHz, 798 mm x 334 mm";
+    const Bytes twoNames = withBytes(ctaEdid({}), 0, 90, textDescriptor(0xFC, "Display"));
+    QTest::newRow("name over two descriptors")
+        << withBytes(twoNames, 0, 72, textDescriptor(0xFC, "Apple Cinema ")) << "names"
+        << QJsonValue(QJsonArray{"Apple Cinema ", "Display"}) << "  Display product name: 'Display'";
+    const Bytes emptyNames =
+        withBytes(withBytes(ctaEdid({}), 0, 90, textDescriptor(0xFC, "")), 0, 108, textDescriptor(0xFC, ""));
+    QTest::newRow("name before two empty ones")
+        << withBytes(emptyNames, 0, 72, textDescriptor(0xFC, "Digital")) << "name" << QJsonValue("Digital")
+        << "  Display product name: ''";
+    QTest::newRow("two HDMI VSDBs: the first")
+        << ctaEdid(
+               concat({block(3, {0x03, 0x0C, 0x00, 0x10, 0x00}), block(3, {0x03, 0x0C, 0x00, 0x20, 0x00})}))
+        << "hdmi" << QJsonValue(QJsonObject{{"physical_address", "1.0.0.0"}, {"max_tmds_mhz", QJsonValue()}})
+        << "  HDMI VSDB: physical address 1.0.0.0";
+    const Bytes limits = {0,  0, 0,    0xFD, 0x0A, 30,   100,  30,   160,
+                          60, 0, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
+    QTest::newRow("range limits of EDID 1.3: no offsets")
+        << withBytes(ctaEdid({}), 0, 90, limits) << "edid_version" << QJsonValue("1.3")
+        << "  Range limits: 30-100 Hz V, 30-160 kHz H, max pixel clock 600 MHz";
+    Bytes version14 = withBytes(ctaEdid({}), 0, 90, limits);
+    version14[19] = 4;
+    fixChecksum(version14, 0);
+    QTest::newRow("range limits of EDID 1.4: offsets")
+        << version14 << "edid_version" << QJsonValue("1.4")
+        << "  Range limits: 30-355 Hz V, 30-415 kHz H, max pixel clock 600 MHz";
+}
+
+void TestEdidDecode::readAsSourceReads() {
+    QFETCH(Bytes, edid);
+    QFETCH(QString, key);
+    QFETCH(QJsonValue, value);
+    QFETCH(QString, line);
+    const edid::EdidDecoded d = edid::decodeEdid(edid);
+    QCOMPARE(edid::edidJson(d)[key], value);
+    const QStringList lines = edid::edidDetailLines(d);
+    QVERIFY2(lines.contains(line), qPrintable(lines.join(QLatin1Char('\n'))));
+}
+
+// Each rule where its finding stands: the rule, severity, place, block, byte and text.
+void TestEdidDecode::findingsPlaced_data() {
+    QTest::addColumn<Bytes>("edid");
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<bool>("failure");
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<QString>("text");
+    const Bytes vcdb = extendedBlock(0x00, {0xC0});
+    const auto row = [](const char *name, const Bytes &edid, const char *rule, bool failure,
+                        const char *where, int block, int byte, const char *text) {
+        QTest::newRow(name) << edid << rule << failure << where << block << byte << text;
+    };
+    row("HF-EEODB not first", concat({baseBlock(1), ctaBlock(concat({vcdb, Bytes{0xE2, 0x78, 0x02}}))}),
+        "cta.hf-eeodb.position", false, "Block 1, HDMI Forum EDID Extension Override Data Block", 1, 7,
+        "not the first data block of block 1, where a source reads it; ignored");
+    Bytes eeodbShort = eeodbEdid();
+    eeodbShort.resize(256);
+    row("HF-EEODB blocks not in the image", eeodbShort, "cta.hf-eeodb.blocks-missing", false,
+        "Block 0, Base EDID", 0, 126,
+        "the HF-EEODB states 3 extension blocks, 1 present: the image holds those byte 126 states, as a "
+        "reader "
+        "that knows no HF-EEODB reads them");
+    row("HF-EEODB count 0", eeodbEdid(0), "cta.hf-eeodb.count", true,
+        "Block 1, HDMI Forum EDID Extension Override Data Block", 1, 4,
+        "no count of extension blocks; ignored");
+    row("blocks past those stated", concat({ctaEdid(vcdb), ctaBlock({})}), "edid.extensions.extra", false,
+        "Block 0, Base EDID", 0, 126,
+        "1 extension blocks stated, 2 present; a source reads none of the 1 after them");
+    row("no VCDB", ctaEdid({}), "cta.vcdb.missing", false, "Block 1, CTA-861 Extension Block", 1, -1,
+        "no Video Capability Data Block: RGB quantization range not selectable");
+    row("RGB range not selectable", ctaEdid(extendedBlock(0x00, {0x80})), "cta.vcdb.rgb-not-selectable",
+        false, "Block 1, Video Capability Data Block", 1, 4, "RGB quantization range not selectable (QS 0)");
+    row("duplicate VIC", ctaEdid(concat({vcdb, block(2, {16, 97}), block(2, {0x90})})),
+        "cta.vdb.duplicate-vic", false, "Block 1, Video Data Block", 1, 10, "duplicate VIC 16");
+    row("HDMI VIC without its VIC",
+        ctaEdid(concat({vcdb, block(2, {16}),
+                        block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x20, 0x20, 0x00, 0x20, 1})})),
+        "cta.hdmi-vsdb.vic-not-in-vdb", false, "Block 1, Vendor-Specific Data Block (HDMI), OUI 00-0C-03", 1,
+        9, "HDMI VIC 1 without VIC 95 in a Video Data Block");
+    row("HDMI VSDB above 340 MHz",
+        ctaEdid(concat({vcdb, block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x48})})),
+        "cta.hdmi-vsdb.tmds-above-340", false, "Block 1, Vendor-Specific Data Block (HDMI), OUI 00-0C-03", 1,
+        7, "maximum TMDS clock 360 MHz, above the 340 MHz of this block");
+    row("second HDMI VSDB",
+        ctaEdid(concat(
+            {vcdb, block(3, {0x03, 0x0C, 0x00, 0x10, 0x00}), block(3, {0x03, 0x0C, 0x00, 0x20, 0x00})})),
+        "cta.hdmi-vsdb.duplicate", false, "Block 1, Vendor-Specific Data Block (HDMI), OUI 00-0C-03", 1, 13,
+        "a second HDMI VSDB");
+    row("reserved extended audio code", ctaEdid(concat({vcdb, block(1, {0x7F, 0x07, 9 << 3})})),
+        "cta.adb.reserved-format", false, "Block 1, Audio Data Block", 1, 7,
+        "reserved extended audio format code 9");
+    row("8 channels, no speakers", ctaEdid(concat({vcdb, block(1, {0x0F, 0x07, 0x07})})),
+        "cta.audio.speaker-allocation.missing", false, "Block 1, Audio Data Block", 1, 7,
+        "LPCM of 8 channels, and no Speaker Allocation Data Block");
+    row("reserved Colorimetry bits", ctaEdid(concat({vcdb, extendedBlock(0x05, {0x80, 0x01})})),
+        "cta.colorimetry.reserved-bits", false, "Block 1, Colorimetry Data Block", 1, 7,
+        "reserved bits MD0-MD3 set (0x1)");
+    row("first VIC preferred over the first timing", ctaEdid(concat({vcdb, block(2, {16, 97})})),
+        "cta.vdb.preferred-vic", false, "Block 1, Video Data Block", 1, 7,
+        "VIC 16 is the preferred timing, overriding the first detailed timing (no native detailed timing "
+        "stated)");
+    // VIC 16 with a front porch of 80 pixels and the sync 8 pixels later: not VIC 16.
+    row("nearly VIC 16",
+        withBytes(ctaEdid(vcdb), 0, 54,
+                  {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x50, 0x2C, 0x45, 0x00, 0x40, 0x84, 0x63,
+                   0, 0, 0x1E}),
+        "dtd.near-vic", false, "Block 0, Base EDID", 0, 54,
+        "1920x1080: nearly VIC 16 (1920x1080p60 16:9), with other porches, syncs or sync polarities");
+    row("timing after a display descriptor",
+        concat({baseBlock(1), ctaBlock(vcdb, {Bytes{0, 0, 0, 0x10, 0}, wideTiming()})}),
+        "cta.dtd.after-descriptor", false, "Block 1, CTA-861 Extension Block", 1, 25,
+        "2560x1080: detailed timing after a display descriptor");
+    Bytes srgb = ctaEdid(vcdb);
+    srgb[24] |= 0x04;
+    fixChecksum(srgb, 0);
+    row("sRGB without its chromaticities", srgb, "base.srgb.chromaticities", false, "Block 0, Base EDID", 0,
+        24, "sRGB is the default colour space, but the chromaticities are not sRGB's");
+    row("sRGB's chromaticities without sRGB",
+        withBytes(ctaEdid(vcdb), 0, 25, {0xEE, 0x91, 0xA3, 0x54, 0x4C, 0x99, 0x26, 0x0F, 0x50, 0x54}),
+        "base.srgb.not-signalled", false, "Block 0, Base EDID", 0, 24,
+        "the chromaticities are sRGB's, but sRGB is not the default colour space");
+    const Bytes limits = {0,  0, 0,    0xFD, 0x0A, 24,   61,   30,   80,
+                          17, 0, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
+    row("timings outside the range limits",
+        withBytes(ctaEdid(concat({vcdb, block(2, {0x90})})), 0, 90, limits),
+        "base.range-limits.timing-outside", false, "Block 0, Base EDID", 0, 90,
+        "timings outside the range limits: horizontal 67.500-135.000 kHz (limits 30-80 kHz); pixel clock up "
+        "to "
+        "594.000 MHz (limit 170 MHz)");
+    // The JSON carries a text with a quotation mark and a backslash as it stands.
+    row("name cut by a control byte", withBytes(ctaEdid(vcdb), 0, 72, textDescriptor(0xFC, "A\"B\\C\x01")),
+        "base.text.non-printable", false, "Block 0, Base EDID", 0, 72,
+        "Display product name: non-printable byte 0x01 ends the text after 'A\"B\\C'");
+    row("range limit offsets before EDID 1.4", withBytes(ctaEdid(vcdb), 0, 90, limits),
+        "base.range-limits.offsets", false, "Block 0, Base EDID", 0, 90,
+        "Display Range Limits: byte 4 is 0x0a, reserved before EDID 1.4; limits read without offsets");
+}
+
+void TestEdidDecode::findingsPlaced() {
+    QFETCH(Bytes, edid);
+    QFETCH(QString, rule);
+    const edid::EdidDecoded d = edid::decodeEdid(edid);
+    const auto found = std::find_if(d.findings.begin(), d.findings.end(), [&](const Finding &f) {
+        return f.rule != nullptr && rule == QLatin1String(f.rule);
+    });
+    QVERIFY2(found != d.findings.end(), qPrintable(findingsText(d)));
+    QTEST(found->severity == Finding::Severity::Failure, "failure");
+    QTEST(found->where, "where");
+    QTEST(found->block, "block");
+    QTEST(found->byte, "byte");
+    QTEST(found->text, "text");
+    // The JSON carries it with its rule and place.
+    const QJsonArray findings = edid::edidJson(d)[QStringLiteral("findings")].toArray();
+    QCOMPARE(size_t(findings.size()), d.findings.size());
+    const qsizetype at = found - d.findings.begin();
+    QCOMPARE(findings[at][QStringLiteral("rule")].toString(), rule);
+    QCOMPARE(findings[at][QStringLiteral("text")].toString(), found->text);
+    QCOMPARE(findings[at][QStringLiteral("where")].toString(), found->where);
+    QCOMPARE(findings[at][QStringLiteral("block")].toInt(-2), found->block < 0 ? -2 : found->block);
+    QCOMPARE(findings[at][QStringLiteral("byte")].toInt(-2), found->byte < 0 ? -2 : found->byte);
+    QCOMPARE(findings[at][QStringLiteral("severity")].toString(),
+             found->severity == Finding::Severity::Failure ? QStringLiteral("failure")
+                                                           : QStringLiteral("warning"));
+}
+
+// The README's table of the rules says of each what the decoder's table says.
+void TestEdidDecode::readmeListsEveryRule() {
+    QFile readme(QStringLiteral(VELTRIKA_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(readme.readAll()).split(QLatin1Char('\n'));
+    QStringList ids;
+    for (const edid::RuleInfo &rule : edid::edidRules()) {
+        QVERIFY2(!ids.contains(QLatin1String(rule.id)), rule.id);
+        ids << QLatin1String(rule.id);
+        const QString row = QStringLiteral("| `%1` | %2 | %3 |")
+                                .arg(QLatin1String(rule.id),
+                                     rule.severity == Finding::Severity::Failure ? QStringLiteral("failure")
+                                                                                 : QStringLiteral("warning"),
+                                     QLatin1String(rule.meaning));
+        QVERIFY2(lines.contains(row), qPrintable(row));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEdidDecode)

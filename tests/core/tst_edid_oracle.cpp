@@ -4,7 +4,9 @@
 
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_report.h"
+#include "core/edid/video_formats.h"
 #include "core/edid_builder.h"
+#include "edid_oracle_facts.h"
 
 #include <QDir>
 #include <QProcess>
@@ -22,406 +24,7 @@ Q_DECLARE_METATYPE(testedid::Bytes)
 
 namespace {
 
-// What the test compares, as edid-decode prints it and as our decoder gives it.
-struct Facts {
-    QString manufacturer;
-    QString productCode;
-    QString serial;
-    QString name;
-    QString preferred; // "3840x2160 594.000000 MHz 60.000"
-    QStringList vics;  // "97", "16 native"
-    QStringList audio; // "LPCM 2 192 96 48"
-    QString physicalAddress;
-    QStringList eotfs;
-    QStringList luminance; // "max 408.759", ...
-    QString hdmiTmds;      // the HDMI VSDB's maximum TMDS clock in MHz
-    bool hdmiForum = false;
-    QString forumTmds; // the HDMI Forum block's maximum TMDS character rate in MHz
-    int maxFrlCode = 0;
-    bool allm = false;
-    QString vrr; // "40-120"
-    bool dolbyVision = false;
-    // What the decoded view shows of the parts it once disagreed on, read from its lines.
-    QStringList
-        audioNotes; // each descriptor: "E-AC-3 JOC ACMOD28", "DTS-HD DTS:X", "MPEG-H 3D Audio level 5 LC"
-    QStringList dolbyAudio;   // "version 2 (7 bytes)", "headphone only", "height", ..., "MAT PCM 48 kHz only"
-    QString videoCapability;  // "YCbCr no data, RGB selectable, PT 0 IT 3 CE 3"
-    QStringList textWarnings; // "display product name": a non-printable byte ends the text
-};
-
-// edid-decode's names of the audio codings ("Linear PCM") by our names.
-const std::map<QString, QString> &oracleAudioNames() {
-    static const std::map<QString, QString> names = {
-        {"Linear PCM", "LPCM"},
-        {"AC-3", "AC-3"},
-        {"MPEG 1 (Layers 1 & 2)", "MPEG-1"},
-        {"MPEG 1 Layer 3 (MP3)", "MP3"},
-        {"MPEG2 (multichannel)", "MPEG-2"},
-        {"AAC LC", "AAC LC"},
-        {"DTS", "DTS"},
-        {"ATRAC", "ATRAC"},
-        {"One Bit Audio", "One Bit Audio"},
-        {"Enhanced AC-3 (DD+)", "E-AC-3"},
-        {"DTS-HD", "DTS-HD"},
-        {"MAT (MLP)", "MAT (TrueHD)"},
-        {"DST", "DST"},
-        {"WMA Pro", "WMA Pro"},
-        {"MPEG-4 HE AAC", "MPEG-4 HE AAC"},
-        {"MPEG-4 HE AAC v2", "MPEG-4 HE AAC v2"},
-        {"MPEG-4 AAC LC", "MPEG-4 AAC LC"},
-        {"DRA", "DRA"},
-        {"MPEG-4 HE AAC + MPEG Surround", "MPEG-4 HE AAC + MPEG Surround"},
-        {"MPEG-4 AAC LC + MPEG Surround", "MPEG-4 AAC LC + MPEG Surround"},
-        {"MPEG-H 3D Audio", "MPEG-H 3D Audio"},
-        {"AC-4", "AC-4"},
-        {"L-PCM 3D Audio", "L-PCM 3D Audio"},
-    };
-    return names;
-}
-
-// edid-decode's texts of the FRL codes 1 to 6.
-// edid-decode's scan behaviours of the Video Capability Data Block by their codes 0 to 3.
-int oracleScanCode(const QString &text) {
-    if (text == QLatin1String("Always Overscanned")) {
-        return 1;
-    }
-    if (text == QLatin1String("Always Underscanned")) {
-        return 2;
-    }
-    return text == QLatin1String("Supports both over- and underscan") ? 3 : 0;
-}
-
-// The level of an MPEG-H 3D Audio descriptor as the decoded view says it.
-QString oracleMpegHLevel(const QString &text) {
-    static const QRegularExpression unknown(
-        QStringLiteral("^Unknown MPEG-H 3D Audio Level \\(0x([0-9a-f]+)\\)$"));
-    if (text == QLatin1String("Unspecified")) {
-        return QStringLiteral("level unspecified");
-    }
-    const QRegularExpressionMatch m = unknown.match(text);
-    return m.hasMatch() ? QStringLiteral("reserved level %1").arg(m.captured(1).toInt(nullptr, 16))
-                        : text.toLower();
-}
-
-const QStringList kOracleFrlTexts = {
-    "3 Gbps per lane on 3 lanes",
-    "3 and 6 Gbps per lane on 3 lanes",
-    "3 and 6 Gbps per lane on 3 lanes, 6 Gbps on 4 lanes",
-    "3 and 6 Gbps per lane on 3 lanes, 6 and 8 Gbps on 4 lanes",
-    "3 and 6 Gbps per lane on 3 lanes, 6, 8 and 10 Gbps on 4 lanes",
-    "3 and 6 Gbps per lane on 3 lanes, 6, 8, 10 and 12 Gbps on 4 lanes",
-};
-
-QString rateText(double khz) {
-    return QString::number(khz);
-}
-
-Facts oracleFacts(const QString &fullOutput) {
-    Facts f;
-    // --check adds the warnings and failures after the blocks.
-    static const QRegularExpression checkPart(QStringLiteral("^(Warnings:|Failures:|EDID conformity:)"),
-                                              QRegularExpression::MultilineOption);
-    const qsizetype checkAt = fullOutput.indexOf(checkPart);
-    const QString output = checkAt < 0 ? fullOutput : fullOutput.left(checkAt);
-    static const QRegularExpression textWarning(
-        QStringLiteral("^  (Display Product Name|Display Product Serial Number|Alphanumeric Data String): "
-                       "Non-printable character\\.$"),
-        QRegularExpression::MultilineOption);
-    for (auto it = textWarning.globalMatch(fullOutput.mid(checkAt < 0 ? fullOutput.size() : checkAt));
-         it.hasNext();) {
-        f.textWarnings << it.next().captured(1).toLower();
-    }
-    QString section;   // "Block 1, CTA-861 Extension Block"
-    QString dataBlock; // "Audio Data Block"
-    QString audioEntry;
-    bool inEotfs = false;
-    bool firstDtdSeen = false;
-    static const QRegularExpression vicLine(QStringLiteral("^    VIC\\s+(\\d+):.*?( \\(native\\))?$"));
-    static const QRegularExpression dtdLine(
-        QStringLiteral("^    DTD 1:\\s+(\\d+)x(\\d+)(i?)\\s+([\\d.]+) Hz.*?([\\d.]+) MHz"));
-    static const QRegularExpression luminanceLine(QStringLiteral(
-        "^    Desired content (max|max frame-average|min) luminance: \\d+ \\(([\\d.]+) cd/m\\^2\\)"));
-    for (const QString &line : output.split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1String("Block "))) {
-            section = line;
-            dataBlock.clear();
-            continue;
-        }
-        const bool base = section.contains(QLatin1String("Base EDID"));
-        const bool cta = section.contains(QLatin1String("CTA-861 Extension Block"));
-        if (line.startsWith(QLatin1String("  ")) && !line.startsWith(QLatin1String("   "))) {
-            dataBlock = line.trimmed();
-            inEotfs = false;
-            if (cta && dataBlock.startsWith(QLatin1String("Vendor-Specific Data Block (HDMI Forum)"))) {
-                f.hdmiForum = true;
-            }
-            if (cta && dataBlock.startsWith(QLatin1String("HDMI Forum Sink Capability Data Block"))) {
-                f.hdmiForum = true;
-            }
-            if (cta && dataBlock.startsWith(QLatin1String("Vendor-Specific Video Data Block (Dolby)"))) {
-                f.dolbyVision = true;
-            }
-            continue;
-        }
-        const QString trimmed = line.trimmed();
-        if (base) {
-            if (trimmed.startsWith(QLatin1String("Manufacturer: "))) {
-                f.manufacturer = trimmed.mid(14);
-            } else if (trimmed.startsWith(QLatin1String("Model: "))) {
-                f.productCode = trimmed.mid(7);
-            } else if (trimmed.startsWith(QLatin1String("Serial Number: ")) && f.serial.isEmpty()) {
-                f.serial = trimmed.mid(15);
-            } else if (trimmed.startsWith(QLatin1String("Display Product Name: '"))) {
-                f.name = trimmed.mid(23).chopped(1);
-            }
-            const QRegularExpressionMatch dtd = dtdLine.match(line);
-            if (dtd.hasMatch() && !firstDtdSeen) {
-                firstDtdSeen = true;
-                f.preferred = QStringLiteral("%1x%2%3 %4 MHz %5")
-                                  .arg(dtd.captured(1), dtd.captured(2), dtd.captured(3), dtd.captured(5))
-                                  .arg(dtd.captured(4).toDouble(), 0, 'f', 3);
-            }
-            continue;
-        }
-        if (!cta) {
-            continue;
-        }
-        if (dataBlock == QLatin1String("Video Data Block:")) {
-            const QRegularExpressionMatch m = vicLine.match(line);
-            if (m.hasMatch()) {
-                f.vics << m.captured(1) + (m.captured(2).isEmpty() ? QString() : QStringLiteral(" native"));
-            }
-        } else if (dataBlock == QLatin1String("Audio Data Block:")) {
-            if (line.startsWith(QLatin1String("    ")) && !line.startsWith(QLatin1String("     ")) &&
-                trimmed.endsWith(QLatin1Char(':'))) {
-                const QString name = trimmed.chopped(1);
-                const auto known = oracleAudioNames().find(name);
-                f.audio << (known != oracleAudioNames().end() ? known->second : QStringLiteral("? ") + name);
-                f.audioNotes << f.audio.back();
-            } else if (trimmed.startsWith(QLatin1String("Max channels: ")) && !f.audio.isEmpty() &&
-                       f.audio.back() != QLatin1String("AC-4")) {
-                // AC-4 states no channel count: its bits F10-F12 must be 0, which edid-decode
-                // shows as "Max channels: 1" (and shows nothing for the bits set).
-                f.audio.back() += QLatin1Char(' ') + trimmed.mid(14);
-            } else if (trimmed.startsWith(QLatin1String("Supported sample rates (kHz): ")) &&
-                       !f.audio.isEmpty()) {
-                f.audio.back() += QLatin1Char(' ') + trimmed.mid(30);
-            } else if (trimmed == QLatin1String("Supports Joint Object Coding") && !f.audioNotes.isEmpty()) {
-                f.audioNotes.back() += QLatin1String(" JOC");
-            } else if (trimmed == QLatin1String("Supports Joint Object Coding with ACMOD28") &&
-                       !f.audioNotes.isEmpty()) {
-                f.audioNotes.back() += QLatin1String(" ACMOD28");
-            } else if (trimmed.startsWith(QLatin1String("MPEG-H 3D Audio Level: ")) &&
-                       !f.audioNotes.isEmpty()) {
-                f.audioNotes.back() += QLatin1Char(' ') + oracleMpegHLevel(trimmed.mid(23));
-            } else if (trimmed == QLatin1String("Supports MPEG-H 3D Audio Low Complexity Profile") &&
-                       !f.audioNotes.isEmpty()) {
-                f.audioNotes.back() += QLatin1String(" LC");
-            } else if (!f.audioNotes.isEmpty() && f.audioNotes.back().startsWith(QLatin1String("DTS-HD")) &&
-                       !f.audioNotes.back().endsWith(QLatin1String("DTS:X")) &&
-                       (trimmed == QLatin1String("Supports DTS:X") ||
-                        (trimmed.startsWith(QLatin1String("Audio Format Code dependent value: 0x")) &&
-                         (trimmed.mid(37).toInt(nullptr, 16) & 0x02) != 0))) {
-                // edid-decode 2022 shows the byte; later versions name DTS:X by its bit 1.
-                f.audioNotes.back() += QLatin1String(" DTS:X");
-            }
-        } else if (dataBlock.startsWith(QLatin1String("Vendor-Specific Audio Data Block (Dolby)")) &&
-                   line.startsWith(QLatin1String("    "))) {
-            static const std::map<QString, QString> kDolbyAudio = {
-                {"Headphone playback only", "headphone only"},
-                {"Height speaker zone present", "height"},
-                {"Surround speaker zone present", "surround"},
-                {"Center speaker zone present", "center"},
-                {"Supports Dolby MAT PCM decoding at 48 kHz only, does not support TrueHD",
-                 "MAT PCM 48 kHz only"}};
-            const auto known = kDolbyAudio.find(trimmed);
-            if (trimmed.startsWith(QLatin1String("Version: "))) {
-                f.dolbyAudio << QStringLiteral("version ") + trimmed.mid(9);
-            } else {
-                f.dolbyAudio << (known != kDolbyAudio.end() ? known->second : QStringLiteral("? ") + trimmed);
-            }
-        } else if (dataBlock == QLatin1String("Video Capability Data Block:")) {
-            const QString value = trimmed.section(QLatin1String(": "), 1);
-            const QString meaning = value == QLatin1String("No Data") ? QStringLiteral("no data")
-                                    : value.startsWith(QLatin1String("Selectable"))
-                                        ? QStringLiteral("selectable")
-                                        : value;
-            if (trimmed.startsWith(QLatin1String("YCbCr quantization: "))) {
-                f.videoCapability = QStringLiteral("YCbCr ") + meaning;
-            } else if (trimmed.startsWith(QLatin1String("RGB quantization: "))) {
-                f.videoCapability += QStringLiteral(", RGB ") + meaning;
-            } else if (trimmed.contains(QLatin1String(" scan behavior: "))) {
-                f.videoCapability +=
-                    (trimmed.startsWith(QLatin1String("PT")) ? QStringLiteral(", ") : QStringLiteral(" ")) +
-                    trimmed.left(2) + QLatin1Char(' ') + QString::number(oracleScanCode(value));
-            }
-        } else if (dataBlock.startsWith(QLatin1String("Vendor-Specific Data Block (HDMI), "))) {
-            if (trimmed.startsWith(QLatin1String("Source physical address: "))) {
-                f.physicalAddress = trimmed.mid(25);
-            } else if (trimmed.startsWith(QLatin1String("Maximum TMDS clock: "))) {
-                f.hdmiTmds = trimmed.mid(20).section(QLatin1Char(' '), 0, 0);
-            }
-        } else if (f.hdmiForum && trimmed.startsWith(QLatin1String("Maximum TMDS Character Rate: "))) {
-            f.forumTmds = trimmed.mid(29).section(QLatin1Char(' '), 0, 0);
-        } else if (f.hdmiForum && trimmed == QLatin1String("Supports Auto Low-Latency Mode")) {
-            f.allm = true;
-        } else if (f.hdmiForum && trimmed.startsWith(QLatin1String("VRRmin: "))) {
-            f.vrr = trimmed.mid(8).section(QLatin1Char(' '), 0, 0);
-        } else if (f.hdmiForum && trimmed.startsWith(QLatin1String("VRRmax: "))) {
-            f.vrr += QLatin1Char('-') + trimmed.mid(8).section(QLatin1Char(' '), 0, 0);
-        } else if (dataBlock.startsWith(QLatin1String("HDR Static Metadata Data Block"))) {
-            if (trimmed == QLatin1String("Electro optical transfer functions:")) {
-                inEotfs = true;
-            } else if (trimmed == QLatin1String("Supported static metadata descriptors:")) {
-                inEotfs = false;
-            } else if (inEotfs) {
-                static const std::map<QString, QString> kEotfs = {
-                    {"Traditional gamma - SDR luminance range", "SDR"},
-                    {"Traditional gamma - HDR luminance range", "HDR"},
-                    {"SMPTE ST2084", "PQ"},
-                    {"Hybrid Log-Gamma", "HLG"}};
-                const auto known = kEotfs.find(trimmed);
-                f.eotfs << (known != kEotfs.end() ? known->second : trimmed);
-            }
-            const QRegularExpressionMatch m = luminanceLine.match(line);
-            if (m.hasMatch()) {
-                f.luminance << m.captured(1) + QLatin1Char(' ') + m.captured(2);
-            }
-        } else if (f.hdmiForum && trimmed.startsWith(QLatin1String("Max Fixed Rate Link: ")) &&
-                   line.startsWith(QLatin1String("    Max"))) {
-            f.maxFrlCode = static_cast<int>(kOracleFrlTexts.indexOf(trimmed.mid(21))) + 1;
-        }
-    }
-    return f;
-}
-
-// The facts of issue 25 as the decoded view shows them.
-void shownFacts(const QStringList &lines, const Findings &findings, Facts &f) {
-    static const QRegularExpression audioEntry(
-        QStringLiteral("^    (.+?)(: max \\d+ channels|: (level .*|reserved level .*))?$"));
-    static const QRegularExpression videoCapability(
-        QStringLiteral("^  Video Capability: YCC quantization (.+), RGB quantization (.+), scan (PT \\d) (IT "
-                       "\\d) (CE \\d)$"));
-    static const std::map<QString, QString> kAudioNotes = {{"Joint Object Coding (Dolby Atmos)", "JOC"},
-                                                           {"Joint Object Coding with ACMOD28", "ACMOD28"},
-                                                           {"DTS:X", "DTS:X"},
-                                                           {"Low Complexity Profile", "LC"}};
-    QString part; // "  Audio Data Block:", "  Dolby Audio: ...", ...
-    for (const QString &line : lines) {
-        if (line.startsWith(QLatin1String("  ")) && !line.startsWith(QLatin1String("   "))) {
-            part = line;
-            if (line.startsWith(QLatin1String("  Dolby Audio: "))) {
-                f.dolbyAudio << line.mid(15);
-            }
-            const QRegularExpressionMatch m = videoCapability.match(line);
-            if (m.hasMatch()) {
-                f.videoCapability =
-                    QStringLiteral("YCbCr %1, RGB %2, %3 %4 %5")
-                        .arg(m.captured(1), m.captured(2), m.captured(3), m.captured(4), m.captured(5));
-            }
-            continue;
-        }
-        const QString trimmed = line.trimmed();
-        if (part == QLatin1String("  Audio Data Block:") && !line.startsWith(QLatin1String("     "))) {
-            const QRegularExpressionMatch m = audioEntry.match(line);
-            f.audioNotes << m.captured(1) +
-                                (m.captured(3).isEmpty() ? QString() : QLatin1Char(' ') + m.captured(3));
-        } else if (part == QLatin1String("  Audio Data Block:")) {
-            const auto known = kAudioNotes.find(trimmed);
-            if (known != kAudioNotes.end() && !f.audioNotes.isEmpty()) {
-                f.audioNotes.back() += QLatin1Char(' ') + known->second;
-            }
-        } else if (part.startsWith(QLatin1String("  Dolby Audio: "))) {
-            if (trimmed.startsWith(QLatin1String("Speaker zones: "))) {
-                f.dolbyAudio << trimmed.mid(15).split(QLatin1String(", "));
-            } else {
-                f.dolbyAudio << (trimmed == QLatin1String("Headphone playback only")
-                                     ? QStringLiteral("headphone only")
-                                 : trimmed == QLatin1String("Dolby MAT PCM at 48 kHz only, no TrueHD")
-                                     ? QStringLiteral("MAT PCM 48 kHz only")
-                                     : QStringLiteral("? ") + trimmed);
-            }
-        } else if (part.startsWith(QLatin1String("  HDMI Forum ")) &&
-                   trimmed.startsWith(QLatin1String("VRR: "))) {
-            // "VRR: 40 to 120 Hz"; a range of 0 to 0 Hz is no VRR, which edid-decode leaves unsaid.
-            f.vrr = trimmed == QLatin1String("VRR: not supported")
-                        ? QString()
-                        : trimmed.mid(5)
-                              .remove(QLatin1String(" Hz"))
-                              .replace(QLatin1String(" to "), QLatin1String("-"));
-        }
-    }
-    for (const Finding &finding : findings) {
-        const qsizetype at = finding.text.indexOf(QLatin1String(": non-printable byte "));
-        if (finding.severity == Finding::Severity::Warning && at > 0) {
-            f.textWarnings << finding.text.left(at).toLower();
-        }
-    }
-}
-
-Facts ourFacts(const edid::EdidDecoded &d) {
-    Facts f;
-    f.manufacturer = d.base.manufacturer;
-    f.productCode = QString::number(d.base.productCode);
-    f.serial = d.base.serialNumber != 0 ? QString::number(d.base.serialNumber) : QString();
-    f.name = d.base.productName.value_or(QString());
-    if (const edid::DetailedTiming *t = d.preferredTiming()) {
-        f.preferred = QStringLiteral("%1x%2%3 %4 MHz %5")
-                          .arg(t->hActive)
-                          .arg(t->vActive)
-                          .arg(t->interlaced ? QStringLiteral("i") : QString())
-                          .arg(t->pixelClockKhz / 1000.0, 0, 'f', 6)
-                          .arg(t->refreshHz, 0, 'f', 3);
-    }
-    bool hdrSeen = false;
-    for (const edid::CtaBlock &cta : d.cta) {
-        for (const edid::VideoDescriptor &v : cta.videos) {
-            f.vics << QString::number(v.vic) + (v.native ? QStringLiteral(" native") : QString());
-        }
-        for (const edid::AudioFormat &a : cta.audio) {
-            QStringList rates;
-            for (double rate : edid::audioRatesKhz(a.sampleRates)) {
-                rates << rateText(rate);
-            }
-            const QString channels =
-                a.maxChannels != 0 ? QString::number(a.maxChannels) + QLatin1Char(' ') : QString();
-            f.audio << edid::audioFormatName(a) + QLatin1Char(' ') + channels + rates.join(' ');
-        }
-        if (cta.hdmi && f.physicalAddress.isEmpty()) {
-            f.physicalAddress = edid::physicalAddressText(cta.hdmi->physicalAddress);
-            if (cta.hdmi->maxTmdsMhz != 0) {
-                f.hdmiTmds = QString::number(cta.hdmi->maxTmdsMhz);
-            }
-        }
-        if (cta.hdrStatic && !hdrSeen) {
-            hdrSeen = true;
-            const edid::HdrStatic &h = *cta.hdrStatic;
-            f.eotfs = edid::eotfNames(h.eotfs);
-            if (h.maxLuminance) {
-                f.luminance << QStringLiteral("max %1").arg(*h.maxLuminance, 0, 'f', 3);
-            }
-            if (h.maxFrameAverageLuminance) {
-                f.luminance
-                    << QStringLiteral("max frame-average %1").arg(*h.maxFrameAverageLuminance, 0, 'f', 3);
-            }
-            if (h.minLuminance) {
-                f.luminance << QStringLiteral("min %1").arg(*h.minLuminance, 0, 'f', 3);
-            }
-        }
-        if (cta.hdmiForum) {
-            f.hdmiForum = true;
-            f.maxFrlCode = cta.hdmiForum->maxFrlCode;
-            const edid::HdmiForum &forum = *cta.hdmiForum;
-            if (forum.maxTmdsMhz != 0) {
-                f.forumTmds = QString::number(forum.maxTmdsMhz);
-            }
-            f.allm = forum.allm;
-        }
-        f.dolbyVision = f.dolbyVision || cta.dolbyVision.has_value();
-    }
-    shownFacts(edid::edidDetailLines(d), d.findings, f);
-    return f;
-}
+using namespace edidoracle;
 
 // --- EDIDs made for the comparison -----------------------------------------------------
 
@@ -550,7 +153,56 @@ std::vector<std::pair<QString, Bytes>> generatedEdids() {
         list.push_back({QStringLiteral("video capability 0x%1").arg(capability, 2, 16, QLatin1Char('0')),
                         ctaEdid(extendedBlock(0x00, {capability}))});
     }
+    // What the decoder once read otherwise than a source (issue 34): an HF-EEODB, as HDMI 2.1
+    // lays it out, counting blocks 2 and 3 past byte 126's 1; a 4:2:0 capability map over a
+    // reserved descriptor; a timing after a serial number descriptor in the CTA block; a
+    // name in two descriptors, and one before two empty ones; two HDMI VSDBs; range limit
+    // offset flags in an EDID 1.3.
+    list.push_back({"hf-eeodb", eeodbEdid()});
+    list.push_back({"4:2:0 map over a reserved svd",
+                    ctaEdid(concat({block(2, {0x00, 31, 5, 96, 97, 16}), extendedBlock(0x0F, {0x19})}))});
+    Bytes afterSerial = baseBlock(1);
+    const Bytes cta = ctaBlock(block(2, {16}), {textDescriptor(0xFF, "SN123"), wideTiming()});
+    afterSerial.insert(afterSerial.end(), cta.begin(), cta.end());
+    list.push_back({"timing after a serial number", afterSerial});
+    list.push_back({"name in two descriptors",
+                    withBytes(withBytes(ctaEdid({}), 0, 72, textDescriptor(0xFC, "Apple Cinema ")), 0, 90,
+                              textDescriptor(0xFC, "Display"))});
+    list.push_back({"name before empty ones",
+                    withBytes(withBytes(withBytes(ctaEdid({}), 0, 72, textDescriptor(0xFC, "Digital")), 0, 90,
+                                        textDescriptor(0xFC, "")),
+                              0, 108, textDescriptor(0xFC, ""))});
+    list.push_back(
+        {"two hdmi vsdbs", ctaEdid(concat({block(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x3C}),
+                                           block(3, {0x03, 0x0C, 0x00, 0x20, 0x00, 0x00, 0x78})}))});
+    list.push_back({"range limit offsets in 1.3", withBytes(ctaEdid({}), 0, 90,
+                                                            {0, 0, 0, 0xFD, 0x0A, 30, 100, 30, 160, 60, 0,
+                                                             0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20})});
     return list;
+}
+
+// A display edid-decode --check finds no failure in (a 32-inch 4K monitor of the corpus), its
+// CTA block cut down to its Video, Audio, Speaker Allocation and Video Capability Data Blocks
+// before the collection, then the data blocks given and its three detailed timings.
+Bytes withoutFailure(const QString &corpus, const Bytes &before, const Bytes &after) {
+    const Bytes file = readFile(corpus + QStringLiteral("/ivm-pl3288uh-639326b0.bin"));
+    if (file.size() != 256) {
+        return {};
+    }
+    Bytes edid(file.begin(), file.begin() + 128);
+    const Bytes kept = {0x51, 0x10, 0x1F, 0x04, 0x13, 0x03, 0x12, 0x02, 0x11, 0x05,
+                        0x14, 0x07, 0x16, 0x06, 0x15, 0x01, 0x61, 0x5F, 0x23, 0x09,
+                        0x7F, 0x07, 0x83, 0x01, 0x00, 0x00, 0xE2, 0x00, 0xEA};
+    std::vector<Bytes> timings;
+    for (size_t at = 128 + 73; at + 18 <= 255; at += 18) {
+        timings.emplace_back(file.begin() + static_cast<std::ptrdiff_t>(at),
+                             file.begin() + static_cast<std::ptrdiff_t>(at + 18));
+    }
+    Bytes cta = ctaBlock(concat({before, kept, after}), timings);
+    cta[3] = file[128 + 3];
+    edid.insert(edid.end(), cta.begin(), cta.end());
+    fixChecksum(edid, 1);
+    return edid;
 }
 
 } // namespace
@@ -562,6 +214,9 @@ private slots:
     void initTestCase();
     void agrees_data();
     void agrees();
+    void vicTimings();
+    void failureOnlyWhereOracleFails_data();
+    void failureOnlyWhereOracleFails();
 
 private:
     QString oracle;
@@ -604,7 +259,8 @@ void TestEdidOracle::agrees() {
     QProcess process;
     process.start(oracle, {QStringLiteral("--check"), QStringLiteral("--skip-hex-dump"), path});
     QVERIFY(process.waitForFinished(30000));
-    Facts want = oracleFacts(QString::fromUtf8(process.readAllStandardOutput()));
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    Facts want = oracleFacts(output);
     const Facts got = ourFacts(edid::decodeEdid(edid));
     QCOMPARE(got.manufacturer, want.manufacturer);
     QCOMPARE(got.productCode, want.productCode);
@@ -633,6 +289,113 @@ void TestEdidOracle::agrees() {
     QCOMPARE(got.dolbyAudio, want.dolbyAudio);
     QCOMPARE(got.videoCapability, want.videoCapability);
     QCOMPARE(got.textWarnings, want.textWarnings);
+    QCOMPARE(got.names, want.names);
+    QCOMPARE(got.timings, want.timings);
+    QCOMPARE(got.ycbcr420Map, want.ycbcr420Map);
+    QCOMPARE(got.rangeLimits, want.rangeLimits);
+    QCOMPARE(got.blocks, want.blocks);
+    // No failure where edid-decode finds none.
+    const edid::EdidDecoded decoded = edid::decodeEdid(edid);
+    const bool failure = std::any_of(decoded.findings.begin(), decoded.findings.end(), [](const Finding &f) {
+        return f.severity == Finding::Severity::Failure;
+    });
+    QVERIFY(!failure || oracleHasFailure(output));
+}
+
+// Every format of the VIC table as edid-decode knows it: size, rate, clock, porches, syncs
+// and polarities.
+void TestEdidOracle::vicTimings() {
+    QProcess process;
+    process.start(oracle, {QStringLiteral("--list-vics"), QStringLiteral("-L")});
+    QVERIFY(process.waitForFinished(30000));
+    QStringList want;
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    static const QRegularExpression head(
+        QStringLiteral("^VIC\\s+(\\d+):\\s+(\\d+)x(\\d+)(i?)\\s.*\\s([\\d.]+) MHz"));
+    static const QRegularExpression porches(
+        QStringLiteral("^\\s+[HV]front\\s+(\\d+) [HV]sync\\s+(\\d+) [HV]back\\s+(\\d+) [HV]pol ([PN])"));
+    for (qsizetype i = 0; i + 2 < lines.size(); ++i) {
+        const QRegularExpressionMatch h = head.match(lines[i]);
+        const QRegularExpressionMatch x = porches.match(lines[i + 1]);
+        const QRegularExpressionMatch y = porches.match(lines[i + 2]);
+        if (h.hasMatch() && x.hasMatch() && y.hasMatch()) {
+            want << QStringLiteral("%1: %2x%3%4 %5 kHz, %6 %7 %8 %9, %10 %11 %12 %13")
+                        .arg(h.captured(1), h.captured(2), h.captured(3), h.captured(4))
+                        .arg(qRound(h.captured(5).toDouble() * 1000))
+                        .arg(x.captured(1), x.captured(2), x.captured(3), x.captured(4))
+                        .arg(y.captured(1), y.captured(2), y.captured(3), y.captured(4));
+        }
+    }
+    QStringList got;
+    for (const VideoFormat &f : videoFormats()) {
+        got << QStringLiteral("%1: %2x%3%4 %5 kHz, %6 %7 %8 %9, %10 %11 %12 %13")
+                   .arg(f.vic)
+                   .arg(f.hActive)
+                   .arg(f.vActive)
+                   .arg(f.interlaced ? QStringLiteral("i") : QString())
+                   .arg(f.pixelClockKhz)
+                   .arg(f.hFront)
+                   .arg(f.hSync)
+                   .arg(f.hBack)
+                   .arg(f.hSyncPositive ? QLatin1Char('P') : QLatin1Char('N'))
+                   .arg(f.vFront)
+                   .arg(f.vSync)
+                   .arg(f.vBack)
+                   .arg(f.vSyncPositive ? QLatin1Char('P') : QLatin1Char('N'));
+    }
+    QCOMPARE(got, want);
+}
+
+// Each rule a bad data block breaks, on a display edid-decode finds no failure in: where our
+// finding is a failure, edid-decode must find one too.
+void TestEdidOracle::failureOnlyWhereOracleFails_data() {
+    QTest::addColumn<Bytes>("edid");
+    QTest::addColumn<QString>("rule");
+    const QString corpus = QFINDTESTDATA("../data/edid-corpus");
+    const Bytes hdmi = {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x38, 0x3C};
+    const auto row = [&](const char *rule, const Bytes &before, const Bytes &after) {
+        QTest::newRow(rule) << withoutFailure(corpus, before, after) << QString::fromLatin1(rule);
+    };
+    QTest::newRow("none") << withoutFailure(corpus, {}, {}) << QString();
+    row("cta.data-block.empty", {}, {0xE0});
+    row("cta.colorimetry.length", {}, {0xE2, 0x05, 0x80});
+    row("cta.hdr-static.length", {}, {0xE2, 0x06, 0x05});
+    row("cta.vendor.length", {}, {0x62, 0x03, 0x0C});
+    row("cta.hdmi-vsdb.length", {}, {0x64, 0x03, 0x0C, 0x00, 0x10});
+    row("cta.hdmi-vsdb.cut-short", {}, {0x68, 0x03, 0x0C, 0x00, 0x20, 0x00, 0x00, 0x3C, 0xC0});
+    row("cta.hf.length", {}, concat({hdmi, {0x64, 0xD8, 0x5D, 0xC4, 0x01}}));
+    row("cta.hf.reserved-frl", {}, concat({hdmi, {0x67, 0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x70}}));
+    row("cta.dolby-vision.length", {}, {0xE6, 0x01, 0x46, 0xD0, 0x00, 0x03, 0x11});
+    row("cta.dolby-audio.length", {}, {0xE5, 0x11, 0x46, 0xD0, 0x00, 0x01});
+    row("cta.hf-eeodb.count", {0xE2, 0x78, 0x00}, {});
+    row("cta.sadb.length", {}, {0x82, 0x01, 0x00});
+    row("cta.adb.length", {}, {0x24, 0x09, 0x07, 0x07, 0x15});
+    row("cta.vdb.reserved-svd", {}, {0x41, 0x00});
+    row("cta.adb.reserved-format", {}, {0x23, 0x7F, 0x07, 0x48});
+}
+
+void TestEdidOracle::failureOnlyWhereOracleFails() {
+    QFETCH(Bytes, edid);
+    QFETCH(QString, rule);
+    QVERIFY(edid.size() == 256);
+    const QString path = scratch.filePath(QStringLiteral("clean.bin"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(reinterpret_cast<const char *>(edid.data()), static_cast<qint64>(edid.size()));
+    }
+    QProcess process;
+    process.start(oracle, {QStringLiteral("--check"), QStringLiteral("--skip-hex-dump"), path});
+    QVERIFY(process.waitForFinished(30000));
+    const bool oracleFailure = oracleHasFailure(QString::fromUtf8(process.readAllStandardOutput()));
+    const edid::EdidDecoded d = edid::decodeEdid(edid);
+    const auto found = std::find_if(d.findings.begin(), d.findings.end(), [&](const Finding &f) {
+        return f.rule != nullptr && rule == QLatin1String(f.rule);
+    });
+    QCOMPARE(found != d.findings.end(), !rule.isEmpty());
+    for (const Finding &f : d.findings) {
+        QVERIFY2(f.severity != Finding::Severity::Failure || oracleFailure, qPrintable(findingLine(f)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEdidOracle)

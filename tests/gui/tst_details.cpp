@@ -185,27 +185,29 @@ void TestDetails::edidDetailsFollowTheText_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QColor>("colour");
 
+    // The simulated box's EDID has sRGB's chromaticities without the sRGB flag, and no Video
+    // Capability Data Block: two warnings of the decoder's own.
     const QString good = twoEdidBlocks("EDITED TV", 0x1234);
     QTest::newRow("an edited EDID") << good
-                                    << "EDID MANAGER text: 2 of 2 blocks decoded, 0 warning(s), 0 failure(s)."
+                                    << "EDID MANAGER text: 2 of 2 blocks decoded, 2 warning(s), 0 failure(s)."
                                     << "  Display product name: 'EDITED TV'" << QColor();
     QString wrongChecksum = good;
     wrongChecksum.replace(381, 2, "00"); // the last byte of block 0
     QTest::newRow("wrong checksum") << wrongChecksum
-                                    << "EDID MANAGER text: 2 of 2 blocks decoded, 0 warning(s), 1 failure(s)."
+                                    << "EDID MANAGER text: 2 of 2 blocks decoded, 2 warning(s), 1 failure(s)."
                                     << "Failure: Block 0, Checksum: 0x00, should be 0x"
                                     << decoded::kFailureColour;
     QTest::newRow("half an EDID")
-        << good.left(383) << "EDID MANAGER text: 2 of 2 blocks decoded, 2 warning(s), 0 failure(s)."
+        << good.left(383) << "EDID MANAGER text: 2 of 2 blocks decoded, 3 warning(s), 0 failure(s)."
         << "Warning: EDID text: the text holds 128 of 256 bytes; the bytes after them count as zero"
         << decoded::kWarningColour;
     QTest::newRow("half an EDID: what a source finds")
-        << good.left(383) << "EDID MANAGER text: 2 of 2 blocks decoded, 2 warning(s), 0 failure(s)."
+        << good.left(383) << "EDID MANAGER text: 2 of 2 blocks decoded, 3 warning(s), 0 failure(s)."
         << "Warning: EDID text: a source may not read it: the EDID states 1 extension block, block 1 is empty"
         << decoded::kWarningColour;
     QTest::newRow("more than 256 bytes")
         << good + "00 11"
-        << "EDID MANAGER text: 2 of 2 blocks decoded, 1 warning(s), 0 failure(s)."
+        << "EDID MANAGER text: 2 of 2 blocks decoded, 3 warning(s), 0 failure(s)."
         << "Warning: EDID text: the text holds 258 bytes; only the first 256 are the EDID"
         << decoded::kWarningColour;
     QString notHex = good;

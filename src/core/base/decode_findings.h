@@ -15,6 +15,11 @@ struct Finding {
     Severity severity = Severity::Warning;
     QString where; // "Block 1, Audio Data Block", "Checksum", ...
     QString text;
+    // For a decoder that names its rules: the rule's stable id ("cta.vcdb.missing"), and
+    // where the finding stands: the block, and the offset in it of the part found (-1: none).
+    const char *rule = nullptr;
+    int block = -1;
+    int byte = -1;
 };
 
 using Findings = std::vector<Finding>;

@@ -2,6 +2,9 @@
 
 #include "core/base/format_text.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace edid {
 
 namespace cta {
@@ -181,6 +184,12 @@ CtaLayout::CtaLayout(std::span<const uint8_t, 128> block) : block_(block) {
              at + kDetailedTimingBytes <= kContentBytes && (block[at] != 0 || block[at + 1] != 0);
              at += kDetailedTimingBytes) {
             ++timingCount_;
+        }
+        static constexpr uint8_t kPadding[kDetailedTimingBytes] = {};
+        for (size_t at = collectionEnd_; at + kDetailedTimingBytes <= kContentBytes &&
+                                         std::memcmp(&block[at], kPadding, kDetailedTimingBytes) != 0;
+             at += kDetailedTimingBytes) {
+            ++slotCount_;
         }
     }
 }

@@ -172,7 +172,12 @@ public:
     // checksum, ended by one that starts 00 00 (padding, or a display descriptor that a CTA
     // block does not carry); none when the offset is 0.
     size_t timingCount() const { return timingCount_; }
-    std::span<const uint8_t> timing(size_t index) const {
+    std::span<const uint8_t> timing(size_t index) const { return slot(index); }
+    // Every 18-byte slot from the collection's end up to the checksum, ended by one of 18 zero
+    // bytes (padding): the detailed timings, and display descriptors (starting 00 00) between
+    // them, as some blocks carry them; none when the offset is 0.
+    size_t slotCount() const { return slotCount_; }
+    std::span<const uint8_t> slot(size_t index) const {
         return block_.subspan(collectionEnd_ + index * kDetailedTimingBytes, kDetailedTimingBytes);
     }
 
@@ -183,6 +188,7 @@ private:
     size_t blocksEnd_ = kHeaderBytes;
     bool overrun_ = false;
     size_t timingCount_ = 0;
+    size_t slotCount_ = 0;
 };
 
 } // namespace cta

@@ -2,7 +2,9 @@
 // What the bytes of an EDID mean: the base block, the CTA-861 extensions and the names of
 // other extensions, decoded into values. The decoder is a pure function of the bytes: it
 // reads no byte past the image or past the length a block states, and collects what is
-// wrong as findings instead of stopping. Texts and the JSON object are in edid_report.h.
+// wrong as findings instead of stopping, each against a rule of edid_rules.h with its place.
+// It reads the blocks a source reads: as many as byte 126 states, or an HDMI Forum EDID
+// Extension Override Data Block. Texts and the JSON object are in edid_report.h.
 
 #include "core/base/decode_findings.h"
 #include "core/edid/cta861.h"
@@ -30,8 +32,12 @@ struct DetailedTiming {
     uint16_t hSizeMm = 0;
     uint16_t vSizeMm = 0;
     bool interlaced = false;
+    // Bits 1 and 2 of the flags: the sync polarities of digital separate sync (other sync
+    // gives them other meanings).
+    bool hSyncPositive = false, vSyncPositive = false;
     double refreshHz = 0; // frames, or fields for an interlaced timing, per second
     int block = 0;        // the block it stands in
+    uint8_t offset = 0;   // where its 18 bytes start in the block
 };
 
 struct StandardTiming {
@@ -47,6 +53,7 @@ struct RangeLimits {
     uint16_t minHorizontalKhz = 0;
     uint16_t maxHorizontalKhz = 0;
     uint16_t maxPixelClockMhz = 0; // 0: not given
+    uint8_t offset = 0;            // of the descriptor in block 0
 };
 
 // CIE 1931 x/y coordinates as the base block stores them: 10-bit fractions of 1024.
@@ -69,15 +76,18 @@ struct BaseBlock {
     uint8_t heightCm = 0;
     std::optional<double> gamma;
     bool firstTimingPreferred = false;
+    bool srgbDefault = false; // sRGB is the default colour space (byte 24, bit 2)
     Chromaticity chromaticity;
-    std::vector<QString> establishedTimings; // "640x480@60"
+    std::array<uint16_t, 8> chromaticityCodes{}; // the ten-bit codes: red x, y, green, blue, white
+    std::vector<QString> establishedTimings;     // "640x480@60"
     std::vector<StandardTiming> standardTimings;
     std::vector<DetailedTiming> detailedTimings;
-    std::optional<QString> productName;
+    std::optional<QString> productName; // the first name descriptor that is not empty
+    std::vector<QString> productNames;  // every name descriptor, as it stands
     std::optional<QString> serialText;
     std::vector<QString> asciiTexts;
     std::optional<RangeLimits> rangeLimits;
-    uint8_t extensionCount = 0;
+    uint8_t extensionCount = 0; // byte 126
 };
 
 // One Short Audio Descriptor.
@@ -108,6 +118,7 @@ struct VideoDescriptor {
     uint8_t vic = 0;
     bool native = false;
     bool ycbcr420Capable = false; // listed in the 4:2:0 capability map
+    uint8_t index = 0;            // among the block's short video descriptors, reserved ones counted
 };
 
 struct HdrStatic {
@@ -183,6 +194,7 @@ struct DataBlockEntry {
     std::optional<uint8_t> extendedTag;
     uint32_t oui = 0;   // of a vendor-specific block, 0 for others
     uint8_t length = 0; // bytes after the header byte
+    uint8_t offset = 0; // of the header byte in the block
 };
 // "Audio Data Block", "Vendor-Specific Data Block (HDMI), OUI 00-0C-03", "Unknown Data Block (tag 6)"
 QString dataBlockName(const DataBlockEntry &entry);
@@ -194,6 +206,7 @@ struct CtaBlock {
     uint8_t nativeDtdCount = 0;
     std::vector<DataBlockEntry> dataBlocks; // every data block in order, known or not
     std::vector<VideoDescriptor> videos;    // the Video Data Blocks' descriptors in order
+    size_t svdCount = 0;                    // their short video descriptors, reserved ones counted
     std::vector<uint8_t> ycbcr420OnlyVics;  // YCbCr 4:2:0 Video Data Block
     bool ycbcr420MapPresent = false;
     std::vector<AudioFormat> audio;
@@ -208,6 +221,9 @@ struct CtaBlock {
     std::optional<uint8_t> hdr10PlusApplicationVersion;
     std::optional<DolbyAudio> dolbyAudio;
     std::vector<DetailedTiming> detailedTimings;
+    // The count of extension blocks an HDMI Forum EDID Extension Override Data Block states,
+    // standing first in block 1 where a source reads it.
+    std::optional<uint8_t> extensionOverride;
 };
 
 struct ExtensionEntry {
@@ -225,16 +241,22 @@ struct EdidDecoded {
     std::vector<ExtensionEntry> extensions; // blocks 1 and on, in order
     std::vector<CtaBlock> cta;
     Findings findings;
+    // The count of extension blocks of an HF-EEODB, which a source takes instead of byte 126.
+    std::optional<uint8_t> extensionOverride;
 
     // The timing the base block marks preferred (its first detailed timing), if any.
     const DetailedTiming *preferredTiming() const;
+    // The extension blocks a source reads: the HF-EEODB's count, else byte 126's.
+    int extensionsStated() const { return extensionOverride ? *extensionOverride : base.extensionCount; }
     bool valid() const { return size >= 128 && base.headerRight; }
 };
 
-// One detailed timing descriptor (its 18 bytes), as it stands in the block given.
-DetailedTiming decodeDetailedTiming(std::span<const uint8_t> descriptor, int block);
+// One detailed timing descriptor (its 18 bytes), as it stands in the block given, at the
+// offset given there.
+DetailedTiming decodeDetailedTiming(std::span<const uint8_t> descriptor, int block, int offset = 0);
 
-// Decodes the image: 128 bytes per block, as many blocks as it holds in full.
+// Decodes the image: 128 bytes per block, the blocks the EDID states as far as it holds them
+// in full.
 EdidDecoded decodeEdid(std::span<const uint8_t> bytes);
 
 // The EDID's manufacturer letters of the big-endian 16-bit ID: three 5-bit letters, 1 = A.

@@ -3,6 +3,7 @@
 #include "core/edid/video_formats.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 #include <array>
@@ -311,7 +312,9 @@ void ctaLines(const CtaBlock &cta, QStringList &lines) {
                          .arg(deep.join(QLatin1String(", ")));
         }
         lines << QStringLiteral("    ALLM: %1").arg(yesNo(f.allm));
-        if (vrrSupported(f)) {
+        if (vrrSupported(f) && *f.vrrMax == 0) {
+            lines << QStringLiteral("    VRR: from %1 Hz, no maximum stated").arg(*f.vrrMin);
+        } else if (vrrSupported(f)) {
             lines << QStringLiteral("    VRR: %1 to %2 Hz").arg(*f.vrrMin).arg(*f.vrrMax);
         } else if (f.vrrMin) {
             lines << QStringLiteral("    VRR: not supported");
@@ -365,6 +368,72 @@ QString nitsOr(const std::optional<double> &value) {
                  : QStringLiteral("-");
 }
 
+// A text as a JSON string: quotation mark, backslash and control characters escaped, the
+// rest in UTF-8.
+void appendJsonString(QByteArray &json, const QString &text) {
+    json += '"';
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const char16_t c = text[at].unicode();
+        if (c == u'"' || c == u'\\') {
+            json += '\\';
+            json += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8] = {};
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            json += escaped;
+        } else if (c < 0x80) {
+            json += static_cast<char>(c);
+        } else {
+            // A surrogate pair goes over whole.
+            const qsizetype length = QChar::isHighSurrogate(c) && at + 1 < text.size() ? 2 : 1;
+            json += QStringView(text).mid(at, length).toUtf8();
+            at += length - 1;
+        }
+    }
+    json += '"';
+}
+
+// The findings as the JSON's "findings": severity, rule, block, byte (null where none), where
+// and text. Written as text and read once: a QJsonObject made key by key costs some 50
+// allocations a finding, the text read as a document a fifth of that.
+QJsonArray findingsJson(const Findings &findings) {
+    if (findings.empty()) {
+        return {};
+    }
+    QByteArray json;
+    json.reserve(static_cast<qsizetype>(findings.size()) * 160);
+    json += '[';
+    for (const Finding &f : findings) {
+        char head[96] = {};
+        const auto number = [](int value, char(&text)[12]) {
+            if (value < 0) {
+                std::snprintf(text, sizeof text, "null");
+            } else {
+                std::snprintf(text, sizeof text, "%d", value);
+            }
+            return text;
+        };
+        char block[12] = {}, byte[12] = {};
+        std::snprintf(head, sizeof head, "%s{\"severity\":\"%s\",\"rule\":", json.size() > 1 ? "," : "",
+                      f.severity == Finding::Severity::Failure ? "failure" : "warning");
+        json += head;
+        if (f.rule != nullptr) {
+            appendJsonString(json, QLatin1String(f.rule));
+        } else {
+            json += "null";
+        }
+        std::snprintf(head, sizeof head, ",\"block\":%s,\"byte\":%s,\"where\":", number(f.block, block),
+                      number(f.byte, byte));
+        json += head;
+        appendJsonString(json, f.where);
+        json += ",\"text\":";
+        appendJsonString(json, f.text);
+        json += '}';
+    }
+    json += ']';
+    return QJsonDocument::fromJson(json).array();
+}
+
 } // namespace
 
 QString physicalAddressText(uint16_t address) {
@@ -388,8 +457,12 @@ QJsonObject edidJson(const EdidDecoded &decoded) {
     o[QStringLiteral("serial_number")] = static_cast<qint64>(base.serialNumber);
     o[QStringLiteral("name")] =
         base.productName ? QJsonValue(*base.productName) : QJsonValue(QJsonValue::Null);
+    o[QStringLiteral("names")] =
+        QJsonArray::fromStringList(QStringList(base.productNames.begin(), base.productNames.end()));
     o[QStringLiteral("edid_version")] = QStringLiteral("%1.%2").arg(base.version).arg(base.revision);
     o[QStringLiteral("extension_count")] = base.extensionCount;
+    o[QStringLiteral("hf_eeodb_extension_count")] =
+        decoded.extensionOverride ? QJsonValue(*decoded.extensionOverride) : QJsonValue(QJsonValue::Null);
     if (const DetailedTiming *t = decoded.preferredTiming()) {
         o[QStringLiteral("preferred_timing")] =
             QJsonObject{{QStringLiteral("h_active"), t->hActive},
@@ -470,6 +543,7 @@ QJsonObject edidJson(const EdidDecoded &decoded) {
     o[QStringLiteral("hdr10plus")] =
         std::any_of(decoded.cta.begin(), decoded.cta.end(), [](const CtaBlock &c) { return c.hdr10Plus; });
     insertFindings(o, decoded.findings);
+    o[QStringLiteral("findings")] = findingsJson(decoded.findings);
     return o;
 }
 
@@ -491,8 +565,8 @@ QStringList edidDetailLines(const EdidDecoded &decoded) {
     lines << (b.modelYear   ? QStringLiteral("  Model year: %1").arg(b.year)
               : b.week == 0 ? QStringLiteral("  Made in: %1").arg(b.year)
                             : QStringLiteral("  Made in: week %1 of %2").arg(b.week).arg(b.year));
-    if (b.productName) {
-        lines << QStringLiteral("  Display product name: '%1'").arg(*b.productName);
+    for (const QString &name : b.productNames) {
+        lines << QStringLiteral("  Display product name: '%1'").arg(name);
     }
     if (b.serialText) {
         lines << QStringLiteral("  Display product serial number: '%1'").arg(*b.serialText);
@@ -537,6 +611,10 @@ QStringList edidDetailLines(const EdidDecoded &decoded) {
                      .arg(r.maxPixelClockMhz);
     }
     lines << QStringLiteral("  Extension blocks: %1").arg(b.extensionCount);
+    if (decoded.extensionOverride) {
+        lines << QStringLiteral("  Extension blocks by the HF-EEODB of block 1: %1")
+                     .arg(*decoded.extensionOverride);
+    }
     for (size_t i = 0; i < decoded.checksumsOk.size(); ++i) {
         lines << QStringLiteral("  Checksum of block %1: 0x%2 %3")
                      .arg(i)

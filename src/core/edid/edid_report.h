@@ -13,9 +13,12 @@
 
 namespace edid {
 
-// The JSON object: checksums_ok, manufacturer, product_code, serial_number, name,
-// edid_version, extension_count, preferred_timing, vics, native_vics, ycbcr420_vics,
-// audio, hdr_static, hdmi, hdmi_forum, dolby_vision, hdr10plus, warnings, failures.
+// The JSON object: checksums_ok, manufacturer, product_code, serial_number, name, names,
+// edid_version, extension_count, hf_eeodb_extension_count, preferred_timing, vics,
+// native_vics, ycbcr420_vics, audio, hdr_static, hdmi, hdmi_forum, dolby_vision, hdr10plus,
+// warnings, failures, findings.
+// name: the first product name that is not empty, names: every name descriptor as it stands;
+// findings: each with its severity, rule id, block and byte (null where none), where and text.
 // vics: the Video Data Blocks' VICs in block order; ycbcr420_vics: every VIC that may be
 // sent as 4:2:0, those of the capability map first, then the 4:2:0-only ones; audio: a
 // DTS-HD entry says dts_x, and max_channels is null where a coding states none.
