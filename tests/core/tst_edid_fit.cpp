@@ -9,9 +9,9 @@
 #include "core/edid/edid_model.h"
 #include "core/edid/video_formats.h"
 #include "core/edid_builder.h"
+#include "core/edid_oracle_check.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -63,28 +63,10 @@ QStringList whats(std::span<const FitCandidate> candidates) {
 // The failures edid-decode --check reports, each with the section it stands in; a detailed
 // timing's number is left out (a timing the fit left out renumbers those after it).
 QStringList oracleFailures(const QString &oracle, const QString &path) {
-    QProcess process;
-    process.start(oracle, {QStringLiteral("--check"), QStringLiteral("--skip-hex-dump"), path});
-    if (!process.waitForFinished(30000)) {
-        return {QStringLiteral("edid-decode did not finish")};
-    }
     static const QRegularExpression number(QStringLiteral("Descriptor #\\d+"));
-    QStringList failures;
-    bool inFailures = false;
-    QString section;
-    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split('\n')) {
-        if (line == QLatin1String("Failures:")) {
-            inFailures = true;
-        } else if (line.startsWith(QLatin1String("EDID conformity"))) {
-            inFailures = false;
-        } else if (inFailures && !line.isEmpty() && !line.startsWith(' ')) {
-            section = line;
-        } else if (inFailures && line.startsWith(QLatin1String("  ")) &&
-                   !line.startsWith(QLatin1String("   "))) {
-            failures << section + ' ' + line.trimmed().replace(number, QStringLiteral("Descriptor #"));
-        }
-    }
-    return failures;
+    return edidoracle::oracleFailures(oracle, path, [](QString failure) {
+        return failure.replace(number, QStringLiteral("Descriptor #"));
+    });
 }
 
 bool writeFile(const QString &path, const std::vector<uint8_t> &bytes) {

@@ -6,15 +6,16 @@
 #include "core/edid/edid_model.h"
 #include "core/edid/video_formats.h"
 #include "core/edid_builder.h"
+#include "core/edid_oracle_check.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
 
+using edidoracle::oracleFailures;
 using namespace testedid;
 Q_DECLARE_METATYPE(testedid::Bytes)
 Q_DECLARE_METATYPE(std::function<edid::EditOutcome(edid::EdidModel &)>)
@@ -248,32 +249,6 @@ const std::vector<CorpusEdit> &corpusEdits() {
          }},
     };
     return edits;
-}
-
-// The failures edid-decode --check reports, "Block 1, CTA-861 Extension Block: <text>";
-// the lines of detail under a failure are left out (they give values that edits move).
-QStringList oracleFailures(const QString &oracle, const QString &path) {
-    QProcess process;
-    process.start(oracle, {QStringLiteral("--check"), QStringLiteral("--skip-hex-dump"), path});
-    if (!process.waitForFinished(30000)) {
-        return {QStringLiteral("edid-decode did not finish")};
-    }
-    QStringList failures;
-    bool inFailures = false;
-    QString section;
-    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split('\n')) {
-        if (line == QLatin1String("Failures:")) {
-            inFailures = true;
-        } else if (line.startsWith(QLatin1String("EDID conformity"))) {
-            inFailures = false;
-        } else if (inFailures && !line.isEmpty() && !line.startsWith(' ')) {
-            section = line;
-        } else if (inFailures && line.startsWith(QLatin1String("  ")) &&
-                   !line.startsWith(QLatin1String("   "))) {
-            failures << section + ' ' + line.trimmed();
-        }
-    }
-    return failures;
 }
 
 bool writeFile(const QString &path, const Bytes &bytes) {

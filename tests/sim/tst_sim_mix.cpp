@@ -8,17 +8,18 @@
 #include "core/edid/edid_decode.h"
 #include "core/edid/edid_report.h"
 #include "core/edid/video_formats.h"
+#include "core/edid_oracle_check.h"
 #include "sim/simulated_box.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <set>
 
+using edidoracle::oracleFailures;
 using sim::FakeLinkClock;
 using sim::SimulatedBox;
 
@@ -72,30 +73,6 @@ std::map<int, int> codingsOf(const edid::EdidDecoded &decoded) {
 bool withinLink(uint8_t vic, bool as420) {
     const VideoFormat *format = findVideoFormat(vic);
     return format != nullptr && (as420 ? format->pixelClockKhz / 2 : format->pixelClockKhz) <= kBoxLinkKhz;
-}
-
-QStringList oracleFailures(const QString &oracle, const QString &path) {
-    QProcess process;
-    process.start(oracle, {QStringLiteral("--check"), QStringLiteral("--skip-hex-dump"), path});
-    if (!process.waitForFinished(30000)) {
-        return {QStringLiteral("edid-decode did not finish")};
-    }
-    QStringList failures;
-    bool inFailures = false;
-    QString section;
-    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split('\n')) {
-        if (line == QLatin1String("Failures:")) {
-            inFailures = true;
-        } else if (line.startsWith(QLatin1String("EDID conformity"))) {
-            inFailures = false;
-        } else if (inFailures && !line.isEmpty() && !line.startsWith(' ')) {
-            section = line;
-        } else if (inFailures && line.startsWith(QLatin1String("  ")) &&
-                   !line.startsWith(QLatin1String("   "))) {
-            failures << section + ' ' + line.trimmed();
-        }
-    }
-    return failures;
 }
 
 QString saved(const QTemporaryDir &dir, const QString &name, const EdidImage &image) {
