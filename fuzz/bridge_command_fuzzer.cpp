@@ -15,7 +15,8 @@ namespace {
 
 const char *const kTopics[] = {"set/input", "set/green-led",       "set/hdcp", "set/custom-edid",
                                "set/",      "set/nothing",         "cec/send", "hdr/send",
-                               "avi/send",  "configuration/apply", "state",    ""};
+                               "avi/send",  "configuration/apply", "state",    "",
+                               "undo"};
 
 } // namespace
 
@@ -52,6 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             break;
         case mqtt::CommandKind::ApplyConfiguration:
             if (!configurationNameError(command.text).isEmpty()) {
+                std::abort();
+            }
+            break;
+        case mqtt::CommandKind::Undo:
+            // The last change, or an entry by its number.
+            if (command.entry < 0 || (command.entry == 0 && command.text != QLatin1String(mqtt::kUndoLast))) {
                 std::abort();
             }
             break;
