@@ -91,7 +91,7 @@ int show(const Invocation &invocation, const chain::Diagnosis &diagnosis, Output
         }
         output.lines << chain::whyLines(diagnosis, c);
         missing = missing || std::any_of(diagnosis.findings.begin(), diagnosis.findings.end(),
-                                         [c](const chain::Finding &f) { return f.capability == c; });
+                                         [c](const chain::ChainFinding &f) { return f.capability == c; });
     }
     output.json = json;
     return missing ? kExitFailed : kExitOk;

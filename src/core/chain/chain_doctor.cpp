@@ -67,8 +67,8 @@ class Reasoner {
 public:
     Reasoner(const ChainMatrix &matrix, const BoxConfiguration &settings) : m_(matrix), settings_(settings) {}
 
-    Finding sinkFinding(Capability c, const std::vector<Column> &sinks) const {
-        Finding f;
+    ChainFinding sinkFinding(Capability c, const std::vector<Column> &sinks) const {
+        ChainFinding f;
         f.capability = c;
         f.kind = FindingKind::SinkOnly;
         f.sinks = sinks;
@@ -95,29 +95,28 @@ public:
 
 private:
     std::optional<uint8_t> setting(Setting s) const { return settings_.setting(s); }
-    bool automix() const { return setting(Setting::EdidMode) == record::kEdidModeAutomix; }
 
-    // What the box's link cannot carry: only in AUTOMIX mode does the box's EDID state the
-    // box's own link.
+    // What the box's link cannot carry, whatever its settings.
     bool linkReason(Capability c, const std::vector<Column> &sinks, QStringList &text) const {
-        if (!m_.boxLink || !automix()) {
-            return false;
-        }
-        const QString link = edid::linkLimitText(*m_.boxLink);
+        const QString link = edid::linkLimitText(m_.boxLink);
         if (c == Capability::MaxTmds || c == Capability::Frl) {
-            text << QStringLiteral("The box's EDID states the link it passes, %1, whatever its settings.")
-                        .arg(link);
-            return true;
+            const uint32_t passes = static_cast<uint32_t>(c == Capability::MaxTmds ? m_.boxLink.maxTmdsMhz
+                                                                                   : m_.boxLink.maxFrlGbps);
+            const bool beyond = std::all_of(sinks.begin(), sinks.end(),
+                                            [&](Column s) { return cellAt(m_, s, c).amount > passes; });
+            if (beyond) {
+                text << QStringLiteral("The box passes %1, whatever its settings.").arg(link);
+            }
+            return beyond;
         }
         if (!isFormatRow(c)) {
             return false;
         }
-        const uint64_t capacity = edid::linkCapacityKhz(*m_.boxLink);
         uint32_t least = UINT32_MAX;
         for (Column s : sinks) {
             least = std::min(least, cellAt(m_, s, c).neededKhz);
         }
-        if (least <= capacity) {
+        if (least <= edid::linkCapacityKhz(m_.boxLink)) {
             return false;
         }
         text << QStringLiteral("It needs %1 MHz, beyond the box's link (%2): no setting brings it.")
@@ -244,23 +243,19 @@ QString spaceName(uint8_t space) {
 
 // Whether the box's link carries the rate: "which the box's link carries" or "beyond ...".
 QString rateAgainstLink(const ChainMatrix &m, uint64_t khz, bool *beyond) {
-    *beyond = false;
-    if (!m.boxLink) {
-        return QStringLiteral("%1 MHz (the box's link is not known)").arg(mhzText(khz));
-    }
-    *beyond = khz > edid::linkCapacityKhz(*m.boxLink);
+    *beyond = khz > edid::linkCapacityKhz(m.boxLink);
     return QStringLiteral("%1 MHz, %2 the box's link (%3)")
         .arg(mhzText(khz), *beyond ? QStringLiteral("beyond") : QStringLiteral("within"),
-             edid::linkLimitText(*m.boxLink));
+             edid::linkLimitText(m.boxLink));
 }
 
-void inputFindings(const ChainMatrix &m, const status::TypedStatus &status, std::vector<Finding> &out) {
+void inputFindings(const ChainMatrix &m, const status::TypedStatus &status, std::vector<ChainFinding> &out) {
     const std::optional<InputSignal> signal = inputSignalOf(status);
     if (!signal) {
         return;
     }
     const auto finding = [&](Capability c, const QString &text) {
-        Finding f;
+        ChainFinding f;
         f.capability = c;
         f.kind = FindingKind::NotCarried;
         f.beyondBox = true;
@@ -329,23 +324,19 @@ QStringList notesOf(const ChainMatrix &m, const BoxConfiguration &settings) {
     if (cellAt(m, Column::Box, Capability::Lpcm20).presence == Presence::Unknown) {
         notes << QStringLiteral("The box's EDID: %1 (what the box offers is not known).")
                      .arg(cellAt(m, Column::Box, Capability::Lpcm20).evidence.what);
-    } else if (!m.boxLink) {
-        notes << QStringLiteral("The box's EDID states no link rate: what the box passes is not known.");
     }
+    notes << QStringLiteral(
+                 "The box's link, %1, is the most its status tells of an input (its 600 MHz band; it "
+                 "has no FRL link), or what its own mix states where that is more.")
+                 .arg(edid::linkLimitText(m.boxLink));
     if (!settings.setting(Setting::EdidMode)) {
         notes << QStringLiteral(
             "The box's settings were not read: why it offers what it offers is not known.");
         return notes;
     }
-    if (settings.setting(Setting::EdidMode) == record::kEdidModeAutomix) {
-        notes << QStringLiteral(
-            "What another automix algorithm or option would offer is expected of its name; a box's "
-            "firmware may mix otherwise, and the box's EDID read after the change is what counts.");
-    } else {
-        notes << QStringLiteral(
-            "In FIXED and CUSTOM mode the box's EDID is the mode's table: the link the box itself "
-            "passes is not known.");
-    }
+    notes << QStringLiteral(
+        "What another automix algorithm or option would offer is expected of its name; a box's "
+        "firmware may mix otherwise, and the box's EDID read after the change is what counts.");
     if (settings.setting(Setting::FullAudio) == 1) {
         notes << QStringLiteral("FULL Audio is on: what it changes in the box's mix is not known.");
     }

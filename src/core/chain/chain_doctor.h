@@ -27,7 +27,7 @@ enum class FindingKind : uint8_t {
     NotCarried, // the box offers it, the input carries less of its format
 };
 
-struct Finding {
+struct ChainFinding {
     Capability capability = Capability::Uhd60Full;
     FindingKind kind = FindingKind::SinkOnly;
     std::vector<Column> sinks; // SinkOnly: the TVs that state more than the box offers
@@ -64,7 +64,7 @@ struct Diagnosis {
     // The box's settings as read (none when the read failed), and its custom EDID where the box
     // shows it as its own (CUSTOM mode on preset 0).
     BoxConfiguration settings;
-    std::vector<Finding> findings;
+    std::vector<ChainFinding> findings;
     std::vector<ChainFix> fixes; // most findings brought first
     // What the doctor cannot know and says so: a TV not read, the box's link, the settings
     // whose effect on the mix is not known (FULL Audio, AVR Audio).

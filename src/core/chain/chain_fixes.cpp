@@ -23,9 +23,9 @@ template <typename T> bool includes(const std::vector<T> &big, const std::vector
 }
 
 // What the fix's column brings, takes away and offers that a TV cannot take, against the box now.
-void measure(ChainFix &fix, const ChainMatrix &m, const std::vector<Finding> &findings) {
+void measure(ChainFix &fix, const ChainMatrix &m, const std::vector<ChainFinding> &findings) {
     for (size_t i = 0; i < findings.size(); ++i) {
-        const Finding &f = findings[i];
+        const ChainFinding &f = findings[i];
         const Cell &offered = fix.box[static_cast<size_t>(f.capability)];
         if (f.kind == FindingKind::SinkOnly && std::none_of(f.sinks.begin(), f.sinks.end(), [&](Column s) {
                 return offered.presence == Presence::Unknown ||
@@ -67,13 +67,13 @@ QString settingText(const SettingChange &change) {
 
 // The options the findings blame: taking now, and taking something of a finding's TVs' cells.
 std::vector<const MixOption *> blamedOptions(const ChainMatrix &m, const BoxConfiguration &settings,
-                                             const std::vector<Finding> &findings) {
+                                             const std::vector<ChainFinding> &findings) {
     std::vector<const MixOption *> blamed;
     for (const MixOption &option : mixOptions()) {
         if (!optionTakes(option, settings)) {
             continue;
         }
-        const bool blames = std::any_of(findings.begin(), findings.end(), [&](const Finding &f) {
+        const bool blames = std::any_of(findings.begin(), findings.end(), [&](const ChainFinding &f) {
             return f.kind == FindingKind::SinkOnly && !f.beyondBox &&
                    std::any_of(f.sinks.begin(), f.sinks.end(), [&](Column s) {
                        const Cell &cell = m.cell(s, f.capability);
@@ -89,7 +89,7 @@ std::vector<const MixOption *> blamedOptions(const ChainMatrix &m, const BoxConf
 }
 
 std::vector<ChainFix> settingFixes(const ChainMatrix &m, const BoxConfiguration &settings,
-                                   const std::vector<Finding> &findings) {
+                                   const std::vector<ChainFinding> &findings) {
     std::vector<ChainFix> fixes;
     const std::optional<uint8_t> mode = settings.setting(Setting::EdidMode);
     const std::optional<uint8_t> algorithm = settings.setting(Setting::AutomixAlgorithm);
@@ -102,9 +102,15 @@ std::vector<ChainFix> settingFixes(const ChainMatrix &m, const BoxConfiguration 
             ChainFix fix;
             BoxConfiguration after = settings;
             QStringList words;
+            const bool modeChange = *mode != record::kEdidModeAutomix;
+            if (modeChange) {
+                words << QStringLiteral("EDID mode AUTOMIX with %1").arg(algorithmName(a));
+            }
             if (a != *algorithm) {
                 fix.settings.push_back({Setting::AutomixAlgorithm, a});
-                words << QStringLiteral("automix algorithm %1").arg(algorithmName(a));
+                if (!modeChange) {
+                    words << QStringLiteral("automix algorithm %1").arg(algorithmName(a));
+                }
             }
             for (size_t i = 0; i < blamed.size(); ++i) {
                 if ((subset >> i & 1) != 0) {
@@ -115,9 +121,8 @@ std::vector<ChainFix> settingFixes(const ChainMatrix &m, const BoxConfiguration 
                                                                      : QStringLiteral("off"));
                 }
             }
-            if (*mode != record::kEdidModeAutomix) {
+            if (modeChange) {
                 fix.settings.push_back({Setting::EdidMode, record::kEdidModeAutomix});
-                words << QStringLiteral("EDID mode AUTOMIX with %1").arg(algorithmName(a));
             }
             if (fix.settings.empty()) {
                 continue;
@@ -231,7 +236,7 @@ void keepWithinLink(EdidModel &model, const edid::LinkLimit &link, QStringList &
 }
 
 std::optional<ChainFix> customEdidFix(const ChainInputs &inputs, const ChainMatrix &m,
-                                      const std::vector<Finding> &findings, QStringList &notes) {
+                                      const std::vector<ChainFinding> &findings, QStringList &notes) {
     if (!inputs.top || !inputs.bot || m.cell(Column::Top, Capability::Lpcm20).presence == Presence::Unknown ||
         m.cell(Column::Bot, Capability::Lpcm20).presence == Presence::Unknown) {
         return std::nullopt;
@@ -257,12 +262,7 @@ std::optional<ChainFix> customEdidFix(const ChainInputs &inputs, const ChainMatr
         fix.notes << QStringLiteral("left out to fit the CTA-861 block's 127 bytes: %1")
                          .arg(whats(fitted.leftOut).join(QStringLiteral("; ")));
     }
-    if (m.boxLink) {
-        keepWithinLink(model, *m.boxLink, fix.notes);
-    } else {
-        fix.notes << QStringLiteral("the box's link is not known: every format %1 states is kept")
-                         .arg(columnName(video));
-    }
+    keepWithinLink(model, m.boxLink, fix.notes);
     const std::vector<uint8_t> bytes = edid::encodeEdidModel(model);
     if (bytes.size() != kEdidImageSize) {
         return std::nullopt;
@@ -291,7 +291,7 @@ std::optional<ChainFix> customEdidFix(const ChainInputs &inputs, const ChainMatr
 } // namespace
 
 std::vector<ChainFix> planFixes(const ChainInputs &inputs, const ChainMatrix &matrix,
-                                const BoxConfiguration &settings, std::vector<Finding> &findings,
+                                const BoxConfiguration &settings, std::vector<ChainFinding> &findings,
                                 QStringList &notes) {
     std::vector<ChainFix> fixes = settingFixes(matrix, settings, findings);
     if (std::optional<ChainFix> custom = customEdidFix(inputs, matrix, findings, notes)) {

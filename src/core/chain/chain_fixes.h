@@ -14,7 +14,7 @@ namespace chain {
 
 // The fixes for the findings, best first; each finding learns the fixes that bring it.
 std::vector<ChainFix> planFixes(const ChainInputs &inputs, const ChainMatrix &matrix,
-                                const BoxConfiguration &settings, std::vector<Finding> &findings,
+                                const BoxConfiguration &settings, std::vector<ChainFinding> &findings,
                                 QStringList &notes);
 
 } // namespace chain

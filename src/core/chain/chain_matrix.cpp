@@ -1,6 +1,7 @@
 #include "core/chain/chain_matrix.h"
 
 #include "core/base/format_text.h"
+#include "core/box/status_record.h"
 #include "core/edid/cta861.h"
 #include "core/edid/video_formats.h"
 
@@ -46,6 +47,9 @@ constexpr uint8_t kBt2020Cycc = 5;
 constexpr uint8_t kBt2020Ycc = 6;
 
 constexpr uint32_t kHzMilli = 1000;
+
+// The most the box's status tells of its input's link: the 600 MHz band; it has no FRL link.
+constexpr LinkLimit kStatusLink{600, 0};
 
 size_t index(Capability capability) {
     return static_cast<size_t>(capability);
@@ -274,15 +278,17 @@ std::array<Cell, 2> uhd60Cells(const EdidDecoded &decoded, const Places &places)
         }
     }
     std::array<Cell, 2> cells;
+    const uint32_t takes = (full != nullptr ? kUhd60Full : 0) | (only420 != nullptr ? kUhd60As420 : 0);
     if (full != nullptr) {
         cells[0] = flag(true, formatText("VIC %d", full->vic), places.svd(full->vic, ""));
         cells[0].neededKhz = findVideoFormat(full->vic)->pixelClockKhz;
-        cells[1] = flag(false, QStringLiteral("also RGB"), cells[0].evidence);
+        cells[1] = cellOf(Presence::No, takes, QStringLiteral("also RGB"), cells[0].evidence);
     } else if (only420 != nullptr) {
         const QString why = listed.front().only420 ? QStringLiteral("4:2:0 only")
                                                    : QStringLiteral("4:2:0 only: beyond its own link");
         cells[0] = flag(false, why, places.svd(only420->vic, ""));
-        cells[1] = flag(true, formatText("VIC %d", only420->vic), places.svd(only420->vic, " (4:2:0)"));
+        cells[1] = cellOf(Presence::Yes, takes, formatText("VIC %d", only420->vic),
+                          places.svd(only420->vic, " (4:2:0)"));
     } else {
         cells[0] = flag(false, {}, places.none(QStringLiteral("no 4K60 VIC")));
         cells[1] = cells[0];
@@ -293,7 +299,6 @@ std::array<Cell, 2> uhd60Cells(const EdidDecoded &decoded, const Places &places)
 Cell deepCell(const CtaBlock *cta, const Places &places, int bits) {
     const bool twelve = bits == 12;
     uint32_t parts = 0;
-    QStringList where;
     if (cta != nullptr && cta->hdmi && (twelve ? cta->hdmi->deepColor36 : cta->hdmi->deepColor30)) {
         parts |= kDeepRgb;
     }
@@ -688,7 +693,13 @@ CapabilityColumn inputColumn(const status::TypedStatus &status) {
     const bool uhd60 = is(FormatRow::Uhd60);
     const bool fullColour = space == kRgb || space == 2;
     cells[index(Capability::Uhd60Full)] = flag(uhd60 && fullColour, carried, formatPlace);
-    cells[index(Capability::Uhd60Only420)] = flag(uhd60 && space == kYcbcr420, carried, formatPlace);
+    cells[index(Capability::Uhd60Only420)] =
+        cellOf(uhd60 && space == kYcbcr420 ? Presence::Yes : Presence::No,
+               uhd60 ? (space == kYcbcr420 ? kUhd60As420
+                        : fullColour       ? kUhd60Full
+                                           : 0)
+                     : 0,
+               carried, formatPlace);
     cells[index(Capability::Uhd120)] = flag(is(FormatRow::Uhd120), carried, formatPlace);
     cells[index(Capability::Fhd120)] = flag(is(FormatRow::Fhd120), carried, formatPlace);
     cells[index(Capability::Uhd8k)] = flag(is(FormatRow::Uhd8k), carried, formatPlace);
@@ -739,8 +750,15 @@ ChainMatrix buildMatrix(const ChainInputs &inputs) {
     column(inputs.top, Column::Top);
     column(inputs.bot, Column::Bot);
     column(inputs.box, Column::Box);
-    if (inputs.box) {
-        matrix.boxLink = linkLimitOf(decodeEdid(*inputs.box));
+    // The box's own mix may state a faster link than its status tells of; a FIXED or CUSTOM
+    // table states whatever its maker wrote, and a mix no more than the TVs state.
+    matrix.boxLink = kStatusLink;
+    const bool mixed =
+        inputs.status.settings && (*inputs.status.settings)[record::kEdidMode] == record::kEdidModeAutomix;
+    if (const std::optional<LinkLimit> stated =
+            inputs.box && mixed ? linkLimitOf(decodeEdid(*inputs.box)) : std::nullopt) {
+        matrix.boxLink.maxTmdsMhz = std::max(matrix.boxLink.maxTmdsMhz, stated->maxTmdsMhz);
+        matrix.boxLink.maxFrlGbps = std::max(matrix.boxLink.maxFrlGbps, stated->maxFrlGbps);
     }
     matrix.columns[static_cast<size_t>(Column::Input)] = inputColumn(inputs.status);
     if (inputs.status.source) {

@@ -118,6 +118,11 @@ bool exceeds(Capability capability, const Cell &has, const Cell &other);
 
 using CapabilityColumn = std::array<Cell, kCapabilityCount>;
 
+// How the 4K60 4:2:0 only row's cells hold what they take: 4K60 in full colour, as 4:2:0; the
+// row's cell is there when the second alone is.
+constexpr uint32_t kUhd60Full = 0x1;
+constexpr uint32_t kUhd60As420 = 0x2;
+
 // The parts of a Set row: deep colour in RGB (and YCbCr 4:4:4) and in 4:2:0.
 constexpr uint32_t kDeepRgb = 0x1;
 constexpr uint32_t kDeep420 = 0x2;
@@ -135,8 +140,9 @@ struct ChainMatrix {
     std::array<CapabilityColumn, kColumnCount> columns;
     // The product name each EDID gives, "" where it gives none; the input's source names.
     std::array<QString, kColumnCount> names;
-    // The box's link as its own EDID states it; none when it states none or was not read.
-    std::optional<edid::LinkLimit> boxLink;
+    // The link the box passes: the most its status tells of an input (600 MHz TMDS, no FRL),
+    // or more where its own mix states more.
+    edid::LinkLimit boxLink;
 
     const Cell &cell(Column column, Capability capability) const {
         return columns[static_cast<size_t>(column)][static_cast<size_t>(capability)];

@@ -46,8 +46,12 @@ Cell combined(Capability capability, const Cell &top, const Cell &bot, Rule rule
     const bool both = rule == Rule::Both;
     Cell cell = top;
     switch (capabilityInfo(capability).measure) {
-    case Measure::Flag:
-    case Measure::Info: {
+    case Measure::Info:
+        // What each takes of 4K60 (full colour, 4:2:0), mixed as parts.
+        cell.amount = both ? top.amount & bot.amount : top.amount | bot.amount;
+        cell.presence = cell.amount == kUhd60As420 ? Presence::Yes : Presence::No;
+        break;
+    case Measure::Flag: {
         const bool present = both ? top.presence == Presence::Yes && bot.presence == Presence::Yes
                                   : top.presence == Presence::Yes || bot.presence == Presence::Yes;
         cell.presence = present ? Presence::Yes : Presence::No;
@@ -150,7 +154,9 @@ Cell optionApplied(const MixOption &option, Capability c, Cell cell) {
         return c == Capability::Bt2020 ? taken(cell) : cell;
     case Setting::AllowYcbcr:
         if (c == Capability::Uhd60Only420) {
-            return taken(cell);
+            cell.amount &= ~kUhd60As420;
+            cell.presence = Presence::No;
+            return cell;
         }
         if (c == Capability::Deep10 || c == Capability::Deep12) {
             cell.amount &= ~kDeep420;
@@ -166,15 +172,11 @@ Cell optionApplied(const MixOption &option, Capability c, Cell cell) {
 CapabilityColumn expectedMix(const ChainMatrix &matrix, uint8_t algorithm, const BoxConfiguration &settings,
                              const std::optional<edid::LinkLimit> &link) {
     CapabilityColumn column;
-    const uint64_t capacity = link ? edid::linkCapacityKhz(*link) : UINT64_MAX;
     const bool stereo = optionTakes(kOptions[0], settings);
     for (const CapabilityInfo &info : allCapabilities()) {
         const Capability c = info.capability;
         Cell cell = combined(c, matrix.cell(Column::Top, c), matrix.cell(Column::Bot, c),
                              ruleOf(algorithm, info.domain));
-        if (cell.presence == Presence::Yes && isFormatRow(c) && cell.neededKhz > capacity) {
-            cell = taken(cell);
-        }
         if (link && cell.presence != Presence::Unknown) {
             if (c == Capability::MaxTmds) {
                 cell.amount = std::min(cell.amount, static_cast<uint32_t>(link->maxTmdsMhz));
@@ -192,6 +194,21 @@ CapabilityColumn expectedMix(const ChainMatrix &matrix, uint8_t algorithm, const
         }
         cell.evidence = {Column::Box, -1, -1, QStringLiteral("expected of %1").arg(algorithmName(algorithm))};
         column[static_cast<size_t>(c)] = cell;
+    }
+    // A format the mix's own link rates do not carry is no longer offered (as the box's link
+    // caps them, or as the TVs state them).
+    const Cell &tmds = column[static_cast<size_t>(Capability::MaxTmds)];
+    const Cell &frl = column[static_cast<size_t>(Capability::Frl)];
+    uint64_t capacity = link ? edid::linkCapacityKhz(*link) : UINT64_MAX;
+    if (tmds.presence != Presence::Unknown && frl.presence != Presence::Unknown) {
+        capacity = std::min(
+            capacity, edid::linkCapacityKhz({static_cast<int>(tmds.amount), static_cast<int>(frl.amount)}));
+    }
+    for (Cell &cell : column) {
+        const Capability c = static_cast<Capability>(&cell - column.data());
+        if (cell.presence == Presence::Yes && isFormatRow(c) && cell.neededKhz > capacity) {
+            cell = taken(cell);
+        }
     }
     return column;
 }

@@ -16,7 +16,7 @@ QString heading(const ChainMatrix &m, Column column) {
 
 bool hasFinding(const Diagnosis &d, Capability c) {
     return std::any_of(d.findings.begin(), d.findings.end(),
-                       [c](const Finding &f) { return f.capability == c; });
+                       [c](const ChainFinding &f) { return f.capability == c; });
 }
 
 QString numbers(const std::vector<size_t> &indices) {
@@ -114,12 +114,12 @@ QStringList findingLines(const Diagnosis &d) {
     lines << (d.findings.size() == 1 ? QStringLiteral("1 finding:")
                                      : QStringLiteral("%1 findings:").arg(d.findings.size()));
     for (size_t i = 0; i < d.findings.size(); ++i) {
-        const Finding &f = d.findings[i];
+        const ChainFinding &f = d.findings[i];
         lines << QStringLiteral("%1. %2").arg(i + 1).arg(f.text);
         if (!f.fixes.empty()) {
             lines << QStringLiteral("   Fixes: %1").arg(numbers(f.fixes));
         } else if (!f.beyondBox) {
-            lines << QStringLiteral("   No fix of the box's settings or of a custom EDID brings it.");
+            lines << QStringLiteral("   No fix is known to bring it.");
         }
     }
     return lines;
@@ -181,7 +181,7 @@ QStringList whyLines(const Diagnosis &d, Capability c) {
     }
     bool found = false;
     for (size_t i = 0; i < d.findings.size(); ++i) {
-        const Finding &f = d.findings[i];
+        const ChainFinding &f = d.findings[i];
         if (f.capability != c) {
             continue;
         }
@@ -249,7 +249,7 @@ QJsonObject diagnosisJson(const Diagnosis &d, const QString &file) {
     }
     QJsonArray findings;
     for (size_t i = 0; i < d.findings.size(); ++i) {
-        const Finding &f = d.findings[i];
+        const ChainFinding &f = d.findings[i];
         QJsonArray sinks, fixes;
         for (Column s : f.sinks) {
             sinks.append(columnKey(s));
@@ -313,7 +313,7 @@ QJsonObject diagnosisJson(const Diagnosis &d, const QString &file) {
 
 QJsonObject diagnosisSummaryJson(const Diagnosis &d) {
     QJsonArray findings, fixes;
-    for (const Finding &f : d.findings) {
+    for (const ChainFinding &f : d.findings) {
         findings.append(
             QJsonObject{{QStringLiteral("key"), QLatin1String(capabilityInfo(f.capability).key)},
                         {QStringLiteral("capability"), QLatin1String(capabilityInfo(f.capability).name)},
