@@ -19,5 +19,8 @@ struct ChainRead {
 };
 
 ChainRead readChain(BoxSession &session, LinkClock &clock);
+// The three EDIDs alone into `inputs` (the box's, then the TVs'), for a front end that has the
+// status already.
+ChainRead readChainEdids(BoxSession &session, ChainInputs inputs);
 
 } // namespace chain
