@@ -105,7 +105,8 @@ private:
             const bool beyond = std::all_of(sinks.begin(), sinks.end(),
                                             [&](Column s) { return cellAt(m_, s, c).amount > passes; });
             if (beyond) {
-                text << QStringLiteral("The box passes %1, whatever its settings.").arg(link);
+                text
+                    << QStringLiteral("The box's link passes no more (%1), whatever its settings.").arg(link);
             }
             return beyond;
         }
@@ -326,7 +327,7 @@ QStringList notesOf(const ChainMatrix &m, const BoxConfiguration &settings) {
                      .arg(cellAt(m, Column::Box, Capability::Lpcm20).evidence.what);
     }
     notes << QStringLiteral(
-                 "The box's link, %1, is the most its status tells of an input (its 600 MHz band; it "
+                 "The box's link (%1) is the most its status tells of an input (its 600 MHz band; it "
                  "has no FRL link), or what its own mix states where that is more.")
                  .arg(edid::linkLimitText(m.boxLink));
     if (!settings.setting(Setting::EdidMode)) {
