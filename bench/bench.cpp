@@ -12,6 +12,7 @@
 #include "core/edid/spaced_hex.h"
 #include "core/signal/infoframe_report.h"
 #include "decode_figures.h"
+#include "doctor_figures.h"
 #include "edid_details.h"
 #include "edid_text.h"
 #include "gate_figures.h"
@@ -99,6 +100,8 @@ constexpr int kWriteProfileRuns = 5;
 const char *const kTransfersMode = "--transfers";
 // What the gate and the journal add to a setting change, alone.
 const char *const kGateMode = "--gate";
+// The chain's doctor alone: its diagnosis of the demo's chain and of every TV with every receiver.
+const char *const kDoctorMode = "--doctor";
 // The box over time alone: the watcher's day of polls and a minute of `veltrika monitor`.
 const char *const kMonitorMode = "--monitor";
 const char *const kWatcherMemoryMode = "--watcher-memory";
@@ -763,6 +766,11 @@ int main(int argc, char **argv) {
         bench::printMachine();
         return bench::printTable(figures) ? 0 : 1;
     }
+    if (argc > 1 && std::strcmp(argv[1], kDoctorMode) == 0) {
+        bench::doctorFigures(figures);
+        bench::printMachine();
+        return bench::printTable(figures) ? 0 : 1;
+    }
     if (argc > 1 && std::strcmp(argv[1], kTransfersMode) == 0) {
         const BoxGuard guard;
         SystemLinkClock clock;
@@ -795,6 +803,8 @@ int main(int argc, char **argv) {
     figures.push_back(tickFigure(clock));
     progress("a setting change through the gate");
     bench::gateFigures(figures);
+    progress("the chain's doctor");
+    bench::doctorFigures(figures);
     progress("memory (three runs of 10,000 ticks)");
     memoryFigures(figures);
     progress("demo process (three runs of about 35 s)");

@@ -5,6 +5,7 @@
 #include "core/box/messages.h"
 #include "core/edid/cta861.h"
 #include "core/edid/edid_model.h"
+#include "doctor_command.h"
 #include "global_options.h"
 #include "journal_commands.h"
 #include "name_suggestions.h"
@@ -18,7 +19,7 @@ namespace cli {
 namespace {
 
 // clang-format off
-constexpr std::array<CommandInfo, 25> kCommands = {{
+constexpr std::array<CommandInfo, 26> kCommands = {{
     {Command::Status,    "status",     "",
      "the status lines, the HDR capture, the firmware version and every setting", true},
     {Command::Get,       "get",        "[NAME...]",                              "settings as NAME=VALUE lines", true},
@@ -74,6 +75,9 @@ constexpr std::array<CommandInfo, 25> kCommands = {{
     {Command::Undo, "undo", "[ENTRY] [--dry-run] [--force]",
      "puts back what a change of the journal overwrote (default: the last); --force also where the box changed since",
      true},
+    {Command::Doctor, "doctor", "[--why FORMAT] [--apply N [--dry-run] [-o FILE] [--as-is]]",
+     "what the TVs state, the box offers and the input carries, why something is missing and the fixes; --apply "
+     "sends fix N through the checks and the journal", true},
 }};
 // clang-format on
 
@@ -169,6 +173,8 @@ public:
         case Command::Journal:
         case Command::Undo:
             return parseJournalArguments(invocation_, arguments_);
+        case Command::Doctor:
+            return parseDoctorArguments(invocation_, arguments_);
         }
         return QStringLiteral("unknown command");
     }

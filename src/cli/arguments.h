@@ -6,6 +6,7 @@
 #include "core/box/box_session.h"
 #include "core/box/packet_text.h"
 #include "core/box/settings_table.h"
+#include "core/chain/chain_matrix.h"
 #include "core/edid/edid_formats.h"
 #include "core/signal/infoframe_decode.h"
 
@@ -45,6 +46,7 @@ enum class Command : uint8_t {
     Monitor,
     Journal,
     Undo,
+    Doctor,
 };
 
 // One row of the command table: how the command is named, used and described.
@@ -112,6 +114,14 @@ struct JournalArguments {
     bool force = false;       // undo --force
 };
 
+// doctor (doctor_command.h).
+struct DoctorArguments {
+    std::vector<chain::Capability> why; // --why: the rows it names
+    QString apply;                      // --apply: a fix's number or key; empty: none
+    bool dryRun = false;                // --apply N --dry-run
+    bool asIs = false;                  // --apply N --as-is: also what the check finds faults in
+};
+
 struct Invocation {
     Request request = Request::Run;
     bool demo = false;
@@ -124,7 +134,7 @@ struct Invocation {
     std::vector<Setting> settings;    // get: empty for every setting
     std::vector<SettingWrite> writes; // set, in the order given
     EdidSource source = EdidSource::Box;
-    QString outputFile;                                // edid read, edit and merge -o
+    QString outputFile;                                // edid read, edit and merge -o; doctor -o
     EdidWriteFormat fileFormat = EdidWriteFormat::Raw; // their --format (--hex: hex)
     bool fileToStandardOutput = false;                 // -o -, or --format without -o
     QStringList files;                                 // edid write (one), edid check (one or more)
@@ -145,6 +155,7 @@ struct Invocation {
     // backup (its -o is outputFile), restore, config
     ConfigurationArguments configuration;
     JournalArguments journal;
+    DoctorArguments doctor;
     uint32_t monitorIntervalMs = 1000; // monitor --interval
     std::optional<int> monitorSeconds; // monitor --for
     std::optional<int> monitorCount;   // monitor --count

@@ -14,6 +14,7 @@
 #include "core/edid/spaced_hex.h"
 #include "core/product.h"
 #include "decode_commands.h"
+#include "doctor_command.h"
 #include "journal_commands.h"
 #include "monitor_command.h"
 #include "output.h"
@@ -239,6 +240,7 @@ int prepareInputs(const Invocation &invocation, StderrReporter &reporter, Inputs
         }
         return kExitOk;
     case Command::EdidRead:
+    case Command::Doctor:
         return invocation.outputFile.isEmpty() && !invocation.fileToStandardOutput
                    ? kExitOk
                    : openOutputFile(invocation, inputs, output);
@@ -345,6 +347,8 @@ public:
                                            inputs_.configuration, output_);
         case Command::Undo:
             return runUndo(invocation_, session_, gate_, clock_, reporter_, output_);
+        case Command::Doctor:
+            return runDoctor(invocation_, session_, gate_, clock_, reporter_, inputs_.output.get(), output_);
         case Command::EdidCheck:
         case Command::Monitor:
         case Command::Journal:

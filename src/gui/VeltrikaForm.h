@@ -19,6 +19,7 @@
 #include <vector>
 
 class BoxJournalWindow;
+class ChainDoctorWindow;
 class EdidDetailsWindow;
 class FileDialogs;
 class SignalDetailsWindow;
@@ -27,6 +28,9 @@ class SignalHistory;
 class SignalHistoryWindow;
 class QProgressBar;
 class QTimer;
+namespace chain {
+struct Diagnosis;
+}
 namespace watch {
 class Watcher;
 struct WatchEvent;
@@ -131,6 +135,10 @@ private:
     void showEdidDetails();
     void showSignalDetails();
     void showSignalHistory();
+    // View's Chain Doctor, and the fix it asks for, sent as every change (view_menu.cpp): the
+    // box read, the differences and what the box would offer shown, Apply or Cancel.
+    void showChainDoctor();
+    bool applyChainFix(const chain::Diagnosis &diagnosis, size_t fix);
     void closeDetailsWindows();
     // The Edit menu: the last change to the box taken back, after a preview (edit_menu.cpp),
     // and View's Box Journal.
@@ -211,6 +219,7 @@ private:
     QPointer<EdidDetailsWindow> edidDetails_;
     QPointer<SignalDetailsWindow> signalDetails_;
     QPointer<BoxJournalWindow> boxJournal_;
+    QPointer<ChainDoctorWindow> chainDoctor_;
     QMenu *configurationsMenu_ = nullptr;
     // The HDR capture block of the last status rendering, for Signal Details when it opens.
     proto::ReplyBuffer hdrCaptureBlock_{};

@@ -2,11 +2,12 @@
 // starts it, one picture of each tab, then EDID Details (the Build page with the video of
 // a TV with Dolby Vision and 4K120 on TOP with the audio formats and speakers of an AV
 // receiver with Atmos on BOT, one picture per edit tab, then their merge fitted by leaving
-// out what least matters), Signal Details, and the preview of
-// a box configuration loaded from File > Load Box Configuration. The scale comes from
+// out what least matters), Signal Details, the preview of a box configuration loaded from
+// File > Load Box Configuration, and the Chain Doctor with a fix previewed. The scale comes from
 // QT_SCALE_FACTOR, the folder from the command line.
 
 #include "VeltrikaForm.h"
+#include "chain_doctor_window.h"
 #include "core/base/saved_file.h"
 #include "core/box/box_configuration_file.h"
 #include "dialog_font.h"
@@ -123,6 +124,25 @@ void detailsPictures(MainWindow &window, const QDir &folder) {
     picture(*window.findChild<SignalHistoryWindow *>(), folder, "signal-history");
 }
 
+// View > Chain Doctor on the demo's chain, the fix of the receiver's audio previewed: the box's
+// column beside what the fix would make it.
+void chainDoctorPicture(MainWindow &window, const QDir &folder) {
+    child<QAction>(window, "actionChainDoctor").trigger();
+    auto &doctor = *window.findChild<ChainDoctorWindow *>();
+    const auto &fixes = doctor.diagnosis().fixes;
+    const auto audio = std::find_if(fixes.begin(), fixes.end(), [](const chain::ChainFix &fix) {
+        return fix.key == QLatin1String("automix-algo=max-audio-min-video");
+    });
+    if (audio == fixes.end()) {
+        std::fprintf(stderr, "the Chain Doctor proposes no Max Audio, Min Video\n");
+        ++failures;
+        return;
+    }
+    doctor.preview(static_cast<size_t>(audio - fixes.begin()));
+    picture(doctor, folder, "chain-doctor");
+    doctor.close();
+}
+
 // Answers File > Load Box Configuration with one file.
 class OneFile : public FileDialogs {
 public:
@@ -223,6 +243,7 @@ int main(int argc, char **argv) {
         if (loadCorpusEdid("lg-oled-c9-hdmi.bin", box.topSinkEdid()) &&
             loadCorpusEdid("lg-oled55b6v-hdmi-denon-avr-x2300w-hdmi.bin", box.botSinkEdid())) {
             configurationPicture(window, box.topSinkEdid(), folder);
+            chainDoctorPicture(window, folder);
             detailsPictures(window, folder);
         } else {
             ++failures;

@@ -6,6 +6,9 @@
 #include "core/box/typed_status_json.h"
 #include "core/box/undo.h"
 #include "core/box/watch_json.h"
+#include "core/chain/chain_doctor.h"
+#include "core/chain/chain_read.h"
+#include "core/chain/chain_report.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -18,6 +21,18 @@ namespace {
 
 constexpr char kOnline[] = "online";
 constexpr char kOffline[] = "offline";
+
+// The doctor reads the EDIDs again this often: a TV plugged in or swapped changes them with no
+// setting changing.
+constexpr uint32_t kDoctorReadMs = 60000;
+
+// The settings that shape the box's own EDID: a change of one has the doctor read the EDIDs.
+bool shapesEdid(const QString &field) {
+    static const QStringList kFields = {"edid-mode",   "automix-algo", "custom-edid", "force-stereo",
+                                        "force-51",    "remove-3d",    "hdr-packet",  "bt2020",
+                                        "allow-ycbcr", "full-audio",   "avr-audio"};
+    return kFields.contains(field);
+}
 
 QByteArray compact(const QJsonObject &object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -85,6 +100,9 @@ void Bridge::start() {
 
 void Bridge::poll() {
     handle(watcher_.poll());
+    if (watcher_.isAttached() && chainEdids_ && clock_.tickCount() - chainEdidsReadAt_ >= kDoctorReadMs) {
+        updateDoctor(true);
+    }
     pollTimer_.start(static_cast<int>(std::max<uint32_t>(1, watcher_.untilDue())));
 }
 
@@ -153,6 +171,7 @@ void Bridge::message(const QString &topic, const QByteArray &payload, bool retai
 
 void Bridge::handle(const std::vector<watch::WatchEvent> &events) {
     bool stateChanged = false;
+    bool edidsChanged = false;
     for (const watch::WatchEvent &event : events) {
         QJsonObject object = watch::eventJson(event, false);
         object.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
@@ -166,21 +185,54 @@ void Bridge::handle(const std::vector<watch::WatchEvent> &events) {
             }
             publishAvailability();
             stateChanged = true;
+            edidsChanged = true;
             break;
         case watch::EventKind::Detached:
             log_.line(QStringLiteral("box detached: %1").arg(event.why));
             publishAvailability();
+            chainEdids_.reset();
             break;
         case watch::EventKind::Changed:
             log_.detail(
                 QStringLiteral("changed %1 %2 -> %3")
                     .arg(event.field, status::fieldValueText(event.from), status::fieldValueText(event.to)));
             stateChanged = true;
+            edidsChanged = edidsChanged || shapesEdid(event.field);
             break;
         }
     }
     if (stateChanged) {
         publishState();
+    }
+    if (stateChanged && watcher_.isAttached()) {
+        updateDoctor(edidsChanged || !chainEdids_);
+    }
+}
+
+void Bridge::updateDoctor(bool readEdids) {
+    if (readEdids) {
+        const chain::ChainRead read = chain::readChainEdids(session_, {});
+        chainEdidsReadAt_ = clock_.tickCount();
+        if (!read.ok()) {
+            log_.line(QStringLiteral("doctor: reading the box's %1: %2")
+                          .arg(read.failedPart, QLatin1String(linkErrorName(read.error))));
+            chainEdids_.reset();
+            if (isLinkLoss(read.error)) {
+                handle(watcher_.lost(read.error));
+            }
+            return;
+        }
+        chainEdids_ = read.inputs;
+    }
+    if (!chainEdids_) {
+        return;
+    }
+    chain::ChainInputs inputs = *chainEdids_;
+    inputs.status = watcher_.status();
+    const QByteArray payload = compact(chain::diagnosisSummaryJson(chain::diagnose(inputs)));
+    if (payload != doctorPayload_) {
+        doctorPayload_ = payload;
+        publish(settings_.topics.doctor(), payload, true);
     }
 }
 
@@ -189,6 +241,9 @@ void Bridge::publishEverything() {
     publishAvailability();
     if (watcher_.isAttached()) {
         publishState();
+    }
+    if (!doctorPayload_.isEmpty()) {
+        publish(settings_.topics.doctor(), doctorPayload_, true);
     }
 }
 

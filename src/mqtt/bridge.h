@@ -5,7 +5,9 @@
 // state (the typed status and the firmware) is published retained at every connect and
 // after every change; every watcher event goes to the event topic and every command's
 // outcome to the result topic. At every connect, discovery topics of earlier runs that this
-// run does not announce are withdrawn.
+// run does not announce are withdrawn. The chain's doctor goes out retained on its own topic:
+// read again at attach, when a setting that shapes the box's EDID changes and once a minute,
+// and diagnosed again at every change of the status; the bridge applies none of its fixes.
 
 #include "bridge_commands.h"
 #include "discovery.h"
@@ -16,6 +18,7 @@
 #include "core/box/box_reporter.h"
 #include "core/box/box_session.h"
 #include "core/box/watcher.h"
+#include "core/chain/chain_matrix.h"
 
 #include <QObject>
 #include <QTextStream>
@@ -108,6 +111,8 @@ private:
     void publishAvailability();
     void publishState();
     void publishDiscovery();
+    // The doctor's findings, the EDIDs read again first when asked (or due).
+    void updateDoctor(bool readEdids);
     void publish(const QString &topic, const QByteArray &payload, bool retain);
     void scheduleCommands();
     void runNextCommand();
@@ -137,6 +142,9 @@ private:
     std::function<void()> afterCommands_;
     std::unique_ptr<Journal> journal_;
     BoxGate gate_;
+    std::optional<chain::ChainInputs> chainEdids_; // the three EDIDs last read
+    uint32_t chainEdidsReadAt_ = 0;                // on the link clock
+    QByteArray doctorPayload_;                     // last published
 };
 
 } // namespace mqtt

@@ -274,6 +274,20 @@ std::vector<RetainedMessage> discoveryMessages(const DiscoveryContext &context) 
         builder.add("sensor", QLatin1String(sensor.object), config);
     }
 
+    // The chain's doctor: the findings counted, and in words as attributes.
+    QJsonObject doctor =
+        builder.entity("sensor", QStringLiteral("chain_findings"), QStringLiteral("Chain findings"));
+    doctor.insert(QStringLiteral("state_topic"), context.topics.doctor());
+    doctor.insert(QStringLiteral("value_template"), QStringLiteral("{{ value_json.count }}"));
+    doctor.insert(QStringLiteral("json_attributes_topic"), context.topics.doctor());
+    doctor.insert(
+        QStringLiteral("json_attributes_template"),
+        QStringLiteral("{{ {'findings': value_json.findings, 'fixes': value_json.fixes} | tojson }}"));
+    doctor.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
+    doctor.insert(QStringLiteral("icon"), QStringLiteral("mdi:stethoscope"));
+    doctor.insert(QStringLiteral("entity_category"), QStringLiteral("diagnostic"));
+    builder.add("sensor", QStringLiteral("chain_findings"), doctor);
+
     QJsonObject connected =
         builder.entity("binary_sensor", QStringLiteral("connected"), QStringLiteral("Connected"), false);
     connected.insert(QStringLiteral("state_topic"), context.topics.availability());

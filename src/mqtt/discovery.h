@@ -3,7 +3,8 @@
 // entity on "<discovery>/<component>/<id>/<object>/config", all with one device block and the
 // bridge as their origin, each with a default entity id Home Assistant takes as it is. The
 // sensors read the state topic; the selects, switches and buttons, announced only when
-// writes are allowed, send on the command topics.
+// writes are allowed, send on the command topics. The chain's doctor is a sensor of its own:
+// the number of findings, the findings and fixes as its attributes; it only reads.
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -24,6 +25,8 @@ struct Topics {
     QString result() const { return base + QStringLiteral("/result"); }
     // Each change the bridge made, as its journal records it.
     QString journal() const { return base + QStringLiteral("/journal"); }
+    // What the chain's doctor finds: how many findings, each in words, and the fixes.
+    QString doctor() const { return base + QStringLiteral("/doctor"); }
     QString command(const QString &tail) const { return base + QLatin1Char('/') + tail; }
     // The bridge's own marker, sent to itself: it ends the sweep of stale discovery topics.
     QString sweep() const { return base + QStringLiteral("/sweep"); }

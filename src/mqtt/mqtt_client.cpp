@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <mosquitto.h>
 
@@ -224,10 +225,20 @@ void MqttClient::stop() {
     }
     // The library closes the socket as soon as its DISCONNECT is written; a socket closed
     // with unread data is reset, and a broker that meets the reset before the DISCONNECT
-    // sends the will. So the broker's acknowledgements are read first.
+    // sends the will. So what is queued is written and the broker's acknowledgements are read
+    // first, by the calls the event loop makes: mosquitto_loop() read nothing here, so that
+    // messages past the library's window of 20 in flight (the availability "offline" last
+    // among them) were never sent, and every stop waited its whole second.
     for (int tries = 0; tries < kStopWaitTries && unacknowledged_ > 0; ++tries) {
-        if (mosquitto_loop(client_, kStopWaitSliceMs, 1) != MOSQ_ERR_SUCCESS) {
+        int code = mosquitto_loop_read(client_, kPacketsPerCall);
+        if (code == MOSQ_ERR_SUCCESS && mosquitto_want_write(client_)) {
+            code = mosquitto_loop_write(client_, kPacketsPerCall);
+        }
+        if (code != MOSQ_ERR_SUCCESS) {
             break;
+        }
+        if (unacknowledged_ > 0) {
+            QThread::msleep(kStopWaitSliceMs);
         }
     }
     mosquitto_disconnect(client_);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a file of the core includes from a room above its own: the floor (base)
-# includes no room, the EDID room neither the signal nor the box room, the signal room
-# not the box room; and no file of the core includes a widget header.
+# includes no room, the EDID room neither the signal, the box nor the chain room, the signal
+# room neither the box nor the chain room, the box room not the chain room; and no file of the
+# core includes a widget header.
 set -euo pipefail
 core="${1:?usage: check_rooms.sh SRC_CORE_DIR}"
 failed=0
@@ -15,9 +16,10 @@ check() {
         failed=1
     fi
 }
-check base 'core/(edid|signal|box)/'
-check edid 'core/(signal|box)/'
-check signal 'core/box/'
+check base 'core/(edid|signal|box|chain)/'
+check edid 'core/(signal|box|chain)/'
+check signal 'core/(box|chain)/'
+check box 'core/chain/'
 widgets=$(grep -nE '^#include [<"](QtWidgets|QtGui|QWidget|QMainWindow|QMessageBox|VeltrikaForm)' -r "$core" || true)
 if [ -n "$widgets" ]; then
     echo "the core includes a widget header:"

@@ -135,7 +135,7 @@ void TestDetails::viewMenuStandsBetweenFileAndHelp() {
         entries << action->text() + " " + action->shortcut().toString();
     }
     QCOMPARE(entries, (QStringList{"EDID Details… Ctrl+D", "Signal Details… Ctrl+I", "Signal History… Ctrl+H",
-                                   "Box Journal… Ctrl+J"}));
+                                   "Box Journal… Ctrl+J", "Chain Doctor… Ctrl+K"}));
 }
 
 void TestDetails::shortcutsOpenOneWindowEach_data() {

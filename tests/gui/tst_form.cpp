@@ -723,8 +723,9 @@ void TestForm::menus() {
     QVERIFY(file->actions()[3]->isSeparator());
     QCOMPARE(file->actions().last(), exit);
     auto *signalHistory = find<QAction>("actionSignalHistory");
-    QCOMPARE(view->actions(), (QList<QAction *>{edidDetails, signalDetails, signalHistory,
-                                                find<QAction>("actionBoxJournal")}));
+    QCOMPARE(view->actions(),
+             (QList<QAction *>{edidDetails, signalDetails, signalHistory, find<QAction>("actionBoxJournal"),
+                               find<QAction>("actionChainDoctor")}));
     QCOMPARE(help->actions(), QList<QAction *>{about});
     QCOMPARE(exit->text(), QString("Exit"));
     QCOMPARE(about->text(), QString("About"));

@@ -31,6 +31,7 @@ const QString kState = kBase + QStringLiteral("/state");
 const QString kResult = kBase + QStringLiteral("/result");
 const QString kAvailability = kBase + QStringLiteral("/availability");
 const QString kJournal = kBase + QStringLiteral("/journal");
+const QString kDoctor = kBase + QStringLiteral("/doctor");
 constexpr uint32_t kIntervalMs = 1000;
 
 QJsonObject json(const QByteArray &payload) {
@@ -78,11 +79,14 @@ struct BridgeRig {
         clock.advance(kIntervalMs);
         bridge->poll();
     }
-    // What the box received that writes: register and settings writes, packets.
+    // What the box received that writes: register and settings writes, packets; not the fetches
+    // of its EDIDs, which read.
     QList<QByteArray> writes() const {
         QList<QByteArray> frames;
         for (const sim::LoggedFrame &frame : box.frames()) {
-            if (!frame.request.empty() && frame.request[0] == 0x10) {
+            const bool fetch = frame.request.size() == 3 && frame.request[2] >= proto::kFetchOwnEdid &&
+                               frame.request[2] <= proto::kFetchBotSinkEdid;
+            if (!frame.request.empty() && frame.request[0] == 0x10 && !fetch) {
                 frames << QByteArray(reinterpret_cast<const char *>(frame.request.data()),
                                      static_cast<qsizetype>(frame.request.size()));
             }
@@ -109,6 +113,7 @@ private slots:
     void commands();
     void retainedCommands();
     void checkedJournaledUndone();
+    void doctorSensor();
     void brokerComesBack();
     void boxUnpluggedAndBack();
     void homeAssistantOnline();
@@ -139,10 +144,10 @@ void TestMqttBridge::cleanup() {
 void TestMqttBridge::discovery_data() {
     QTest::addColumn<bool>("write");
     QTest::addColumn<int>("entities");
-    // 8 sensors and "connected"; with writes 25 settings, a button for the one configuration and
-    // "Undo last change".
-    QTest::newRow("reads only") << false << 9;
-    QTest::newRow("writes") << true << 9 + 25 + 1 + 1;
+    // 8 sensors, the chain's findings and "connected"; with writes 25 settings, a button for the
+    // one configuration and "Undo last change".
+    QTest::newRow("reads only") << false << 10;
+    QTest::newRow("writes") << true << 10 + 25 + 1 + 1;
 }
 
 // Every entity's config is retained, whole and of one device; the controls only with writes.
@@ -237,12 +242,13 @@ void TestMqttBridge::homeAssistantRules_data() {
     QTest::addColumn<QStringList>("configurations");
     QTest::addColumn<int>("entities");
     QTest::addColumn<QStringList>("entityIds"); // some of the default entity ids, as patterns
-    QTest::newRow("reads only") << false << QStringList{"movie night"} << 9
+    QTest::newRow("reads only") << false << QStringList{"movie night"} << 10
                                 << QStringList{"sensor.test_2023_refresh_rate",
+                                               "sensor.test_2023_chain_findings",
                                                "binary_sensor.test_2023_connected"};
     // A name of any letters gets an entity id of ASCII words; one of none still gets one.
     QTest::newRow("writes, names of any letters")
-        << true << QStringList{"Kino ü", "Straße 2", "日本"} << 9 + 25 + 3 + 1
+        << true << QStringList{"Kino ü", "Straße 2", "日本"} << 10 + 25 + 3 + 1
         << QStringList{"switch.test_2023_out_420",
                        "select.test_2023_input",
                        "button.test_2023_configuration_kino_u_[0-9a-f]{8}",
@@ -336,8 +342,8 @@ void TestMqttBridge::staleDiscoveryWithdrawn() {
     QFETCH(bool, reconnect);
     QFETCH(QStringList, stale);
     QFETCH(QStringList, others);
-    const int entities = write ? 9 + 25 + 1 : 9; // with writes, "Undo last change"
-    QTemporaryDir directory;                     // no named configuration
+    const int entities = write ? 10 + 25 + 1 : 10; // with writes, "Undo last change"
+    QTemporaryDir directory;                       // no named configuration
     Listener earlier(broker_->port(), stale + others + QStringList{kState}, QStringLiteral("earlier-run"));
     QVERIFY(earlier.connectNow());
     // Published retained, and kept by the broker once they come back.
@@ -556,6 +562,31 @@ void TestMqttBridge::checkedJournaledUndone() {
     QCOMPARE(set.value("outcome").toString(), QStringLiteral("applied"));
     QCOMPARE(json(listener.on(kJournal).back().payload).value("change").toString(),
              QStringLiteral("undo 1 (set input=bot)"));
+}
+
+// The chain's findings, retained: the demo chain's ten; after a command changes the automix
+// algorithm the doctor reads the EDIDs again and finds what is left. It sends nothing itself.
+void TestMqttBridge::doctorSensor() {
+    BridgeRig rig(broker_->port(), {true, false});
+    Listener listener(broker_->port(), {kDoctor, kResult});
+    QVERIFY(listener.connectNow());
+    QVERIFY(rig.start());
+    QVERIFY(listener.waitFor(kDoctor));
+    const QJsonObject first = json(listener.on(kDoctor).back().payload);
+    QCOMPARE(first.value("count").toInt(), 10);
+    QCOMPARE(first.value("findings").toArray().at(8).toObject().value("text").toString(),
+             QStringLiteral(
+                 "DTS:X: BOT (DENON-AVR) states it (8 channels); the box's EDID does not (DTS-HD without "
+                 "DTS:X). The automix algorithm is Min Mixed Capabilities, which keeps the audio both "
+                 "outputs state, and TOP (LG TV) states DTS-HD without DTS:X."));
+    QCOMPARE(first.value("fixes").toArray().at(2).toObject().value("fix").toString(),
+             QStringLiteral("automix algorithm Max Audio, Min Video"));
+    QVERIFY(listener.on(kDoctor).back().retained || listener.on(kDoctor).size() == 1);
+    QCOMPARE(rig.writes(), QList<QByteArray>());
+    listener.publish(kBase + QStringLiteral("/set/automix-algo"), "max-audio-min-video");
+    QVERIFY(listener.waitFor(kDoctor, 2));
+    QCOMPARE(json(listener.on(kDoctor).back().payload).value("count").toInt(), 6);
+    QCOMPARE(rig.writes(), QList<QByteArray>{QByteArray::fromHex("1004E02001")});
 }
 
 // The broker is killed and started again: the bridge is back within its back-off and

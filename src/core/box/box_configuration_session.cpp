@@ -4,16 +4,6 @@
 
 namespace {
 
-// The settings, asked again while the box is busy with its EDID.
-Outcome<record::StatusRecord> readSettingsWhenReady(BoxSession &session, LinkClock &clock) {
-    Outcome<record::StatusRecord> settings = session.readSettings();
-    for (int poll = 0; poll < kConfigurationBusyPolls && settings.error == LinkError::Busy; ++poll) {
-        clock.sleep(kConfigurationBusyPollMs);
-        settings = session.readSettings();
-    }
-    return settings;
-}
-
 // Waits, with status reads, until the box is no longer busy with its EDID.
 LinkError waitUntilReady(BoxSession &session, LinkClock &clock) {
     for (int poll = 0; poll <= kConfigurationBusyPolls; ++poll) {
@@ -58,6 +48,15 @@ LinkError runStep(BoxSession &session, LinkClock &clock, const RestoreStep &step
 }
 
 } // namespace
+
+Outcome<record::StatusRecord> readSettingsWhenReady(BoxSession &session, LinkClock &clock) {
+    Outcome<record::StatusRecord> settings = session.readSettings();
+    for (int poll = 0; poll < kConfigurationBusyPolls && settings.error == LinkError::Busy; ++poll) {
+        clock.sleep(kConfigurationBusyPollMs);
+        settings = session.readSettings();
+    }
+    return settings;
+}
 
 BoxConfigurationRead readBoxConfiguration(BoxSession &session, LinkClock &clock, ConfigurationParts parts,
                                           bool firmware) {

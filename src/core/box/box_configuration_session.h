@@ -16,6 +16,9 @@
 constexpr uint32_t kConfigurationBusyPollMs = 100;
 constexpr int kConfigurationBusyPolls = 50;
 
+// The settings, asked again while the box is busy with its EDID.
+Outcome<record::StatusRecord> readSettingsWhenReady(BoxSession &session, LinkClock &clock);
+
 struct BoxConfigurationRead {
     BoxConfiguration configuration;
     LinkError error = LinkError::None;

@@ -219,12 +219,16 @@ TypedStatus typedStatusOf(const StatusBlocks &blocks, const std::optional<record
     return status;
 }
 
-std::optional<InputTiming> inputTimingOf(const VideoStatus &video) {
-    uint8_t vic = video.vic;
+uint8_t inputVicOf(const VideoStatus &video) {
     if (video.vsifFormat == kVsifHdmiVic && video.vsifDetail >= 1 &&
         video.vsifDetail <= kHdmiVicAsVic.size()) {
-        vic = kHdmiVicAsVic[video.vsifDetail - 1];
+        return kHdmiVicAsVic[video.vsifDetail - 1];
     }
+    return video.vic;
+}
+
+std::optional<InputTiming> inputTimingOf(const VideoStatus &video) {
+    const uint8_t vic = inputVicOf(video);
     const VideoFormat *format = vic != 0 ? findVideoFormat(vic) : nullptr;
     if (format == nullptr) {
         return std::nullopt;

@@ -70,6 +70,9 @@ struct TypedStatus {
 // failed or the box was busy).
 TypedStatus typedStatusOf(const StatusBlocks &blocks, const std::optional<record::StatusRecord> &settings);
 
+// The input's format as a VIC: its video code, or the VIC of the HDMI VIC its vendor-specific
+// infoframe names; 0 when it names none.
+uint8_t inputVicOf(const VideoStatus &video);
 // The input's timing as the box reports it: by its video code, or by the HDMI VIC of its
 // vendor-specific infoframe; none when the box names no format.
 struct InputTiming {

@@ -43,13 +43,6 @@ Target targetOf(const FitCandidate &c) {
     return c.cut == FitCut::UnusedBlock ? Target::Block : Target::Timing;
 }
 
-// The highest pixel clock in kHz the link carries a format at.
-uint64_t linkCapacityKhz(const LinkLimit &link) {
-    const uint64_t tmds = uint64_t(std::max(link.maxTmdsMhz, 0)) * 1000;
-    const uint64_t frl = uint64_t(std::max(link.maxFrlGbps, 0)) * 1000000 / kBitsPerPixel;
-    return std::max(tmds, frl);
-}
-
 bool sameRate(double a, double b) {
     return std::abs(a - b) <= std::max(a, b) * kSameRate;
 }
@@ -599,6 +592,12 @@ bool sameTiming(const DetailedTiming &a, const DetailedTiming &b) {
            a.hBlank == b.hBlank && a.vBlank == b.vBlank && a.hFrontPorch == b.hFrontPorch &&
            a.hSync == b.hSync && a.vFrontPorch == b.vFrontPorch && a.vSync == b.vSync &&
            a.interlaced == b.interlaced;
+}
+
+uint64_t linkCapacityKhz(const LinkLimit &link) {
+    const uint64_t tmds = uint64_t(std::max(link.maxTmdsMhz, 0)) * 1000;
+    const uint64_t frl = uint64_t(std::max(link.maxFrlGbps, 0)) * 1000000 / kBitsPerPixel;
+    return std::max(tmds, frl);
 }
 
 std::optional<LinkLimit> linkLimitOf(const EdidDecoded &decoded) {

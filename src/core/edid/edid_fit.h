@@ -29,6 +29,8 @@ struct LinkLimit {
 // The HDMI Forum block's max TMDS character rate (when it states one over 340 MHz), else the
 // HDMI VSDB's max TMDS clock, and the max FRL rate; nothing when it states no TMDS rate.
 std::optional<LinkLimit> linkLimitOf(const EdidDecoded &decoded);
+// The highest pixel clock in kHz the link carries a format at (in RGB, 8 bits).
+uint64_t linkCapacityKhz(const LinkLimit &link);
 // "600 MHz TMDS, no FRL", "600 MHz TMDS, FRL 48 Gbps"
 QString linkLimitText(const LinkLimit &link);
 
