@@ -2,12 +2,16 @@
 // Debian's edid-decode --check run on an EDID file: what it prints, and the failures it lists.
 // The tests that hold an EDID against edid-decode ask it through these.
 
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 
 namespace edidoracle {
 
@@ -47,6 +51,16 @@ inline QStringList oracleFailures(const QString &oracle, const QString &path,
         }
     }
     return failures;
+}
+
+// The bytes saved as NAME in DIR for edid-decode to read; the file's path.
+inline QString saved(const QTemporaryDir &dir, const QString &name, std::span<const uint8_t> bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size()));
+    }
+    return path;
 }
 
 } // namespace edidoracle

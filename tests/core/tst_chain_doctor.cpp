@@ -12,6 +12,7 @@
 #include "core/chain/chain_report.h"
 #include "core/edid/edid_decode.h"
 #include "core/edid/video_formats.h"
+#include "core/edid_oracle_check.h"
 #include "sim/sim_edid.h"
 #include "sim/simulated_box.h"
 #include "support/recording_reporter.h"
@@ -133,35 +134,14 @@ QString textOf(const Diagnosis &d, const QString &key) {
     return {};
 }
 
+// The failures edid-decode --check reports; a detailed timing's number is left out (the fit
+// renumbers the timings after one it left out).
 QStringList oracleFailures(const QString &oracle, const QString &path) {
-    QProcess process;
-    process.start(oracle, {QStringLiteral("--check"), QStringLiteral("--skip-hex-dump"), path});
-    if (!process.waitForFinished(30000)) {
-        return {QStringLiteral("edid-decode did not finish")};
-    }
-    QStringList failures;
-    bool inFailures = false;
-    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split('\n')) {
-        if (line == QLatin1String("Failures:")) {
-            inFailures = true;
-        } else if (line.startsWith(QLatin1String("EDID conformity"))) {
-            inFailures = false;
-        } else if (inFailures && line.startsWith(QLatin1String("  ")) &&
-                   !line.startsWith(QLatin1String("   "))) {
-            failures << line.trimmed().remove(QRegularExpression(QStringLiteral("#\\d+")));
-        }
-    }
-    return failures;
+    static const QRegularExpression number(QStringLiteral("#\\d+"));
+    return edidoracle::oracleFailures(oracle, path, [](QString failure) { return failure.remove(number); });
 }
 
-QString saved(const QTemporaryDir &dir, const QString &name, std::span<const uint8_t> bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size()));
-    }
-    return path;
-}
+using edidoracle::saved;
 
 } // namespace
 

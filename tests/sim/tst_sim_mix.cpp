@@ -75,14 +75,7 @@ bool withinLink(uint8_t vic, bool as420) {
     return format != nullptr && (as420 ? format->pixelClockKhz / 2 : format->pixelClockKhz) <= kBoxLinkKhz;
 }
 
-QString saved(const QTemporaryDir &dir, const QString &name, const EdidImage &image) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(reinterpret_cast<const char *>(image.data()), qint64(image.size()));
-    }
-    return path;
-}
+using edidoracle::saved;
 
 } // namespace
 
