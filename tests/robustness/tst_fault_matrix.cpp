@@ -259,6 +259,25 @@ int transactionsOf(const Action &action, bool startup) {
     return static_cast<int>(probe.box.frames().size());
 }
 
+// Where a fault strikes in an action: before transaction `before` of it, or before its last
+// (an action of fewer transactions takes it before its last one).
+struct FaultPlace {
+    Action action;
+    bool startup = false;
+    int at = 0;
+};
+
+std::optional<FaultPlace> faultPlaceOf(const QString &name, int before) {
+    const std::optional<Action> action = actionNamed(name);
+    if (!action) {
+        return std::nullopt;
+    }
+    FaultPlace place{*action, action->slot == nullptr && name != QLatin1String("tick"), 0};
+    const int transactions = transactionsOf(place.action, place.startup);
+    place.at = before == kLastTransaction ? transactions - 1 : std::min(before, transactions - 1);
+    return place;
+}
+
 // What the window shows once an action has run: the texts a failed read or send may change.
 QStringList windowTexts(Rig &rig) {
     return {rig.widget<QLabel>("labelFw1")->text(), edidText(rig),
@@ -285,13 +304,11 @@ void TestFaultMatrix::unplugAndReplugAtEveryTransaction_data() {
 void TestFaultMatrix::unplugAndReplugAtEveryTransaction() {
     QFETCH(QString, action);
     QFETCH(int, before);
-    const std::optional<Action> act = actionNamed(action);
-    QVERIFY(act);
-    const bool startup = act->slot == nullptr && action != QLatin1String("tick");
-    const int transactions = transactionsOf(*act, startup);
-    // An action of fewer transactions loses its box before its last one.
-    const int unplugAt = before == kLastTransaction ? transactions - 1 : std::min(before, transactions - 1);
-    QVERIFY(unplugAt >= 0);
+    const std::optional<FaultPlace> place = faultPlaceOf(action, before);
+    QVERIFY(place && place->at >= 0);
+    const Action *const act = &place->action;
+    const bool startup = place->startup;
+    const int unplugAt = place->at;
 
     Rig rig;
     ready(rig, *act, startup);
@@ -336,12 +353,11 @@ void TestFaultMatrix::silentRequestAtEveryTransaction_data() {
 void TestFaultMatrix::silentRequestAtEveryTransaction() {
     QFETCH(QString, action);
     QFETCH(int, before);
-    const std::optional<Action> act = actionNamed(action);
-    QVERIFY(act);
-    const bool startup = act->slot == nullptr && action != QLatin1String("tick");
-    const int transactions = transactionsOf(*act, startup);
-    const int at = before == kLastTransaction ? transactions - 1 : std::min(before, transactions - 1);
-    QVERIFY(at >= 0);
+    const std::optional<FaultPlace> place = faultPlaceOf(action, before);
+    QVERIFY(place && place->at >= 0);
+    const Action *const act = &place->action;
+    const bool startup = place->startup;
+    const int at = place->at;
 
     Rig refused;
     ready(refused, *act, startup);
